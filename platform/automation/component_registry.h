@@ -1,0 +1,75 @@
+// The ComponentRegistry creates late-bound objects by programmatic identifier, standing in for
+// the system's component registration. Each identifier prefix (for example
+// "Q72dVXRsvordJobSheets.") is served by one ComponentFactory: a built-in one registered in code,
+// or one exported by a shared library named in a registry file and loaded with dlopen, so an
+// integrator's ERP adapter serves the same identifiers as the reference ERP. The longest matching
+// prefix wins. Registering the same prefix twice raises tqs::Error; creating an identifier that
+// no prefix serves, or that the serving factory does not know, raises tqs::Error 429 naming the
+// identifier.
+//
+// The registry is an object passed to whoever creates components, not a hidden global. Create()
+// is safe to call from several threads once registration is finished.
+#ifndef TQS_PLATFORM_AUTOMATION_COMPONENT_REGISTRY_H_
+#define TQS_PLATFORM_AUTOMATION_COMPONENT_REGISTRY_H_
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/automation/object.h"
+
+namespace tqs::automation {
+
+// Settings a factory receives from the registry file (key/value pairs of its entry), for
+// example the path of the reference ERP's store.
+using ComponentSettings = std::map<std::string, std::string, std::less<>>;
+
+// Creates the objects of one library. Thread-safe once constructed.
+class ComponentFactory {
+ public:
+  virtual ~ComponentFactory() = default;
+  // Returns the new object, or nullptr when this factory does not know `prog_id`.
+  virtual ObjectPtr Create(std::string_view prog_id) = 0;
+};
+
+// A shared library serving components exports this function with C linkage under the name
+// kFactorySymbol. It is called once per registry entry with that entry's settings and returns a
+// factory owned by the caller, or nullptr when it cannot start (the registry then raises).
+using FactoryEntryPoint = ComponentFactory* (*)(const ComponentSettings& settings);
+inline constexpr const char* kFactorySymbol = "TQSCreateComponentFactory";
+
+class ComponentRegistry {
+ public:
+  ComponentRegistry();
+  ~ComponentRegistry();
+  ComponentRegistry(const ComponentRegistry&) = delete;
+  ComponentRegistry& operator=(const ComponentRegistry&) = delete;
+
+  // Serves every identifier starting with `prefix` by `factory`.
+  void Register(std::string prefix, std::shared_ptr<ComponentFactory> factory);
+
+  // Reads a registry file and registers its entries; relative library paths are taken relative
+  // to the file's folder. Format:
+  //   <components>
+  //     <component prefix="Q72dVXRsvordJobSheets." library="lib/libtqs_erp.so">
+  //       <setting key="Store" value="../data/erp.db"/>
+  //     </component>
+  //   </components>
+  void LoadFile(const std::filesystem::path& registry_file);
+
+  ObjectPtr Create(std::string_view prog_id) const;
+
+  // The registered prefixes, for diagnostics.
+  std::vector<std::string> Prefixes() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tqs::automation
+
+#endif  // TQS_PLATFORM_AUTOMATION_COMPONENT_REGISTRY_H_

@@ -1,0 +1,88 @@
+// A Recordset is the set of rows of one SQL text or table, positioned on a current row, as the
+// programs read and change interaction rows, parameters, labels and client tables. What it
+// holds depends on the cursor type:
+//   forward-only: streams rows from the open statement; MoveNext only; nothing is held;
+//   keyset:       holds only the row keys at open and reads a row when it becomes current, so a
+//                 pass over many large documents never holds their contents; rows added by
+//                 others after open are not part of the set; a row deleted since reads as
+//                 "no current record";
+//   static:       reads all rows at open; can be filtered and disconnected from its connection.
+// Field values are Variants: a null column is a null Variant, never empty text. An updatable
+// set (lock type optimistic) changes the current row with SetField + Update, addressed by the
+// row's stable key (never by matching column values); AddNew + SetField + Update appends a row.
+// Updating needs a set on one table; on a join or an aggregate it raises tqs::Error.
+//
+// Used by one thread at a time, like its connection.
+#ifndef TQS_PLATFORM_DB_RECORDSET_H_
+#define TQS_PLATFORM_DB_RECORDSET_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/automation/variant.h"
+#include "platform/db/connection.h"
+#include "platform/db/types.h"
+
+namespace tqs::db {
+
+using automation::Variant;
+
+class Recordset {
+ public:
+  virtual ~Recordset() = default;
+  Recordset(const Recordset&) = delete;
+  Recordset& operator=(const Recordset&) = delete;
+
+  // Opens `source` (an SQL text, or a table name with CommandType::kTable) on `connection`.
+  static std::unique_ptr<Recordset> Open(std::string_view source, Connection& connection,
+                                         CursorType cursor = CursorType::kUnspecified,
+                                         LockType lock = LockType::kUnspecified,
+                                         CommandType command = CommandType::kText);
+
+  // Position. BOF/EOF are true together on an empty set. Moving past the end raises 3021.
+  virtual bool IsEOF() const = 0;
+  virtual bool IsBOF() const = 0;
+  virtual void MoveNext() = 0;
+  virtual void MoveFirst() = 0;  // not on forward-only sets once they moved
+
+  // Number of rows; -1 for forward-only sets (the count is not known).
+  virtual std::int64_t RecordCount() const = 0;
+
+  // Columns.
+  virtual int FieldCount() const = 0;
+  virtual std::string FieldName(int index) const = 0;
+
+  // Value of the current row by column name (case-insensitive) or 0-based position. No current
+  // row raises 3021; an unknown name raises 3265 naming it.
+  virtual Variant Field(std::string_view name) const = 0;
+  virtual Variant Field(int index) const = 0;
+
+  // Changing rows (lock type optimistic). SetField stages a value on the current row (or the
+  // row being added); Update writes the staged values; CancelUpdate drops them.
+  virtual void AddNew() = 0;
+  virtual void SetField(std::string_view name, const Variant& value) = 0;
+  virtual void Update() = 0;
+  virtual void CancelUpdate() = 0;
+
+  // Restricts the visible rows to those matching `criteria`, a list of comparisons
+  // `COLUMN op value` (op one of = <> < > <= >= LIKE; value a number or a quoted text) joined by
+  // AND / OR; text compares exactly. An empty criteria removes the filter. Moves to the first
+  // visible row. Static sets only.
+  virtual void SetFilter(std::string_view criteria) = 0;
+
+  // Detaches a static set from its connection: it stays readable (and filterable) after the
+  // connection is closed.
+  virtual void Disconnect() = 0;
+
+  virtual void Close() = 0;
+  virtual bool IsOpen() const = 0;
+
+ protected:
+  Recordset() = default;
+};
+
+}  // namespace tqs::db
+
+#endif  // TQS_PLATFORM_DB_RECORDSET_H_
