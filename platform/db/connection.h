@@ -32,8 +32,15 @@ class Connection {
                                           std::string_view user = {},
                                           std::string_view password = {});
 
+  // Like Open, but an embedded database file that does not exist yet is created (empty).
+  // Open itself never creates one: a mistyped path is an error, not a new empty database.
+  static std::unique_ptr<Connection> OpenOrCreate(std::string_view connection_string);
+
   // Runs a statement that returns no rows; returns the number of rows it changed.
   virtual std::int64_t Execute(std::string_view sql) = 0;
+
+  // Runs a script of several statements separated by ";" (schema creation, default data).
+  virtual void ExecuteBatch(std::string_view script) = 0;
 
   // Transactions. Nested calls are an error.
   virtual void BeginTrans() = 0;
