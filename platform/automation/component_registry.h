@@ -41,6 +41,15 @@ class ComponentFactory {
 using FactoryEntryPoint = ComponentFactory* (*)(const ComponentSettings& settings);
 inline constexpr const char* kFactorySymbol = "TQSCreateComponentFactory";
 
+// Declares the entry point in a component library, visible even when the library is built
+// with hidden visibility:
+//   TQS_COMPONENT_ENTRY_POINT(const tqs::automation::ComponentSettings& settings) {
+//     return new MyFactory(settings);
+//   }
+#define TQS_COMPONENT_ENTRY_POINT                                 \
+  extern "C" __attribute__((visibility("default")))              \
+  ::tqs::automation::ComponentFactory* TQSCreateComponentFactory
+
 class ComponentRegistry {
  public:
   ComponentRegistry();
@@ -48,11 +57,18 @@ class ComponentRegistry {
   ComponentRegistry(const ComponentRegistry&) = delete;
   ComponentRegistry& operator=(const ComponentRegistry&) = delete;
 
-  // Serves every identifier starting with `prefix` by `factory`.
+  // Serves every identifier starting with `prefix` (compared exactly, case included) by
+  // `factory`. The empty prefix serves whatever no longer prefix serves. A prefix that is
+  // already registered raises tqs::Error 5 naming it.
   void Register(std::string prefix, std::shared_ptr<ComponentFactory> factory);
 
   // Reads a registry file and registers its entries; relative library paths are taken relative
-  // to the file's folder. Format:
+  // to the file's folder. Each library is loaded once (a second entry naming the same file
+  // reuses it) and stays loaded as long as the registry, a factory it made or an object created
+  // through the registry from it is alive. The file is taken as a whole: when any entry fails
+  // (file missing: error 53; malformed: the generic failure number; library not loadable: 48;
+  // entry point missing: 453; entry point returning nullptr: 429; duplicate prefix: 5), nothing
+  // of it is registered. Format:
   //   <components>
   //     <component prefix="Q72dVXRsvordJobSheets." library="lib/libtqs_erp.so">
   //       <setting key="Store" value="../data/erp.db"/>
