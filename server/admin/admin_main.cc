@@ -1,0 +1,76 @@
+// TQSRemoteAdmin: creates the server database and lays out a working installation.
+//   TQSRemoteAdmin init-db --dsn DSN
+//   TQSRemoteAdmin install DIR [--dsn DSN] [--overwrite]
+//   TQSRemoteAdmin add-user --dsn DSN --login L --employee E --bus-component B
+// Exit status 0 on success, 1 on failure with the reason on standard error.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+
+#include "common/error.h"
+#include "server/admin/installation.h"
+
+namespace {
+
+std::filesystem::path ProgramFolder() {
+  std::error_code ignored;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+  return self.empty() ? std::filesystem::current_path() : self.parent_path();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"TQSRemoteAdmin: server database and installation of TQSRemote"};
+  app.require_subcommand(1);
+
+  std::string dsn;
+  auto* init_db = app.add_subcommand("init-db", "Create the schema and default data in a database "
+                                                "(adds only what is missing; never drops a row)");
+  init_db->add_option("--dsn", dsn, "Connection string, e.g. \"Provider=SQLite;Data Source=server.db\"")
+      ->required();
+
+  tqs::server::InstallOptions install_options;
+  std::string install_dsn;
+  auto* install = app.add_subcommand("install", "Lay out a working installation in a folder");
+  install->add_option("directory", install_options.directory, "Installation folder")->required();
+  install->add_option("--dsn", install_dsn,
+                      "Server database connection string (default: SQLite file DIR/data/server.db)");
+  install->add_flag("--overwrite", install_options.overwrite,
+                    "Install into a folder that is not empty (an existing database is kept)");
+
+  std::string login, employee, bus_component;
+  auto* add_user = app.add_subcommand("add-user", "Add a laptop user to USERDEFAULTS");
+  add_user->add_option("--dsn", dsn, "Connection string")->required();
+  add_user->add_option("--login", login, "Login name (LOGN)")->required();
+  add_user->add_option("--employee", employee, "Employee number (EMNO)")->required();
+  add_user->add_option("--bus-component", bus_component, "ERP business component")->required();
+
+  CLI11_PARSE(app, argc, argv);
+
+  try {
+    if (init_db->parsed()) {
+      std::cout << tqs::server::InitializeDatabase(dsn) << "\n";
+    } else if (install->parsed()) {
+      if (!install_dsn.empty()) install_options.dsn = install_dsn;
+      install_options.programs_folder = ProgramFolder();
+      tqs::server::Install(install_options,
+                           [](std::string_view line) { std::cout << line << "\n"; });
+      std::cout << "Installation ready in "
+                << std::filesystem::absolute(install_options.directory).string() << "\n";
+    } else if (add_user->parsed()) {
+      tqs::server::AddUser(dsn, login, employee, bus_component);
+      std::cout << "User " << login << " added (employee " << employee << ").\n";
+    }
+  } catch (const tqs::Error& error) {
+    std::cerr << "TQSRemoteAdmin: " << error.description() << " (error " << error.number()
+              << ")\n";
+    return 1;
+  } catch (const std::exception& error) {
+    std::cerr << "TQSRemoteAdmin: " << error.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

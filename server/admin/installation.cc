@@ -1,0 +1,134 @@
+#include "server/admin/installation.h"
+
+#include <pugixml.hpp>
+
+#include "common/error.h"
+#include "common/text.h"
+#include "platform/db/connection.h"
+#include "platform/db/recordset.h"
+#include "server/schema/server_schema.h"
+#include "server/user_defaults.h"
+
+namespace tqs::server {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Writes a configuration file: one section element holding one <add key value/> entry.
+void WriteConfigurationFile(const fs::path& file, const char* section, const char* key,
+                            const std::string& value) {
+  pugi::xml_document document;
+  auto declaration = document.append_child(pugi::node_declaration);
+  declaration.append_attribute("version") = "1.0";
+  declaration.append_attribute("encoding") = "utf-8";
+  auto entry = document.append_child("configuration").append_child(section).append_child("add");
+  entry.append_attribute("key") = key;
+  entry.append_attribute("value") = value.c_str();
+  fs::create_directories(file.parent_path());
+  if (!document.save_file(file.c_str(), "  ")) {
+    throw Error(error_number::kPathNotFound, "Cannot write " + file.string());
+  }
+}
+
+void WriteComponentRegistry(const fs::path& file) {
+  pugi::xml_document document;
+  document.append_child(pugi::node_comment)
+      .set_value(
+          " Which library serves which component identifiers. One entry per identifier prefix:\n"
+          "     <component prefix=\"Q72dVXRsvordJobSheets.\" library=\"libMyErpAdapter.so\">\n"
+          "       <setting key=\"...\" value=\"...\"/>\n"
+          "     </component>\n"
+          "   A relative library path is taken relative to this file's folder. ");
+  document.append_child("components");
+  if (!document.save_file(file.c_str(), "  ")) {
+    throw Error(error_number::kPathNotFound, "Cannot write " + file.string());
+  }
+}
+
+bool IsEmptyFolder(const fs::path& folder) {
+  return !fs::exists(folder) || (fs::is_directory(folder) && fs::is_empty(folder));
+}
+
+void CopyPrograms(const fs::path& from, const fs::path& to,
+                  const std::function<void(std::string_view)>& progress) {
+  fs::create_directories(to);
+  int copied = 0;
+  for (const std::string& name : ProgramFiles()) {
+    const fs::path source = from / name;
+    if (!fs::exists(source) || fs::equivalent(source.parent_path(), to)) continue;
+    fs::copy_file(source, to / name, fs::copy_options::overwrite_existing);
+    ++copied;
+  }
+  progress("Copied " + std::to_string(copied) + " program files from " + from.string() + " to " +
+           to.string());
+}
+
+}  // namespace
+
+const std::vector<std::string>& ProgramFiles() {
+  static const std::vector<std::string> files = {
+      "TQSRemoteAdmin",      "TQSRemoteBroker",   "TQSRemoteCreateMasterData",
+      "TQSRemoteServerHost", "libTQSRemoteServer.so", "libTQSReferenceErp.so",
+  };
+  return files;
+}
+
+std::string InitializeDatabase(std::string_view dsn) {
+  auto connection = db::Connection::OpenOrCreate(dsn);
+  const SchemaReport report = CreateServerSchema(*connection);
+  connection->Close();
+  return "Server database ready: " + std::to_string(report.labels_added) +
+         " default texts added, " + std::to_string(report.labels_present) + " already present.";
+}
+
+void AddUser(std::string_view dsn, std::string_view login, std::string_view employee,
+             std::string_view bus_component) {
+  auto connection = db::Connection::Open(dsn);
+  auto rs = db::Recordset::Open("SELECT * FROM USERDEFAULTS WHERE LOGN = " + QuoteSql(login),
+                                *connection, db::CursorType::kKeyset, db::LockType::kOptimistic);
+  if (!rs->IsEOF()) {
+    throw Error(error_number::kGenericFailure,
+                "The login '" + std::string(login) + "' already has a USERDEFAULTS row");
+  }
+  rs->AddNew();
+  rs->SetField("LOGN", std::string(login));
+  rs->SetField("EMNO", std::string(employee));
+  rs->SetField("BUSCOMPONENT", std::string(bus_component));
+  rs->SetField("LASTJSID", std::int32_t{0});
+  rs->SetField("LASTQUOTEID", std::int32_t{0});
+  rs->SetField("LASTINVOICEID", std::int32_t{0});
+  rs->Update();
+  rs->Close();
+  connection->Close();
+}
+
+void Install(const InstallOptions& options,
+             const std::function<void(std::string_view)>& progress) {
+  const fs::path dir = fs::absolute(options.directory).lexically_normal();
+  if (!IsEmptyFolder(dir) && !options.overwrite) {
+    throw Error(error_number::kGenericFailure,
+                "The folder " + dir.string() +
+                    " is not empty; choose an empty folder or pass --overwrite (an existing "
+                    "server database is kept).");
+  }
+  fs::create_directories(dir);
+
+  WriteConfigurationFile(dir / "Configuration.xml", "DEFAULTS", "WebRelativePath", "..\\web");
+  progress("Wrote " + (dir / "Configuration.xml").string());
+
+  const std::string dsn =
+      options.dsn.value_or("Provider=SQLite;Data Source=" + (dir / "data" / "server.db").string());
+  const fs::path product_config = dir / "web" / "config" / "VarnexConfiguration.xml";
+  WriteConfigurationFile(product_config, "CONNECTIONS", "VarnexConnection_ConnectionString", dsn);
+  progress("Wrote " + product_config.string());
+
+  fs::create_directories(dir / "web" / "Varnex" / "EndUser" / "MasterData");
+  CopyPrograms(options.programs_folder, dir / "bin", progress);
+  WriteComponentRegistry(dir / "bin" / "TQSRemoteComponents.xml");
+  progress("Wrote " + (dir / "bin" / "TQSRemoteComponents.xml").string());
+
+  if (!options.dsn) fs::create_directories(dir / "data");
+  progress(InitializeDatabase(dsn));
+}
+
+}  // namespace tqs::server

@@ -1,0 +1,150 @@
+#include "server/interaction_records.h"
+
+#include <sstream>
+
+#include "common/error.h"
+#include "common/text.h"
+#include "platform/db/recordset.h"
+#include "platform/db/transaction.h"
+
+namespace tqs::server {
+namespace {
+
+using db::CursorType;
+using db::LockType;
+
+// Runs `body`; turns any error into its description in error_text and returns false.
+template <typename Body>
+bool Trapped(std::string& error_text, Body&& body) {
+  try {
+    body();
+    return true;
+  } catch (const Error& error) {
+    error_text = error.description();
+  } catch (const std::exception& error) {
+    error_text = error.what();
+  }
+  return false;
+}
+
+std::string Number(std::int32_t value) { return std::to_string(value); }
+
+std::string SerializeNode(const pugi::xml_node& node) {
+  std::ostringstream out;
+  node.print(out, "", pugi::format_raw);
+  return out.str();
+}
+
+std::int32_t NextInteractionIdOn(db::Connection& connection, const std::string& employee,
+                                 BusinessDocumentType type, const std::string& interaction_on) {
+  auto rs = db::Recordset::Open(
+      "SELECT MAX(INTERACTIONID) FROM CLIENTSERVERINTERACTION"
+      " WHERE EMPLOYEEID=" + QuoteSql(employee) +
+          " AND BUSINESSDOCUMENTTYPE=" + Number(ToNumber(type)) +
+          " AND INTERACTIONON =" + QuoteSql(interaction_on),
+      connection, CursorType::kForwardOnly, LockType::kReadOnly);
+  const automation::Variant highest = rs->Field(0);
+  const std::int32_t next = highest.IsNull() ? 1 : highest.AsInt32() + 1;
+  rs->Close();
+  return next;
+}
+
+void InsertInteractionOn(db::Connection& connection, const DocumentIdentity& document,
+                         std::int32_t interaction_id, const pugi::xml_node& document_node) {
+  auto rs = db::Recordset::Open("CLIENTSERVERINTERACTION", connection, CursorType::kKeyset,
+                                LockType::kOptimistic, db::CommandType::kTable);
+  rs->AddNew();
+  rs->SetField("EMPLOYEEID", document.employee);
+  rs->SetField("BUSINESSDOCUMENTTYPE", ToNumber(document.type));
+  rs->SetField("INTERACTIONNAME", ToNumber(document.name));
+  rs->SetField("INTERACTIONON", document.interaction_on);
+  rs->SetField("INTERACTIONID", interaction_id);
+  rs->SetField("BUSINESSDOCUMENTID", document.document_id);
+  rs->SetField("BUSINESSDOCUMENTCONTENTS", SerializeNode(document_node));
+  rs->SetField("INTERACTIONSTATUS", ToNumber(InteractionStatus::kPending));
+  rs->Update();
+  rs->Close();
+}
+
+}  // namespace
+
+int FindInteraction(ThreadConnection& state, const DocumentIdentity& document,
+                    std::int32_t& interaction_id, std::string& error_text) {
+  interaction_id = 0;
+  int found = 0;
+  const bool ok = Trapped(error_text, [&] {
+    auto rs = db::Recordset::Open(
+        "SELECT INTERACTIONID FROM CLIENTSERVERINTERACTION"
+        " WHERE EMPLOYEEID=" + QuoteSql(document.employee) +
+            " AND BUSINESSDOCUMENTTYPE=" + Number(ToNumber(document.type)) +
+            " AND INTERACTIONON =" + QuoteSql(document.interaction_on) +
+            " AND INTERACTIONNAME=" + Number(ToNumber(document.name)) +
+            " AND BUSINESSDOCUMENTID=" + QuoteSql(document.document_id),
+        state.connection(), CursorType::kForwardOnly, LockType::kReadOnly);
+    if (!rs->IsEOF()) {
+      interaction_id = rs->Field(0).AsInt32();
+      rs->Close();
+      found = 1;
+    }
+  });
+  if (!ok) {
+    interaction_id = 0;
+    return -1;
+  }
+  return found;
+}
+
+std::int32_t NextInteractionId(ThreadConnection& state, const std::string& employee,
+                               BusinessDocumentType type, const std::string& interaction_on,
+                               std::string& error_text) {
+  std::int32_t next = -1;
+  Trapped(error_text, [&] {
+    next = NextInteractionIdOn(state.connection(), employee, type, interaction_on);
+  });
+  return next;
+}
+
+bool InsertInteraction(ThreadConnection& state, const DocumentIdentity& document,
+                       std::int32_t interaction_id, const pugi::xml_node& document_node,
+                       std::string& error_text) {
+  return !Trapped(error_text, [&] {
+    InsertInteractionOn(state.connection(), document, interaction_id, document_node);
+  });
+}
+
+bool StoreNumberedInteraction(ThreadConnection& state, const DocumentIdentity& document,
+                              const pugi::xml_node& document_node, std::int32_t& interaction_id,
+                              std::string& error_text) {
+  std::int32_t number = 0;
+  const bool ok = Trapped(error_text, [&] {
+    db::Connection& connection = state.connection();
+    db::Transaction transaction(connection);
+    number = NextInteractionIdOn(connection, document.employee, document.type,
+                                 document.interaction_on);
+    InsertInteractionOn(connection, document, number, document_node);
+    transaction.Commit();
+  });
+  interaction_id = ok ? number : 0;
+  return !ok;
+}
+
+bool GetInteractionResult(ThreadConnection& state, const std::string& employee,
+                          const std::string& interaction_on, BusinessDocumentType type,
+                          std::int32_t interaction_id, std::string& result,
+                          std::string& error_text) {
+  result.clear();
+  const bool ok = Trapped(error_text, [&] {
+    auto rs = db::Recordset::Open(
+        "SELECT INTERACTIONRESULT FROM CLIENTSERVERINTERACTION"
+        " WHERE EMPLOYEEID=" + QuoteSql(employee) +
+            " AND BUSINESSDOCUMENTTYPE=" + Number(ToNumber(type)) +
+            " AND INTERACTIONON =" + QuoteSql(interaction_on) +
+            " AND INTERACTIONID =" + Number(interaction_id) + " AND INTERACTIONSTATUS <> " + "5",
+        state.connection(), CursorType::kForwardOnly, LockType::kReadOnly);
+    if (!rs->IsEOF()) result = rs->Field(0).ToTextOrEmpty();
+  });
+  if (!ok) error_text = EscapeXmlText(error_text);
+  return !ok;
+}
+
+}  // namespace tqs::server

@@ -1,0 +1,39 @@
+// The server database description: the tables CLIENTSERVERINTERACTION, USERDEFAULTS,
+// PARAMETERS and I18NText with their indexes, the default PARAMETERS rows and the default
+// (English) status and log texts. CreateServerSchema brings any database reachable through a
+// Connection to that state: on an empty database it creates everything; on one that already has
+// it, it only adds what is missing and never changes or drops an existing row, so it is safe to
+// run on every installation and upgrade.
+#ifndef TQS_SERVER_SCHEMA_SERVER_SCHEMA_H_
+#define TQS_SERVER_SCHEMA_SERVER_SCHEMA_H_
+
+#include <string>
+#include <vector>
+
+#include "platform/db/connection.h"
+
+namespace tqs::server {
+
+// What CreateServerSchema added.
+struct SchemaReport {
+  int labels_added = 0;
+  int labels_present = 0;
+};
+
+// One default text: locale id, page context, label code, text.
+struct DefaultLabel {
+  int locale_id;
+  std::string page_context;
+  std::string label;
+  std::string text;
+};
+
+// The default texts shipped with the product.
+std::vector<DefaultLabel> DefaultLabels();
+
+// Creates what is missing, in one transaction. Raises tqs::Error with the provider's message.
+SchemaReport CreateServerSchema(db::Connection& connection);
+
+}  // namespace tqs::server
+
+#endif  // TQS_SERVER_SCHEMA_SERVER_SCHEMA_H_

@@ -1,0 +1,57 @@
+-- Server database of TQSRemote on SQLite. Every statement is idempotent: running the script on a
+-- database that already has the tables changes nothing and never drops a row.
+
+-- One row per uploaded business document. INTERACTIONKEY is the row key that updates address.
+CREATE TABLE IF NOT EXISTS CLIENTSERVERINTERACTION (
+  INTERACTIONKEY INTEGER PRIMARY KEY,
+  EMPLOYEEID TEXT,
+  BUSINESSDOCUMENTTYPE INTEGER,
+  INTERACTIONNAME INTEGER,
+  INTERACTIONON TEXT,
+  INTERACTIONID INTEGER,
+  BUSINESSDOCUMENTID TEXT,
+  BUSINESSDOCUMENTCONTENTS TEXT,
+  INTERACTIONSTATUS SMALLINT,
+  INTERACTIONRESULT TEXT,
+  PROCESSEDON DATETIME
+);
+
+-- The broker's selection: pending rows (status 5) in employee order. Partial, so it holds only
+-- the rows still waiting however large the table grows.
+CREATE INDEX IF NOT EXISTS IX_CSI_PENDING
+  ON CLIENTSERVERINTERACTION (EMPLOYEEID) WHERE INTERACTIONSTATUS = 5;
+-- The numbering (highest INTERACTIONID of an employee, type and upload marker) and the result
+-- look-up by interaction number. Unique: two documents never share a number.
+CREATE UNIQUE INDEX IF NOT EXISTS UX_CSI_NUMBER
+  ON CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, INTERACTIONON, INTERACTIONID);
+-- The duplicate test of re-sent documents.
+CREATE INDEX IF NOT EXISTS IX_CSI_DOCUMENT
+  ON CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, INTERACTIONON, INTERACTIONNAME,
+                              BUSINESSDOCUMENTID);
+
+-- One row per user of the laptops.
+CREATE TABLE IF NOT EXISTS USERDEFAULTS (
+  LOGN TEXT PRIMARY KEY,
+  EMNO TEXT,
+  BUSCOMPONENT TEXT,
+  LASTJSID INTEGER,
+  LASTQUOTEID INTEGER,
+  LASTINVOICEID INTEGER
+);
+CREATE INDEX IF NOT EXISTS IX_USERDEFAULTS_EMNO ON USERDEFAULTS (EMNO);
+
+-- Named settings.
+CREATE TABLE IF NOT EXISTS PARAMETERS (
+  PARAMNAME TEXT PRIMARY KEY,
+  PARAMVALUE TEXT
+);
+
+-- Localised texts by locale id (a number: 1033 is English), label code and page context.
+CREATE TABLE IF NOT EXISTS I18NText (
+  LOCALEID INTEGER NOT NULL,
+  LABEL TEXT NOT NULL,
+  TEXT TEXT,
+  pagecontext TEXT NOT NULL DEFAULT '',
+  PRIMARY KEY (LOCALEID, LABEL, pagecontext)
+);
+CREATE INDEX IF NOT EXISTS IX_I18NTEXT_PAGE ON I18NText (pagecontext, LOCALEID);
