@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <pugixml.hpp>
+
+#include "common/error.h"
+#include "platform/db/recordset.h"
+#include "server/admin/installation.h"
+#include "server/schema/server_schema.h"
+#include "tests/server/server_database_fixture.h"
+
+namespace tqs::server {
+namespace {
+
+namespace fs = std::filesystem;
+
+using SchemaTest = testing::ServerDatabaseTest;
+
+TEST_F(SchemaTest, BrokerLabelQueryFillsEighteenSlotsInCodeOrder) {
+  auto connection = Connect();
+  // The broker's own query, with the locale id placed unquoted.
+  auto rs = db::Recordset::Open(
+      "select LOCALEID, LABEL, TEXT from I18NText where LOCALEID = " +
+          Scalar("select PARAMVALUE from PARAMETERS where PARAMNAME = 'DEFAULTLANGUAGE'") +
+          " and LABEL BETWEEN 'SLKRU0500' and 'SLKRU0517' ORDER BY LABEL ",
+      *connection, db::CursorType::kKeyset, db::LockType::kOptimistic);
+  ASSERT_EQ(rs->RecordCount(), 18);
+  for (int slot = 0; slot < 18; ++slot, rs->MoveNext()) {
+    char code[16];
+    std::snprintf(code, sizeof code, "SLKRU05%02d", slot);
+    EXPECT_EQ(rs->Field("LABEL").AsText(), code);
+    EXPECT_FALSE(rs->Field("TEXT").AsText().empty()) << code;
+  }
+  // The opening banner text ends with a blank: the date follows it directly.
+  EXPECT_EQ(Scalar("SELECT TEXT FROM I18NText WHERE LABEL='SLKRU0505'").back(), ' ');
+}
+
+TEST_F(SchemaTest, DefaultParametersAndMasterDataLabels) {
+  EXPECT_EQ(Scalar("select PARAMVALUE from PARAMETERS WHERE PARAMNAME = 'ProcessToKorvo'"), "Auto");
+  EXPECT_EQ(Scalar("select PARAMVALUE from PARAMETERS where PARAMNAME = N'DefaultLanguage'"),
+            "1033");
+  // The master data program's label query quotes the locale id.
+  EXPECT_EQ(Scalar("SELECT  COUNT(*) FROM i18nText WHERE  pagecontext='TQSRemoteCreateMasterData' "
+                   "AND  localeid='1033'"),
+            "18");
+  EXPECT_EQ(Scalar("SELECT TEXT FROM I18NText WHERE LABEL='SLKRU1032'").find("%1") !=
+                std::string::npos,
+            true);
+}
+
+TEST_F(SchemaTest, RunningAgainAddsOnlyWhatIsMissingAndKeepsEditedRows) {
+  auto connection = Connect();
+  connection->Execute("UPDATE I18NText SET TEXT='Fertig' WHERE LABEL='SLKRU0511'");
+  connection->Execute("UPDATE PARAMETERS SET PARAMVALUE='Manual' WHERE PARAMNAME='ProcessToKorvo'");
+  connection->Execute("DELETE FROM I18NText WHERE LABEL='SLKRU0503'");
+  connection->Execute("INSERT INTO USERDEFAULTS (LOGN, EMNO) VALUES ('u', '1')");
+
+  const SchemaReport report = CreateServerSchema(*connection);
+  EXPECT_EQ(report.labels_added, 1);
+  EXPECT_EQ(report.labels_present, static_cast<int>(DefaultLabels().size()) - 1);
+  EXPECT_EQ(Scalar("SELECT TEXT FROM I18NText WHERE LABEL='SLKRU0511'"), "Fertig");
+  EXPECT_EQ(Scalar("SELECT PARAMVALUE FROM PARAMETERS WHERE PARAMNAME='ProcessToKorvo'"), "Manual");
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM PARAMETERS"), "3");
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM I18NText"), std::to_string(DefaultLabels().size()));
+  EXPECT_EQ(Scalar("SELECT EMNO FROM USERDEFAULTS"), "1");
+}
+
+class InstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("tqs-install-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "build");
+    std::ofstream(root_ / "build" / "TQSRemoteBroker") << "program";
+    options_.directory = root_ / "x";
+    options_.programs_folder = root_ / "build";
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  std::string ConfigValue(const fs::path& file, const char* section, const char* key) {
+    pugi::xml_document document;
+    EXPECT_TRUE(document.load_file(file.c_str())) << file;
+    return document.document_element().child(section).find_child_by_attribute("add", "key", key)
+        .attribute("value")
+        .value();
+  }
+
+  fs::path root_;
+  InstallOptions options_;
+};
+
+TEST_F(InstallTest, LaysOutAWorkingInstallation) {
+  Install(options_, [](std::string_view) {});
+  const fs::path dir = options_.directory;
+  EXPECT_EQ(ConfigValue(dir / "Configuration.xml", "DEFAULTS", "WebRelativePath"), "..\\web");
+  const std::string dsn = ConfigValue(dir / "web" / "config" / "VarnexConfiguration.xml",
+                                      "CONNECTIONS", "VarnexConnection_ConnectionString");
+  EXPECT_EQ(dsn, "Provider=SQLite;Data Source=" + (dir / "data" / "server.db").string());
+  EXPECT_TRUE(fs::is_regular_file(dir / "bin" / "TQSRemoteBroker"));
+  EXPECT_TRUE(fs::is_regular_file(dir / "bin" / "TQSRemoteComponents.xml"));
+  EXPECT_TRUE(fs::is_directory(dir / "web" / "Varnex" / "EndUser" / "MasterData"));
+
+  auto connection = db::Connection::Open(dsn);
+  for (const char* table : {"CLIENTSERVERINTERACTION", "USERDEFAULTS", "PARAMETERS", "I18NText"}) {
+    auto rs = db::Recordset::Open(std::string("SELECT COUNT(*) FROM ") + table, *connection);
+    EXPECT_FALSE(rs->IsEOF()) << table;
+  }
+}
+
+TEST_F(InstallTest, RefusesAFolderInUseAndKeepsTheDatabaseWhenOverwriting) {
+  Install(options_, [](std::string_view) {});
+  const std::string dsn =
+      "Provider=SQLite;Data Source=" + (options_.directory / "data" / "server.db").string();
+  AddUser(dsn, "keep", "1", "BC");
+
+  EXPECT_THROW(Install(options_, [](std::string_view) {}), Error);
+
+  options_.overwrite = true;
+  Install(options_, [](std::string_view) {});
+  auto connection = db::Connection::Open(dsn);
+  auto rs = db::Recordset::Open("SELECT EMNO FROM USERDEFAULTS WHERE LOGN='keep'", *connection);
+  ASSERT_FALSE(rs->IsEOF());
+  EXPECT_EQ(rs->Field(0).AsText(), "1");
+}
+
+TEST_F(InstallTest, UnusableDatabaseIsReportedWithTheProvidersMessage) {
+  options_.dsn = "Provider=Oracle;Data Source=x";
+  try {
+    Install(options_, [](std::string_view) {});
+    FAIL() << "an unknown provider must fail";
+  } catch (const Error& error) {
+    EXPECT_NE(error.description().find("Oracle"), std::string::npos) << error.description();
+  }
+}
+
+}  // namespace
+}  // namespace tqs::server
