@@ -9,6 +9,7 @@
 #ifndef TQS_COMMON_CONVERSIONS_H_
 #define TQS_COMMON_CONVERSIONS_H_
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,10 +30,19 @@ struct RegionalSettings {
   bool twelve_hour_clock = true;
   std::string am_designator = "AM";
   std::string pm_designator = "PM";
+  // Names used by the long date and accepted by ParseDate (besides the English names).
+  // month_names[0] is January, day_names[0] is Sunday.
+  std::array<std::string, 12> month_names = {"January", "February", "March",     "April",
+                                             "May",     "June",     "July",      "August",
+                                             "September", "October", "November", "December"};
+  std::array<std::string, 7> day_names = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                          "Thursday", "Friday", "Saturday"};
 
   // US English: the defaults above.
   static RegionalSettings EnglishUS();
-  // The settings of the process locale, or US English when the locale is C/POSIX.
+  // The settings of the process locale named by the environment (LC_ALL, then LC_NUMERIC /
+  // LC_TIME, then LANG), or US English when that locale is C/POSIX, unset or not installed.
+  // Computed once per process.
   static const RegionalSettings& Current();
 };
 

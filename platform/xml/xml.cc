@@ -1,0 +1,132 @@
+#include "platform/xml/xml.h"
+
+#include "common/error.h"
+
+namespace tqs::xml {
+namespace {
+
+// Whitespace-only text between elements is dropped, as the DOM does by default.
+constexpr unsigned kParseOptions = pugi::parse_default;
+
+// A well-formed document has exactly one root element.
+bool CheckSingleRoot(pugi::xml_document& document, std::string* error) {
+  int roots = 0;
+  for (pugi::xml_node child : document.children()) {
+    if (child.type() == pugi::node_element) ++roots;
+  }
+  if (roots == 1) return true;
+  if (error != nullptr) {
+    *error = roots == 0 ? "XML document must have a top level element."
+                        : "Only one top level element is allowed in an XML document.";
+  }
+  document.reset();
+  return false;
+}
+
+bool Finish(pugi::xml_document& document, const pugi::xml_parse_result& result,
+            std::string* error) {
+  if (!result) {
+    if (error != nullptr) {
+      *error = std::string(result.description()) + " at offset " + std::to_string(result.offset);
+    }
+    document.reset();
+    return false;
+  }
+  return CheckSingleRoot(document, error);
+}
+
+class StringWriter final : public pugi::xml_writer {
+ public:
+  explicit StringWriter(std::string& out) : out_(out) {}
+  void write(const void* data, std::size_t size) override {
+    out_.append(static_cast<const char*>(data), size);
+  }
+
+ private:
+  std::string& out_;
+};
+
+void AppendText(pugi::xml_node node, std::string& out) {
+  for (pugi::xml_node child : node.children()) {
+    switch (child.type()) {
+      case pugi::node_pcdata:
+      case pugi::node_cdata:
+        out += child.value();
+        break;
+      case pugi::node_element:
+        AppendText(child, out);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+// Compiles an XPath expression; a syntax error becomes a tqs::Error naming the expression.
+pugi::xpath_query Compile(std::string_view xpath) {
+  const std::string expression(xpath);
+  try {
+    return pugi::xpath_query(expression.c_str());
+  } catch (const pugi::xpath_exception& e) {
+    throw Error(error_number::kGenericFailure,
+                "Invalid XPath expression '" + expression + "': " + e.what());
+  }
+}
+
+}  // namespace
+
+bool LoadXml(pugi::xml_document& document, std::string_view text, std::string* error) {
+  document.reset();
+  const pugi::xml_parse_result result =
+      document.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
+  return Finish(document, result, error);
+}
+
+bool LoadXmlFile(pugi::xml_document& document, const std::filesystem::path& path,
+                 std::string* error) {
+  document.reset();
+  const pugi::xml_parse_result result =
+      document.load_file(path.c_str(), kParseOptions, pugi::encoding_auto);
+  return Finish(document, result, error);
+}
+
+std::string Text(pugi::xml_node node) {
+  std::string out;
+  if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) return node.value();
+  AppendText(node, out);
+  return out;
+}
+
+pugi::xml_node FirstChildElement(pugi::xml_node parent, std::string_view name) {
+  for (pugi::xml_node child : parent.children()) {
+    if (child.type() == pugi::node_element && name == child.name()) return child;
+  }
+  return {};
+}
+
+std::string Serialize(pugi::xml_node node) {
+  std::string out;
+  if (!node) return out;
+  StringWriter writer(out);
+  node.print(writer, "", pugi::format_raw | pugi::format_no_declaration);
+  return out;
+}
+
+std::string SerializeDocument(const pugi::xml_document& document, DocumentFormat format) {
+  std::string out;
+  StringWriter writer(out);
+  unsigned flags = format.indent ? pugi::format_indent : pugi::format_raw;
+  if (!format.declaration) flags |= pugi::format_no_declaration;
+  document.save(writer, "  ", flags, pugi::encoding_utf8);
+  return out;
+}
+
+pugi::xpath_node_set SelectNodes(pugi::xml_node context, std::string_view xpath) {
+  return context.select_nodes(Compile(xpath));
+}
+
+pugi::xml_node SelectSingleNode(pugi::xml_node context, std::string_view xpath) {
+  return context.select_node(Compile(xpath)).node();
+}
+
+}  // namespace tqs::xml

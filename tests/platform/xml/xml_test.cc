@@ -1,0 +1,96 @@
+#include "platform/xml/xml.h"
+
+#include <gtest/gtest.h>
+
+#include "common/error.h"
+#include "tests/common/temp_folder.h"
+
+namespace tqs::xml {
+namespace {
+
+TEST(LoadXmlTest, ReportsOutcomeWithoutThrowing) {
+  pugi::xml_document document;
+  std::string error;
+  EXPECT_TRUE(LoadXml(document, "<a x='1'><b/></a>", &error));
+  EXPECT_STREQ(document.document_element().name(), "a");
+
+  const char* invalid[] = {"", "   ", "<a><b></a>", "<a/><b/>", "text", "<a/>trailing<"};
+  for (const char* text : invalid) {
+    SCOPED_TRACE(text);
+    error.clear();
+    EXPECT_FALSE(LoadXml(document, text, &error));
+    EXPECT_FALSE(error.empty());
+    // A failed load leaves no content behind from this or an earlier load.
+    EXPECT_FALSE(document.first_child());
+  }
+  EXPECT_FALSE(LoadXml(document, "<a>"));
+}
+
+TEST(LoadXmlTest, LoadsFiles) {
+  tqs::testing::TempFolder temp;
+  pugi::xml_document document;
+  EXPECT_TRUE(LoadXmlFile(document, temp.Write("d.xml", "<?xml version='1.0'?>\n<r><x/></r>")));
+  EXPECT_TRUE(FirstChildElement(document.document_element(), "x"));
+  std::string error;
+  EXPECT_FALSE(LoadXmlFile(document, temp.path() / "missing.xml", &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(LoadXmlFile(document, temp.Write("bad.xml", "<r>")));
+}
+
+TEST(TextTest, ConcatenatesAllDescendantText) {
+  pugi::xml_document document;
+  ASSERT_TRUE(LoadXml(document, "<a>x<b>y<c>z</c></b><!--no--><![CDATA[<w>]]><d/>&amp;</a>"));
+  const pugi::xml_node a = document.document_element();
+  EXPECT_EQ(Text(a), "xyz<w>&");
+  EXPECT_EQ(Text(a.child("b")), "yz");
+  EXPECT_EQ(Text(a.child("d")), "");
+  EXPECT_EQ(Text(pugi::xml_node()), "");
+}
+
+TEST(FirstChildElementTest, MatchesDirectChildrenByExactName) {
+  pugi::xml_document document;
+  ASSERT_TRUE(LoadXml(document, "<r><x><y n='deep'/></x><Y n='case'/><y n='first'/><y n='second'/></r>"));
+  const pugi::xml_node r = document.document_element();
+  EXPECT_STREQ(FirstChildElement(r, "y").attribute("n").value(), "first");
+  EXPECT_STREQ(FirstChildElement(r, "Y").attribute("n").value(), "case");
+  EXPECT_FALSE(FirstChildElement(r, "z"));
+  EXPECT_FALSE(FirstChildElement(pugi::xml_node(), "y"));
+}
+
+TEST(SerializeTest, WritesMarkupWithoutDeclarationOrIndentation) {
+  pugi::xml_document document;
+  ASSERT_TRUE(LoadXml(document,
+                      "<?xml version='1.0'?>\n<r>\n  <recordids a='x&amp;&lt;'>\n"
+                      "    <order>5</order>\n    <e/>\n  </recordids>\n</r>"));
+  const pugi::xml_node ids = document.document_element().child("recordids");
+  EXPECT_EQ(Serialize(ids), "<recordids a=\"x&amp;&lt;\"><order>5</order><e/></recordids>");
+  EXPECT_EQ(Serialize(pugi::xml_node()), "");
+
+  EXPECT_EQ(SerializeDocument(document),
+            "<r><recordids a=\"x&amp;&lt;\"><order>5</order><e/></recordids></r>");
+  const std::string with_declaration = SerializeDocument(document, {.declaration = true});
+  EXPECT_EQ(with_declaration.rfind("<?xml version=\"1.0\"?><r>", 0), 0u) << with_declaration;
+  const std::string indented = SerializeDocument(document, {.indent = true});
+  EXPECT_NE(indented.find("\n  <recordids"), std::string::npos) << indented;
+}
+
+TEST(SelectTest, SelectsNodesAndTranslatesErrors) {
+  pugi::xml_document document;
+  ASSERT_TRUE(LoadXml(document, "<r><a><b i='1'/><b i='2'/></a><a><b i='3'/></a><b i='4'/></r>"));
+  const pugi::xpath_node_set nodes = SelectNodes(document, "//a/b");
+  ASSERT_EQ(nodes.size(), 3u);
+  EXPECT_STREQ(nodes[2].node().attribute("i").value(), "3");
+  EXPECT_STREQ(SelectSingleNode(document, "//a/b").attribute("i").value(), "1");
+  EXPECT_FALSE(SelectSingleNode(document, "//nothing"));
+
+  try {
+    SelectNodes(document, "//a[");
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_NE(e.description().find("//a["), std::string::npos) << e.description();
+  }
+  EXPECT_THROW(SelectSingleNode(document, "///"), Error);
+}
+
+}  // namespace
+}  // namespace tqs::xml
