@@ -1,12 +1,19 @@
 #include "common/configuration_chain.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "common/error.h"
-#include "tests/common/temp_folder.h"
+#include "tests/support/error_testing.h"
+#include "tests/support/temp_dir.h"
 
 namespace tqs {
 namespace {
+
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using test_support::ErrorDescriptionOf;
+using test_support::ErrorNumberOf;
 
 std::string ConfigFile(std::string_view sections) {
   return "<?xml version=\"1.0\"?>\n<configuration>" + std::string(sections) + "</configuration>";
@@ -28,11 +35,11 @@ class ConfigurationChainFileTest : public ::testing::Test {
   void SetUp() override {
     // The product file also names a web folder and the installation file also holds a
     // connection string: only the order of the steps makes the right values win.
-    temp_.Write("Configuration.xml",
+    temp_.WriteFile("Configuration.xml",
                 ConfigFile("<DEFAULTS><add key='WebRelativePath' value='..\\Web'/></DEFAULTS>"
                            "<CONNECTIONS><add key='VarnexConnection_ConnectionString' "
                            "value='from installation'/></CONNECTIONS>"));
-    temp_.Write("Web/Config/VarnexConfiguration.xml",
+    temp_.WriteFile("Web/Config/VarnexConfiguration.xml",
                 ConfigFile("<DEFAULTS><add key='WebRelativePath' value='elsewhere'/></DEFAULTS>"
                            "<CONNECTIONS><add key='VarnexConnection_ConnectionString' "
                            "value='Provider=SQLite;Data Source=server.db'/></CONNECTIONS>"));
@@ -40,7 +47,7 @@ class ConfigurationChainFileTest : public ::testing::Test {
     base_ = (temp_.path() / "Bin").string();
   }
 
-  testing::TempFolder temp_;
+  test_support::ScopedTempDir temp_;
   std::string base_;
 };
 
@@ -58,27 +65,17 @@ TEST_F(ConfigurationChainFileTest, ReadsBothFilesInOrderWithEitherSpelling) {
 TEST_F(ConfigurationChainFileTest, MissingProductFileNamesItsPath) {
   std::filesystem::remove(temp_.path() / "Web/Config/VarnexConfiguration.xml");
   config::Configuration configuration;
-  try {
-    ReadConfigurationChain(configuration, base_, "config");
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), error_number::kFileNotFound);
-    EXPECT_NE(e.description().find(base_ + "\\..\\Web\\config\\VarnexConfiguration.xml"),
-              std::string::npos)
-        << e.description();
-  }
+  const auto read = [&] { ReadConfigurationChain(configuration, base_, "config"); };
+  EXPECT_EQ(ErrorNumberOf(read), error_number::kFileNotFound);
+  EXPECT_THAT(ErrorDescriptionOf(read),
+              HasSubstr(base_ + "\\..\\Web\\config\\VarnexConfiguration.xml"));
 }
 
 TEST_F(ConfigurationChainFileTest, MissingWebPathKeyStopsBeforeTheProductFile) {
-  temp_.Write("Configuration.xml", ConfigFile("<DEFAULTS/>"));
+  temp_.WriteFile("Configuration.xml", ConfigFile("<DEFAULTS/>"));
   config::Configuration configuration;
-  try {
-    ReadConfigurationChain(configuration, base_, "config");
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_NE(e.description().find("WebRelativePath"), std::string::npos) << e.description();
-    EXPECT_NE(e.description().find("DEFAULTS"), std::string::npos) << e.description();
-  }
+  EXPECT_THAT(ErrorDescriptionOf([&] { ReadConfigurationChain(configuration, base_, "config"); }),
+              AllOf(HasSubstr("'DEFAULTS'"), HasSubstr("'WebRelativePath'")));
 }
 
 }  // namespace

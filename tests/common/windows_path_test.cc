@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/common/temp_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace tqs {
 namespace {
@@ -10,8 +10,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(ResolveWindowsPathTest, FindsComponentsIgnoringCase) {
-  testing::TempFolder temp;
-  const fs::path file = temp.Write("Web/Config/VarnexConfiguration.xml", "<c/>");
+  test_support::ScopedTempDir temp;
+  const fs::path file = temp.WriteFile("Web/Config/VarnexConfiguration.xml", "<c/>");
   const std::string base = temp.path().string();
 
   // Backslashes separate; the spelling as written wins when it exists.
@@ -24,8 +24,8 @@ TEST(ResolveWindowsPathTest, FindsComponentsIgnoringCase) {
 }
 
 TEST(ResolveWindowsPathTest, AppliesDotDotLexicallyAndKeepsTheUnresolvedRest) {
-  testing::TempFolder temp;
-  const fs::path file = temp.Write("Configuration.xml", "<c/>");
+  test_support::ScopedTempDir temp;
+  const fs::path file = temp.WriteFile("Configuration.xml", "<c/>");
   fs::create_directories(temp.path() / "Bin");
   const std::string base = temp.path().string();
 

@@ -1,36 +1,27 @@
 #include "platform/config/configuration.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "common/error.h"
-#include "tests/common/temp_folder.h"
+#include "tests/support/error_testing.h"
+#include "tests/support/temp_dir.h"
 
 namespace tqs::config {
 namespace {
 
-// Runs `action` and returns the tqs::Error it raises.
-template <typename Action>
-Error ErrorOf(Action action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error raised";
-  return Error(0, "");
-}
-
-bool Contains(const std::string& text, std::string_view part) {
-  return text.find(part) != std::string::npos;
-}
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using test_support::ErrorDescriptionOf;
+using test_support::ErrorNumberOf;
 
 class ConfigurationTest : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, std::string_view content) {
-    return temp_.Write(name, content).string();
+    return temp_.WriteFile(name, content).string();
   }
 
-  tqs::testing::TempFolder temp_;
+  tqs::test_support::ScopedTempDir temp_;
 };
 
 TEST_F(ConfigurationTest, SecondFileMergesOverTheFirst) {
@@ -63,19 +54,19 @@ TEST_F(ConfigurationTest, SecondFileMergesOverTheFirst) {
 TEST_F(ConfigurationTest, MissingFileSectionAndKeyAreErrorsNamingThem) {
   Configuration configuration;
   const std::string missing = temp_.path().string() + "\\nothere\\Configuration.xml";
-  const Error file_error = ErrorOf([&] { configuration.LoadConfigFile(missing); });
-  EXPECT_EQ(file_error.number(), error_number::kFileNotFound);
-  EXPECT_TRUE(Contains(file_error.description(), missing)) << file_error.description();
+  EXPECT_EQ(ErrorNumberOf([&] { configuration.LoadConfigFile(missing); }),
+            error_number::kFileNotFound);
+  EXPECT_THAT(ErrorDescriptionOf([&] { configuration.LoadConfigFile(missing); }),
+              HasSubstr(missing));
 
   configuration.LoadConfigFile(
       Write("c.xml", "<c><DEFAULTS><add key='WebRelativePath' value='web'/></DEFAULTS></c>"));
-  const Error key_error = ErrorOf([&] { configuration.getValue("DEFAULTS", "NoSuchKey"); });
-  EXPECT_TRUE(Contains(key_error.description(), "DEFAULTS")) << key_error.description();
-  EXPECT_TRUE(Contains(key_error.description(), "NoSuchKey")) << key_error.description();
-  const Error section_error =
-      ErrorOf([&] { configuration.getValue("CONNECTIONS", "VarnexConnection_ConnectionString"); });
-  EXPECT_TRUE(Contains(section_error.description(), "CONNECTIONS"));
-  EXPECT_TRUE(Contains(section_error.description(), "VarnexConnection_ConnectionString"));
+  EXPECT_THAT(ErrorDescriptionOf([&] { configuration.getValue("DEFAULTS", "NoSuchKey"); }),
+              AllOf(HasSubstr("'DEFAULTS'"), HasSubstr("'NoSuchKey'")));
+  EXPECT_THAT(ErrorDescriptionOf([&] {
+                configuration.getValue("CONNECTIONS", "VarnexConnection_ConnectionString");
+              }),
+              AllOf(HasSubstr("'CONNECTIONS'"), HasSubstr("'VarnexConnection_ConnectionString'")));
 }
 
 TEST_F(ConfigurationTest, InvalidFileIsAnErrorAndChangesNothing) {
@@ -83,15 +74,13 @@ TEST_F(ConfigurationTest, InvalidFileIsAnErrorAndChangesNothing) {
   configuration.LoadConfigFile(Write("good.xml", "<c><S><add key='K' value='kept'/></S></c>"));
 
   const std::string malformed = Write("bad.xml", "<c><S><add key='K' value='lost'/></S>");
-  const Error parse_error = ErrorOf([&] { configuration.LoadConfigFile(malformed); });
-  EXPECT_TRUE(Contains(parse_error.description(), malformed)) << parse_error.description();
-  EXPECT_TRUE(Contains(parse_error.description(), "offset")) << parse_error.description();
+  EXPECT_THAT(ErrorDescriptionOf([&] { configuration.LoadConfigFile(malformed); }),
+              AllOf(HasSubstr(malformed), HasSubstr("offset")));
 
   const std::string keyless =
       Write("keyless.xml", "<c><S><add key='K' value='lost'/></S><T><add value='v'/></T></c>");
-  const Error key_error = ErrorOf([&] { configuration.LoadConfigFile(keyless); });
-  EXPECT_TRUE(Contains(key_error.description(), keyless)) << key_error.description();
-  EXPECT_TRUE(Contains(key_error.description(), "'T'")) << key_error.description();
+  EXPECT_THAT(ErrorDescriptionOf([&] { configuration.LoadConfigFile(keyless); }),
+              AllOf(HasSubstr(keyless), HasSubstr("'T'")));
 
   EXPECT_EQ(configuration.getValue("S", "K"), "kept");
 }

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/error.h"
-#include "tests/common/temp_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace tqs::xml {
 namespace {
@@ -27,14 +27,14 @@ TEST(LoadXmlTest, ReportsOutcomeWithoutThrowing) {
 }
 
 TEST(LoadXmlTest, LoadsFiles) {
-  tqs::testing::TempFolder temp;
+  tqs::test_support::ScopedTempDir temp;
   pugi::xml_document document;
-  EXPECT_TRUE(LoadXmlFile(document, temp.Write("d.xml", "<?xml version='1.0'?>\n<r><x/></r>")));
+  EXPECT_TRUE(LoadXmlFile(document, temp.WriteFile("d.xml", "<?xml version='1.0'?>\n<r><x/></r>")));
   EXPECT_TRUE(FirstChildElement(document.document_element(), "x"));
   std::string error;
   EXPECT_FALSE(LoadXmlFile(document, temp.path() / "missing.xml", &error));
   EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(LoadXmlFile(document, temp.Write("bad.xml", "<r>")));
+  EXPECT_FALSE(LoadXmlFile(document, temp.WriteFile("bad.xml", "<r>")));
 }
 
 TEST(TextTest, ConcatenatesAllDescendantText) {
