@@ -1,5 +1,6 @@
 #include "common/conversions.h"
 
+#include <fmt/format.h>
 #include <langinfo.h>
 #include <locale.h>
 
@@ -9,8 +10,6 @@
 #include <cstdlib>
 #include <limits>
 #include <vector>
-
-#include <fmt/format.h>
 
 #include "common/conversions_internal.h"
 #include "common/error.h"
@@ -52,8 +51,8 @@ constexpr std::array<std::string_view, 7> kEnglishDays = {
 // The calendar fields of a DateTime.
 struct Fields {
   int year;
-  unsigned month;  // 1-12
-  unsigned day;    // 1-31
+  unsigned month;    // 1-12
+  unsigned day;      // 1-31
   unsigned weekday;  // 0 = Sunday
   int hour;
   int minute;
@@ -167,7 +166,7 @@ bool ReadLocaleInfo(const std::string& name, int mask, bool numeric, internal::L
   return true;
 }
 
-RegionalSettings LoadCurrentSettings() {
+RegionalSettings LoadSettingsFromEnvironment() {
   internal::LocaleInfo info;
   const bool has_numeric = ReadLocaleInfo(LocaleNameFor("LC_NUMERIC"), LC_NUMERIC_MASK, true, info);
   const bool has_time = ReadLocaleInfo(LocaleNameFor("LC_TIME"), LC_TIME_MASK, false, info);
@@ -201,7 +200,8 @@ std::optional<std::vector<Token>> Tokenize(std::string_view text) {
     } else if (IsAsciiLetter(c) || static_cast<unsigned char>(c) >= 0x80) {
       // Letters, and the bytes of non-ASCII names of the locale.
       std::size_t j = i;
-      while (j < text.size() && (IsAsciiLetter(text[j]) || static_cast<unsigned char>(text[j]) >= 0x80))
+      while (j < text.size() &&
+             (IsAsciiLetter(text[j]) || static_cast<unsigned char>(text[j]) >= 0x80))
         ++j;
       tokens.push_back({Token::Kind::kWord, text.substr(i, j - i)});
       i = j;
@@ -291,7 +291,8 @@ std::optional<year_month_day> ParseNamedDate(const std::vector<Token>& tokens,
   if (numbers.size() != 2) return std::nullopt;
   auto day_text = numbers[0];
   auto year_text = numbers[1];
-  if (day_text.size() >= 3 || NumberValue(day_text).value_or(0) > 31) std::swap(day_text, year_text);
+  if (day_text.size() >= 3 || NumberValue(day_text).value_or(0) > 31)
+    std::swap(day_text, year_text);
   const auto d = NumberValue(day_text);
   const auto y = NumberValue(year_text);
   if (!d || !y) return std::nullopt;
@@ -396,8 +397,10 @@ std::optional<seconds> ParseTime(const std::vector<Token>& tokens,
 
 std::string ShortDate(const Fields& f, const RegionalSettings& settings) {
   const char sep = settings.date_separator;
-  if (settings.date_order == "DMY") return fmt::format("{:02}{}{:02}{}{}", f.day, sep, f.month, sep, f.year);
-  if (settings.date_order == "YMD") return fmt::format("{}{}{:02}{}{:02}", f.year, sep, f.month, sep, f.day);
+  if (settings.date_order == "DMY")
+    return fmt::format("{:02}{}{:02}{}{}", f.day, sep, f.month, sep, f.year);
+  if (settings.date_order == "YMD")
+    return fmt::format("{}{}{:02}{}{:02}", f.year, sep, f.month, sep, f.day);
   return fmt::format("{}{}{}{}{}", f.month, sep, f.day, sep, f.year);
 }
 
@@ -475,12 +478,14 @@ RegionalSettings SettingsFromLocaleInfo(const LocaleInfo& info) {
   return settings;
 }
 
+RegionalSettings SettingsFromEnvironment() { return LoadSettingsFromEnvironment(); }
+
 }  // namespace internal
 
 RegionalSettings RegionalSettings::EnglishUS() { return EnglishUSInstance(); }
 
 const RegionalSettings& RegionalSettings::Current() {
-  static const RegionalSettings settings = LoadCurrentSettings();
+  static const RegionalSettings settings = internal::SettingsFromEnvironment();
   return settings;
 }
 

@@ -32,9 +32,9 @@ struct RegionalSettings {
   std::string pm_designator = "PM";
   // Names used by the long date and accepted by ParseDate (besides the English names).
   // month_names[0] is January, day_names[0] is Sunday.
-  std::array<std::string, 12> month_names = {"January", "February", "March",     "April",
-                                             "May",     "June",     "July",      "August",
-                                             "September", "October", "November", "December"};
+  std::array<std::string, 12> month_names = {"January",   "February", "March",    "April",
+                                             "May",       "June",     "July",     "August",
+                                             "September", "October",  "November", "December"};
   std::array<std::string, 7> day_names = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                           "Thursday", "Friday", "Saturday"};
 
@@ -65,6 +65,9 @@ std::string FormatMediumTime(DateTime value,
 std::string FormatGeneralDate(DateTime value,
                               const RegionalSettings& settings = RegionalSettings::Current());
 // A picture format of day/month/year digits: "yyyymmdd", "ddmmyyyy", "yyyy-mm-dd hh:nn:ss".
+// Letters are read case-insensitively: yyyy / yy year; mm / m month (always the month, even
+// after hh), mmm / mmmm English month name; dd / d day, ddd / dddd English weekday name;
+// hh / h hours (24-hour); nn / n minutes; ss / s seconds. Everything else is copied.
 std::string FormatDatePattern(DateTime value, std::string_view pattern);
 
 // Number to text as the platform writes it: integers without a decimal part, up to 15

@@ -13,17 +13,21 @@ namespace tqs::internal {
 
 // The nl_langinfo values the settings are built from. Empty names keep the English ones.
 struct LocaleInfo {
-  std::string radix_char;          // RADIXCHAR
-  std::string thousands_separator;  // THOUSEP
-  std::string date_format;         // D_FMT, e.g. "%d.%m.%Y"
-  std::string time_format;         // T_FMT, e.g. "%r" (12-hour) or "%T" (24-hour)
-  std::string am;                  // AM_STR
-  std::string pm;                  // PM_STR
+  std::string radix_char;                   // RADIXCHAR
+  std::string thousands_separator;          // THOUSEP
+  std::string date_format;                  // D_FMT, e.g. "%d.%m.%Y"
+  std::string time_format;                  // T_FMT, e.g. "%r" (12-hour) or "%T" (24-hour)
+  std::string am;                           // AM_STR
+  std::string pm;                           // PM_STR
   std::array<std::string, 12> month_names;  // MON_1 ... MON_12
   std::array<std::string, 7> day_names;     // DAY_1 (Sunday) ... DAY_7
 };
 
 RegionalSettings SettingsFromLocaleInfo(const LocaleInfo& info);
+
+// The settings of the locales that the environment names now (RegionalSettings::Current()
+// keeps the first answer for the life of the process).
+RegionalSettings SettingsFromEnvironment();
 
 }  // namespace tqs::internal
 

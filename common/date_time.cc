@@ -16,8 +16,7 @@ class SystemClock final : public Clock {
     const year_month_day date{year{local.tm_year + 1900}, month{unsigned(local.tm_mon + 1)},
                               day{unsigned(local.tm_mday)}};
     // tm_sec may be 60 during a leap second; the stamp then shows the next minute's start.
-    return local_days{date} + hours{local.tm_hour} + minutes{local.tm_min} +
-           seconds{local.tm_sec};
+    return local_days{date} + hours{local.tm_hour} + minutes{local.tm_min} + seconds{local.tm_sec};
   }
 };
 

@@ -55,8 +55,8 @@ void Configuration::LoadConfigFile(std::string_view path) {
   pugi::xml_document document;
   std::string parse_error;
   if (!xml::LoadXmlFile(document, file, &parse_error)) {
-    throw Error(kConfigurationError, "Configuration file '" + std::string(path) +
-                                         "' is not valid XML: " + parse_error);
+    throw Error(kConfigurationError,
+                "Configuration file '" + std::string(path) + "' is not valid XML: " + parse_error);
   }
   // Read everything first, so a faulty file changes nothing.
   Sections loaded;

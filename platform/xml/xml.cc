@@ -78,7 +78,8 @@ pugi::xpath_query Compile(std::string_view xpath) {
 bool LoadXml(pugi::xml_document& document, std::string_view text, std::string* error) {
   document.reset();
   const pugi::xml_parse_result result =
-      document.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
+      // The text is already characters: an encoding named in its declaration does not apply.
+      document.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
   return Finish(document, result, error);
 }
 

@@ -8,10 +8,9 @@
 #define TQS_PLATFORM_XML_XML_H_
 
 #include <filesystem>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
-
-#include <pugixml.hpp>
 
 namespace tqs::xml {
 

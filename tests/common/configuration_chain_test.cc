@@ -10,10 +10,10 @@
 namespace tqs {
 namespace {
 
-using ::testing::AllOf;
-using ::testing::HasSubstr;
 using test_support::ErrorDescriptionOf;
 using test_support::ErrorNumberOf;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
 
 std::string ConfigFile(std::string_view sections) {
   return "<?xml version=\"1.0\"?>\n<configuration>" + std::string(sections) + "</configuration>";
@@ -36,13 +36,13 @@ class ConfigurationChainFileTest : public ::testing::Test {
     // The product file also names a web folder and the installation file also holds a
     // connection string: only the order of the steps makes the right values win.
     temp_.WriteFile("Configuration.xml",
-                ConfigFile("<DEFAULTS><add key='WebRelativePath' value='..\\Web'/></DEFAULTS>"
-                           "<CONNECTIONS><add key='VarnexConnection_ConnectionString' "
-                           "value='from installation'/></CONNECTIONS>"));
+                    ConfigFile("<DEFAULTS><add key='WebRelativePath' value='..\\Web'/></DEFAULTS>"
+                               "<CONNECTIONS><add key='VarnexConnection_ConnectionString' "
+                               "value='from installation'/></CONNECTIONS>"));
     temp_.WriteFile("Web/Config/VarnexConfiguration.xml",
-                ConfigFile("<DEFAULTS><add key='WebRelativePath' value='elsewhere'/></DEFAULTS>"
-                           "<CONNECTIONS><add key='VarnexConnection_ConnectionString' "
-                           "value='Provider=SQLite;Data Source=server.db'/></CONNECTIONS>"));
+                    ConfigFile("<DEFAULTS><add key='WebRelativePath' value='elsewhere'/></DEFAULTS>"
+                               "<CONNECTIONS><add key='VarnexConnection_ConnectionString' "
+                               "value='Provider=SQLite;Data Source=server.db'/></CONNECTIONS>"));
     std::filesystem::create_directories(temp_.path() / "Bin");
     base_ = (temp_.path() / "Bin").string();
   }
@@ -52,8 +52,8 @@ class ConfigurationChainFileTest : public ::testing::Test {
 };
 
 TEST_F(ConfigurationChainFileTest, ReadsBothFilesInOrderWithEitherSpelling) {
-  for (std::string_view folder : {configuration_chain::kBrokerConfigFolder,
-                                  configuration_chain::kMasterDataConfigFolder}) {
+  for (std::string_view folder :
+       {configuration_chain::kBrokerConfigFolder, configuration_chain::kMasterDataConfigFolder}) {
     SCOPED_TRACE(folder);
     config::Configuration configuration;
     const ChainedSettings settings = ReadConfigurationChain(configuration, base_, folder);

@@ -1,6 +1,7 @@
 #include "common/conversions.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cmath>
 #include <limits>
@@ -100,7 +101,8 @@ TEST(FormatNumberTest, WritesUpToFifteenDigitsWithLocaleSeparator) {
     EXPECT_EQ(FormatNumber(c.value, us), c.us);
     EXPECT_EQ(FormatNumber(c.value, comma), c.comma);
     // What is written reads back as the same number.
-    EXPECT_EQ(ParseNumber(FormatNumber(c.value, comma), comma), std::stod(FormatNumber(c.value, us)));
+    EXPECT_EQ(ParseNumber(FormatNumber(c.value, comma), comma),
+              std::stod(FormatNumber(c.value, us)));
   }
 }
 
@@ -187,8 +189,7 @@ TEST(ParseDateTest, DayFirstSettingsAndRoundTrip) {
   EXPECT_EQ(ParseDate("31.4.2026", settings), std::nullopt);
   EXPECT_EQ(ParseDate("2026-12-07", settings), At(2026, 12, 7));
 
-  const DateTime values[] = {At(2026, 12, 7, 12, 49, 5), At(2026, 1, 2, 0, 0, 1),
-                             At(2024, 2, 29)};
+  const DateTime values[] = {At(2026, 12, 7, 12, 49, 5), At(2026, 1, 2, 0, 0, 1), At(2024, 2, 29)};
   for (const RegionalSettings& s : {RegionalSettings::EnglishUS(), settings}) {
     for (const DateTime value : values) {
       EXPECT_EQ(ParseDate(FormatGeneralDate(value, s), s), value) << FormatGeneralDate(value, s);
@@ -212,7 +213,10 @@ TEST(ToIntegerTest, RoundsHalfToEvenAndRaisesOverflow) {
   EXPECT_EQ(ToInt32(-2147483648.5), -2147483647 - 1);
   EXPECT_EQ(ToInt32(40000), 40000);
 
-  const double overflowing16[] = {32767.5, 32768, -32768.6, -32769,
+  const double overflowing16[] = {32767.5,
+                                  32768,
+                                  -32768.6,
+                                  -32769,
                                   std::numeric_limits<double>::quiet_NaN(),
                                   std::numeric_limits<double>::infinity()};
   for (double value : overflowing16) {
@@ -276,6 +280,20 @@ TEST(RegionalSettingsTest, DerivedFromLocaleInformation) {
   EXPECT_EQ(settings.date_separator, '-');
   EXPECT_EQ(settings.grouping_separator, ' ');
   EXPECT_EQ(ParseNumber("1 234,5", settings), 1234.5);
+}
+
+TEST(RegionalSettingsTest, UnusableLocaleGivesUsEnglish) {
+  const RegionalSettings us = RegionalSettings::EnglishUS();
+  const DateTime stamp = At(2026, 12, 7, 12, 49, 5);
+  for (const char* name : {"C", "POSIX", "C.UTF-8", "xx_NOWHERE.UTF-8"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(setenv("LC_ALL", name, 1), 0);
+    const RegionalSettings settings = internal::SettingsFromEnvironment();
+    EXPECT_EQ(settings.decimal_separator, us.decimal_separator);
+    EXPECT_EQ(settings.date_order, us.date_order);
+    EXPECT_EQ(FormatGeneralDate(stamp, settings), "12/7/2026 12:49:05 PM");
+  }
+  unsetenv("LC_ALL");
 }
 
 }  // namespace

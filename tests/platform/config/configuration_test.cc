@@ -10,10 +10,10 @@
 namespace tqs::config {
 namespace {
 
-using ::testing::AllOf;
-using ::testing::HasSubstr;
 using test_support::ErrorDescriptionOf;
 using test_support::ErrorNumberOf;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
 
 class ConfigurationTest : public ::testing::Test {
  protected:
@@ -45,9 +45,9 @@ TEST_F(ConfigurationTest, SecondFileMergesOverTheFirst) {
   EXPECT_EQ(configuration.getValue("CONNECTIONS", "C"), "3");
   EXPECT_EQ(configuration.getValue("Other", "D"), "a & b");
   // Later entries of one file win as well.
-  configuration.LoadConfigFile(
-      Write("third.xml", "<c><DEFAULTS><add key='A' value='x'/><add key='A' value='y'/>"
-                         "</DEFAULTS></c>"));
+  configuration.LoadConfigFile(Write("third.xml",
+                                     "<c><DEFAULTS><add key='A' value='x'/><add key='A' value='y'/>"
+                                     "</DEFAULTS></c>"));
   EXPECT_EQ(configuration.getValue("DEFAULTS", "A"), "y");
 }
 

@@ -24,6 +24,10 @@ TEST(LoadXmlTest, ReportsOutcomeWithoutThrowing) {
     EXPECT_FALSE(document.first_child());
   }
   EXPECT_FALSE(LoadXml(document, "<a>"));
+
+  // Text is taken as it is, whatever encoding its declaration names.
+  ASSERT_TRUE(LoadXml(document, "<?xml version='1.0' encoding='ISO-8859-1'?><a>\xc3\xa9</a>"));
+  EXPECT_EQ(Text(document.document_element()), "\xc3\xa9");
 }
 
 TEST(LoadXmlTest, LoadsFiles) {
@@ -49,7 +53,8 @@ TEST(TextTest, ConcatenatesAllDescendantText) {
 
 TEST(FirstChildElementTest, MatchesDirectChildrenByExactName) {
   pugi::xml_document document;
-  ASSERT_TRUE(LoadXml(document, "<r><x><y n='deep'/></x><Y n='case'/><y n='first'/><y n='second'/></r>"));
+  ASSERT_TRUE(
+      LoadXml(document, "<r><x><y n='deep'/></x><Y n='case'/><y n='first'/><y n='second'/></r>"));
   const pugi::xml_node r = document.document_element();
   EXPECT_STREQ(FirstChildElement(r, "y").attribute("n").value(), "first");
   EXPECT_STREQ(FirstChildElement(r, "Y").attribute("n").value(), "case");
