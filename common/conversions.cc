@@ -127,11 +127,6 @@ void ApplyDateFormat(std::string format, RegionalSettings& settings) {
   }
 }
 
-const RegionalSettings& EnglishUSInstance() {
-  static const RegionalSettings settings;
-  return settings;
-}
-
 // The locale named by the environment for one category, as setlocale(category, "") would
 // choose it; empty for the C locale.
 std::string LocaleNameFor(const char* category_variable) {
@@ -146,12 +141,16 @@ std::string LocaleNameFor(const char* category_variable) {
   return {};
 }
 
-// Reads the nl_langinfo values of the named locale for the given category mask.
-bool ReadLocaleInfo(const std::string& name, int mask, bool numeric, internal::LocaleInfo& info) {
+enum class Category { kNumeric, kTime };
+
+// Reads the nl_langinfo values of one category of the named locale; false when the name is
+// empty (the C locale) or the locale is not installed.
+bool ReadLocaleInfo(const std::string& name, Category category, internal::LocaleInfo& info) {
   if (name.empty()) return false;
+  const int mask = category == Category::kNumeric ? LC_NUMERIC_MASK : LC_TIME_MASK;
   const locale_t locale = newlocale(mask, name.c_str(), static_cast<locale_t>(0));
   if (locale == static_cast<locale_t>(0)) return false;
-  if (numeric) {
+  if (category == Category::kNumeric) {
     info.radix_char = nl_langinfo_l(RADIXCHAR, locale);
     info.thousands_separator = nl_langinfo_l(THOUSEP, locale);
   } else {
@@ -164,14 +163,6 @@ bool ReadLocaleInfo(const std::string& name, int mask, bool numeric, internal::L
   }
   freelocale(locale);
   return true;
-}
-
-RegionalSettings LoadSettingsFromEnvironment() {
-  internal::LocaleInfo info;
-  const bool has_numeric = ReadLocaleInfo(LocaleNameFor("LC_NUMERIC"), LC_NUMERIC_MASK, true, info);
-  const bool has_time = ReadLocaleInfo(LocaleNameFor("LC_TIME"), LC_TIME_MASK, false, info);
-  if (!has_numeric && !has_time) return RegionalSettings::EnglishUS();
-  return internal::SettingsFromLocaleInfo(info);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -478,11 +469,17 @@ RegionalSettings SettingsFromLocaleInfo(const LocaleInfo& info) {
   return settings;
 }
 
-RegionalSettings SettingsFromEnvironment() { return LoadSettingsFromEnvironment(); }
+RegionalSettings SettingsFromEnvironment() {
+  LocaleInfo info;
+  const bool has_numeric = ReadLocaleInfo(LocaleNameFor("LC_NUMERIC"), Category::kNumeric, info);
+  const bool has_time = ReadLocaleInfo(LocaleNameFor("LC_TIME"), Category::kTime, info);
+  if (!has_numeric && !has_time) return RegionalSettings::EnglishUS();
+  return SettingsFromLocaleInfo(info);
+}
 
 }  // namespace internal
 
-RegionalSettings RegionalSettings::EnglishUS() { return EnglishUSInstance(); }
+RegionalSettings RegionalSettings::EnglishUS() { return RegionalSettings{}; }
 
 const RegionalSettings& RegionalSettings::Current() {
   static const RegionalSettings settings = internal::SettingsFromEnvironment();
