@@ -1,7 +1,9 @@
-// A Transaction groups the statements run on a connection between its construction and
-// Commit(): they take effect together or not at all. Destroying an uncommitted Transaction rolls
-// it back (an exception leaving the scope undoes the work). On SQLite the write lock is taken at
-// the start, so a read followed by a write inside one Transaction cannot race another writer.
+// A Transaction makes the statements of one unit of work on a connection atomic: it begins at
+// construction and is rolled back at destruction unless Commit() was reached, so an error that
+// leaves the scope undoes the work. On SQLite the transaction takes the write lock at once, so
+// a read followed by an insert (numbering) cannot interleave with another writer.
+//
+// Not thread-safe; used by the thread of its connection, which must outlive it.
 #ifndef TQS_PLATFORM_DB_TRANSACTION_H_
 #define TQS_PLATFORM_DB_TRANSACTION_H_
 
@@ -11,25 +13,15 @@ namespace tqs::db {
 
 class Transaction {
  public:
-  explicit Transaction(Connection& connection) : connection_(connection) {
-    connection_.BeginTrans();
-  }
-  ~Transaction() {
-    if (active_) {
-      try {
-        connection_.RollbackTrans();
-      } catch (...) {
-        // The connection is already unusable; the original error is what matters.
-      }
-    }
-  }
+  // Begins the transaction; raises when one is already open on `connection`.
+  explicit Transaction(Connection& connection);
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
+  // Rolls back when neither Commit nor Rollback ran; errors of that rollback are swallowed.
+  ~Transaction();
 
-  void Commit() {
-    connection_.CommitTrans();
-    active_ = false;
-  }
+  void Commit();
+  void Rollback();
 
  private:
   Connection& connection_;

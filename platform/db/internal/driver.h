@@ -1,0 +1,85 @@
+// The narrow interface between the generic data access core (connections, record sets, the
+// statement cache) and one database engine. A backend implements a Driver and its
+// DriverStatement; everything a record set does (streaming, keysets, static sets, filters,
+// row changes by key) is built on these few calls, once, in the core.
+//
+// A Driver and its statements are used by one thread at a time, like the Connection that owns
+// them. Statements may outlive Close(): the driver must then keep what they need alive until
+// they are destroyed (they are never stepped again).
+#ifndef TQS_PLATFORM_DB_INTERNAL_DRIVER_H_
+#define TQS_PLATFORM_DB_INTERNAL_DRIVER_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace tqs::db::internal {
+
+// A value as the engine stores it, before the core maps it to a Variant by the column's
+// declared type. Binary values travel as their bytes in the text alternative.
+struct SqlNull {
+  bool operator==(const SqlNull&) const = default;
+};
+using SqlValue = std::variant<SqlNull, std::int64_t, double, std::string>;
+
+// What the engine says about one result column.
+struct ColumnInfo {
+  std::string name;           // the name as the statement presents it (alias included)
+  std::string declared_type;  // the declared type of the table column, "" for expressions
+  std::string origin_name;    // the table column it reads, "" for expressions
+};
+
+// One compiled statement. Parameters are positional ("?"), numbered from 0 here.
+class DriverStatement {
+ public:
+  virtual ~DriverStatement() = default;
+
+  virtual void Bind(int index, const SqlValue& value) = 0;
+  // Runs the statement to its next row; false when it has no more rows (or returns none).
+  virtual bool Step() = 0;
+  // Makes the statement ready to run again from the start, bindings cleared.
+  virtual void Reset() = 0;
+
+  // Result columns, known right after preparation.
+  virtual int ColumnCount() const = 0;
+  virtual ColumnInfo Column(int index) const = 0;
+  // The value of a column of the row that the last Step produced.
+  virtual SqlValue Value(int index) const = 0;
+
+  // Rows inserted, changed or deleted by the last run (0 for queries and schema statements).
+  virtual std::int64_t ChangedRows() const = 0;
+};
+
+class Driver {
+ public:
+  virtual ~Driver() = default;
+
+  // Compiles one statement, already in the engine's dialect. Text after the first statement
+  // other than blanks and comments is an error.
+  virtual std::unique_ptr<DriverStatement> Prepare(std::string_view sql) = 0;
+  // Runs a script of several statements, already in the engine's dialect.
+  virtual void ExecuteScript(std::string_view script) = 0;
+
+  // Turns an SQL text as the programs write it into the engine's dialect.
+  virtual std::string TranslateSql(std::string_view sql) const = 0;
+  // The expression that selects a row's stable key in a single-table query ("rowid").
+  virtual std::string RowKeyExpression() const = 0;
+  // A column name as a quoted identifier of the engine.
+  virtual std::string QuoteIdentifier(std::string_view name) const = 0;
+  // The key of the row that the last INSERT on this session added.
+  virtual std::int64_t LastInsertedKey() = 0;
+
+  // The statements that start, commit and roll back a transaction.
+  virtual std::string BeginTransactionSql() const = 0;
+  virtual std::string CommitSql() const = 0;
+  virtual std::string RollbackSql() const = 0;
+
+  // Ends the session; an open transaction is rolled back by the engine.
+  virtual void Close() = 0;
+};
+
+}  // namespace tqs::db::internal
+
+#endif  // TQS_PLATFORM_DB_INTERNAL_DRIVER_H_

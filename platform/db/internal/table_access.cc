@@ -1,0 +1,101 @@
+#include "platform/db/internal/table_access.h"
+
+#include "platform/db/internal/errors.h"
+#include "platform/db/internal/value_mapping.h"
+
+namespace tqs::db::internal {
+
+std::vector<automation::Variant> ReadValues(const DriverStatement& statement,
+                                            const std::vector<ColumnInfo>& columns, int first) {
+  std::vector<automation::Variant> values;
+  values.reserve(columns.size());
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    values.push_back(
+        ToVariant(statement.Value(first + static_cast<int>(i)), columns[i].declared_type));
+  }
+  return values;
+}
+
+TableAccess::TableAccess(std::shared_ptr<Session> session, SingleTableSelect source)
+    : session_(std::move(session)),
+      source_(std::move(source)),
+      key_(session_->driver().RowKeyExpression()) {
+  StatementLease statement = session_->Prepare(RowByKeySql());
+  for (int i = 0; i < statement->ColumnCount(); ++i) columns_.push_back(statement->Column(i));
+}
+
+std::string TableAccess::KeysSql() const {
+  return SelectText({key_, source_.from, source_.table, source_.rest});
+}
+
+std::string TableAccess::KeyedRowsSql() const {
+  return SelectText({key_ + ", " + source_.select_list, source_.from, source_.table, source_.rest});
+}
+
+std::string TableAccess::RowByKeySql() const {
+  return SelectText({source_.select_list, source_.from, source_.table, "WHERE " + key_ + "=?"});
+}
+
+std::optional<Row> TableAccess::ReadRow(std::int64_t key) {
+  StatementLease statement = session_->Prepare(RowByKeySql());
+  statement->Bind(0, key);
+  if (!statement->Step()) return std::nullopt;
+  return Row{key, ReadValues(*statement, columns_, 0)};
+}
+
+std::string TableAccess::TargetColumn(int column) const {
+  const ColumnInfo& info = columns_.at(static_cast<std::size_t>(column));
+  if (info.origin_name.empty()) {
+    throw NotAllowedError("column '" + info.name + "' is computed, not a column of table '" +
+                          source_.table + "', and cannot be changed");
+  }
+  return session_->driver().QuoteIdentifier(info.origin_name);
+}
+
+std::vector<SqlValue> TableAccess::EditValues(const std::vector<ColumnEdit>& edits) const {
+  std::vector<SqlValue> values;
+  for (const ColumnEdit& edit : edits) {
+    values.push_back(FromVariant(edit.value, columns_.at(static_cast<std::size_t>(edit.column)).name));
+  }
+  return values;
+}
+
+void TableAccess::UpdateRow(std::int64_t key, const std::vector<ColumnEdit>& edits) {
+  if (edits.empty()) return;
+  std::string sql = "UPDATE " + source_.table + " SET ";
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    if (i > 0) sql += ", ";
+    sql += TargetColumn(edits[i].column) + "=?";
+  }
+  sql += " WHERE " + key_ + "=?";
+  std::vector<SqlValue> values = EditValues(edits);
+  values.emplace_back(key);
+  if (session_->Execute(sql, values) == 0) {
+    throw Error(error_number::kNoCurrentRecord,
+                "Row cannot be located for updating: the row of table '" + source_.table +
+                    "' with key " + std::to_string(key) + " was deleted since it was read.");
+  }
+}
+
+std::int64_t TableAccess::InsertRow(const std::vector<ColumnEdit>& edits) {
+  std::string sql = "INSERT INTO " + source_.table;
+  if (edits.empty()) {
+    sql += " DEFAULT VALUES";
+  } else {
+    std::string places;
+    sql += " (";
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+      if (i > 0) {
+        sql += ", ";
+        places += ", ";
+      }
+      sql += TargetColumn(edits[i].column);
+      places += "?";
+    }
+    sql += ") VALUES (" + places + ")";
+  }
+  session_->Execute(sql, EditValues(edits));
+  return session_->driver().LastInsertedKey();
+}
+
+}  // namespace tqs::db::internal

@@ -1,0 +1,77 @@
+// Keyed access to the rows of a single-table source: the queries that read keys, rows with
+// their keys, and one row by its key, and the statements that change a row by its key or add
+// one. Every change addresses the row by the engine's stable row key, never by matching column
+// values, so of two identical rows only the one meant is changed.
+//
+// Not thread-safe; used by the thread of its session.
+#ifndef TQS_PLATFORM_DB_INTERNAL_TABLE_ACCESS_H_
+#define TQS_PLATFORM_DB_INTERNAL_TABLE_ACCESS_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/automation/variant.h"
+#include "platform/db/internal/driver.h"
+#include "platform/db/internal/select_shape.h"
+#include "platform/db/internal/session.h"
+
+namespace tqs::db::internal {
+
+// One row of a record set: its key (when the source has keys) and its column values.
+struct Row {
+  std::optional<std::int64_t> key;
+  std::vector<automation::Variant> values;
+};
+
+// A value staged for a column (by position in the set's columns).
+struct ColumnEdit {
+  int column;
+  automation::Variant value;
+};
+
+// The values of the current row of `statement`, columns [first, first + columns.size()).
+std::vector<automation::Variant> ReadValues(const DriverStatement& statement,
+                                            const std::vector<ColumnInfo>& columns, int first);
+
+class TableAccess {
+ public:
+  // Describes the columns of the source (compiling its row statement); raises the engine's
+  // error when the select list is not valid.
+  TableAccess(std::shared_ptr<Session> session, SingleTableSelect source);
+  TableAccess(const TableAccess&) = delete;
+  TableAccess& operator=(const TableAccess&) = delete;
+
+  const std::vector<ColumnInfo>& columns() const { return columns_; }
+  const std::string& table() const { return source_.table; }
+
+  // SELECT <key> FROM <from> <rest>: the keys of the rows, in the source's order.
+  std::string KeysSql() const;
+  // SELECT <key>, <columns> FROM <from> <rest>: the rows with their keys in front.
+  std::string KeyedRowsSql() const;
+
+  // The row with `key`, or std::nullopt when it was deleted.
+  std::optional<Row> ReadRow(std::int64_t key);
+  // Writes `edits` into the row with `key`; raises 3021 when the row is gone.
+  void UpdateRow(std::int64_t key, const std::vector<ColumnEdit>& edits);
+  // Adds a row with `edits` (other columns take their defaults); returns its key.
+  std::int64_t InsertRow(const std::vector<ColumnEdit>& edits);
+
+ private:
+  std::string RowByKeySql() const;
+  // The quoted table column that edit column `column` writes; raises when it is an expression.
+  std::string TargetColumn(int column) const;
+  std::vector<SqlValue> EditValues(const std::vector<ColumnEdit>& edits) const;
+
+  // Fixed at construction.
+  const std::shared_ptr<Session> session_;
+  const SingleTableSelect source_;
+  const std::string key_;  // the engine's row key expression
+  std::vector<ColumnInfo> columns_;
+};
+
+}  // namespace tqs::db::internal
+
+#endif  // TQS_PLATFORM_DB_INTERNAL_TABLE_ACCESS_H_
