@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "server/admin/installation.h"
 #include "server/thread_connection.h"
 #include "server/user_defaults.h"
 #include "tests/server/server_database_fixture.h"
