@@ -40,8 +40,7 @@ class LoadedLibrary {
     void* symbol = dlsym(handle_, kFactorySymbol);
     if (symbol == nullptr) {
       throw Error(kEntryPointNotFound, "Component library '" + path_.string() +
-                                           "' does not export the entry point " +
-                                           kFactorySymbol);
+                                           "' does not export the entry point " + kFactorySymbol);
     }
     return reinterpret_cast<FactoryEntryPoint>(symbol);
   }
@@ -57,7 +56,9 @@ class LoadedLibrary {
 };
 
 // Wraps a factory made by a library so that neither the factory nor any object it creates can
-// outlive the library's code: each keeps a reference to the library.
+// outlive the library's code: each keeps a reference to the library. (glibc never unloads a
+// library that defines unique C++ symbols, which most C++ libraries do; this keeps the others,
+// such as thin C adapters, safe as well.)
 class LibraryFactory : public ComponentFactory {
  public:
   LibraryFactory(std::shared_ptr<LoadedLibrary> library, std::unique_ptr<ComponentFactory> factory)
@@ -102,45 +103,46 @@ std::vector<FileEntry> ReadRegistryFile(const std::filesystem::path& file) {
   pugi::xml_document document;
   const pugi::xml_parse_result parsed = document.load_file(file.c_str());
   if (parsed.status == pugi::status_file_not_found) {
-    throw Error(error_number::kFileNotFound,
-                "Component registry file not found: " + file.string());
+    throw Error(error_number::kFileNotFound, "Component registry file not found: " + file.string());
   }
   if (!parsed) {
-    throw MalformedFileError(file, std::string(parsed.description()) + " at offset " +
-                                       std::to_string(parsed.offset));
+    throw MalformedFileError(
+        file, std::string(parsed.description()) + " at offset " + std::to_string(parsed.offset));
   }
   const pugi::xml_node root = document.document_element();
   if (std::string_view(root.name()) != "components") {
-    throw MalformedFileError(file, "the root element is <" + std::string(root.name()) +
-                                       ">, expected <components>");
+    throw MalformedFileError(
+        file, "the root element is <" + std::string(root.name()) + ">, expected <components>");
   }
   const std::filesystem::path folder = std::filesystem::absolute(file).parent_path();
   std::vector<FileEntry> entries;
   for (const pugi::xml_node component : root.children()) {
     if (component.type() != pugi::node_element) continue;
     if (std::string_view(component.name()) != "component") {
-      throw MalformedFileError(file, "unexpected element <" + std::string(component.name()) +
-                                         "> in <components>");
+      throw MalformedFileError(
+          file, "unexpected element <" + std::string(component.name()) + "> in <components>");
     }
     FileEntry entry;
     entry.prefix = component.attribute("prefix").value();
     const std::string library = component.attribute("library").value();
     if (entry.prefix.empty() || library.empty()) {
-      throw MalformedFileError(file, "a <component> element lacks its prefix or library attribute"
-                                     " (prefix '" + entry.prefix + "', library '" + library +
-                                         "')");
+      throw MalformedFileError(file,
+                               "a <component> element lacks its prefix or library attribute"
+                               " (prefix '" +
+                                   entry.prefix + "', library '" + library + "')");
     }
     std::filesystem::path library_path(library);
     if (library_path.is_relative()) library_path = folder / library_path;
     std::error_code ignored;
-    const std::filesystem::path canonical = std::filesystem::weakly_canonical(library_path, ignored);
+    const std::filesystem::path canonical =
+        std::filesystem::weakly_canonical(library_path, ignored);
     entry.library = canonical.empty() ? library_path.lexically_normal() : canonical;
     for (const pugi::xml_node setting : component.children()) {
       if (setting.type() != pugi::node_element) continue;
       const std::string key = setting.attribute("key").value();
       if (std::string_view(setting.name()) != "setting" || key.empty()) {
-        throw MalformedFileError(file, "the component with prefix '" + entry.prefix +
-                                           "' holds <" + setting.name() +
+        throw MalformedFileError(file, "the component with prefix '" + entry.prefix + "' holds <" +
+                                           setting.name() +
                                            "> instead of <setting key=... value=...>");
       }
       entry.settings.insert_or_assign(key, setting.attribute("value").value());
@@ -157,7 +159,9 @@ struct ComponentRegistry::Impl {
   std::map<std::filesystem::path, std::shared_ptr<LoadedLibrary>> libraries;
   std::map<std::string, std::shared_ptr<ComponentFactory>, std::less<>> factories;
 
-  bool HasPrefix(std::string_view prefix) const { return factories.find(prefix) != factories.end(); }
+  bool HasPrefix(std::string_view prefix) const {
+    return factories.find(prefix) != factories.end();
+  }
 };
 
 ComponentRegistry::ComponentRegistry() : impl_(std::make_unique<Impl>()) {}
@@ -226,9 +230,9 @@ ObjectPtr ComponentRegistry::Create(std::string_view prog_id) const {
   }
   const std::string quoted = "'" + std::string(prog_id) + "'";
   if (best == nullptr) {
-    throw Error(error_number::kCannotCreateComponent,
-                "Cannot create component " + quoted +
-                    ": no component library is registered for it");
+    throw Error(
+        error_number::kCannotCreateComponent,
+        "Cannot create component " + quoted + ": no component library is registered for it");
   }
   ObjectPtr object;
   try {
@@ -240,9 +244,9 @@ ObjectPtr ComponentRegistry::Create(std::string_view prog_id) const {
                 "Cannot create component " + quoted + ": " + e.what());
   }
   if (!object) {
-    throw Error(error_number::kCannotCreateComponent,
-                "Cannot create component " + quoted + ": the library registered for prefix '" +
-                    best->first + "' does not know it");
+    throw Error(error_number::kCannotCreateComponent, "Cannot create component " + quoted +
+                                                          ": the library registered for prefix '" +
+                                                          best->first + "' does not know it");
   }
   return object;
 }

@@ -32,8 +32,8 @@ struct Pattern {
 // Looked up in this order; "get...At" with one argument is tried before plain "get" so that a
 // property may itself end in "At" (getDataAt() reads the property DataAt).
 constexpr Pattern kPatterns[] = {
-    {Accessor::kSet, "set", 1},  {Accessor::kGetAt, "get", 1}, {Accessor::kGet, "get", 0},
-    {Accessor::kHas, "has", 0},  {Accessor::kAdd, "add", 1},   {Accessor::kSize, "size", 0},
+    {Accessor::kSet, "set", 1}, {Accessor::kGetAt, "get", 1}, {Accessor::kGet, "get", 0},
+    {Accessor::kHas, "has", 0}, {Accessor::kAdd, "add", 1},   {Accessor::kSize, "size", 0},
 };
 
 template <typename T>
@@ -89,8 +89,8 @@ Variant DataObject::InvokePattern(std::string_view method, std::span<Variant> ar
         if (index < 0 || static_cast<std::size_t>(index) >= list.size()) {
           throw Error(error_number::kSubscriptOutOfRange,
                       "Subscript out of range: " + prog_id_ + "." + std::string(method) + "(" +
-                          std::to_string(index) + ") on a list of " +
-                          std::to_string(list.size()) + " elements");
+                          std::to_string(index) + ") on a list of " + std::to_string(list.size()) +
+                          " elements");
         }
         return list[static_cast<std::size_t>(index)];
       }

@@ -78,8 +78,8 @@ DateTime SerialToDate(double serial) {
   }
   const double whole = std::trunc(serial);
   const double fraction = std::fabs(serial - whole);
-  auto second_of_day = static_cast<std::int64_t>(
-      std::nearbyint(fraction * static_cast<double>(kSecondsPerDay)));
+  auto second_of_day =
+      static_cast<std::int64_t>(std::nearbyint(fraction * static_cast<double>(kSecondsPerDay)));
   std::int64_t day = static_cast<std::int64_t>(whole);
   if (second_of_day >= kSecondsPerDay) {  // rounding reached the next midnight
     second_of_day -= kSecondsPerDay;

@@ -135,9 +135,8 @@ void RecordingComponents::Returns(std::string_view prog_id, std::string_view met
 }
 
 void RecordingComponents::Throws(std::string_view prog_id, std::string_view method, Error error) {
-  OnCall(prog_id, method, [error = std::move(error)](std::span<Variant>) -> Variant {
-    throw error;
-  });
+  OnCall(prog_id, method,
+         [error = std::move(error)](std::span<Variant>) -> Variant { throw error; });
 }
 
 void RecordingComponents::FailCreate(std::string_view prog_id, std::optional<Error> error) {

@@ -33,14 +33,15 @@ TEST(RecordingComponentsTest, JournalsCreatesAndCallsInOrderAndAnswersFromTheScr
   EXPECT_EQ(args[1], Variant("assigned by the component"));
   EXPECT_EQ(result->Call("getOReturnValue"), Variant(std::int32_t{-3}));
 
-  EXPECT_THAT(erp->Journal(),
-              ElementsAre("create Erp.Manager#1", "create Erp.Order#1", "create Erp.Order#2",
-                          "call Order#1.setOrderStatus(Text(\"x\"))", "call Order#2.getOrderStatus()",
-                          "call Manager#1.Process(Object(Order#1), Int32(0))",
-                          "call Output#1.getOReturnValue()"))
+  EXPECT_THAT(
+      erp->Journal(),
+      ElementsAre("create Erp.Manager#1", "create Erp.Order#1", "create Erp.Order#2",
+                  "call Order#1.setOrderStatus(Text(\"x\"))", "call Order#2.getOrderStatus()",
+                  "call Manager#1.Process(Object(Order#1), Int32(0))",
+                  "call Output#1.getOReturnValue()"))
       << erp->JournalText();
-  EXPECT_THAT(erp->Journal("create "), ElementsAre("create Erp.Manager#1", "create Erp.Order#1",
-                                                   "create Erp.Order#2"));
+  EXPECT_THAT(erp->Journal("create "),
+              ElementsAre("create Erp.Manager#1", "create Erp.Order#1", "create Erp.Order#2"));
   EXPECT_EQ(erp->Instance("Order#2"), second_order);
   EXPECT_EQ(erp->Instance("Order#3"), nullptr);
 }
@@ -59,8 +60,7 @@ TEST(RecordingComponentsTest, InjectsFaultsInCallsAndCreates) {
             error_number::kCannotCreateComponent);
   EXPECT_EQ(ErrorNumberOf([&] { registry.Create("Erp.Broken"); }), 7);
   EXPECT_THAT(erp->Journal(), ElementsAre("create Erp.Manager#1", "call Manager#1.Close()",
-                                          "create Erp.Missing failed",
-                                          "create Erp.Broken failed"));
+                                          "create Erp.Missing failed", "create Erp.Broken failed"));
   erp->ClearJournal();
   EXPECT_TRUE(erp->Journal().empty());
 }

@@ -20,7 +20,8 @@ class ScopedTempDir {
 
   // Writes `content` to the file `name` inside the folder (creating sub-folders) and returns
   // its full path.
-  std::filesystem::path WriteFile(const std::filesystem::path& name, std::string_view content) const;
+  std::filesystem::path WriteFile(const std::filesystem::path& name,
+                                  std::string_view content) const;
 
  private:
   std::filesystem::path path_;

@@ -9,10 +9,10 @@
 namespace tqs::automation {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using test_support::ErrorDescriptionOf;
 using test_support::ErrorNumberOf;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 namespace en = error_number;
 
 TEST(DataObjectTest, PropertiesBySetGetHasWithNullApartFromEmpty) {
@@ -56,10 +56,12 @@ TEST(DataObjectTest, ListsByAddSizeGetAt) {
   EXPECT_EQ(activities.Call("getActivityDataAt", {Variant(std::int16_t{1})}), Variant("second"));
   EXPECT_THAT(activities.List("activitydata"), ElementsAre(Variant("first"), Variant("second")));
 
-  EXPECT_EQ(ErrorNumberOf([&] { activities.Call("getActivityDataAt", {Variant(std::int32_t{2})}); }),
-            en::kSubscriptOutOfRange);
   EXPECT_EQ(
-      ErrorDescriptionOf([&] { activities.Call("getActivityDataAt", {Variant(std::int32_t{-1})}); }),
+      ErrorNumberOf([&] { activities.Call("getActivityDataAt", {Variant(std::int32_t{2})}); }),
+      en::kSubscriptOutOfRange);
+  EXPECT_EQ(
+      ErrorDescriptionOf(
+          [&] { activities.Call("getActivityDataAt", {Variant(std::int32_t{-1})}); }),
       "Subscript out of range: Erp.ActivitiesData.getActivityDataAt(-1) on a list of 2 elements");
   EXPECT_EQ(ErrorNumberOf([&] { activities.Call("getOtherDataAt", {Variant(std::int32_t{0})}); }),
             en::kSubscriptOutOfRange);

@@ -22,8 +22,7 @@ constexpr std::int32_t kOk = 0;  // "no error" in the tables below
 
 // Decimal texts in the running locale, so the tables hold under any regional settings.
 std::string Decimal(std::string_view whole, std::string_view fraction) {
-  return std::string(whole) + RegionalSettings::Current().decimal_separator +
-         std::string(fraction);
+  return std::string(whole) + RegionalSettings::Current().decimal_separator + std::string(fraction);
 }
 
 DateTime At(int y, unsigned m, unsigned d, int hh = 0, int mm = 0, int ss = 0) {
