@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include "common/export.h"
 
 namespace tqs {
 
@@ -42,7 +43,7 @@ inline constexpr std::int32_t kProviderNotFound = 3706;
 inline constexpr std::int32_t kGenericFailure = -2147467259;
 }  // namespace error_number
 
-class Error : public std::runtime_error {
+class TQS_EXPORT Error : public std::runtime_error {
  public:
   Error(std::int32_t number, std::string description);
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include "common/export.h"
 
 #include "platform/automation/object.h"
 
@@ -28,7 +29,7 @@ namespace tqs::automation {
 using ComponentSettings = std::map<std::string, std::string, std::less<>>;
 
 // Creates the objects of one library. Thread-safe once constructed.
-class ComponentFactory {
+class TQS_EXPORT ComponentFactory {
  public:
   virtual ~ComponentFactory() = default;
   // Returns the new object, or nullptr when this factory does not know `prog_id`.

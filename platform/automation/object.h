@@ -14,13 +14,14 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include "common/export.h"
 
 #include "common/error.h"
 #include "platform/automation/variant.h"
 
 namespace tqs::automation {
 
-class Object {
+class TQS_EXPORT Object {
  public:
   virtual ~Object() = default;
 

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include "common/export.h"
 
 #include "common/date_time.h"
 
@@ -30,7 +31,7 @@ struct NullTag {
 };
 inline constexpr NullTag kNull{};
 
-class Variant {
+class TQS_EXPORT Variant {
  public:
   Variant() = default;  // empty
   Variant(NullTag) : value_(NullTag{}) {}
