@@ -18,9 +18,8 @@ std::unique_ptr<internal::Driver> OpenDriver(const ConnectionString& parsed, boo
       // meaning for the SQLite stand-in and are ignored.
       sqlite::OpenOptions options;
       options.path = parsed.Require("Data Source");
-      options.role = parsed.provider() == ProviderKind::kSqlite
-                         ? sqlite::FileRole::kServerDatabase
-                         : sqlite::FileRole::kClientDatabase;
+      options.role = parsed.provider() == ProviderKind::kSqlite ? sqlite::FileRole::kServerDatabase
+                                                                : sqlite::FileRole::kClientDatabase;
       options.create_missing = create;
       return sqlite::OpenDriver(options);
     }
@@ -33,8 +32,8 @@ std::unique_ptr<internal::Driver> OpenDriver(const ConnectionString& parsed, boo
 }
 
 std::unique_ptr<Connection> OpenParsed(const ConnectionString& parsed, bool create) {
-  auto session = std::make_shared<Session>(OpenDriver(parsed, create),
-                                           std::string(parsed.ProviderName()));
+  auto session =
+      std::make_shared<Session>(OpenDriver(parsed, create), std::string(parsed.ProviderName()));
   return std::make_unique<internal::ConnectionImpl>(std::move(session));
 }
 

@@ -31,19 +31,6 @@ std::vector<ColumnInfo> DescribeColumns(const DriverStatement& statement) {
   return columns;
 }
 
-std::int64_t KeyOf(const SqlValue& value) {
-  if (const auto* integer = std::get_if<std::int64_t>(&value)) return *integer;
-  if (const auto* text = std::get_if<std::string>(&value)) return std::stoll(*text);
-  throw Error(error_number::kGenericFailure, "A row key is not an integer");
-}
-
-OpenedSet OpenForwardOnly(Session& session, std::string_view sql) {
-  StatementLease statement = session.Prepare(sql);
-  std::vector<ColumnInfo> columns = DescribeColumns(*statement);
-  auto cursor = MakeForwardOnlyCursor(std::move(statement), columns);
-  return OpenedSet{CursorType::kForwardOnly, std::move(columns), std::move(cursor), nullptr};
-}
-
 // The keyed access to a single-table source, or nullptr when the engine cannot read it by
 // key (a view, a table without row keys): the caller then reads it as a plain query.
 std::shared_ptr<TableAccess> TryTableAccess(const std::shared_ptr<Session>& session,
@@ -65,10 +52,10 @@ std::optional<OpenedSet> TryOpenKeyset(const std::shared_ptr<Session>& session,
   auto access = TryTableAccess(session, select, statement, /*keys_only=*/true);
   if (!access) return std::nullopt;
   std::vector<std::int64_t> keys;
-  while ((*statement)->Step()) keys.push_back(KeyOf((*statement)->Value(0)));
+  while ((*statement)->Step()) keys.push_back(RowKeyOf((*statement)->Value(0)));
   statement.reset();
-  return OpenedSet{CursorType::kKeyset, access->columns(), MakeKeysetCursor(std::move(keys), access),
-                   access};
+  return OpenedSet{CursorType::kKeyset, access->columns(),
+                   MakeKeysetCursor(std::move(keys), access), access};
 }
 
 std::optional<OpenedSet> TryOpenKeyedStatic(const std::shared_ptr<Session>& session,
@@ -78,12 +65,29 @@ std::optional<OpenedSet> TryOpenKeyedStatic(const std::shared_ptr<Session>& sess
   if (!access) return std::nullopt;
   std::vector<Row> rows;
   while ((*statement)->Step()) {
-    rows.push_back(Row{KeyOf((*statement)->Value(0)),
-                       ReadValues(**statement, access->columns(), 1)});
+    rows.push_back(
+        Row{RowKeyOf((*statement)->Value(0)), ReadValues(**statement, access->columns(), 1)});
   }
   statement.reset();
   return OpenedSet{CursorType::kStatic, access->columns(), MakeStaticCursor(std::move(rows)),
                    access};
+}
+
+// A forward-only set streams its statement. Only an updatable one over a single table reads
+// the row keys along (so its rows can be changed); a read-only one runs the text as written.
+OpenedSet OpenForwardOnly(const std::shared_ptr<Session>& session, std::string_view sql,
+                          const std::optional<SingleTableSelect>& select, bool optimistic) {
+  if (select && optimistic) {
+    std::optional<StatementLease> statement;
+    if (auto access = TryTableAccess(session, *select, statement, /*keys_only=*/false)) {
+      auto cursor = MakeForwardOnlyCursor(std::move(*statement), access->columns(), true);
+      return OpenedSet{CursorType::kForwardOnly, access->columns(), std::move(cursor), access};
+    }
+  }
+  StatementLease statement = session->Prepare(sql);
+  std::vector<ColumnInfo> columns = DescribeColumns(*statement);
+  auto cursor = MakeForwardOnlyCursor(std::move(statement), columns, false);
+  return OpenedSet{CursorType::kForwardOnly, std::move(columns), std::move(cursor), nullptr};
 }
 
 OpenedSet OpenPlainStatic(Session& session, std::string_view sql) {
@@ -98,7 +102,7 @@ OpenedSet OpenPlainStatic(Session& session, std::string_view sql) {
 // Keyset and dynamic sets need a single-table source; any other source is served as a
 // static read-only set, as the platform downgrades a cursor the provider cannot give.
 OpenedSet OpenSet(const std::shared_ptr<Session>& session, std::string_view source,
-                  CursorType cursor, CommandType command) {
+                  CursorType cursor, bool optimistic, CommandType command) {
   std::optional<SingleTableSelect> select;
   std::string sql;
   if (command == CommandType::kTable) {
@@ -111,7 +115,7 @@ OpenedSet OpenSet(const std::shared_ptr<Session>& session, std::string_view sour
   switch (cursor) {
     case CursorType::kUnspecified:
     case CursorType::kForwardOnly:
-      return OpenForwardOnly(*session, sql);
+      return OpenForwardOnly(session, sql, select, optimistic);
     case CursorType::kKeyset:
     case CursorType::kDynamic:
       if (select) {
@@ -287,8 +291,6 @@ class RecordsetImpl final : public Recordset {
     std::string reason;
     if (!optimistic_) {
       reason = "it was opened read-only (open it with lock type optimistic to change rows)";
-    } else if (cursor_type_ == CursorType::kForwardOnly) {
-      reason = "it is forward-only (open it keyset or static to change rows)";
     } else if (!session_) {
       reason = "it is disconnected from its connection";
     } else if (!access_) {
@@ -331,7 +333,8 @@ class RecordsetImpl final : public Recordset {
 
   std::vector<Variant> StagedValues() const {
     std::vector<Variant> values(columns_.size(), Variant::Null());
-    for (const ColumnEdit& edit : edits_) values[static_cast<std::size_t>(edit.column)] = edit.value;
+    for (const ColumnEdit& edit : edits_)
+      values[static_cast<std::size_t>(edit.column)] = edit.value;
     return values;
   }
 
@@ -356,11 +359,10 @@ class RecordsetImpl final : public Recordset {
 }  // namespace internal
 
 std::unique_ptr<Recordset> Recordset::Open(std::string_view source, Connection& connection,
-                                           CursorType cursor, LockType lock,
-                                           CommandType command) {
+                                           CursorType cursor, LockType lock, CommandType command) {
   std::shared_ptr<internal::Session> session = internal::SessionOf(connection);
   const bool optimistic = lock != LockType::kUnspecified && lock != LockType::kReadOnly;
-  internal::OpenedSet set = internal::OpenSet(session, source, cursor, command);
+  internal::OpenedSet set = internal::OpenSet(session, source, cursor, optimistic, command);
   return std::make_unique<internal::RecordsetImpl>(std::move(session), std::move(set), optimistic,
                                                    std::string(source));
 }

@@ -10,7 +10,17 @@
 // Field values are Variants: a null column is a null Variant, never empty text. An updatable
 // set (lock type optimistic) changes the current row with SetField + Update, addressed by the
 // row's stable key (never by matching column values); AddNew + SetField + Update appends a row.
-// Updating needs a set on one table; on a join or an aggregate it raises tqs::Error.
+// Updating needs a set on one table; on a join or an aggregate it raises tqs::Error. A keyset
+// asked for on any other source is served as a static read-only set, as the platform
+// downgrades a cursor. Moving to another row (or AddNew) while values are staged writes them
+// first, as Update would; a failed Update keeps them staged until CancelUpdate; Close drops
+// them. A set whose connection was closed raises 3704 on any use, unless it was disconnected.
+//
+// Values read: NULL -> Null; an integer -> Int32 when it fits, else Double, but Int16 for a
+// column declared SMALLINT; a real -> Double; text -> Text, but a Date for a column declared
+// DATE/DATETIME/TIMESTAMP holding 'YYYY-MM-DD HH:MM:SS'. Values written: Empty and Null ->
+// NULL; Boolean -> 1 / 0 (True reads back as the Int32 1); Date -> 'YYYY-MM-DD HH:MM:SS';
+// an object raises a type mismatch.
 //
 // Used by one thread at a time, like its connection.
 #ifndef TQS_PLATFORM_DB_RECORDSET_H_

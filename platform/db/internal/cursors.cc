@@ -9,8 +9,8 @@ namespace {
 
 class ForwardOnlyCursor final : public Cursor {
  public:
-  ForwardOnlyCursor(StatementLease statement, std::vector<ColumnInfo> columns)
-      : statement_(std::move(statement)), columns_(std::move(columns)) {
+  ForwardOnlyCursor(StatementLease statement, std::vector<ColumnInfo> columns, bool keyed)
+      : statement_(std::move(statement)), columns_(std::move(columns)), keyed_(keyed) {
     Step();
     bof_ = eof_;
   }
@@ -31,8 +31,12 @@ class ForwardOnlyCursor final : public Cursor {
   std::int64_t RecordCount() const override { return -1; }
   const Row* Current() const override { return eof_ ? nullptr : &row_; }
 
-  void ReplaceCurrent(Row) override { throw NotAllowedError("changing a forward-only set"); }
-  void AppendAndMoveTo(Row) override { throw NotAllowedError("adding to a forward-only set"); }
+  void ReplaceCurrent(Row row) override { row_ = std::move(row); }
+  // The added row is current until the next move, which goes on with the stream.
+  void AppendAndMoveTo(Row row) override {
+    row_ = std::move(row);
+    eof_ = false;
+  }
   void SetFilter(std::function<bool(const Row&)>) override {
     throw NotAllowedError("Filter needs a static record set; this one is forward-only");
   }
@@ -40,8 +44,9 @@ class ForwardOnlyCursor final : public Cursor {
  private:
   // Reads the next row; at the end the statement goes back to the cache at once.
   void Step() {
-    if (statement_->Step()) {
-      row_.values = ReadValues(*statement_, columns_, 0);
+    if (statement_ && statement_->Step()) {
+      if (keyed_) row_.key = RowKeyOf(statement_->Value(0));
+      row_.values = ReadValues(*statement_, columns_, keyed_ ? 1 : 0);
     } else {
       eof_ = true;
       row_.values.clear();
@@ -51,6 +56,7 @@ class ForwardOnlyCursor final : public Cursor {
 
   StatementLease statement_;
   const std::vector<ColumnInfo> columns_;
+  const bool keyed_;
   Row row_;
   bool eof_ = false;
   bool bof_ = false;
@@ -109,9 +115,7 @@ class StaticCursor final : public Cursor {
   void MoveNext() override { ++position_; }
   void MoveFirst() override { position_ = 0; }
   std::int64_t RecordCount() const override { return static_cast<std::int64_t>(visible_.size()); }
-  const Row* Current() const override {
-    return IsEOF() ? nullptr : &rows_[visible_[position_]];
-  }
+  const Row* Current() const override { return IsEOF() ? nullptr : &rows_[visible_[position_]]; }
 
   void ReplaceCurrent(Row row) override { rows_[visible_[position_]] = std::move(row); }
   void AppendAndMoveTo(Row row) override {
@@ -145,8 +149,8 @@ class StaticCursor final : public Cursor {
 }  // namespace
 
 std::unique_ptr<Cursor> MakeForwardOnlyCursor(StatementLease statement,
-                                              std::vector<ColumnInfo> columns) {
-  return std::make_unique<ForwardOnlyCursor>(std::move(statement), std::move(columns));
+                                              std::vector<ColumnInfo> columns, bool keyed) {
+  return std::make_unique<ForwardOnlyCursor>(std::move(statement), std::move(columns), keyed);
 }
 
 std::unique_ptr<Cursor> MakeKeysetCursor(std::vector<std::int64_t> keys,

@@ -40,9 +40,10 @@ class Cursor {
   virtual void SetFilter(std::function<bool(const Row&)> visible) = 0;
 };
 
-// Streams `statement`, which has not run yet; `columns` are its result columns.
+// Streams `statement`, which has not run yet; `columns` are the set's columns. When `keyed`,
+// the statement's first column is the row key and the set's columns follow it.
 std::unique_ptr<Cursor> MakeForwardOnlyCursor(StatementLease statement,
-                                              std::vector<ColumnInfo> columns);
+                                              std::vector<ColumnInfo> columns, bool keyed);
 // Walks `keys`, reading each row through `access` when it becomes current.
 std::unique_ptr<Cursor> MakeKeysetCursor(std::vector<std::int64_t> keys,
                                          std::shared_ptr<TableAccess> access);

@@ -17,7 +17,8 @@ Error NoCurrentRecordError() {
 Error ItemNotFoundError(std::string_view item) {
   return Error(error_number::kItemNotFound,
                "Item cannot be found in the collection corresponding to the requested name or "
-               "ordinal: '" + std::string(item) + "'.");
+               "ordinal: '" +
+                   std::string(item) + "'.");
 }
 
 Error NotAllowedError(std::string_view detail) {

@@ -14,11 +14,11 @@ using Tokens = std::vector<Token>;
 
 // Words after FROM that make a select more than a keyed read of one table.
 constexpr std::array<std::string_view, 16> kMultiTableWords = {
-    "JOIN",   "INNER", "LEFT",      "RIGHT",  "FULL",   "CROSS", "NATURAL", "OUTER",
-    "GROUP",  "HAVING", "UNION",    "INTERSECT", "EXCEPT", "WINDOW", "ON",   "USING"};
+    "JOIN",  "INNER",  "LEFT",  "RIGHT",     "FULL",   "CROSS",  "NATURAL", "OUTER",
+    "GROUP", "HAVING", "UNION", "INTERSECT", "EXCEPT", "WINDOW", "ON",      "USING"};
 
 constexpr std::array<std::string_view, 10> kAggregates = {
-    "COUNT", "SUM",        "AVG",       "MIN",       "MAX",
+    "COUNT", "SUM",          "AVG",        "MIN",       "MAX",
     "TOTAL", "GROUP_CONCAT", "STRING_AGG", "ARRAY_AGG", "BOOL_AND"};
 
 template <std::size_t N>
@@ -87,7 +87,7 @@ std::optional<SingleTableSelect> AnalyseSingleTableSelect(std::string_view sql) 
     return std::nullopt;
   }
 
-  std::size_t from = 0;  // index of the FROM keyword at depth 0
+  std::size_t from = 0;                // index of the FROM keyword at depth 0
   std::size_t clause = tokens.size();  // index of the first WHERE / ORDER / LIMIT after FROM
   int depth = 0;
   for (std::size_t i = 1; i < tokens.size(); ++i) {

@@ -49,8 +49,8 @@ std::size_t NumberEnd(std::string_view sql, std::size_t i) {
   return i;
 }
 
-constexpr std::array<std::string_view, 8> kTwoCharSymbols = {"<=", ">=", "<>", "!=",
-                                                             "==", "||", "<<", ">>"};
+constexpr std::array<std::string_view, 8> kTwoCharSymbols = {
+    "<=", ">=", "<>", "!=", "==", "||", "<<", ">>"};
 
 }  // namespace
 

@@ -24,8 +24,8 @@ enum class TokenKind {
 
 struct Token {
   TokenKind kind;
-  std::string_view text;  // a view into the tokenized text
-  std::size_t offset;     // position of the first character
+  std::string_view text;   // a view into the tokenized text
+  std::size_t offset;      // position of the first character
   bool terminated = true;  // false for a literal or quoted identifier cut off by the end
 
   std::size_t end() const { return offset + text.size(); }

@@ -54,6 +54,7 @@ class StatementLease {
 
   DriverStatement& operator*() const { return *statement_; }
   DriverStatement* operator->() const { return statement_.get(); }
+  explicit operator bool() const { return statement_ != nullptr; }
 
   // Hands the statement back now; the lease is empty afterwards.
   void Release();

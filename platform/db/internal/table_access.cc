@@ -16,11 +16,25 @@ std::vector<automation::Variant> ReadValues(const DriverStatement& statement,
   return values;
 }
 
+std::int64_t RowKeyOf(const SqlValue& value) {
+  if (const auto* integer = std::get_if<std::int64_t>(&value)) return *integer;
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    try {
+      return std::stoll(*text);
+    } catch (const std::exception&) {
+    }
+  }
+  throw Error(error_number::kGenericFailure,
+              "The engine returned a row key that is not an integer");
+}
+
 TableAccess::TableAccess(std::shared_ptr<Session> session, SingleTableSelect source)
     : session_(std::move(session)),
       source_(std::move(source)),
-      key_(session_->driver().RowKeyExpression()) {
-  StatementLease statement = session_->Prepare(RowByKeySql());
+      key_(session_->driver().RowKeyExpression()),
+      row_by_key_sql_(
+          SelectText({source_.select_list, source_.from, source_.table, "WHERE " + key_ + "=?"})) {
+  StatementLease statement = session_->Prepare(row_by_key_sql_);
   for (int i = 0; i < statement->ColumnCount(); ++i) columns_.push_back(statement->Column(i));
 }
 
@@ -32,12 +46,8 @@ std::string TableAccess::KeyedRowsSql() const {
   return SelectText({key_ + ", " + source_.select_list, source_.from, source_.table, source_.rest});
 }
 
-std::string TableAccess::RowByKeySql() const {
-  return SelectText({source_.select_list, source_.from, source_.table, "WHERE " + key_ + "=?"});
-}
-
 std::optional<Row> TableAccess::ReadRow(std::int64_t key) {
-  StatementLease statement = session_->Prepare(RowByKeySql());
+  StatementLease statement = session_->Prepare(row_by_key_sql_);
   statement->Bind(0, key);
   if (!statement->Step()) return std::nullopt;
   return Row{key, ReadValues(*statement, columns_, 0)};
@@ -55,7 +65,8 @@ std::string TableAccess::TargetColumn(int column) const {
 std::vector<SqlValue> TableAccess::EditValues(const std::vector<ColumnEdit>& edits) const {
   std::vector<SqlValue> values;
   for (const ColumnEdit& edit : edits) {
-    values.push_back(FromVariant(edit.value, columns_.at(static_cast<std::size_t>(edit.column)).name));
+    values.push_back(
+        FromVariant(edit.value, columns_.at(static_cast<std::size_t>(edit.column)).name));
   }
   return values;
 }

@@ -36,6 +36,9 @@ struct ColumnEdit {
 std::vector<automation::Variant> ReadValues(const DriverStatement& statement,
                                             const std::vector<ColumnInfo>& columns, int first);
 
+// A row key as the engine returned it.
+std::int64_t RowKeyOf(const SqlValue& value);
+
 class TableAccess {
  public:
   // Describes the columns of the source (compiling its row statement); raises the engine's
@@ -60,7 +63,6 @@ class TableAccess {
   std::int64_t InsertRow(const std::vector<ColumnEdit>& edits);
 
  private:
-  std::string RowByKeySql() const;
   // The quoted table column that edit column `column` writes; raises when it is an expression.
   std::string TargetColumn(int column) const;
   std::vector<SqlValue> EditValues(const std::vector<ColumnEdit>& edits) const;
@@ -68,7 +70,8 @@ class TableAccess {
   // Fixed at construction.
   const std::shared_ptr<Session> session_;
   const SingleTableSelect source_;
-  const std::string key_;  // the engine's row key expression
+  const std::string key_;             // the engine's row key expression
+  const std::string row_by_key_sql_;  // SELECT <columns> FROM <from> WHERE <key>=?
   std::vector<ColumnInfo> columns_;
 };
 

@@ -117,11 +117,11 @@ class SqliteDriver final : public internal::Driver {
   std::unique_ptr<internal::DriverStatement> Prepare(std::string_view sql) override {
     sqlite3_stmt* statement = nullptr;
     const char* tail = nullptr;
-    Check(db_, sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &statement,
-                                  &tail));
+    Check(db_,
+          sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &statement, &tail));
     if (statement == nullptr) {
-      throw Error(error_number::kGenericFailure, "The SQL text holds no statement: '" +
-                                                     std::string(sql) + "'");
+      throw Error(error_number::kGenericFailure,
+                  "The SQL text holds no statement: '" + std::string(sql) + "'");
     }
     auto prepared = std::make_unique<SqliteStatement>(statement);
     const std::string_view rest = sql.substr(static_cast<std::size_t>(tail - sql.data()));
@@ -199,9 +199,9 @@ std::unique_ptr<internal::Driver> OpenDriver(const OpenOptions& options) {
   }
   if (options.create_missing && path.has_parent_path() &&
       !fs::is_directory(path.parent_path(), ignored)) {
-    throw Error(error_number::kPathNotFound,
-                "Path not found: '" + path.parent_path().string() + "' (folder of the database '" +
-                    options.path + "')");
+    throw Error(error_number::kPathNotFound, "Path not found: '" + path.parent_path().string() +
+                                                 "' (folder of the database '" + options.path +
+                                                 "')");
   }
   sqlite3* db = nullptr;
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX |
@@ -212,7 +212,7 @@ std::unique_ptr<internal::Driver> OpenDriver(const OpenOptions& options) {
   Check(db, code);
   Check(db, sqlite3_busy_timeout(db, kBusyTimeoutMs));
   RunPragma(db, options.role == FileRole::kServerDatabase ? "PRAGMA journal_mode=WAL"
-                                                         : "PRAGMA journal_mode=DELETE");
+                                                          : "PRAGMA journal_mode=DELETE");
   RunPragma(db, "PRAGMA synchronous=FULL");
   return driver;
 }

@@ -1,3 +1,5 @@
+#include "platform/db/connection.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -5,7 +7,6 @@
 #include <functional>
 
 #include "common/error.h"
-#include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "platform/db/transaction.h"
 #include "tests/platform/db/db_fixture.h"
@@ -63,8 +64,9 @@ TEST_F(ConnectionTest, ExecuteCountsChangedRowsAndReportsTheProviderMessage) {
   EXPECT_EQ(ErrorDescriptionOf(bad_sql), "no such table: NOPE");
   // Every cursor path reports the engine's message, including the keyed ones that rewrite it.
   for (CursorType cursor : {CursorType::kForwardOnly, CursorType::kKeyset, CursorType::kStatic}) {
-    EXPECT_EQ(ErrorDescriptionOf([&] { Recordset::Open("SELECT * FROM NOPE", *connection_, cursor); }),
-              "no such table: NOPE");
+    EXPECT_EQ(
+        ErrorDescriptionOf([&] { Recordset::Open("SELECT * FROM NOPE", *connection_, cursor); }),
+        "no such table: NOPE");
   }
   // Execute runs exactly one statement: the rest is not silently dropped.
   EXPECT_THAT(ErrorDescriptionOf([&] { connection_->Execute("DELETE FROM A; DELETE FROM B"); }),
@@ -78,8 +80,7 @@ TEST_F(ConnectionTest, TransactionsCommitOrRollBackAndDoNotNest) {
   connection_->Execute("INSERT INTO A VALUES (1)");
   EXPECT_EQ(ErrorNumberOf([&] { connection_->BeginTrans(); }), error_number::kOperationNotAllowed);
   connection_->RollbackTrans();
-  EXPECT_EQ(ErrorNumberOf([&] { connection_->CommitTrans(); }),
-            error_number::kOperationNotAllowed);
+  EXPECT_EQ(ErrorNumberOf([&] { connection_->CommitTrans(); }), error_number::kOperationNotAllowed);
 
   {
     Transaction transaction(*connection_);

@@ -18,9 +18,7 @@ namespace tqs::db {
 
 class DbTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    connection_ = Connection::OpenOrCreate(ServerString());
-  }
+  void SetUp() override { connection_ = Connection::OpenOrCreate(ServerString()); }
 
   std::string ServerString(const std::string& file = "server.db") const {
     return "Provider=SQLite;Data Source=" + (dir_.path() / file).string();

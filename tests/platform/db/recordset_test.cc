@@ -1,3 +1,5 @@
+#include "platform/db/recordset.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -5,7 +7,6 @@
 
 #include "common/error.h"
 #include "platform/automation/object.h"
-#include "platform/db/recordset.h"
 #include "tests/platform/db/db_fixture.h"
 #include "tests/support/error_testing.h"
 
@@ -56,8 +57,7 @@ TEST_F(RecordsetTest, MapsValuesByDeclaredTypeAndKeepsNullApartFromEmpty) {
   EXPECT_EQ(rs->Field(2), Variant(3000000000.0));
   EXPECT_EQ(rs->Field("PRICE"), Variant(1.5));
   using namespace std::chrono;
-  EXPECT_EQ(rs->Field("STAMP"),
-            Variant(DateTime{local_days{2026y / 12 / 8} + 14h + 10min + 42s}));
+  EXPECT_EQ(rs->Field("STAMP"), Variant(DateTime{local_days{2026y / 12 / 8} + 14h + 10min + 42s}));
   EXPECT_TRUE(rs->Field("NOTE").IsNull());
   rs->MoveNext();
   EXPECT_TRUE(rs->Field("NAME").IsNull());
@@ -136,7 +136,8 @@ TEST_F(RecordsetTest, UpdateChangesOnlyTheCurrentRowAmongIdenticalRows) {
   connection_->ExecuteBatch(
       "INSERT INTO ITEMS (NAME, STATUS) VALUES ('same', 5);"
       "INSERT INTO ITEMS (NAME, STATUS) VALUES ('same', 5);");
-  for (CursorType cursor : {CursorType::kKeyset, CursorType::kStatic}) {
+  for (CursorType cursor : {CursorType::kKeyset, CursorType::kStatic, CursorType::kForwardOnly}) {
+    SCOPED_TRACE(static_cast<int>(cursor));
     connection_->Execute("UPDATE ITEMS SET STATUS = 5");
     auto rs = OpenItems("SELECT NAME, STATUS FROM ITEMS ORDER BY rowid", cursor);
     rs->MoveNext();
@@ -228,8 +229,8 @@ TEST_F(RecordsetTest, DisconnectedStaticSetOutlivesItsConnection) {
 }
 
 TEST_F(RecordsetTest, AggregateIsReadForwardOnlyAndGivesNullOverNoRows) {
-  auto max = OpenItems("SELECT MAX(QTY) FROM ITEMS WHERE NAME = N'none'",
-                       CursorType::kForwardOnly, LockType::kReadOnly);
+  auto max = OpenItems("SELECT MAX(QTY) FROM ITEMS WHERE NAME = N'none'", CursorType::kForwardOnly,
+                       LockType::kReadOnly);
   ASSERT_FALSE(max->IsEOF());
   EXPECT_TRUE(max->Field(0).IsNull());
 
@@ -262,8 +263,7 @@ TEST_F(RecordsetTest, ReportsMisuseWithTheColumnOrReason) {
   EXPECT_EQ(ErrorNumberOf([&] { rs->Field(1); }), error_number::kItemNotFound);
   EXPECT_THAT(ErrorDescriptionOf([&] { rs->SetField("NAME", Variant("b")); }),
               HasSubstr("read-only"));
-  EXPECT_EQ(ErrorNumberOf([&] { rs->SetFilter("NAME='a'"); }),
-            error_number::kOperationNotAllowed);
+  EXPECT_EQ(ErrorNumberOf([&] { rs->SetFilter("NAME='a'"); }), error_number::kOperationNotAllowed);
   rs->Close();
   EXPECT_FALSE(rs->IsOpen());
   EXPECT_EQ(ErrorNumberOf([&] { rs->IsEOF(); }), error_number::kObjectClosed);

@@ -25,10 +25,10 @@ TEST(SqliteDialectTest, DropsOnlyTheNationalPrefixOfStringLiterals) {
       {"WHERE A=N'x'", "WHERE A='x'"},
       {"WHERE A = n'O''Neil' AND B=N''", "WHERE A = 'O''Neil' AND B=''"},
       {"VALUES(N'a',N'b')", "VALUES('a','b')"},
-      {"SELECT xN'a', N 'b'", "SELECT xN'a', N 'b'"},               // identifier, blank
-      {"SELECT 'N''a', 'xN''y'", "SELECT 'N''a', 'xN''y'"},         // inside literals
-      {"SELECT \"N\"'a', [N]'b'", "SELECT \"N\"'a', [N]'b'"},       // quoted identifiers
-      {"SELECT 1 -- N'a'\n, N'b'", "SELECT 1 -- N'a'\n, 'b'"},      // comment
+      {"SELECT xN'a', N 'b'", "SELECT xN'a', N 'b'"},           // identifier, blank
+      {"SELECT 'N''a', 'xN''y'", "SELECT 'N''a', 'xN''y'"},     // inside literals
+      {"SELECT \"N\"'a', [N]'b'", "SELECT \"N\"'a', [N]'b'"},   // quoted identifiers
+      {"SELECT 1 -- N'a'\n, N'b'", "SELECT 1 -- N'a'\n, 'b'"},  // comment
       {"SELECT N'unterminated", "SELECT 'unterminated"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(sqlite::DropNationalPrefixes(in), out) << in;
