@@ -115,17 +115,15 @@ bool InsertInteraction(ThreadConnection& state, const DocumentIdentity& document
 bool StoreNumberedInteraction(ThreadConnection& state, const DocumentIdentity& document,
                               const pugi::xml_node& document_node, std::int32_t& interaction_id,
                               std::string& error_text) {
-  std::int32_t number = 0;
-  const bool ok = Trapped(error_text, [&] {
+  interaction_id = 0;
+  return !Trapped(error_text, [&] {
     db::Connection& connection = state.connection();
     db::Transaction transaction(connection);
-    number = NextInteractionIdOn(connection, document.employee, document.type,
-                                 document.interaction_on);
-    InsertInteractionOn(connection, document, number, document_node);
+    interaction_id = NextInteractionIdOn(connection, document.employee, document.type,
+                                         document.interaction_on);
+    InsertInteractionOn(connection, document, interaction_id, document_node);
     transaction.Commit();
   });
-  interaction_id = ok ? number : 0;
-  return !ok;
 }
 
 bool GetInteractionResult(ThreadConnection& state, const std::string& employee,

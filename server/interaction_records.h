@@ -46,8 +46,8 @@ bool InsertInteraction(ThreadConnection& state, const DocumentIdentity& document
                        std::string& error_text);
 
 // NextInteractionId followed by InsertInteraction in one transaction, so concurrent uploads
-// never receive the same number. Sets interaction_id; returns true when it failed (nothing is
-// stored then).
+// never receive the same number. Returns true when it failed; nothing is stored then, and
+// interaction_id is 0 when the numbering failed or the number allocated when the insert did.
 bool StoreNumberedInteraction(ThreadConnection& state, const DocumentIdentity& document,
                               const pugi::xml_node& document_node, std::int32_t& interaction_id,
                               std::string& error_text);

@@ -1,0 +1,83 @@
+// TQSRemoteServerHost: calls the JobSheet class from the command line, as a web tier would.
+//   TQSRemoteServerHost call METHOD [--components FILE] < request.json
+// The request is a JSON object keyed by the method's parameter names; the answer, printed on
+// standard output, holds "result" and the in/out parameters, or "error" with number and
+// description (exit status 1). `TQSRemoteServerHost --help` lists the methods.
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <iterator>
+
+#include "common/error.h"
+#include "server/host/method_table.h"
+#include "server/jobsheet.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tqs::server::host::Direction;
+
+std::string MethodList() {
+  std::string text = "Methods (parameters: in, or in/out):\n";
+  for (const auto& method : tqs::server::host::Methods()) {
+    text += "  " + method.name + ": " + method.summary + "\n";
+    for (const auto& parameter : method.parameters) {
+      text += "      " + parameter.name +
+              (parameter.direction == Direction::kIn ? "  (in)      " : "  (in/out)  ") +
+              parameter.meaning + "\n";
+    }
+  }
+  return text;
+}
+
+fs::path ProgramFolder() {
+  std::error_code ignored;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ignored);
+  return self.empty() ? fs::current_path() : self.parent_path();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"TQSRemoteServerHost: calls the JobSheet class with JSON requests"};
+  app.footer(MethodList());
+  app.require_subcommand(1);
+  std::string method_name;
+  fs::path components_file = ProgramFolder() / "TQSRemoteComponents.xml";
+  auto* call = app.add_subcommand("call", "Call METHOD with the JSON request read from standard input");
+  call->add_option("method", method_name, "Method name")->required();
+  call->add_option("--components", components_file,
+                   "Component registry file (default: TQSRemoteComponents.xml beside the program)");
+  CLI11_PARSE(app, argc, argv);
+
+  const auto* method = tqs::server::host::FindMethod(method_name);
+  if (method == nullptr) {
+    std::cerr << "TQSRemoteServerHost: unknown method '" << method_name << "'\n" << MethodList();
+    return 2;
+  }
+
+  nlohmann::json response;
+  try {
+    const std::string input{std::istreambuf_iterator<char>(std::cin), {}};
+    const nlohmann::json request = nlohmann::json::parse(input, nullptr, false);
+    if (request.is_discarded()) {
+      throw tqs::Error(tqs::error_number::kInvalidProcedureCall,
+                       "The request on standard input is not valid JSON");
+    }
+    tqs::automation::ComponentRegistry components;
+    if (fs::exists(components_file)) components.LoadFile(components_file);
+    tqs::server::JobSheet job_sheet(components);
+    response = tqs::server::host::Call(*method, job_sheet, request);
+  } catch (const tqs::Error& error) {
+    std::cout << tqs::server::host::ErrorResponse(error.number(), error.description()).dump(2)
+              << "\n";
+    return 1;
+  } catch (const std::exception& error) {
+    std::cout << tqs::server::host::ErrorResponse(tqs::error_number::kGenericFailure, error.what())
+                     .dump(2)
+              << "\n";
+    return 1;
+  }
+  std::cout << response.dump(2) << "\n";
+  return 0;
+}

@@ -1,0 +1,153 @@
+#include "server/host/method_table.h"
+
+#include <map>
+
+#include "common/conversions.h"
+#include "common/error.h"
+
+namespace tqs::server::host {
+
+using automation::Variant;
+
+// The values of one call, by parameter name.
+class Arguments {
+ public:
+  explicit Arguments(std::map<std::string, Variant, std::less<>> values)
+      : values_(std::move(values)) {}
+
+  std::string Text(std::string_view name) const { return values_.find(name)->second.AsText(); }
+  Variant& Ref(std::string_view name) { return values_.find(name)->second; }
+
+ private:
+  std::map<std::string, Variant, std::less<>> values_;
+};
+
+namespace {
+
+constexpr const char* kDsnMeaning =
+    "server database connection string, e.g. \"Provider=SQLite;Data Source=/srv/tqs/server.db\"";
+
+Variant FromJson(const nlohmann::json& value, const std::string& name) {
+  switch (value.type()) {
+    case nlohmann::json::value_t::null:
+      return Variant::Null();
+    case nlohmann::json::value_t::string:
+      return Variant(value.get<std::string>());
+    case nlohmann::json::value_t::boolean:
+      return Variant(value.get<bool>());
+    case nlohmann::json::value_t::number_integer:
+    case nlohmann::json::value_t::number_unsigned: {
+      const auto number = value.get<std::int64_t>();
+      if (number >= INT32_MIN && number <= INT32_MAX) return Variant(static_cast<std::int32_t>(number));
+      return Variant(static_cast<double>(number));
+    }
+    case nlohmann::json::value_t::number_float:
+      return Variant(value.get<double>());
+    default:
+      throw Error(error_number::kTypeMismatch,
+                  "The parameter '" + name + "' must be a text, a number, a Boolean or null");
+  }
+}
+
+std::vector<Method> BuildMethods() {
+  return {
+      {"StoreOutboxContent",
+       "Store the outbox of a laptop as pending documents; o_vResult is the upload feedback",
+       {{"i_sOutboxContent", Direction::kIn, "the business-documents envelope (XML text)"},
+        {"i_sEmployee", Direction::kIn, "employee number of the uploading user"},
+        {"i_sDSNString", Direction::kIn, kDsnMeaning},
+        {"o_vResult", Direction::kInOut, "the upload feedback document"}},
+       [](JobSheet& job_sheet, Arguments& args) -> Variant {
+         return job_sheet.StoreOutboxContent(args.Text("i_sOutboxContent"),
+                                             args.Text("i_sEmployee"), args.Text("i_sDSNString"),
+                                             args.Ref("o_vResult"));
+       }},
+      {"GetProcessResult",
+       "The stored results of the awaited interactions that are finished",
+       {{"i_sResultFor", Direction::kIn, "the process result request (XML text)"},
+        {"i_sEmployee", Direction::kIn, "employee number of the user"},
+        {"i_sDSNString", Direction::kIn, kDsnMeaning},
+        {"o_vResult", Direction::kInOut, "the businessdocuments answer"}},
+       [](JobSheet& job_sheet, Arguments& args) -> Variant {
+         return job_sheet.GetProcessResult(args.Text("i_sResultFor"), args.Text("i_sEmployee"),
+                                           args.Text("i_sDSNString"), args.Ref("o_vResult"));
+       }},
+  };
+}
+
+}  // namespace
+
+const std::vector<Method>& Methods() {
+  static const std::vector<Method> methods = BuildMethods();
+  return methods;
+}
+
+const Method* FindMethod(std::string_view name) {
+  for (const Method& method : Methods()) {
+    if (method.name == name) return &method;
+  }
+  return nullptr;
+}
+
+nlohmann::json ToJson(const Variant& value) {
+  switch (value.type()) {
+    case automation::VariantType::kEmpty:
+    case automation::VariantType::kNull:
+      return nullptr;
+    case automation::VariantType::kBoolean:
+      return value.AsBoolean();
+    case automation::VariantType::kInt16:
+    case automation::VariantType::kInt32:
+      return value.AsInt32();
+    case automation::VariantType::kDouble:
+      return value.AsDouble();
+    case automation::VariantType::kDate:
+      return FormatDatePattern(value.AsDate(), "yyyy-mm-dd hh:nn:ss");
+    case automation::VariantType::kText:
+    case automation::VariantType::kObject:
+      break;
+  }
+  return value.AsText();
+}
+
+nlohmann::json ErrorResponse(std::int32_t number, const std::string& description) {
+  return {{"error", {{"number", number}, {"description", description}}}};
+}
+
+nlohmann::json Call(const Method& method, JobSheet& job_sheet, const nlohmann::json& request) {
+  if (!request.is_object()) {
+    throw Error(error_number::kInvalidProcedureCall,
+                "The request for " + method.name + " must be a JSON object of parameters");
+  }
+  std::map<std::string, Variant, std::less<>> values;
+  for (const Parameter& parameter : method.parameters) {
+    const auto given = request.find(parameter.name);
+    if (given == request.end()) {
+      if (parameter.direction == Direction::kIn) {
+        throw Error(error_number::kInvalidProcedureCall,
+                    method.name + " needs the parameter '" + parameter.name + "'");
+      }
+      values.emplace(parameter.name, Variant());
+      continue;
+    }
+    values.emplace(parameter.name, FromJson(*given, parameter.name));
+  }
+  for (const auto& [name, value] : request.items()) {
+    if (!values.contains(name)) {
+      throw Error(error_number::kInvalidProcedureCall,
+                  method.name + " has no parameter '" + name + "'");
+    }
+  }
+
+  Arguments arguments(std::move(values));
+  const Variant result = method.call(job_sheet, arguments);
+  nlohmann::json response = {{"result", ToJson(result)}};
+  for (const Parameter& parameter : method.parameters) {
+    if (parameter.direction == Direction::kInOut) {
+      response[parameter.name] = ToJson(arguments.Ref(parameter.name));
+    }
+  }
+  return response;
+}
+
+}  // namespace tqs::server::host

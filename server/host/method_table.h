@@ -1,0 +1,55 @@
+// The public methods of JobSheet as a table that hosts serve by name: each method's parameters
+// (name, direction, meaning) and a call that takes a JSON object keyed by parameter name and
+// answers a JSON object with "result" and every in/out parameter under its own name, or
+// "error": {"number", "description"} when the method raises. The command-line host and the HTTP
+// host share it, so both speak the same requests and responses.
+#ifndef TQS_SERVER_HOST_METHOD_TABLE_H_
+#define TQS_SERVER_HOST_METHOD_TABLE_H_
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "server/jobsheet.h"
+
+namespace tqs::server::host {
+
+enum class Direction { kIn, kInOut };
+
+struct Parameter {
+  std::string name;
+  Direction direction;
+  std::string meaning;
+};
+
+class Arguments;
+
+struct Method {
+  std::string name;
+  std::string summary;
+  std::vector<Parameter> parameters;
+  std::function<automation::Variant(JobSheet&, Arguments&)> call;
+};
+
+// The methods in interface order.
+const std::vector<Method>& Methods();
+
+// The method named `name`; nullptr when there is none.
+const Method* FindMethod(std::string_view name);
+
+// Calls `method` with the parameters of `request`. A request that is not an object, lacks an
+// in-parameter or names an unknown parameter raises tqs::Error naming it; so does a method that
+// raises. Out-parameters that the request gives are passed in as their initial values.
+nlohmann::json Call(const Method& method, JobSheet& job_sheet, const nlohmann::json& request);
+
+// The answer for an error raised by a call.
+nlohmann::json ErrorResponse(std::int32_t number, const std::string& description);
+
+// A value as JSON: text as a string, numbers and Booleans as such, empty and null as null.
+nlohmann::json ToJson(const automation::Variant& value);
+
+}  // namespace tqs::server::host
+
+#endif  // TQS_SERVER_HOST_METHOD_TABLE_H_

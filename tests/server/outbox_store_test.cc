@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include "common/error.h"
+#include "server/job_sheet_interaction.h"
+#include "server/jobsheet.h"
+#include "tests/server/server_database_fixture.h"
+
+namespace tqs::server {
+namespace {
+
+using automation::Variant;
+
+std::string JobSheetItem(const std::string& id, const std::string& order_actions,
+                         const std::string& activity_actions = "",
+                         const std::string& on = "20261208") {
+  std::string activities;
+  if (!activity_actions.empty()) {
+    activities = "<activities><activity id='10' actionsperformed='" + activity_actions +
+                 "'/><activity id='20' actionsperformed='RDC'/></activities>";
+  }
+  return "<item interactionon='" + on + "' id='" + id + "'><jobsheet><serviceorder id='" +
+         id.substr(0, id.find('_')) + "' actionsperformed='" + order_actions + "'>" + activities +
+         "</serviceorder></jobsheet></item>";
+}
+
+std::string Inspection(const std::string& id, const std::string& robot) {
+  return "<SERVICEINSPECTION><DOCINFO><INTERACTIONON>20261208</INTERACTIONON></DOCINFO>"
+         "<ATTRIBUTES><ID>" + id + "</ID><CCFG>C1</CCFG><CROB>" + robot +
+         "</CROB><OSEQ>3</OSEQ></ATTRIBUTES><VALUES><V>1.5</V></VALUES></SERVICEINSPECTION>";
+}
+
+class OutboxStoreTest : public testing::ServerDatabaseTest {
+ protected:
+  std::string Upload(const std::string& sections, const std::string& employee = "1001") {
+    Variant result = "unchanged";
+    EXPECT_TRUE(job_sheet_.StoreOutboxContent("<businessdocuments>" + sections +
+                                                  "</businessdocuments>",
+                                              employee, dsn_, result));
+    return result.AsText();
+  }
+
+  automation::ComponentRegistry components_;
+  JobSheet job_sheet_{components_};
+};
+
+TEST_F(OutboxStoreTest, JobSheetsAreNumberedAndReSentOnesAreConflicts) {
+  EXPECT_EQ(Upload("<jobsheets>" + JobSheetItem("4711_0", "RDP,MD") +
+                   JobSheetItem("4712_0", "RDC", "RDP") + "</jobsheets>"),
+            "<uploadfeedback><jobsheets>"
+            "<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"4711\" "
+            "errortype=\"\" errordesc=\"\"/>"
+            "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"4712,10\" "
+            "errortype=\"\" errordesc=\"\"/>"
+            "</jobsheets></uploadfeedback>");
+  EXPECT_EQ(Scalar("SELECT INTERACTIONNAME FROM CLIENTSERVERINTERACTION WHERE INTERACTIONID=2"),
+            "15");
+  // The stored document is the item's job sheet element, as sent.
+  EXPECT_EQ(Scalar("SELECT BUSINESSDOCUMENTCONTENTS FROM CLIENTSERVERINTERACTION WHERE "
+                   "INTERACTIONID=1"),
+            "<jobsheet><serviceorder id=\"4711\" actionsperformed=\"RDP,MD\"/></jobsheet>");
+
+  // The same job sheet again is a conflict naming its number; re-sent with another
+  // classification it is a new document.
+  EXPECT_EQ(Upload("<jobsheets>" + JobSheetItem("4711_0", "RDP,MD") +
+                   JobSheetItem("4711_0", "RDC") + "</jobsheets>"),
+            "<uploadfeedback><jobsheets>"
+            "<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"4711\" "
+            "errortype=\"conflict\" errordesc=\"\"/>"
+            "<jobsheet interactionon=\"20261208\" interactionid=\"3\" headerid=\"4711\" "
+            "errortype=\"\" errordesc=\"\"/>"
+            "</jobsheets></uploadfeedback>");
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "3");
+  // Another employee's identical job sheet is not a conflict.
+  EXPECT_NE(Upload("<jobsheets>" + JobSheetItem("4711_0", "RDP,MD") + "</jobsheets>", "1002")
+                .find("interactionid=\"1\" headerid=\"4711\" errortype=\"\""),
+            std::string::npos);
+}
+
+TEST_F(OutboxStoreTest, HoursAloneAnswerOnlyHoursAndAreDuplicateTested) {
+  const std::string hour =
+      "<hour interactionon='ON1' lineid='L7'><rgdt>12/08/2026</rgdt><sptm>1.5</sptm></hour>";
+  EXPECT_EQ(Upload("<generalhours>" + hour + "</generalhours>"),
+            "<uploadfeedback><generalhours><hour interactionon=\"ON1\" interactionid=\"1\" "
+            "headerid=\"L7\" errortype=\"\" errordesc=\"\"/></generalhours></uploadfeedback>");
+  EXPECT_NE(Upload("<generalhours>" + hour + "</generalhours>").find("errortype=\"conflict\""),
+            std::string::npos);
+  EXPECT_EQ(Scalar("SELECT BUSINESSDOCUMENTCONTENTS || '|' || BUSINESSDOCUMENTTYPE || '|' || "
+                   "INTERACTIONNAME FROM CLIENTSERVERINTERACTION"),
+            "<hour interactionon=\"ON1\" lineid=\"L7\"><rgdt>12/08/2026</rgdt><sptm>1.5</sptm>"
+            "</hour>|10|30");
+}
+
+TEST_F(OutboxStoreTest, ServiceInspectionsAreNeverConflictsAndLoseTheirDocInfo) {
+  const std::string section = "<SERVICEINSPECTIONS>" + Inspection("SI1", "R9") +
+                              Inspection("SI1", "R9") + "</SERVICEINSPECTIONS>";
+  EXPECT_EQ(Upload(section),
+            "<uploadfeedback><SERVICEINSPECTIONS>"
+            "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"1\" headerid=\"SI1\" "
+            "errortype=\"\" errordesc=\"\"/>"
+            "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"2\" headerid=\"SI1\" "
+            "errortype=\"\" errordesc=\"\"/>"
+            "</SERVICEINSPECTIONS></uploadfeedback>");
+  EXPECT_EQ(Scalar("SELECT BUSINESSDOCUMENTID || '|' || INTERACTIONNAME FROM "
+                   "CLIENTSERVERINTERACTION WHERE INTERACTIONID=2"),
+            "C1_R9_3|35");
+  EXPECT_EQ(Scalar("SELECT BUSINESSDOCUMENTCONTENTS FROM CLIENTSERVERINTERACTION WHERE "
+                   "INTERACTIONID=1"),
+            "<SERVICEINSPECTION><ATTRIBUTES><ID>SI1</ID><CCFG>C1</CCFG><CROB>R9</CROB><OSEQ>3</OSEQ>"
+            "</ATTRIBUTES><VALUES><V>1.5</V></VALUES></SERVICEINSPECTION>");
+}
+
+TEST_F(OutboxStoreTest, SectionsAnswerInFixedOrderAndBadItemsDoNotStopTheUpload) {
+  const std::string feedback =
+      Upload("<SERVICEINSPECTIONS><SERVICEINSPECTION><ATTRIBUTES><ID>SI2</ID></ATTRIBUTES>"
+             "</SERVICEINSPECTION>" + Inspection("SI3", "R1") + "</SERVICEINSPECTIONS>"
+             "<jobsheets>" + JobSheetItem("1_0", "RDP") +
+             "<item id='2_0'><jobsheet/></item>"
+             "<item interactionon='20261208' id='3_0'/>"
+             "stray text" + JobSheetItem("4_0", "XX") + "</jobsheets>");
+  const auto at = [&](const char* text) { return feedback.find(text); };
+  // jobsheets first, whatever the envelope's order; every item answered in envelope order.
+  EXPECT_LT(at("<jobsheets>"), at("<SERVICEINSPECTIONS>"));
+  EXPECT_NE(at("interactionid=\"1\" headerid=\"1\" errortype=\"\""), std::string::npos);
+  EXPECT_NE(at("interactionon=\"\" interactionid=\"0\" headerid=\"\" errortype=\"normal\" "
+               "errordesc=\"The job sheet item lacks the attribute 'interactionon'"),
+            std::string::npos);
+  // An item without a job sheet document: classification fails, reported as "normal".
+  EXPECT_NE(at("interactionon=\"20261208\" interactionid=\"0\" headerid=\"\" errortype=\"normal\" "
+               "errordesc=\"Object variable or With block variable not set"),
+            std::string::npos);
+  EXPECT_NE(at("errordesc=\"The jobsheets section holds text"), std::string::npos);
+  // Unrecognised performed actions are stored with code 0.
+  EXPECT_NE(at("interactionid=\"2\" headerid=\"4\" errortype=\"\""), std::string::npos);
+  EXPECT_NE(at("headerid=\"\" errortype=\"normal\" errordesc=\"The service inspection lacks the "
+               "element 'DOCINFO'"),
+            std::string::npos);
+  EXPECT_NE(at("interactionid=\"1\" headerid=\"SI3\" errortype=\"\""), std::string::npos);
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "3");
+  EXPECT_EQ(Scalar("SELECT INTERACTIONNAME FROM CLIENTSERVERINTERACTION WHERE "
+                   "BUSINESSDOCUMENTID='4_0'"),
+            "0");
+}
+
+TEST_F(OutboxStoreTest, MalformedOutboxOrUnreachableDatabase) {
+  Variant result;
+  EXPECT_TRUE(job_sheet_.StoreOutboxContent("<businessdocuments><jobsheets>", "1001", dsn_,
+                                            result));
+  EXPECT_EQ(result.AsText(), "<uploadfeedback/>");
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "0");
+
+  // Every item fails with the provider's message, then the call fails and o_vResult stays.
+  result = "unchanged";
+  const std::string missing = "Provider=SQLite;Data Source=" + (folder_ / "nope.db").string();
+  EXPECT_THROW(job_sheet_.StoreOutboxContent("<businessdocuments><jobsheets>" +
+                                                 JobSheetItem("1_0", "RDP") +
+                                                 "</jobsheets></businessdocuments>",
+                                             "1001", missing, result),
+               Error);
+  EXPECT_EQ(result.AsText(), "unchanged");
+  // The thread holds no connection afterwards: the next call works.
+  EXPECT_NE(Upload("<jobsheets>" + JobSheetItem("1_0", "RDP") + "</jobsheets>")
+                .find("interactionid=\"1\""),
+            std::string::npos);
+}
+
+TEST(DetermineJobSheetInteractionTest, ClassifiesByPerformedActions) {
+  struct Case {
+    const char* document;
+    int code;
+    const char* header_id;
+  } cases[] = {
+      {"<jobsheet><serviceorder id='7' actionsperformed='RDP,MD'/></jobsheet>", 10, "7"},
+      {"<jobsheet><serviceorder id='7' actionsperformed=' MD,RDP '/></jobsheet>", 10, "7"},
+      {"<jobsheet><serviceorder id='7' actionsperformed='RDC'/></jobsheet>", 20, "7"},
+      {"<jobsheet><serviceorder id='7' actionsperformed='MD,RDC'/></jobsheet>", 20, "7"},
+      {"<jobsheet><serviceorder id='7' actionsperformed='RDC, MD'/></jobsheet>", 0, "7"},
+      {"<jobsheet><serviceorder id='7' actionsperformed='rdp'/></jobsheet>", 0, "7"},
+      {"<jobsheet><serviceorder id='7' actionsperformed=''/></jobsheet>", 0, "7"},
+      {"<jobsheet><serviceorder id='7' actionsperformed='RDP,MD'><activities>"
+       "<a id='10' actionsperformed='RDC'/></activities></serviceorder></jobsheet>",
+       25, "7,10"},
+      {"<jobsheet><serviceorder id='7' actionsperformed='RDC'><activities>"
+       "<a id='10' actionsperformed='RDP,MD'/></activities></serviceorder></jobsheet>",
+       15, "7,10"},
+      // Contains RDC, so the activity level applies, but the text is not a recognised one.
+      {"<jobsheet><serviceorder id='7' actionsperformed='RDP'><activities>"
+       "<a id='10' actionsperformed='XRDC'/></activities></serviceorder></jobsheet>",
+       0, "7,10"},
+      {"<jobsheet><serviceorder id='7' actionsperformed='RDP'><activities>"
+       "<a id='10' actionsperformed='MD'/></activities></serviceorder></jobsheet>",
+       10, "7"},
+      {"<jobsheet><serviceorder id='7' actionsperformed='RDP'><activities/></serviceorder>"
+       "</jobsheet>",
+       -1, "7"},
+      {"<jobsheet><serviceorder actionsperformed='RDP'/></jobsheet>", -1, ""},
+      {"<jobsheet><order id='7' actionsperformed='RDP'/></jobsheet>", -1, ""},
+  };
+  for (const Case& c : cases) {
+    pugi::xml_document document;
+    ASSERT_TRUE(document.load_string(c.document));
+    std::string header_id = "stale", error;
+    EXPECT_EQ(DetermineJobSheetInteraction(document.first_child(), header_id, error), c.code)
+        << c.document;
+    EXPECT_EQ(header_id, c.header_id) << c.document;
+    EXPECT_EQ(error.empty(), c.code != -1) << c.document << ": " << error;
+  }
+}
+
+}  // namespace
+}  // namespace tqs::server
