@@ -1,0 +1,82 @@
+#include <fmt/format.h>
+
+#include "common/text.h"
+#include "server/download/erp_values_internal.h"
+
+namespace tqs::server::download::internal {
+
+namespace {
+
+// The error of a conversion, with the method whose answer was converted and that answer.
+Error WithAnswer(const Error& error, std::string_view method, const Variant& answer) {
+  return Error(error.number(), fmt::format("{} ({} answered {})", error.description(), method,
+                                           answer.DebugString()));
+}
+
+}  // namespace
+
+Variant Ask(const ObjectPtr& object, std::string_view method) { return object->Invoke(method, {}); }
+
+bool AskPresence(const ObjectPtr& object, std::string_view method) {
+  const Variant answer = Ask(object, method);
+  if (answer.IsNull()) return false;
+  try {
+    return answer.AsBoolean();
+  } catch (const Error& error) {
+    throw WithAnswer(error, method, answer);
+  }
+}
+
+std::int32_t AskCount(const ObjectPtr& object, std::string_view method) {
+  const Variant answer = Ask(object, method);
+  try {
+    return answer.AsInt32();
+  } catch (const Error& error) {
+    throw WithAnswer(error, method, answer);
+  }
+}
+
+Variant AskAt(const ObjectPtr& object, std::string_view method, std::int32_t index) {
+  Variant args[] = {Variant(index)};
+  return object->Invoke(method, args);
+}
+
+ObjectPtr OptionalObject(const Variant& answer, std::string_view method) {
+  switch (answer.type()) {
+    case automation::VariantType::kEmpty:
+    case automation::VariantType::kNull:
+      return nullptr;
+    case automation::VariantType::kObject:
+      try {
+        return answer.AsObject();
+      } catch (const Error&) {
+        return nullptr;  // holds Nothing
+      }
+    default:
+      throw WithAnswer(TypeMismatchError(), method, answer);
+  }
+}
+
+ObjectPtr RequireObject(const Variant& answer, std::string_view method) {
+  ObjectPtr object = OptionalObject(answer, method);
+  if (!object) throw WithAnswer(ObjectNotSetError(), method, answer);
+  return object;
+}
+
+void AppendEscaped(std::string& out, const Variant& answer, std::string_view method) {
+  try {
+    out += EscapeXmlText(answer.AsText());
+  } catch (const Error& error) {
+    throw WithAnswer(error, method, answer);
+  }
+}
+
+void AppendAsDelivered(std::string& out, const Variant& answer, std::string_view method) {
+  try {
+    out += answer.ToTextOrEmpty();
+  } catch (const Error& error) {
+    throw WithAnswer(error, method, answer);
+  }
+}
+
+}  // namespace tqs::server::download::internal

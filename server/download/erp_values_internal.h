@@ -1,0 +1,82 @@
+// How the download reads the ERP's late-bound objects: calls by method name, the reading rules
+// for their answers (presence tests, counts, entries at an index, objects that must or may be
+// there, values as escaped text or as delivered), and the trap that turns a failed writer into
+// its error text. Every conversion failure names the method whose answer could not be used.
+//
+// Stateless functions; an ERP object is used by one thread at a time.
+#ifndef TQS_SERVER_DOWNLOAD_ERP_VALUES_INTERNAL_H_
+#define TQS_SERVER_DOWNLOAD_ERP_VALUES_INTERNAL_H_
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "common/error.h"
+#include "platform/automation/object.h"
+#include "platform/automation/variant.h"
+
+namespace tqs::server::download::internal {
+
+using automation::ObjectPtr;
+using automation::Variant;
+
+// The answer of `method` called without arguments.
+Variant Ask(const ObjectPtr& object, std::string_view method);
+
+// A presence test (or any Boolean answer): a null answer counts as false.
+bool AskPresence(const ObjectPtr& object, std::string_view method);
+
+// A count, read as a 32-bit whole number.
+std::int32_t AskCount(const ObjectPtr& object, std::string_view method);
+
+// The entry at `index` of an indexed getter; the index is passed by reference as a 32-bit
+// whole number.
+Variant AskAt(const ObjectPtr& object, std::string_view method, std::int32_t index);
+
+// The object an answer holds. An answer without an object (empty, null, Nothing) raises the
+// object-not-set error 91, another kind of value a type mismatch; both name `method`.
+ObjectPtr RequireObject(const Variant& answer, std::string_view method);
+
+// As RequireObject, but an answer without an object gives nullptr.
+ObjectPtr OptionalObject(const Variant& answer, std::string_view method);
+
+// Appends the answer converted to text and escaped for XML; a null answer cannot be converted
+// and raises "Invalid use of Null" naming `method`.
+void AppendEscaped(std::string& out, const Variant& answer, std::string_view method);
+
+// Appends the answer in its default text form, unescaped; a null answer appends nothing.
+void AppendAsDelivered(std::string& out, const Variant& answer, std::string_view method);
+
+// Appends the answer of `method`, escaped or as delivered.
+inline void AppendEscapedAnswer(std::string& out, const ObjectPtr& object,
+                                std::string_view method) {
+  AppendEscaped(out, Ask(object, method), method);
+}
+inline void AppendAnswer(std::string& out, const ObjectPtr& object, std::string_view method) {
+  AppendAsDelivered(out, Ask(object, method), method);
+}
+
+// Runs `write(text)` on a fresh text. On success `output` receives the text and the result is
+// true; when `write` raises, `output` receives the error's description (nothing partial) and
+// the result is false.
+template <typename Write>
+bool RunWriter(std::string& output, Write&& write) {
+  std::string text;
+  try {
+    std::forward<Write>(write)(text);
+  } catch (const Error& error) {
+    output = error.description();
+    return false;
+  } catch (const std::exception& error) {
+    output = error.what();
+    return false;
+  }
+  output = std::move(text);
+  return true;
+}
+
+}  // namespace tqs::server::download::internal
+
+#endif  // TQS_SERVER_DOWNLOAD_ERP_VALUES_INTERNAL_H_
