@@ -14,6 +14,8 @@
 
 #include <string>
 
+#include <pugixml.hpp>
+
 #include "common/export.h"
 #include "platform/automation/component_registry.h"
 #include "platform/automation/variant.h"
@@ -45,6 +47,40 @@ class TQS_EXPORT JobSheet {
   // finished, grouped by document type. Raises only on an unexpected error.
   bool GetProcessResult(const std::string& i_sResultFor, const std::string& i_sEmployee,
                         const std::string& i_sDSNString, automation::Variant& o_vResult);
+
+  // Assignment actions of the login's engineer to the ERP: looks up the employee and business
+  // component and calls sendAssignments. False with the reason in o_vErrorDetails when the
+  // database, the login or the ERP update fails. o_vFeedBack is never written.
+  bool updateAssignments(const std::string& i_sLogin, const pugi::xml_document& i_oAssignments,
+                         const std::string& i_sDSNString, automation::Variant& o_vFeedBack,
+                         automation::Variant& o_vErrorDetails);
+
+  // Assignment actions to the ERP for an employee and business component. True unless the
+  // ERP update answers -1 (o_vErrorDetails untouched) or an error occurs (its description in
+  // o_vErrorDetails).
+  bool sendAssignments(const std::string& i_sEmployee, const std::string& i_sBusComponent,
+                       const pugi::xml_document& i_oAssignments, automation::Variant& o_vFeedBack,
+                       automation::Variant& o_vErrorDetails);
+
+  // Adds one ERP service order per child of the document's root, with one activity per child
+  // of that, to the ERP input object. Raises on a missing attribute or a failing ERP call.
+  automation::Variant prepareAssignments(const pugi::xml_document& i_oAssignments,
+                                         automation::ObjectPtr& i_oInputAssignement);
+
+  // A date object holding the UTC stamp "yyyymmddXhhnnss" in the server's local time (years
+  // from 1900, months from 0); all fields 0 for a blank text. Raises tqs::Error 13 on a
+  // non-numeric field.
+  automation::ObjectPtr returnDate(const std::string& i_sDate);
+
+  // Raises the laptop's last used order, quotation and invoice numbers in io_sXML (a recordids
+  // document) and the login's USERDEFAULTS row to the larger of each pair. Empty on success;
+  // false when the database cannot be opened (io_sXML unchanged). Raises on anything else.
+  automation::Variant UpdateLastUsedNumbersInServer(const std::string& i_sLogin,
+                                                    const std::string& i_sDSNString,
+                                                    automation::Variant& io_sXML);
+
+  // The registry that serves the ERP components.
+  const automation::ComponentRegistry& components() const { return components_; }
 
  private:
   const automation::ComponentRegistry& components_;

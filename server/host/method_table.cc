@@ -1,9 +1,15 @@
 #include "server/host/method_table.h"
 
 #include <map>
+#include <memory>
+
+#include <pugixml.hpp>
 
 #include "common/conversions.h"
+#include "common/erp/assignments.h"
 #include "common/error.h"
+#include "platform/xml/xml.h"
+#include "server/date_object.h"
 
 namespace tqs::server::host {
 
@@ -18,12 +24,28 @@ class Arguments {
   std::string Text(std::string_view name) const { return values_.find(name)->second.AsText(); }
   Variant& Ref(std::string_view name) { return values_.find(name)->second; }
 
+  // The parameter's text parsed as an XML document; text that is not well-formed is refused.
+  const pugi::xml_document& Document(std::string_view name) {
+    auto document = std::make_unique<pugi::xml_document>();
+    std::string error;
+    if (!xml::LoadXml(*document, Text(name), &error)) {
+      throw Error(error_number::kTypeMismatch,
+                  "The parameter '" + std::string(name) + "' is not an XML document: " + error);
+    }
+    documents_.push_back(std::move(document));
+    return *documents_.back();
+  }
+
  private:
   std::map<std::string, Variant, std::less<>> values_;
+  std::vector<std::unique_ptr<pugi::xml_document>> documents_;
 };
 
 namespace {
 
+constexpr const char* kAssignmentsMeaning =
+    "the assignments document (XML text): root > service order (id) > activity (id, ataken, "
+    "don, aon)";
 constexpr const char* kDsnMeaning =
     "server database connection string, e.g. \"Provider=SQLite;Data Source=/srv/tqs/server.db\"";
 
@@ -49,6 +71,16 @@ Variant FromJson(const nlohmann::json& value, const std::string& name) {
   }
 }
 
+// The fields of the date object that returnDate answers.
+nlohmann::json DateFields(const Variant& value) {
+  const auto date = std::dynamic_pointer_cast<DateObject>(value.AsObject());
+  if (!date) return ToJson(value);
+  using Field = DateObject::Field;
+  return {{"year", date->Get(Field::kYear)},   {"month", date->Get(Field::kMonth)},
+          {"date", date->Get(Field::kDate)},   {"hours", date->Get(Field::kHours)},
+          {"minutes", date->Get(Field::kMinutes)}, {"seconds", date->Get(Field::kSeconds)}};
+}
+
 std::vector<Method> BuildMethods() {
   return {
       {"StoreOutboxContent",
@@ -71,6 +103,59 @@ std::vector<Method> BuildMethods() {
        [](JobSheet& job_sheet, Arguments& args) -> Variant {
          return job_sheet.GetProcessResult(args.Text("i_sResultFor"), args.Text("i_sEmployee"),
                                            args.Text("i_sDSNString"), args.Ref("o_vResult"));
+       }},
+      {"updateAssignments",
+       "Pass the assignment actions of the login's engineer to the ERP",
+       {{"i_sLogin", Direction::kIn, "login of the user (USERDEFAULTS.LOGN)"},
+        {"i_oAssignments", Direction::kIn, kAssignmentsMeaning},
+        {"i_sDSNString", Direction::kIn, kDsnMeaning},
+        {"o_vFeedBack", Direction::kInOut, "never written"},
+        {"o_vErrorDetails", Direction::kInOut, "the reason of a failure"}},
+       [](JobSheet& job_sheet, Arguments& args) -> Variant {
+         return job_sheet.updateAssignments(args.Text("i_sLogin"), args.Document("i_oAssignments"),
+                                            args.Text("i_sDSNString"), args.Ref("o_vFeedBack"),
+                                            args.Ref("o_vErrorDetails"));
+       }},
+      {"sendAssignments",
+       "Pass assignment actions to the ERP for an employee and business component",
+       {{"i_sEmployee", Direction::kIn, "employee number"},
+        {"i_sBusComponent", Direction::kIn, "ERP business component"},
+        {"i_oAssignments", Direction::kIn, kAssignmentsMeaning},
+        {"o_vFeedBack", Direction::kInOut, "never written"},
+        {"o_vErrorDetails", Direction::kInOut, "the reason of a failure"}},
+       [](JobSheet& job_sheet, Arguments& args) -> Variant {
+         return job_sheet.sendAssignments(args.Text("i_sEmployee"), args.Text("i_sBusComponent"),
+                                          args.Document("i_oAssignments"), args.Ref("o_vFeedBack"),
+                                          args.Ref("o_vErrorDetails"));
+       }},
+      {"prepareAssignments",
+       "Fill a new ERP assignment input object (created by the host) from the document",
+       {{"i_oAssignments", Direction::kIn, kAssignmentsMeaning},
+        {"i_oInputAssignement", Direction::kInOut, "the ERP input object (created by the host)"}},
+       [](JobSheet& job_sheet, Arguments& args) -> Variant {
+         automation::ObjectPtr input =
+             job_sheet.components().Create(erp::assignments::prog_id::kIAssignments);
+         const Variant result = job_sheet.prepareAssignments(args.Document("i_oAssignments"), input);
+         args.Ref("i_oInputAssignement") = input;
+         return result;
+       }},
+      {"returnDate",
+       "The UTC stamp yyyymmddThhnnss as a date in the server's local time",
+       {{"i_sDate", Direction::kIn, "the UTC time stamp, e.g. \"20261208T120000\""}},
+       [](JobSheet& job_sheet, Arguments& args) -> Variant {
+         return job_sheet.returnDate(args.Text("i_sDate"));
+       },
+       DateFields},
+      {"UpdateLastUsedNumbersInServer",
+       "Raise the last used order, quotation and invoice numbers on both sides to the larger",
+       {{"i_sLogin", Direction::kIn, "login of the user (USERDEFAULTS.LOGN)"},
+        {"i_sDSNString", Direction::kIn, kDsnMeaning},
+        {"io_sXML", Direction::kInOut,
+         "the record ids document <recordids><order/><invoice/><quotation/></recordids>"}},
+       [](JobSheet& job_sheet, Arguments& args) -> Variant {
+         return job_sheet.UpdateLastUsedNumbersInServer(args.Text("i_sLogin"),
+                                                        args.Text("i_sDSNString"),
+                                                        args.Ref("io_sXML"));
        }},
   };
 }
@@ -103,8 +188,9 @@ nlohmann::json ToJson(const Variant& value) {
       return value.AsDouble();
     case automation::VariantType::kDate:
       return FormatDatePattern(value.AsDate(), "yyyy-mm-dd hh:nn:ss");
-    case automation::VariantType::kText:
     case automation::VariantType::kObject:
+      return {{"object", value.AsObject()->ProgId()}};
+    case automation::VariantType::kText:
       break;
   }
   return value.AsText();
@@ -141,7 +227,8 @@ nlohmann::json Call(const Method& method, JobSheet& job_sheet, const nlohmann::j
 
   Arguments arguments(std::move(values));
   const Variant result = method.call(job_sheet, arguments);
-  nlohmann::json response = {{"result", ToJson(result)}};
+  nlohmann::json response = {
+      {"result", method.present_result ? method.present_result(result) : ToJson(result)}};
   for (const Parameter& parameter : method.parameters) {
     if (parameter.direction == Direction::kInOut) {
       response[parameter.name] = ToJson(arguments.Ref(parameter.name));

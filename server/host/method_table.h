@@ -18,6 +18,9 @@ namespace tqs::server::host {
 
 enum class Direction { kIn, kInOut };
 
+// Object parameters travel as text: an XML document (i_oAssignments) as its markup, an ERP input
+// object (i_oInputAssignement) as nothing at all: the host creates it.
+
 struct Parameter {
   std::string name;
   Direction direction;
@@ -31,6 +34,8 @@ struct Method {
   std::string summary;
   std::vector<Parameter> parameters;
   std::function<automation::Variant(JobSheet&, Arguments&)> call;
+  // How the result is answered; by default ToJson.
+  std::function<nlohmann::json(const automation::Variant&)> present_result;
 };
 
 // The methods in interface order.
@@ -47,7 +52,8 @@ nlohmann::json Call(const Method& method, JobSheet& job_sheet, const nlohmann::j
 // The answer for an error raised by a call.
 nlohmann::json ErrorResponse(std::int32_t number, const std::string& description);
 
-// A value as JSON: text as a string, numbers and Booleans as such, empty and null as null.
+// A value as JSON: text as a string, numbers and Booleans as such, empty and null as null, an
+// object as {"object": its programmatic identifier}.
 nlohmann::json ToJson(const automation::Variant& value);
 
 }  // namespace tqs::server::host
