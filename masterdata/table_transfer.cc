@@ -1,0 +1,112 @@
+#include "masterdata/table_transfer.h"
+
+#include <vector>
+
+#include "common/error.h"
+#include "platform/db/connection.h"
+#include "platform/db/recordset.h"
+#include "platform/db/transaction.h"
+
+namespace tqs::masterdata {
+namespace {
+
+std::string ReplaceAll(std::string text, std::string_view what, std::string_view with) {
+  for (std::size_t at = text.find(what); at != std::string::npos;
+       at = text.find(what, at + with.size())) {
+    text.replace(at, what.size(), with);
+  }
+  return text;
+}
+
+// A quoted SQL text: 'O''Brien'.
+std::string QuotedText(std::string_view value) {
+  return "'" + ReplaceAll(std::string(value), "'", "''") + "'";
+}
+
+std::string_view TypeName(TransferType type) {
+  switch (type) {
+    case TransferType::kDelete:
+      return "DELETE";
+    case TransferType::kAppend:
+      return "APPEND";
+    case TransferType::kOther:
+      break;
+  }
+  return "other";
+}
+
+void RunDelete(std::string_view statement, const TransferDatabases& databases) {
+  auto centre = db::Connection::Open(databases.centre_connection_string);
+  centre->Execute(statement);
+  centre->Close();
+}
+
+std::int64_t RunAppend(const TransferEntry& entry, std::string_view statement,
+                       const ServiceCentre& centre, const TransferDatabases& databases,
+                       RunEvents& events) {
+  auto template_db = db::Connection::Open(databases.template_connection_string);
+  auto source = db::Recordset::Open(statement, *template_db, db::CursorType::kForwardOnly,
+                                    db::LockType::kOptimistic);
+  auto centre_db = db::Connection::Open(databases.centre_connection_string);
+  db::Transaction transaction(*centre_db);
+  centre_db->Execute("DELETE FROM " + entry.source);
+  // Forward-only and updatable: rows are added as with a static set, but the set does not keep
+  // every added row in memory during a copy of millions of rows.
+  auto target = db::Recordset::Open(entry.source, *centre_db, db::CursorType::kForwardOnly,
+                                    db::LockType::kOptimistic, db::CommandType::kTable);
+  std::vector<std::string> target_fields;  // column i of the table, named on the first row
+  std::int64_t rows = 0;
+  while (!source->IsEOF()) {
+    const int fields = source->FieldCount();
+    if (target_fields.empty()) {
+      for (int i = 0; i < fields; ++i) target_fields.push_back(target->FieldName(i));
+    }
+    target->AddNew();
+    for (int i = 0; i < fields; ++i) target->SetField(target_fields[i], source->Field(i));
+    target->Update();
+    source->MoveNext();
+    ++rows;
+    if (rows % kRowsBetweenEvents == 0) {
+      events.DoEvents();
+      events.CopyProgress(centre.centre, entry.source, rows, /*complete=*/false);
+    }
+  }
+  transaction.Commit();
+  events.DoEvents();
+  events.CopyProgress(centre.centre, entry.source, rows, /*complete=*/true);
+  target->Close();
+  source->Close();
+  centre_db->Close();
+  template_db->Close();
+  return rows;
+}
+
+}  // namespace
+
+std::string SubstituteCentre(std::string_view statement, const ServiceCentre& centre) {
+  std::string text = ReplaceAll(std::string(statement), "{CWOC}", QuotedText(centre.centre));
+  return ReplaceAll(std::move(text), "{COMP}", QuotedText(centre.company));
+}
+
+std::int64_t ApplyTransferEntry(const TransferEntry& entry, const ServiceCentre& centre,
+                                const TransferDatabases& databases, RunEvents& events) {
+  const std::string statement = SubstituteCentre(entry.statement, centre);
+  try {
+    switch (entry.type) {
+      case TransferType::kDelete:
+        RunDelete(statement, databases);
+        return 0;
+      case TransferType::kAppend:
+        return RunAppend(entry, statement, centre, databases, events);
+      case TransferType::kOther:
+        return 0;
+    }
+  } catch (const Error& error) {
+    throw Error(error.number(), error.description() + " (" + std::string(TypeName(entry.type)) +
+                                    " of table " + entry.source + " for service centre " +
+                                    centre.centre + ": " + statement + ")");
+  }
+  return 0;
+}
+
+}  // namespace tqs::masterdata
