@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/internal/connection_impl.h"
+#include "platform/db/postgres/postgres_driver.h"
 #include "platform/db/sqlite/sqlite_driver.h"
 
 namespace tqs::db {
@@ -23,8 +24,18 @@ std::unique_ptr<internal::Driver> OpenDriver(const ConnectionString& parsed, boo
       options.create_missing = create;
       return sqlite::OpenDriver(options);
     }
-    case ProviderKind::kPostgreSql:
-      break;
+    case ProviderKind::kPostgreSql: {
+      postgres::OpenOptions options;
+      options.address.host = parsed.Find("Host").value_or("");
+      options.address.port = parsed.Find("Port").value_or("");
+      options.address.database = parsed.Require("Database");
+      options.address.user = parsed.Find("User ID").value_or("");
+      options.address.password = parsed.Find("Password").value_or("");
+      options.address.search_path = parsed.Find("Search Path").value_or("");
+      if (auto timeout = parsed.Find("Connect Timeout")) options.address.connect_timeout = *timeout;
+      options.create_missing = create;
+      return postgres::OpenDriver(options);
+    }
   }
   throw Error(error_number::kProviderNotFound,
               "Provider '" + std::string(parsed.ProviderName()) +

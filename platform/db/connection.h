@@ -4,6 +4,10 @@
 //   Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data Source=FILE  (an SQLite
 //     file stands in for the Jet file; the name is kept)
 //   Provider=PostgreSQL;Host=...;Port=...;Database=...;User ID=...;Password=...
+//     (Host may name the folder of the server's Unix socket; optional keys: Search Path, a
+//     schema or a comma-separated list of schemas, and Connect Timeout in seconds). Physical
+//     connections are pooled per process: Close, or dropping the Connection, hands the
+//     connection back, reset, and the next Open of the same database reuses it.
 // SQL texts are accepted as the programs write them, national-character literals N'...'
 // included, compared exactly. Errors are tqs::Error carrying the provider's message: a
 // malformed string or unknown provider names what was wrong.
@@ -32,8 +36,9 @@ class Connection {
                                           std::string_view user = {},
                                           std::string_view password = {});
 
-  // Like Open, but an embedded database file that does not exist yet is created (empty).
-  // Open itself never creates one: a mistyped path is an error, not a new empty database.
+  // Like Open, but an embedded database file that does not exist yet is created (empty); on
+  // PostgreSQL a missing database, and the first schema of the Search Path, are created.
+  // Open itself never creates one: a mistyped name is an error, not a new empty database.
   static std::unique_ptr<Connection> OpenOrCreate(std::string_view connection_string);
 
   // Runs a statement that returns no rows; returns the number of rows it changed.

@@ -1,5 +1,7 @@
 #include "platform/db/transaction.h"
 
+#include "platform/db/internal/connection_impl.h"
+
 namespace tqs::db {
 
 Transaction::Transaction(Connection& connection) : connection_(connection) {
@@ -13,6 +15,10 @@ Transaction::~Transaction() {
   } catch (...) {
     // Leaving the scope on an error already; the engine rolls back on close anyway.
   }
+}
+
+void Transaction::LockName(std::string_view name) {
+  internal::SessionOf(connection_)->LockName(name);
 }
 
 void Transaction::Commit() {

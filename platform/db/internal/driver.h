@@ -64,17 +64,24 @@ class Driver {
 
   // Turns an SQL text as the programs write it into the engine's dialect.
   virtual std::string TranslateSql(std::string_view sql) const = 0;
-  // The expression that selects a row's stable key in a single-table query ("rowid").
-  virtual std::string RowKeyExpression() const = 0;
+  // The expression that selects the stable integer key of a row of `table` (as written in the
+  // SQL text) in a single-table query: "rowid" on SQLite, the table's integer key column on
+  // PostgreSQL. An INSERT reports the key of its row through "RETURNING <expression>". Raises
+  // tqs::Error when the table has no such key; its rows are then read but not changed by key.
+  // Must not disturb an open transaction when it raises.
+  virtual std::string RowKeyExpression(std::string_view table) = 0;
   // A column name as a quoted identifier of the engine.
   virtual std::string QuoteIdentifier(std::string_view name) const = 0;
-  // The key of the row that the last INSERT on this session added.
-  virtual std::int64_t LastInsertedKey() = 0;
 
   // The statements that start, commit and roll back a transaction.
   virtual std::string BeginTransactionSql() const = 0;
   virtual std::string CommitSql() const = 0;
   virtual std::string RollbackSql() const = 0;
+  // The statement that makes the open transaction wait for, and then hold until it ends, a lock
+  // on the name bound to its one parameter, so that transactions locking the same name run one
+  // after the other while others go on in parallel. "" when the engine's transactions already
+  // exclude each other's writes from their start (SQLite's BEGIN IMMEDIATE).
+  virtual std::string NamedLockSql() const = 0;
 
   // Ends the session; an open transaction is rolled back by the engine.
   virtual void Close() = 0;

@@ -79,6 +79,18 @@ void Session::RollbackTrans() {
   Execute(driver_->RollbackSql());
 }
 
+void Session::LockName(std::string_view name) {
+  CheckOpen();
+  if (!in_transaction_) {
+    throw NotAllowedError("LockName: no transaction is open on this " + provider_ +
+                          " connection (a named lock lasts until its transaction ends)");
+  }
+  const std::string sql = driver_->NamedLockSql();
+  if (sql.empty()) return;
+  const SqlValue parameter = std::string(name);
+  Execute(sql, std::span<const SqlValue>(&parameter, 1));
+}
+
 void Session::Close() {
   if (!open_) return;
   open_ = false;

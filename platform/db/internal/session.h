@@ -43,6 +43,9 @@ class Session {
   void BeginTrans();
   void CommitTrans();
   void RollbackTrans();
+  // Within the open transaction, waits for and then holds the named lock until the transaction
+  // ends (see Transaction::LockName). Raises when no transaction is open.
+  void LockName(std::string_view name);
 
   // Drops the cached statements and closes the engine session (rolling back an open
   // transaction). Safe to call twice.

@@ -31,7 +31,7 @@ std::int64_t RowKeyOf(const SqlValue& value) {
 TableAccess::TableAccess(std::shared_ptr<Session> session, SingleTableSelect source)
     : session_(std::move(session)),
       source_(std::move(source)),
-      key_(session_->driver().RowKeyExpression()),
+      key_(session_->driver().RowKeyExpression(source_.table)),
       row_by_key_sql_(
           SelectText({source_.select_list, source_.from, source_.table, "WHERE " + key_ + "=?"})) {
   StatementLease statement = session_->Prepare(row_by_key_sql_);
@@ -105,8 +105,19 @@ std::int64_t TableAccess::InsertRow(const std::vector<ColumnEdit>& edits) {
     }
     sql += ") VALUES (" + places + ")";
   }
-  session_->Execute(sql, EditValues(edits));
-  return session_->driver().LastInsertedKey();
+  sql += " RETURNING " + key_;
+  const std::vector<SqlValue> values = EditValues(edits);
+  StatementLease statement = session_->Prepare(sql);
+  for (std::size_t i = 0; i < values.size(); ++i) statement->Bind(static_cast<int>(i), values[i]);
+  if (!statement->Step()) {
+    throw Error(
+        error_number::kGenericFailure,
+        "The engine did not report the key of the row added to table '" + source_.table + "'");
+  }
+  const std::int64_t key = RowKeyOf(statement->Value(0));
+  while (statement->Step()) {
+  }
+  return key;
 }
 
 }  // namespace tqs::db::internal

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "common/error.h"
-#include "platform/db/sqlite/sqlite_dialect.h"
+#include "platform/db/internal/dialect.h"
 
 namespace tqs::db::sqlite {
 namespace {
@@ -139,10 +139,12 @@ class SqliteDriver final : public internal::Driver {
   }
 
   std::string TranslateSql(std::string_view sql) const override {
-    return DropNationalPrefixes(sql);
+    return internal::DropNationalPrefixes(sql);
   }
 
-  std::string RowKeyExpression() const override { return "rowid"; }
+  // Every table but a WITHOUT ROWID one has the rowid; on those the keyed statements fail to
+  // compile, which the core takes as "no row key".
+  std::string RowKeyExpression(std::string_view) override { return "rowid"; }
 
   std::string QuoteIdentifier(std::string_view name) const override {
     std::string quoted = "\"";
@@ -153,13 +155,13 @@ class SqliteDriver final : public internal::Driver {
     return quoted + "\"";
   }
 
-  std::int64_t LastInsertedKey() override { return sqlite3_last_insert_rowid(db_); }
-
   // IMMEDIATE takes the write lock at once, so a read-then-insert inside the transaction
   // (numbering) cannot interleave with another writer's.
   std::string BeginTransactionSql() const override { return "BEGIN IMMEDIATE"; }
   std::string CommitSql() const override { return "COMMIT"; }
   std::string RollbackSql() const override { return "ROLLBACK"; }
+  // A transaction already holds the database's write lock from its start.
+  std::string NamedLockSql() const override { return ""; }
 
   void Close() override {
     if (db_ == nullptr) return;

@@ -1,12 +1,12 @@
-// The pieces of the core that read SQL texts: the SQLite dialect, the single-table analysis
-// that decides between keyed and plain sets, and the filter criteria.
+// The pieces of the core that read SQL texts: the national-literal rewrite, the single-table
+// analysis that decides between keyed and plain sets, and the filter criteria.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "common/error.h"
+#include "platform/db/internal/dialect.h"
 #include "platform/db/internal/row_filter.h"
 #include "platform/db/internal/select_shape.h"
-#include "platform/db/sqlite/sqlite_dialect.h"
 #include "tests/support/error_testing.h"
 
 namespace tqs::db {
@@ -20,7 +20,7 @@ using test_support::ErrorDescriptionOf;
 using test_support::ErrorNumberOf;
 using ::testing::HasSubstr;
 
-TEST(SqliteDialectTest, DropsOnlyTheNationalPrefixOfStringLiterals) {
+TEST(DialectTest, DropsOnlyTheNationalPrefixOfStringLiterals) {
   const std::pair<const char*, const char*> cases[] = {
       {"WHERE A=N'x'", "WHERE A='x'"},
       {"WHERE A = n'O''Neil' AND B=N''", "WHERE A = 'O''Neil' AND B=''"},
@@ -31,7 +31,7 @@ TEST(SqliteDialectTest, DropsOnlyTheNationalPrefixOfStringLiterals) {
       {"SELECT 1 -- N'a'\n, N'b'", "SELECT 1 -- N'a'\n, 'b'"},  // comment
       {"SELECT N'unterminated", "SELECT 'unterminated"},
   };
-  for (const auto& [in, out] : cases) EXPECT_EQ(sqlite::DropNationalPrefixes(in), out) << in;
+  for (const auto& [in, out] : cases) EXPECT_EQ(internal::DropNationalPrefixes(in), out) << in;
 }
 
 TEST(SelectShapeTest, RecognisesSingleTableSelects) {
