@@ -1,0 +1,81 @@
+#include "broker/error_log.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <utility>
+
+#include "common/error.h"
+#include "common/text.h"
+
+namespace tqs::broker {
+
+namespace {
+
+constexpr std::size_t kPrintZoneWidth = 14;
+// Written as is on every platform: operators open the log with Windows tools too.
+constexpr std::string_view kLineEnd = "\r\n";
+
+// Columns taken by the last line of `text`: characters after the last line feed, a UTF-8
+// sequence counting as one column.
+std::size_t CurrentColumn(std::string_view text) {
+  const std::size_t line_feed = text.rfind('\n');
+  if (line_feed != std::string_view::npos) text.remove_prefix(line_feed + 1);
+  std::size_t columns = 0;
+  for (const char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
+  }
+  return columns;
+}
+
+// Moves `line` to the start of the next print zone.
+void AppendPrintZoneSeparator(std::string& line) {
+  const std::size_t column = CurrentColumn(line);
+  const std::size_t next_zone = (column / kPrintZoneWidth + 1) * kPrintZoneWidth;
+  line.append(next_zone - column, ' ');
+}
+
+}  // namespace
+
+std::string_view PrefixText(ErrorPrefix prefix) {
+  switch (prefix) {
+    case ErrorPrefix::kErrorColon:
+      return "Error : ";
+    case ErrorPrefix::kError:
+      return "Error ";
+  }
+  return {};
+}
+
+ErrorLog::ErrorLog(const Clock& clock, RegionalSettings settings)
+    : clock_(clock), settings_(std::move(settings)) {}
+
+std::string ErrorLog::FormatEntry(DateTime stamp, std::string_view procedure, ErrorPrefix prefix,
+                                  std::string_view description, MessageEnd end) const {
+  std::string entry =
+      FormatLongDate(stamp, settings_) + " at " + FormatMediumTime(stamp, settings_);
+  AppendPrintZoneSeparator(entry);
+  entry += PrefixText(prefix);
+  entry += Trim(description);
+  entry += " in ";
+  entry += procedure;
+  if (end == MessageEnd::kSeparateItem) AppendPrintZoneSeparator(entry);
+  entry += kLineEnd;
+  entry += kLineEnd;
+  return entry;
+}
+
+void ErrorLog::WriteErrorLogEntry(const std::filesystem::path& file, std::string_view procedure,
+                                  ErrorPrefix prefix, std::string_view description,
+                                  MessageEnd end) const {
+  const std::string entry = FormatEntry(clock_.Now(), procedure, prefix, description, end);
+  std::ofstream out(file, std::ios::binary | std::ios::app);
+  if (out) out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
+  if (out) out.close();
+  if (!out) {
+    throw Error(error_number::kPathNotFound,
+                "Cannot append to the error log " + file.string() + ": " + std::strerror(errno));
+  }
+}
+
+}  // namespace tqs::broker

@@ -1,0 +1,135 @@
+#include "broker/processing_pass.h"
+
+#include <exception>
+#include <memory>
+#include <utility>
+
+#include "broker/server_database.h"
+#include "common/text.h"
+#include "platform/db/recordset.h"
+#include "platform/xml/xml.h"
+
+namespace tqs::broker {
+
+namespace {
+
+constexpr std::string_view kPendingRowsQuery =
+    "SELECT * FROM CLIENTSERVERINTERACTION WHERE INTERACTIONSTATUS=5 ORDER BY EMPLOYEEID";
+constexpr std::string_view kBannerStart = "|*****  ";
+constexpr std::string_view kBannerEnd = "  *****|";
+
+}  // namespace
+
+ProcessingPass::ProcessingPass(frmTQSRemoteBroker& window, const ErrorLog& error_log,
+                               DocumentProcessors processors, const Clock& clock,
+                               RegionalSettings settings)
+    : window_(window),
+      error_log_(error_log),
+      processors_(processors),
+      clock_(clock),
+      settings_(std::move(settings)) {}
+
+void ProcessingPass::processBusinessdocuments() {
+  try {
+    RunPass();
+  } catch (const std::exception&) {
+    // The pass ends here without a message; the remaining rows stay pending for the next one.
+  }
+}
+
+void ProcessingPass::RunPass() {
+  OpenDatabase(window_, error_log_);
+  std::string previous_employee;
+  window_.m_oBusinessDocument = std::make_unique<pugi::xml_document>();
+  if (window_.m_oInteractions) {
+    window_.m_oInteractions->Close();
+    window_.m_oInteractions.reset();
+  }
+  window_.m_oInteractions = db::Recordset::Open(kPendingRowsQuery, ServerConnection(window_),
+                                                db::CursorType::kKeyset, db::LockType::kOptimistic);
+
+  const StatusTexts& texts = window_.m_asStatusText;
+  std::string banner(kBannerStart);
+  banner += texts[StatusSlot::kPassStarted];
+  banner += FormatGeneralDate(clock_.Now(), settings_);
+  banner += kBannerEnd;
+  banner += kCrLf;
+  window_.txtProcessStatus.SetText(std::move(banner));
+
+  db::Recordset& rows = *window_.m_oInteractions;
+  while (!rows.IsEOF()) {
+    window_.m_sEmployeeId = rows.Field("EMPLOYEEID").AsText();
+    if (Trim(window_.m_sEmployeeId) != Trim(previous_employee)) {
+      previous_employee.clear();
+      window_.m_sBusComponent = RetrieveBusComponent(rows.Field("EMPLOYEEID").AsText());
+      if (!Trim(window_.m_sBusComponent).empty()) {
+        DispatchCurrentRow();
+      } else {
+        previous_employee = window_.m_sEmployeeId;
+        ReportInvalidBusComponent();
+      }
+    }
+    rows.MoveNext();
+  }
+
+  std::string closing(kCrLf);
+  closing += kBannerStart;
+  closing += texts[StatusSlot::kPassFinished];
+  closing += kBannerEnd;
+  closing += kCrLf;
+  window_.txtProcessStatus.Append(closing);
+}
+
+void ProcessingPass::DispatchCurrentRow() {
+  db::Recordset& rows = *window_.m_oInteractions;
+  const std::string contents = rows.Field("BUSINESSDOCUMENTCONTENTS").AsText();
+  // A document that is not well-formed is left pending without a message.
+  if (!xml::LoadXml(*window_.m_oBusinessDocument, contents)) return;
+  const std::string type = rows.Field("BUSINESSDOCUMENTTYPE").AsText();
+  if (type == "5") {
+    processors_.job_sheets.Process();
+  } else if (type == "10") {
+    processors_.general_hours.Process();
+  } else if (type == "15") {
+    processors_.service_inspections.Process();
+  }
+  // Any other type is left pending without a message.
+}
+
+void ProcessingPass::ReportInvalidBusComponent() {
+  // The entry names ProcessJobSheets whatever the document type: operators search for it so.
+  error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "ProcessJobSheets",
+                                ErrorPrefix::kErrorColon, "Invalid Bus Component");
+  const StatusTexts& texts = window_.m_asStatusText;
+  std::string line = texts[StatusSlot::kInvalidBusComponent];
+  line += ' ';
+  line += texts[StatusSlot::kNoBusComponent];
+  line += ' ';
+  line += texts[StatusSlot::kForEmployee];
+  line += ' ';
+  line += window_.m_sEmployeeId;
+  line += kCrLf;
+  window_.txtProcessStatus.Append(line);
+}
+
+std::string ProcessingPass::RetrieveBusComponent(std::string_view i_sUserId) {
+  std::unique_ptr<db::Recordset> rs;
+  try {
+    // The id goes in as an SQL literal, so an apostrophe in it is looked up, not a syntax error.
+    rs = db::Recordset::Open(
+        "SELECT USERDEFAULTS.BUSCOMPONENT FROM USERDEFAULTS WHERE EMNO = " + QuoteSql(i_sUserId),
+        ServerConnection(window_));
+    std::string bus_component;
+    if (!rs->IsEOF()) bus_component = rs->Field("BUSCOMPONENT").AsText();
+    rs->Close();
+    return bus_component;
+  } catch (const std::exception& error) {
+    window_.txtProcessStatus.Append(std::string(error.what()) + std::string(kCrLf));
+    error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "RetrieveBusComponent",
+                                  ErrorPrefix::kErrorColon, error.what());
+    if (rs && rs->IsOpen()) rs->Close();
+    return "";
+  }
+}
+
+}  // namespace tqs::broker

@@ -1,0 +1,84 @@
+// A working installation in a fresh temporary folder (laid out by the installer: configuration
+// chain, server database with schema and default texts), with helpers to add users and pending
+// rows and to read rows and the error log back; and the fixed clock and recording editor the
+// broker tests use.
+#ifndef TQS_TESTS_BROKER_BROKER_TEST_INSTALLATION_H_
+#define TQS_TESTS_BROKER_BROKER_TEST_INSTALLATION_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "broker/broker.h"
+#include "broker/text_editor.h"
+#include "common/conversions.h"
+#include "common/date_time.h"
+#include "platform/automation/component_registry.h"
+#include "tests/support/temp_dir.h"
+
+namespace tqs::broker::testing {
+
+// Monday, December 07, 2026 at 12:49:30 PM.
+DateTime TestNow();
+
+class FixedClock final : public Clock {
+ public:
+  DateTime Now() const override { return TestNow(); }
+};
+
+class RecordingEditor final : public TextEditor {
+ public:
+  void Open(const std::filesystem::path& file) override { opened.push_back(file); }
+  std::vector<std::filesystem::path> opened;
+};
+
+// A Broker working in `working_directory` with a fixed clock, US English settings, an empty
+// component registry and a recording editor.
+class TestBroker {
+ public:
+  explicit TestBroker(const std::filesystem::path& working_directory)
+      : broker_(BrokerEnvironment{working_directory, clock_, RegionalSettings::EnglishUS(),
+                                  components_, editor_}) {}
+
+  Broker& broker() { return broker_; }
+  frmTQSRemoteBroker& window() { return broker_.window(); }
+  const RecordingEditor& editor() const { return editor_; }
+
+ private:
+  FixedClock clock_;
+  automation::ComponentRegistry components_;
+  RecordingEditor editor_;
+  Broker broker_;
+};
+
+class TestInstallation {
+ public:
+  TestInstallation();
+
+  const std::filesystem::path& root() const { return root_; }
+  std::filesystem::path bin() const { return root_ / "bin"; }
+  std::filesystem::path database_file() const { return root_ / "data" / "server.db"; }
+  std::string dsn() const;
+
+  void Execute(const std::string& sql) const;
+  void SetProcessingMode(const std::string& mode) const;  // PARAMETERS ProcessToKorvo
+  void AddUser(const std::string& employee, const std::string& bus_component) const;
+  // Adds a pending row (status 5).
+  void AddPendingRow(const std::string& employee, int type, const std::string& contents) const;
+  // INTERACTIONSTATUS of every row in key order, "<null>" for null.
+  std::vector<std::string> Statuses() const;
+  // The single value of a query as text ("<null>", "<none>").
+  std::string Scalar(const std::string& sql) const;
+
+ private:
+  test_support::ScopedTempDir temp_;
+  std::filesystem::path root_;
+};
+
+// The whole content of a file, "<missing>" when it does not exist.
+std::string ReadFile(const std::filesystem::path& file);
+
+}  // namespace tqs::broker::testing
+
+#endif  // TQS_TESTS_BROKER_BROKER_TEST_INSTALLATION_H_

@@ -1,0 +1,91 @@
+#include "broker/error_log.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/broker/broker_test_installation.h"
+#include "tests/support/error_testing.h"
+
+namespace tqs::broker {
+namespace {
+
+using testing::FixedClock;
+using ::testing::HasSubstr;
+using testing::ReadFile;
+using testing::TestNow;
+
+struct EntryCase {
+  const char* procedure;
+  ErrorPrefix prefix;
+  const char* description;
+  MessageEnd end;
+  const char* expected;
+};
+
+TEST(ErrorLogTest, EntryTextHasStampZoneSeparatorTrimmedMessageAndCrLfLines) {
+  const FixedClock clock;
+  const ErrorLog log(clock, RegionalSettings::EnglishUS());
+  // The stamp is 37 columns wide, so the message starts at the zone boundary 42.
+  const EntryCase cases[] = {
+      {"OpenDatabase", ErrorPrefix::kError, "  Unable to open the database file ",
+       MessageEnd::kJoined,
+       "Monday, December 07, 2026 at 12:49 PM     Error Unable to open the database file in "
+       "OpenDatabase\r\n\r\n"},
+      {"Initialize", ErrorPrefix::kErrorColon, "File not found", MessageEnd::kJoined,
+       "Monday, December 07, 2026 at 12:49 PM     Error : File not found in Initialize\r\n\r\n"},
+      // The line end as a third item: the message ends at column 86, blanks up to 98 follow.
+      {"GetInspectionLineDetails", ErrorPrefix::kErrorColon, "Overflow", MessageEnd::kSeparateItem,
+       "Monday, December 07, 2026 at 12:49 PM     Error : Overflow in GetInspectionLineDetails"
+       "            \r\n\r\n"},
+  };
+  for (const EntryCase& c : cases) {
+    EXPECT_EQ(log.FormatEntry(TestNow(), c.procedure, c.prefix, c.description, c.end), c.expected)
+        << c.procedure;
+  }
+}
+
+TEST(ErrorLogTest, SeparatorAlwaysMovesToTheNextPrintZone) {
+  const FixedClock clock;
+  RegionalSettings settings = RegionalSettings::EnglishUS();
+  // "Mon, December 07, 2026 at 12:49 PM" is 34 wide: zone 42. With an 11-letter day name the
+  // stamp is 42 wide, exactly on a boundary: the message moves on to 56.
+  settings.day_names[1] = "Mon";
+  EXPECT_EQ(ErrorLog(clock, settings).FormatEntry(TestNow(), "P", ErrorPrefix::kError, "x"),
+            "Mon, December 07, 2026 at 12:49 PM" + std::string(8, ' ') + "Error x in P\r\n\r\n");
+  settings.day_names[1] = "Mondaymon";
+  EXPECT_EQ(
+      ErrorLog(clock, settings).FormatEntry(TestNow(), "P", ErrorPrefix::kError, "x"),
+      "Mondaymon, December 07, 2026 at 12:49 PM" + std::string(2, ' ') + "Error x in P\r\n\r\n");
+  settings.day_names[1] = "Mondaymonda";
+  EXPECT_EQ(
+      ErrorLog(clock, settings).FormatEntry(TestNow(), "P", ErrorPrefix::kError, "x"),
+      "Mondaymonda, December 07, 2026 at 12:49 PM" + std::string(14, ' ') + "Error x in P\r\n\r\n");
+  // Columns count characters, not bytes: "Montag" with an umlaut in the month.
+  settings.day_names[1] = "Montag";
+  settings.month_names[11] = "D\xC3\xA4zember";
+  EXPECT_EQ(ErrorLog(clock, settings).FormatEntry(TestNow(), "P", ErrorPrefix::kError, "x"),
+            "Montag, D\xC3\xA4zember 07, 2026 at 12:49 PM" + std::string(5, ' ') +
+                "Error x in P\r\n\r\n");
+}
+
+TEST(ErrorLogTest, EntriesAreAppendedToTheFileAndAFolderThatDoesNotExistIsAnError) {
+  test_support::ScopedTempDir folder;
+  const FixedClock clock;
+  const ErrorLog log(clock, RegionalSettings::EnglishUS());
+  const auto file = folder.WriteFile("CriticalErrorlog.txt", "earlier entry\r\n");
+  log.WriteErrorLogEntry(file, "get_LocaleID", ErrorPrefix::kError, "first");
+  log.WriteErrorLogEntry(file, "cmdProcess_Click", ErrorPrefix::kErrorColon, "second");
+  EXPECT_EQ(ReadFile(file),
+            "earlier entry\r\n"
+            "Monday, December 07, 2026 at 12:49 PM     Error first in get_LocaleID\r\n\r\n"
+            "Monday, December 07, 2026 at 12:49 PM     Error : second in cmdProcess_Click\r\n\r\n");
+
+  const auto missing = folder.path() / "no-such-folder" / "CriticalErrorlog.txt";
+  EXPECT_THAT(test_support::ErrorDescriptionOf([&] {
+                log.WriteErrorLogEntry(missing, "Initialize", ErrorPrefix::kErrorColon, "x");
+              }),
+              HasSubstr(missing.string()));
+}
+
+}  // namespace
+}  // namespace tqs::broker

@@ -1,0 +1,177 @@
+#include "broker/processing_pass.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "broker/broker_window.h"
+#include "broker/error_log.h"
+#include "tests/broker/broker_test_installation.h"
+
+namespace tqs::broker {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::FixedClock;
+using ::testing::IsEmpty;
+using testing::ReadFile;
+using testing::TestInstallation;
+
+constexpr const char* kStamp = "Monday, December 07, 2026 at 12:49 PM     ";
+constexpr const char* kOpening = "|*****  S5:12/7/2026 12:49:30 PM  *****|\r\n";
+constexpr const char* kClosing = "\r\n|*****  S15  *****|\r\n";
+
+// Records what the pass hands on: the procedure and the window state it sees.
+class RecordingProcessor final : public BusinessDocumentProcessor {
+ public:
+  RecordingProcessor(std::string name, const frmTQSRemoteBroker& window,
+                     std::vector<std::string>& calls)
+      : name_(std::move(name)), window_(window), calls_(calls) {}
+
+  void Process() override {
+    calls_.push_back(name_ + " " + window_.m_sEmployeeId + " " + window_.m_sBusComponent + " " +
+                     window_.m_oBusinessDocument->document_element().name() + " " +
+                     window_.m_oInteractions->Field("BUSINESSDOCUMENTID").AsText());
+    if (after_call) after_call();
+  }
+
+  std::function<void()> after_call;
+
+ private:
+  const std::string name_;
+  const frmTQSRemoteBroker& window_;
+  std::vector<std::string>& calls_;
+};
+
+class ProcessingPassTest : public ::testing::Test {
+ protected:
+  ProcessingPassTest() {
+    window_.m_sErrorLogFile = (installation_.root() / "CriticalErrorlog.txt").string();
+    window_.m_sConnectionString = installation_.dsn();
+    // Short texts make the expected status box readable.
+    for (int slot : {1, 5, 12, 13, 15})
+      window_.m_asStatusText.Set(slot, "S" + std::to_string(slot));
+    window_.m_asStatusText.Set(5, "S5:");
+  }
+
+  std::string Log() const { return ReadFile(window_.m_sErrorLogFile); }
+
+  TestInstallation installation_;
+  frmTQSRemoteBroker window_;
+  FixedClock clock_;
+  ErrorLog log_{clock_, RegionalSettings::EnglishUS()};
+  std::vector<std::string> calls_;
+  RecordingProcessor job_sheets_{"ProcessJobSheets", window_, calls_};
+  RecordingProcessor general_hours_{"ProcessGeneralHours", window_, calls_};
+  RecordingProcessor inspections_{"ProcessServiceInspections", window_, calls_};
+  ProcessingPass pass_{window_,
+                       log_,
+                       {job_sheets_, general_hours_, inspections_},
+                       clock_,
+                       RegionalSettings::EnglishUS()};
+};
+
+TEST_F(ProcessingPassTest, RoutesByTypeAndReportsAnEmployeeWithoutBusinessComponentOnce) {
+  installation_.AddUser("E200", "BC200");
+  installation_.AddUser("O'Neil", "BC-ON");
+  installation_.AddPendingRow("E100", 5, "<JBSH/>");    // doc-1  no business component
+  installation_.AddPendingRow("E200", 5, "<JBSH/>");    // doc-2
+  installation_.AddPendingRow("E100", 10, "<hour/>");   // doc-3  no business component
+  installation_.AddPendingRow("E200", 10, "<hour/>");   // doc-4
+  installation_.AddPendingRow("E200", 15, "<si/>");     // doc-5
+  installation_.AddPendingRow("E200", 20, "<x/>");      // doc-6  unknown type: skipped
+  installation_.AddPendingRow("E200", 5, "<JBSH>");     // doc-7  not well-formed: skipped
+  installation_.AddPendingRow("E100", 15, "<si/>");     // doc-8  no business component
+  installation_.AddPendingRow("O'Neil", 5, "<JBSH/>");  // doc-9  apostrophe: looked up
+  installation_.AddPendingRow("", 5, "<JBSH/>");        // doc-10 blank employee: skipped
+  installation_.Execute(
+      "UPDATE CLIENTSERVERINTERACTION SET INTERACTIONSTATUS = 10 "
+      "WHERE BUSINESSDOCUMENTID = 'doc-2'");  // no longer pending
+
+  pass_.processBusinessdocuments();
+
+  EXPECT_THAT(calls_, ElementsAre("ProcessGeneralHours E200 BC200 hour doc-4",
+                                  "ProcessServiceInspections E200 BC200 si doc-5",
+                                  "ProcessJobSheets O'Neil BC-ON JBSH doc-9"));
+  EXPECT_EQ(window_.txtProcessStatus.text(),
+            std::string(kOpening) + "S1 S12 S13 E100\r\n" + kClosing);
+  EXPECT_EQ(Log(),
+            std::string(kStamp) + "Error : Invalid Bus Component in ProcessJobSheets\r\n\r\n");
+  EXPECT_THAT(installation_.Statuses(),
+              ElementsAre("5", "10", "5", "5", "5", "5", "5", "5", "5", "5"));
+  // The connection and the pending set stay open after the pass.
+  ASSERT_NE(window_.m_oConnection, nullptr);
+  EXPECT_TRUE(window_.m_oInteractions->IsOpen());
+}
+
+TEST_F(ProcessingPassTest, BusinessComponentIsLookedUpForEveryRowOfAnEmployee) {
+  installation_.AddUser("E200", "BC-first");
+  for (int i = 0; i < 3; ++i) installation_.AddPendingRow("E200", 5, "<JBSH/>");
+  int calls = 0;
+  job_sheets_.after_call = [&] {
+    if (++calls == 1) {
+      installation_.Execute("UPDATE USERDEFAULTS SET BUSCOMPONENT = 'BC-second'");
+    } else {
+      installation_.Execute("DELETE FROM USERDEFAULTS");
+    }
+  };
+
+  pass_.processBusinessdocuments();
+
+  EXPECT_THAT(calls_, ElementsAre("ProcessJobSheets E200 BC-first JBSH doc-1",
+                                  "ProcessJobSheets E200 BC-second JBSH doc-2"));
+  EXPECT_EQ(window_.txtProcessStatus.text(),
+            std::string(kOpening) + "S1 S12 S13 E200\r\n" + kClosing);
+}
+
+TEST_F(ProcessingPassTest, EachPassTakesTheRowsPendingAtItsStart) {
+  pass_.processBusinessdocuments();
+  EXPECT_EQ(window_.txtProcessStatus.text(), std::string(kOpening) + kClosing);
+  EXPECT_THAT(calls_, IsEmpty());
+
+  installation_.AddUser("E200", "BC200");
+  installation_.AddPendingRow("E200", 15, "<si/>");
+  pass_.processBusinessdocuments();
+  EXPECT_THAT(calls_, ElementsAre("ProcessServiceInspections E200 BC200 si doc-1"));
+  EXPECT_EQ(Log(), "<missing>");
+}
+
+TEST_F(ProcessingPassTest, UnexpectedErrorEndsThePassSilently) {
+  installation_.AddUser("E200", "BC200");
+  installation_.AddPendingRow("E200", 5, "<JBSH/>");
+  installation_.AddPendingRow("E300", 5, "<JBSH/>");  // would be reported if reached
+  installation_.Execute(
+      "UPDATE CLIENTSERVERINTERACTION SET BUSINESSDOCUMENTCONTENTS = NULL WHERE EMPLOYEEID = "
+      "'E200'");
+
+  pass_.processBusinessdocuments();
+
+  EXPECT_THAT(calls_, IsEmpty());
+  EXPECT_EQ(window_.txtProcessStatus.text(), kOpening);
+  EXPECT_EQ(Log(), "<missing>");
+}
+
+TEST_F(ProcessingPassTest, FailingLookupIsReportedAndTreatedAsNoBusinessComponent) {
+  installation_.AddPendingRow("E100", 5, "<JBSH/>");
+  installation_.AddPendingRow("E100", 5, "<JBSH/>");
+  installation_.Execute("DROP TABLE USERDEFAULTS");
+
+  pass_.processBusinessdocuments();
+
+  const std::string status = window_.txtProcessStatus.text();
+  ASSERT_EQ(status.rfind(kOpening, 0), 0u);
+  const std::string description = status.substr(
+      std::string(kOpening).size(),
+      status.find("\r\n", std::string(kOpening).size()) - std::string(kOpening).size());
+  EXPECT_THAT(description, ::testing::HasSubstr("USERDEFAULTS"));
+  EXPECT_EQ(status, kOpening + description + "\r\nS1 S12 S13 E100\r\n" + kClosing);
+  EXPECT_EQ(Log(), std::string(kStamp) + "Error : " + description +
+                       " in RetrieveBusComponent\r\n\r\n" + kStamp +
+                       "Error : Invalid Bus Component in ProcessJobSheets\r\n\r\n");
+}
+
+}  // namespace
+}  // namespace tqs::broker
