@@ -105,6 +105,9 @@ int RunConsole(Broker& broker, std::istream& input, std::ostream& output, bool p
                << std::endl;
         break;
       case Command::kOpenLog:
+        // The editor or pager takes over the terminal from a fresh line.
+        printer.FinishLine();
+        output.flush();
         try {
           broker.cmdVXRLog_Click();
         } catch (const std::exception& error) {
