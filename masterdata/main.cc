@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "masterdata/console_front_end.h"
+#include "masterdata/heap_tuning.h"
 #include "masterdata/main_window.h"
 #include "masterdata/master_data_creator.h"
 #include "platform/archive/archiver.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
 
   using namespace tqs::masterdata;
+  KeepFreedHeapForReuse();
   MainWindow window;
   window.SetRecreateMasterData(recreate);
   ConsoleFrontEnd front_end(std::cout, std::cerr);
