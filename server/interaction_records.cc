@@ -1,5 +1,6 @@
 #include "server/interaction_records.h"
 
+#include <optional>
 #include <sstream>
 
 #include "common/error.h"
@@ -33,6 +34,30 @@ std::string SerializeNode(const pugi::xml_node& node) {
   std::ostringstream out;
   node.print(out, "", pugi::format_raw);
   return out.str();
+}
+
+std::optional<std::int32_t> FindInteractionOn(db::Connection& connection,
+                                              const DocumentIdentity& document) {
+  auto rs = db::Recordset::Open(
+      "SELECT INTERACTIONID FROM CLIENTSERVERINTERACTION"
+      " WHERE EMPLOYEEID=" + QuoteSql(document.employee) +
+          " AND BUSINESSDOCUMENTTYPE=" + Number(ToNumber(document.type)) +
+          " AND INTERACTIONON =" + QuoteSql(document.interaction_on) +
+          " AND INTERACTIONNAME=" + Number(ToNumber(document.name)) +
+          " AND BUSINESSDOCUMENTID=" + QuoteSql(document.document_id),
+      connection, CursorType::kForwardOnly, LockType::kReadOnly);
+  if (rs->IsEOF()) return std::nullopt;
+  const std::int32_t id = rs->Field(0).AsInt32();
+  rs->Close();
+  return id;
+}
+
+// Begins the transaction in which a document is numbered, holding the lock of its numbering
+// scope (employee, type, interaction-on): uploads into the same scope wait for each other, others
+// run side by side.
+void LockNumbering(db::Transaction& transaction, const DocumentIdentity& document) {
+  transaction.LockName("CLIENTSERVERINTERACTION/" + document.employee + "/" +
+                       std::to_string(ToNumber(document.type)) + "/" + document.interaction_on);
 }
 
 std::int32_t NextInteractionIdOn(db::Connection& connection, const std::string& employee,
@@ -71,27 +96,12 @@ void InsertInteractionOn(db::Connection& connection, const DocumentIdentity& doc
 int FindInteraction(ThreadConnection& state, const DocumentIdentity& document,
                     std::int32_t& interaction_id, std::string& error_text) {
   interaction_id = 0;
-  int found = 0;
-  const bool ok = Trapped(error_text, [&] {
-    auto rs = db::Recordset::Open(
-        "SELECT INTERACTIONID FROM CLIENTSERVERINTERACTION"
-        " WHERE EMPLOYEEID=" + QuoteSql(document.employee) +
-            " AND BUSINESSDOCUMENTTYPE=" + Number(ToNumber(document.type)) +
-            " AND INTERACTIONON =" + QuoteSql(document.interaction_on) +
-            " AND INTERACTIONNAME=" + Number(ToNumber(document.name)) +
-            " AND BUSINESSDOCUMENTID=" + QuoteSql(document.document_id),
-        state.connection(), CursorType::kForwardOnly, LockType::kReadOnly);
-    if (!rs->IsEOF()) {
-      interaction_id = rs->Field(0).AsInt32();
-      rs->Close();
-      found = 1;
-    }
-  });
-  if (!ok) {
-    interaction_id = 0;
+  std::optional<std::int32_t> found;
+  if (!Trapped(error_text, [&] { found = FindInteractionOn(state.connection(), document); })) {
     return -1;
   }
-  return found;
+  interaction_id = found.value_or(0);
+  return found ? 1 : 0;
 }
 
 std::int32_t NextInteractionId(ThreadConnection& state, const std::string& employee,
@@ -119,11 +129,39 @@ bool StoreNumberedInteraction(ThreadConnection& state, const DocumentIdentity& d
   return !Trapped(error_text, [&] {
     db::Connection& connection = state.connection();
     db::Transaction transaction(connection);
+    LockNumbering(transaction, document);
     interaction_id = NextInteractionIdOn(connection, document.employee, document.type,
                                          document.interaction_on);
     InsertInteractionOn(connection, document, interaction_id, document_node);
     transaction.Commit();
   });
+}
+
+StoreOutcome StoreInteractionUnlessStored(ThreadConnection& state,
+                                          const DocumentIdentity& document,
+                                          const pugi::xml_node& document_node,
+                                          std::int32_t& interaction_id, std::string& error_text) {
+  interaction_id = 0;
+  StoreOutcome outcome = StoreOutcome::kStored;
+  bool numbered = false;
+  const bool ok = Trapped(error_text, [&] {
+    db::Connection& connection = state.connection();
+    db::Transaction transaction(connection);
+    LockNumbering(transaction, document);
+    if (const std::optional<std::int32_t> found = FindInteractionOn(connection, document)) {
+      interaction_id = *found;
+      outcome = StoreOutcome::kAlreadyStored;
+      return;  // nothing written: the transaction rolls back
+    }
+    interaction_id = NextInteractionIdOn(connection, document.employee, document.type,
+                                         document.interaction_on);
+    numbered = true;
+    InsertInteractionOn(connection, document, interaction_id, document_node);
+    transaction.Commit();
+  });
+  if (ok) return outcome;
+  if (!numbered) interaction_id = 0;
+  return numbered ? StoreOutcome::kInsertFailed : StoreOutcome::kLookUpFailed;
 }
 
 bool GetInteractionResult(ThreadConnection& state, const std::string& employee,

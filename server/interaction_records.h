@@ -52,6 +52,22 @@ bool StoreNumberedInteraction(ThreadConnection& state, const DocumentIdentity& d
                               const pugi::xml_node& document_node, std::int32_t& interaction_id,
                               std::string& error_text);
 
+enum class StoreOutcome {
+  kStored,         // stored under the new number
+  kAlreadyStored,  // a document with the same identity was stored before: its number
+  kLookUpFailed,   // the duplicate test or the numbering failed: number 0
+  kInsertFailed,   // the insert failed: the number it had been given
+};
+
+// The duplicate test (FindInteraction), then NextInteractionId and InsertInteraction, all in one
+// transaction that holds the numbering scope's lock: the same document uploaded twice at the
+// same moment is stored once and answered as already stored the second time. Sets
+// interaction_id as StoreOutcome says; error_text on the two failures.
+StoreOutcome StoreInteractionUnlessStored(ThreadConnection& state,
+                                          const DocumentIdentity& document,
+                                          const pugi::xml_node& document_node,
+                                          std::int32_t& interaction_id, std::string& error_text);
+
 // The stored INTERACTIONRESULT of a finished row (status other than 5), or "" when no finished
 // row matches or its result is null. Returns true when it failed, with the description escaped
 // for XML text.

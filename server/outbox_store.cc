@@ -74,17 +74,17 @@ void StoreNew(ThreadConnection& state, const DocumentIdentity& identity, pugi::x
 void StoreUnlessStored(ThreadConnection& state, const DocumentIdentity& identity,
                        pugi::xml_node document, ItemFeedback& feedback) {
   std::string error;
-  std::int32_t found_id = 0;
-  switch (FindInteraction(state, identity, found_id, error)) {
-    case -1:
+  switch (StoreInteractionUnlessStored(state, identity, document, feedback.interaction_id,
+                                       error)) {
+    case StoreOutcome::kStored:
+      return;
+    case StoreOutcome::kAlreadyStored:
+      feedback.error_type = kConflict;
+      return;
+    case StoreOutcome::kLookUpFailed:
+    case StoreOutcome::kInsertFailed:
       feedback.Fail(error);
       return;
-    case 1:
-      feedback.error_type = kConflict;
-      feedback.interaction_id = found_id;
-      return;
-    default:
-      StoreNew(state, identity, document, feedback);
   }
 }
 

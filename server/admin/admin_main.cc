@@ -2,6 +2,7 @@
 //   TQSRemoteAdmin init-db --dsn DSN
 //   TQSRemoteAdmin install DIR [--dsn DSN] [--overwrite]
 //   TQSRemoteAdmin add-user --dsn DSN --login L --employee E --bus-component B
+//   TQSRemoteAdmin status --dsn DSN [--json]
 // Exit status 0 on success, 1 on failure with the reason on standard error.
 #include <unistd.h>
 
@@ -10,7 +11,9 @@
 #include <iostream>
 
 #include "common/error.h"
+#include "platform/db/connection.h"
 #include "server/admin/installation.h"
+#include "server/admin/queue_health.h"
 
 namespace {
 
@@ -48,6 +51,12 @@ int main(int argc, char** argv) {
   add_user->add_option("--employee", employee, "Employee number (EMNO)")->required();
   add_user->add_option("--bus-component", bus_component, "ERP business component")->required();
 
+  bool as_json = false;
+  auto* status = app.add_subcommand("status", "Show the upload queue: documents per status, "
+                                              "employees with the most pending documents");
+  status->add_option("--dsn", dsn, "Connection string")->required();
+  status->add_flag("--json", as_json, "Print JSON instead of a table");
+
   CLI11_PARSE(app, argc, argv);
 
   try {
@@ -60,6 +69,11 @@ int main(int argc, char** argv) {
                            [](std::string_view line) { std::cout << line << "\n"; });
       std::cout << "Installation ready in "
                 << std::filesystem::absolute(install_options.directory).string() << "\n";
+    } else if (status->parsed()) {
+      auto connection = tqs::db::Connection::Open(dsn);
+      const tqs::server::QueueHealth health = tqs::server::ReadQueueHealth(*connection);
+      std::cout << (as_json ? tqs::server::ToJson(health).dump(2) + "\n"
+                            : tqs::server::FormatQueueHealth(health));
     } else if (add_user->parsed()) {
       tqs::server::AddUser(dsn, login, employee, bus_component);
       std::cout << "User " << login << " added (employee " << employee << ").\n";

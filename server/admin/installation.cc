@@ -1,9 +1,12 @@
 #include "server/admin/installation.h"
 
+#include <fstream>
+
 #include <pugixml.hpp>
 
 #include "common/error.h"
 #include "common/text.h"
+#include "platform/config/configuration.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "server/schema/server_schema.h"
@@ -14,20 +17,61 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Writes a configuration file: one section element holding one <add key value/> entry.
-void WriteConfigurationFile(const fs::path& file, const char* section, const char* key,
-                            const std::string& value) {
+struct ConfigurationEntry {
+  const char* section;
+  const char* key;
+  std::string value;
+};
+
+// Writes a configuration file: one element per section, holding its <add key value/> entries.
+void WriteConfigurationFile(const fs::path& file, const std::vector<ConfigurationEntry>& entries) {
   pugi::xml_document document;
   auto declaration = document.append_child(pugi::node_declaration);
   declaration.append_attribute("version") = "1.0";
   declaration.append_attribute("encoding") = "utf-8";
-  auto entry = document.append_child("configuration").append_child(section).append_child("add");
-  entry.append_attribute("key") = key;
-  entry.append_attribute("value") = value.c_str();
+  pugi::xml_node root = document.append_child("configuration");
+  for (const ConfigurationEntry& entry : entries) {
+    pugi::xml_node section = root.child(entry.section);
+    if (!section) section = root.append_child(entry.section);
+    pugi::xml_node add = section.append_child("add");
+    add.append_attribute("key") = entry.key;
+    add.append_attribute("value") = entry.value.c_str();
+  }
   fs::create_directories(file.parent_path());
   if (!document.save_file(file.c_str(), "  ")) {
     throw Error(error_number::kPathNotFound, "Cannot write " + file.string());
   }
+}
+
+// A new random shared secret for the HTTP host: 32 hexadecimal digits from the system's
+// random source.
+std::string NewSharedSecret() {
+  std::ifstream random("/dev/urandom", std::ios::binary);
+  unsigned char bytes[16];
+  if (!random.read(reinterpret_cast<char*>(bytes), sizeof bytes)) {
+    throw Error(error_number::kFileNotFound, "Cannot read /dev/urandom for the shared secret");
+  }
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string secret;
+  for (unsigned char byte : bytes) {
+    secret += kDigits[byte >> 4];
+    secret += kDigits[byte & 15];
+  }
+  return secret;
+}
+
+// Reinstalling over an installation keeps the secret its web tiers already use.
+std::string KeptOrNewSharedSecret(const fs::path& product_config) {
+  if (fs::exists(product_config)) {
+    try {
+      config::Configuration existing;
+      existing.LoadConfigFile(product_config.string());
+      return existing.getValue("SERVERHOST", "SharedSecret");
+    } catch (const Error&) {
+      // An older or damaged file: a new secret is written.
+    }
+  }
+  return NewSharedSecret();
 }
 
 void WriteComponentRegistry(const fs::path& file) {
@@ -113,13 +157,16 @@ void Install(const InstallOptions& options,
   }
   fs::create_directories(dir);
 
-  WriteConfigurationFile(dir / "Configuration.xml", "DEFAULTS", "WebRelativePath", "..\\web");
+  WriteConfigurationFile(dir / "Configuration.xml", {{"DEFAULTS", "WebRelativePath", "..\\web"}});
   progress("Wrote " + (dir / "Configuration.xml").string());
 
   const std::string dsn =
       options.dsn.value_or("Provider=SQLite;Data Source=" + (dir / "data" / "server.db").string());
   const fs::path product_config = dir / "web" / "config" / "VarnexConfiguration.xml";
-  WriteConfigurationFile(product_config, "CONNECTIONS", "VarnexConnection_ConnectionString", dsn);
+  WriteConfigurationFile(product_config,
+                         {{"CONNECTIONS", "VarnexConnection_ConnectionString", dsn},
+                          {"SERVERHOST", "SharedSecret", KeptOrNewSharedSecret(product_config)},
+                          {"SERVERHOST", "Listen", "127.0.0.1:8085"}});
   progress("Wrote " + product_config.string());
 
   fs::create_directories(dir / "web" / "Varnex" / "EndUser" / "MasterData");

@@ -1,14 +1,22 @@
 // TQSRemoteServerHost: calls the JobSheet class from the command line, as a web tier would.
 //   TQSRemoteServerHost call METHOD [--components FILE] < request.json
-// The request is a JSON object keyed by the method's parameter names; the answer, printed on
-// standard output, holds "result" and the in/out parameters, or "error" with number and
-// description (exit status 1). `TQSRemoteServerHost --help` lists the methods.
+//   TQSRemoteServerHost serve
+// `call`: the request is a JSON object keyed by the method's parameter names; the answer, printed
+// on standard output, holds "result" and the in/out parameters, or "error" with number and
+// description (exit status 1). `serve`: the HTTP host of the installation the program lives in
+// (its settings: server/host/host_settings.h); SIGTERM or SIGINT stop it gracefully.
+// `TQSRemoteServerHost --help` lists the methods.
+#include <csignal>
+
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <thread>
 
 #include "common/error.h"
+#include "server/host/host_settings.h"
+#include "server/host/http_server.h"
 #include "server/host/method_table.h"
 #include "server/jobsheet.h"
 
@@ -30,6 +38,35 @@ std::string MethodList() {
   return text;
 }
 
+// Serves until SIGTERM or SIGINT. The signals are blocked in every thread and taken by one
+// waiting thread, which stops the server: requests in progress finish, no new ones are taken.
+int Serve(const fs::path& program_folder, const fs::path& components_file) {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  const tqs::server::host::HostSettings settings =
+      tqs::server::host::ReadHostSettings(program_folder);
+  tqs::automation::ComponentRegistry components;
+  if (fs::exists(components_file)) components.LoadFile(components_file);
+  tqs::server::host::HttpServer server(settings, components);
+  const int port = server.Bind();
+  std::thread stopper([&] {
+    int signal = 0;
+    sigwait(&signals, &signal);
+    std::cerr << "TQSRemoteServerHost: stopping after the requests in progress\n";
+    server.Stop();
+  });
+  std::cerr << "TQSRemoteServerHost: serving JobSheet on http://" << settings.listen_host << ":"
+            << port << " with " << settings.worker_threads << " worker threads\n";
+  server.Serve();
+  pthread_kill(stopper.native_handle(), SIGTERM);  // wakes the waiting thread after a failure
+  stopper.join();
+  return 0;
+}
+
 fs::path ProgramFolder() {
   std::error_code ignored;
   const fs::path self = fs::read_symlink("/proc/self/exe", ignored);
@@ -48,7 +85,18 @@ int main(int argc, char** argv) {
   call->add_option("method", method_name, "Method name")->required();
   call->add_option("--components", components_file,
                    "Component registry file (default: TQSRemoteComponents.xml beside the program)");
+  auto* serve = app.add_subcommand("serve", "Serve JobSheet over HTTP for the installation");
+  serve->add_option("--components", components_file, "Component registry file");
   CLI11_PARSE(app, argc, argv);
+
+  if (serve->parsed()) {
+    try {
+      return Serve(ProgramFolder(), components_file);
+    } catch (const std::exception& error) {
+      std::cerr << "TQSRemoteServerHost: " << error.what() << "\n";
+      return 1;
+    }
+  }
 
   const auto* method = tqs::server::host::FindMethod(method_name);
   if (method == nullptr) {

@@ -15,34 +15,26 @@ namespace tqs::server::host {
 
 using automation::Variant;
 
-// The values of one call, by parameter name.
-class Arguments {
- public:
-  explicit Arguments(std::map<std::string, Variant, std::less<>> values)
-      : values_(std::move(values)) {}
+std::string Arguments::Text(std::string_view name) const {
+  return values_.find(name)->second.AsText();
+}
 
-  std::string Text(std::string_view name) const { return values_.find(name)->second.AsText(); }
-  Variant& Ref(std::string_view name) { return values_.find(name)->second; }
+Variant& Arguments::Ref(std::string_view name) { return values_.find(name)->second; }
 
-  // The parameter's text parsed as an XML document; text that is not well-formed is refused.
-  const pugi::xml_document& Document(std::string_view name) {
-    auto document = std::make_unique<pugi::xml_document>();
-    std::string error;
-    if (!xml::LoadXml(*document, Text(name), &error)) {
-      throw Error(error_number::kTypeMismatch,
-                  "The parameter '" + std::string(name) + "' is not an XML document: " + error);
-    }
-    documents_.push_back(std::move(document));
-    return *documents_.back();
+const pugi::xml_document& Arguments::Document(std::string_view name) {
+  auto document = std::make_unique<pugi::xml_document>();
+  std::string error;
+  if (!xml::LoadXml(*document, Text(name), &error)) {
+    throw Error(error_number::kTypeMismatch,
+                "The parameter '" + std::string(name) + "' is not an XML document: " + error);
   }
-
- private:
-  std::map<std::string, Variant, std::less<>> values_;
-  std::vector<std::unique_ptr<pugi::xml_document>> documents_;
-};
+  documents_.push_back(std::move(document));
+  return *documents_.back();
+}
 
 namespace {
 
+constexpr const char* kConnectionStringParameter = "i_sDSNString";
 constexpr const char* kAssignmentsMeaning =
     "the assignments document (XML text): root > service order (id) > activity (id, ataken, "
     "don, aon)";
@@ -200,7 +192,7 @@ nlohmann::json ErrorResponse(std::int32_t number, const std::string& description
   return {{"error", {{"number", number}, {"description", description}}}};
 }
 
-nlohmann::json Call(const Method& method, JobSheet& job_sheet, const nlohmann::json& request) {
+Arguments BindArguments(const Method& method, const nlohmann::json& request) {
   if (!request.is_object()) {
     throw Error(error_number::kInvalidProcedureCall,
                 "The request for " + method.name + " must be a JSON object of parameters");
@@ -224,8 +216,10 @@ nlohmann::json Call(const Method& method, JobSheet& job_sheet, const nlohmann::j
                   method.name + " has no parameter '" + name + "'");
     }
   }
+  return Arguments(std::move(values));
+}
 
-  Arguments arguments(std::move(values));
+nlohmann::json Invoke(const Method& method, JobSheet& job_sheet, Arguments& arguments) {
   const Variant result = method.call(job_sheet, arguments);
   nlohmann::json response = {
       {"result", method.present_result ? method.present_result(result) : ToJson(result)}};
@@ -235,6 +229,18 @@ nlohmann::json Call(const Method& method, JobSheet& job_sheet, const nlohmann::j
     }
   }
   return response;
+}
+
+nlohmann::json Call(const Method& method, JobSheet& job_sheet, const nlohmann::json& request) {
+  Arguments arguments = BindArguments(method, request);
+  return Invoke(method, job_sheet, arguments);
+}
+
+bool TakesConnectionString(const Method& method) {
+  for (const Parameter& parameter : method.parameters) {
+    if (parameter.name == kConnectionStringParameter) return true;
+  }
+  return false;
 }
 
 }  // namespace tqs::server::host

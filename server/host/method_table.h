@@ -7,10 +7,13 @@
 #define TQS_SERVER_HOST_METHOD_TABLE_H_
 
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
+#include <pugixml.hpp>
 
 #include "server/jobsheet.h"
 
@@ -27,7 +30,21 @@ struct Parameter {
   std::string meaning;
 };
 
-class Arguments;
+// The values of one call, by parameter name, checked against the method's parameters.
+class Arguments {
+ public:
+  explicit Arguments(std::map<std::string, automation::Variant, std::less<>> values)
+      : values_(std::move(values)) {}
+
+  std::string Text(std::string_view name) const;
+  automation::Variant& Ref(std::string_view name);
+  // The parameter's text parsed as an XML document; text that is not well-formed is refused.
+  const pugi::xml_document& Document(std::string_view name);
+
+ private:
+  std::map<std::string, automation::Variant, std::less<>> values_;
+  std::vector<std::unique_ptr<pugi::xml_document>> documents_;
+};
 
 struct Method {
   std::string name;
@@ -44,10 +61,20 @@ const std::vector<Method>& Methods();
 // The method named `name`; nullptr when there is none.
 const Method* FindMethod(std::string_view name);
 
-// Calls `method` with the parameters of `request`. A request that is not an object, lacks an
-// in-parameter or names an unknown parameter raises tqs::Error naming it; so does a method that
-// raises. Out-parameters that the request gives are passed in as their initial values.
+// The arguments of `request` for `method`. A request that is not an object, lacks an
+// in-parameter or names an unknown parameter raises tqs::Error naming it. Out-parameters that
+// the request gives are passed in as their initial values.
+Arguments BindArguments(const Method& method, const nlohmann::json& request);
+
+// Calls the method; the answer holds "result" and every in/out parameter. A method that raises
+// passes its tqs::Error on.
+nlohmann::json Invoke(const Method& method, JobSheet& job_sheet, Arguments& arguments);
+
+// BindArguments followed by Invoke.
 nlohmann::json Call(const Method& method, JobSheet& job_sheet, const nlohmann::json& request);
+
+// Whether `method` takes the server database connection string (i_sDSNString).
+bool TakesConnectionString(const Method& method);
 
 // The answer for an error raised by a call.
 nlohmann::json ErrorResponse(std::int32_t number, const std::string& description);

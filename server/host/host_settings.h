@@ -1,0 +1,42 @@
+// HostSettings are what the HTTP host of JobSheet serves with, read from the installation it runs
+// in (the program folder DIR/bin): the server database connection string through the
+// installation's configuration chain, and the section SERVERHOST of the product configuration
+// (web/config/VarnexConfiguration.xml):
+//   SharedSecret           required; callers send it as "Authorization: Bearer <secret>"
+//   Listen                 address:port, default 127.0.0.1:8085 (loopback only)
+//   MaxRequestBytes        default 16777216
+//   RequestTimeoutSeconds  read and write time limit of one request, default 30
+//   WorkerThreads          requests served at once, one per thread, default 8
+// The database is the installation's: callers cannot choose it.
+#ifndef TQS_SERVER_HOST_HOST_SETTINGS_H_
+#define TQS_SERVER_HOST_HOST_SETTINGS_H_
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+namespace tqs::server::host {
+
+struct HostSettings {
+  std::string connection_string;
+  std::string shared_secret;
+  std::string listen_host = "127.0.0.1";
+  int port = 8085;
+  std::size_t max_request_bytes = 16 * 1024 * 1024;
+  std::chrono::seconds request_timeout{30};
+  int worker_threads = 8;
+};
+
+// The section and keys of the host's own settings.
+inline constexpr const char* kHostSection = "SERVERHOST";
+inline constexpr const char* kSharedSecretKey = "SharedSecret";
+
+// Reads the settings of the installation whose bin folder is `program_folder`. Raises
+// tqs::Error naming a missing file or key, a secret shorter than 16 characters, or a value that
+// is not valid.
+HostSettings ReadHostSettings(const std::filesystem::path& program_folder);
+
+}  // namespace tqs::server::host
+
+#endif  // TQS_SERVER_HOST_HOST_SETTINGS_H_

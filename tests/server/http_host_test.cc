@@ -1,0 +1,167 @@
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "platform/db/recordset.h"
+#include "server/admin/installation.h"
+#include "server/host/host_settings.h"
+#include "server/host/http_server.h"
+#include "server/host/method_table.h"
+#include "tests/support/temp_dir.h"
+
+namespace tqs::server::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Outbox(const std::string& id) {
+  return "<businessdocuments><jobsheets><item interactionon='D1' id='" + id +
+         "_0'><jobsheet><serviceorder id='" + id +
+         "' actionsperformed='RDP'/></jobsheet></item></jobsheets></businessdocuments>";
+}
+
+class HttpHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstallOptions options;
+    options.directory = temp_.path() / "x";
+    options.programs_folder = temp_.path() / "no-programs";
+    Install(options, [](std::string_view) {});
+    settings_ = ReadHostSettings(options.directory / "bin");
+    settings_.port = 0;
+    server_ = std::make_unique<HttpServer>(settings_, components_);
+    port_ = server_->Bind();
+    serving_ = std::thread([this] { server_->Serve(); });
+  }
+  void TearDown() override {
+    server_->Stop();
+    serving_.join();
+  }
+
+  httplib::Result Post(const std::string& method, const nlohmann::json& body,
+                       const std::string& secret) {
+    httplib::Client client("127.0.0.1", port_);
+    httplib::Headers headers;
+    if (!secret.empty()) headers.emplace("Authorization", "Bearer " + secret);
+    return client.Post(("/JobSheet/" + method).c_str(), headers, body.dump(), "application/json");
+  }
+
+  std::string Scalar(const std::string& sql) {
+    auto connection = db::Connection::Open(settings_.connection_string);
+    auto rs = db::Recordset::Open(sql, *connection);
+    return rs->Field(0).AsText();
+  }
+
+  test_support::ScopedTempDir temp_;
+  HostSettings settings_;
+  automation::ComponentRegistry components_;
+  std::unique_ptr<HttpServer> server_;
+  int port_ = 0;
+  std::thread serving_;
+};
+
+TEST_F(HttpHostTest, AnswersAsTheCommandLineHostDoes) {
+  const nlohmann::json upload = {{"i_sOutboxContent", Outbox("4711")}, {"i_sEmployee", "A"}};
+  auto response = Post("StoreOutboxContent", upload, settings_.shared_secret);
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->status, 200) << response->body;
+
+  JobSheet job_sheet(components_);
+  nlohmann::json direct = upload;
+  direct["i_sEmployee"] = "B";
+  direct["i_sDSNString"] = settings_.connection_string;
+  EXPECT_EQ(nlohmann::json::parse(response->body),
+            Call(*FindMethod("StoreOutboxContent"), job_sheet, direct));
+
+  auto connection = db::Connection::Open(settings_.connection_string);
+  connection->Execute("UPDATE CLIENTSERVERINTERACTION SET INTERACTIONSTATUS=10, "
+                      "INTERACTIONRESULT='<jobsheet id=''4711''/>' WHERE EMPLOYEEID='A'");
+  response = Post("GetProcessResult",
+                  {{"i_sResultFor", "<processresultrequest><jobsheets><j interactionon='D1' "
+                                    "interactionid='1'/></jobsheets></processresultrequest>"},
+                   {"i_sEmployee", "A"}},
+                  settings_.shared_secret);
+  ASSERT_TRUE(response);
+  EXPECT_EQ(nlohmann::json::parse(response->body)["o_vResult"],
+            "<businessdocuments><jobsheets><jobsheet id='4711'/></jobsheets></businessdocuments>");
+}
+
+TEST_F(HttpHostTest, RefusesWhatItMustNotServe) {
+  const nlohmann::json upload = {{"i_sOutboxContent", Outbox("1")}, {"i_sEmployee", "A"}};
+  EXPECT_EQ(Post("StoreOutboxContent", upload, "")->status, 401);
+  EXPECT_EQ(Post("StoreOutboxContent", upload, settings_.shared_secret + "x")->status, 401);
+  EXPECT_EQ(Post("StoreOutboxContent", upload, settings_.shared_secret.substr(1))->status, 401);
+
+  nlohmann::json other_database = upload;
+  other_database["i_sDSNString"] = "Provider=SQLite;Data Source=" +
+                                   (temp_.path() / "other.db").string();
+  auto response = Post("StoreOutboxContent", other_database, settings_.shared_secret);
+  EXPECT_EQ(response->status, 400);
+  EXPECT_NE(response->body.find("i_sDSNString"), std::string::npos);
+  EXPECT_FALSE(fs::exists(temp_.path() / "other.db"));
+
+  EXPECT_EQ(Post("NoSuchMethod", upload, settings_.shared_secret)->status, 404);
+  response = Post("StoreOutboxContent", {{"i_sEmployee", "A"}}, settings_.shared_secret);
+  EXPECT_EQ(response->status, 400);
+  EXPECT_NE(response->body.find("i_sOutboxContent"), std::string::npos);
+  httplib::Client client("127.0.0.1", port_);
+  EXPECT_EQ(client.Post("/JobSheet/StoreOutboxContent",
+                        {{"Authorization", "Bearer " + settings_.shared_secret}}, "{not json",
+                        "application/json")
+                ->status,
+            400);
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "0");
+
+  // Health: liveness for anyone, the queue only with the secret.
+  auto health = client.Get("/health");
+  EXPECT_EQ(nlohmann::json::parse(health->body), nlohmann::json({{"status", "ok"}}));
+  Post("StoreOutboxContent", upload, settings_.shared_secret);
+  health = client.Get("/health", {{"Authorization", "Bearer " + settings_.shared_secret}});
+  const auto queue = nlohmann::json::parse(health->body)["queue"];
+  EXPECT_EQ(queue["types"][0]["pending"], 1);
+  EXPECT_EQ(queue["busiest_employees"][0]["employee"], "A");
+}
+
+// Bounded load on loopback: concurrent uploads (with re-sent documents) and result requests;
+// afterwards every document is stored exactly once with gap-free numbers per employee.
+TEST_F(HttpHostTest, ConcurrentRequestsLoseAndDuplicateNothing) {
+  constexpr int kClients = 8;
+  constexpr int kRequestsPerClient = 15;
+  std::atomic<int> failures = 0;
+  std::vector<std::thread> clients;
+  for (int c = 0; c < kClients; ++c) {
+    clients.emplace_back([&, c] {
+      const std::string employee = "E" + std::to_string(c % 4);
+      for (int i = 0; i < kRequestsPerClient; ++i) {
+        // Clients c and c+4 share an employee and send the same documents: conflicts, not rows.
+        auto response = Post("StoreOutboxContent",
+                             {{"i_sOutboxContent", Outbox(std::to_string(i))},
+                              {"i_sEmployee", employee}},
+                             settings_.shared_secret);
+        if (!response || response->status != 200) ++failures;
+        response = Post("GetProcessResult",
+                        {{"i_sResultFor", "<processresultrequest><jobsheets><j interactionon='D1' "
+                                          "interactionid='1'/></jobsheets></processresultrequest>"},
+                         {"i_sEmployee", employee}},
+                        settings_.shared_secret);
+        if (!response || response->status != 200) ++failures;
+      }
+    });
+  }
+  for (auto& client : clients) client.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"),
+            std::to_string(4 * kRequestsPerClient));
+  EXPECT_EQ(Scalar("SELECT COUNT(DISTINCT EMPLOYEEID || '/' || BUSINESSDOCUMENTID) FROM "
+                   "CLIENTSERVERINTERACTION"),
+            std::to_string(4 * kRequestsPerClient));
+  EXPECT_EQ(Scalar("SELECT MAX(INTERACTIONID) FROM CLIENTSERVERINTERACTION"),
+            std::to_string(kRequestsPerClient));
+}
+
+}  // namespace
+}  // namespace tqs::server::host
