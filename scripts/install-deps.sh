@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libsqlite3-dev sqlite3
   libpugixml-dev libfmt-dev nlohmann-json3-dev libcli11-dev
-  libarchive-dev
+  libarchive-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev
 )
 
