@@ -141,13 +141,13 @@ void DatabaseCompactor::CompactInPlace(const fs::path& database, const fs::path&
     copier->Close();
   }
   if (::chmod(temporary.c_str(), original.st_mode & 07777) != 0) {
-    throw CompactionError(database, "cannot set the mode of '" + temporary.string() +
-                                        "': " + std::strerror(errno));
+    throw CompactionError(
+        database, "cannot set the mode of '" + temporary.string() + "': " + std::strerror(errno));
   }
   Sync(temporary, O_RDONLY, database);
   if (::rename(temporary.c_str(), database.c_str()) != 0) {
-    throw CompactionError(database, "cannot replace it with '" + temporary.string() +
-                                        "': " + std::strerror(errno));
+    throw CompactionError(
+        database, "cannot replace it with '" + temporary.string() + "': " + std::strerror(errno));
   }
   staged.Release();
   const fs::path folder = database.has_parent_path() ? database.parent_path() : fs::path(".");

@@ -15,8 +15,7 @@ std::string LabelTable::Query(std::string_view language) {
          "' AND  localeid='" + std::string(language) + "'";
 }
 
-LabelTable LabelTable::Load(std::string_view server_connection_string,
-                            std::string_view language) {
+LabelTable LabelTable::Load(std::string_view server_connection_string, std::string_view language) {
   auto connection = db::Connection::Open(server_connection_string);
   LabelTable table;
   table.labels_ = db::Recordset::Open(Query(language), *connection, db::CursorType::kStatic,

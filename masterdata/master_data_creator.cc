@@ -110,8 +110,8 @@ void MasterDataCreator::CreateCompanyFolder(const std::string& folder) {
   std::error_code error;
   if (!fs::create_directory(path, error) || error) {
     throw Error(error_number::kPathNotFound,
-                "Cannot create the company folder '" + path.string() + "': " +
-                    (error ? error.message() : std::string("it exists already")));
+                "Cannot create the company folder '" + path.string() +
+                    "': " + (error ? error.message() : std::string("it exists already")));
   }
 }
 
@@ -141,8 +141,8 @@ RunOutcome MasterDataCreator::cmdCreateMasterData_Click() {
   LogLabel("SLKRU1040");
   events_.DoEvents();
   LogLabel("SLKRU1042");
-  const std::vector<TransferEntry> entries = LoadTransferDescription(OnDisk(
-      settings_.application_folder + "\\" + std::string(kTransferDescriptionFileName)));
+  const std::vector<TransferEntry> entries = LoadTransferDescription(
+      OnDisk(settings_.application_folder + "\\" + std::string(kTransferDescriptionFileName)));
 
   events_.DoEvents();
   LogLabel("SLKRU1030");

@@ -84,16 +84,15 @@ std::string WriteSampleMasterData(const fs::path& program_folder) {
     const fs::path staging = fs::path(database) += ".part";
     fs::remove(staging, error);
     {
-      auto connection = db::Connection::OpenOrCreate(std::string(kClientConnectionPrefix) +
-                                                     staging.string());
+      auto connection =
+          db::Connection::OpenOrCreate(std::string(kClientConnectionPrefix) + staging.string());
       connection->ExecuteBatch(kTemplateScript);
       connection->Close();
     }
     fs::rename(staging, database, error);
     if (error) {
-      throw Error(error_number::kPathNotFound,
-                  "Cannot write the sample template database '" + database.string() +
-                      "': " + error.message());
+      throw Error(error_number::kPathNotFound, "Cannot write the sample template database '" +
+                                                   database.string() + "': " + error.message());
     }
     written += database.filename().string();
   }

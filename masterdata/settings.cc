@@ -34,9 +34,9 @@ Settings LoadSettings(std::string_view application_folder) {
 
 std::string GetDefaultLanguage(std::string_view server_connection_string) {
   auto connection = db::Connection::Open(server_connection_string);
-  auto parameters =
-      db::Recordset::Open("select * from PARAMETERS where PARAMNAME = " + QuoteSql("DefaultLanguage"),
-                          *connection, db::CursorType::kForwardOnly, db::LockType::kOptimistic);
+  auto parameters = db::Recordset::Open(
+      "select * from PARAMETERS where PARAMNAME = " + QuoteSql("DefaultLanguage"), *connection,
+      db::CursorType::kForwardOnly, db::LockType::kOptimistic);
   std::string language;
   if (!parameters->IsEOF()) language = parameters->Field("PARAMVALUE").ToTextOrEmpty();
   parameters->Close();

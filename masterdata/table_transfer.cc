@@ -20,7 +20,10 @@ std::string ReplaceAll(std::string text, std::string_view what, std::string_view
 
 // A quoted SQL text: 'O''Brien'.
 std::string QuotedText(std::string_view value) {
-  return "'" + ReplaceAll(std::string(value), "'", "''") + "'";
+  std::string quoted(1, '\'');
+  quoted += ReplaceAll(std::string(value), "'", "''");
+  quoted += '\'';
+  return quoted;
 }
 
 std::string_view TypeName(TransferType type) {

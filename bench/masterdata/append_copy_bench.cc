@@ -49,11 +49,10 @@ void CreateDatabases() {
     auto db = tqs::db::Connection::OpenOrCreate(std::string(kClientConnectionPrefix) +
                                                 TemplatePath().string());
     db->Execute(kTableSql);
-    db->Execute(
-        "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < " +
-        std::to_string(g_rows) +
-        ") INSERT INTO CUSTOMERS SELECT printf('C%08d', n), 'Customer number ' || n, "
-        "'City ' || (n % 500), (n % 100) * 250.0, '2026-12-08 14:05:09', 'NORTH' FROM c");
+    db->Execute("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < " +
+                std::to_string(g_rows) +
+                ") INSERT INTO CUSTOMERS SELECT printf('C%08d', n), 'Customer number ' || n, "
+                "'City ' || (n % 500), (n % 100) * 250.0, '2026-12-08 14:05:09', 'NORTH' FROM c");
     db->Close();
   }
   auto db = tqs::db::Connection::OpenOrCreate(std::string(kClientConnectionPrefix) +
@@ -63,9 +62,9 @@ void CreateDatabases() {
 }
 
 void BM_AppendCopy(benchmark::State& state) {
-  const tqs::masterdata::TransferEntry entry{
-      "CUSTOMERS", "SELECT * FROM CUSTOMERS WHERE CWOC = {CWOC}",
-      tqs::masterdata::TransferType::kAppend};
+  const tqs::masterdata::TransferEntry entry{"CUSTOMERS",
+                                             "SELECT * FROM CUSTOMERS WHERE CWOC = {CWOC}",
+                                             tqs::masterdata::TransferType::kAppend};
   const tqs::masterdata::TransferDatabases databases{
       std::string(kClientConnectionPrefix) + TemplatePath().string(),
       std::string(kClientConnectionPrefix) + CentrePath().string()};

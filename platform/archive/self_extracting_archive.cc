@@ -42,8 +42,8 @@ Error ArchiveError(::archive* writer, const fs::path& target, const char* step) 
 }
 
 Error FileError(const fs::path& file, const char* step) {
-  return Error(error_number::kPathNotFound, std::string("Cannot ") + step + " '" +
-                                                file.string() + "': " + std::strerror(errno));
+  return Error(error_number::kPathNotFound,
+               std::string("Cannot ") + step + " '" + file.string() + "': " + std::strerror(errno));
 }
 
 // Removes a staging file when it goes out of scope, unless it was released.
@@ -113,7 +113,8 @@ void CopyPrefix(const fs::path& from, std::uint64_t size, int out, const fs::pat
   std::ifstream in(from, std::ios::binary);
   std::array<char, kCopyBufferSize> buffer;
   while (size > 0) {
-    const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(size, buffer.size()));
+    const std::size_t chunk =
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, buffer.size()));
     if (!in.read(buffer.data(), static_cast<std::streamsize>(chunk))) {
       throw FileError(from, "read the staged archive");
     }
@@ -178,14 +179,14 @@ class BuiltInArchiver final : public Archiver {
         internal::RelocatedDirectory(layout, static_cast<std::uint32_t>(script.size()));
 
     StagingFile assembled(fs::path(target) += ".part");
-    Descriptor out(::open(assembled.path().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755));
+    Descriptor out(
+        ::open(assembled.path().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755));
     if (out.get() < 0) throw FileError(assembled.path(), "create");
     WriteAll(out.get(), script, assembled.path());
     CopyPrefix(zip.path(), layout.central_directory_offset, out.get(), assembled.path());
     WriteAll(out.get(), directory, assembled.path());
     // The mode asked for at creation is reduced by the umask; an archive must be runnable.
-    if (::fchmod(out.get(), 0755) != 0 || ::fsync(out.get()) != 0 ||
-        ::close(out.Release()) != 0) {
+    if (::fchmod(out.get(), 0755) != 0 || ::fsync(out.get()) != 0 || ::close(out.Release()) != 0) {
       throw FileError(assembled.path(), "finish");
     }
     if (::rename(assembled.path().c_str(), target.c_str()) != 0) {

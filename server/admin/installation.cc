@@ -6,6 +6,7 @@
 
 #include "common/error.h"
 #include "common/text.h"
+#include "masterdata/sample_data.h"
 #include "platform/config/configuration.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
@@ -173,6 +174,7 @@ void Install(const InstallOptions& options,
   CopyPrograms(options.programs_folder, dir / "bin", progress);
   WriteComponentRegistry(dir / "bin" / "TQSRemoteComponents.xml");
   progress("Wrote " + (dir / "bin" / "TQSRemoteComponents.xml").string());
+  progress(masterdata::WriteSampleMasterData(dir / "bin"));
 
   if (!options.dsn) fs::create_directories(dir / "data");
   progress(InitializeDatabase(dsn));

@@ -17,11 +17,11 @@ namespace tqs::masterdata {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using test_support::ErrorDescriptionOf;
 using test_support::ScopedTempDir;
 using testing::ClientRows;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 
 // A database whose most rows were deleted: compaction has pages to give back.
 fs::path SparseDatabase(const ScopedTempDir& dir) {
@@ -77,8 +77,7 @@ class OtherProcess {
 TEST(DatabaseCompactorTest, ReplacesTheFileWithACompactCopyKeepingRowsAndMode) {
   ScopedTempDir dir;
   const fs::path database = SparseDatabase(dir);
-  fs::permissions(database, fs::perms::owner_read | fs::perms::owner_write |
-                                fs::perms::group_read);
+  fs::permissions(database, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   const auto size = fs::file_size(database);
 
   DatabaseCompactor().CompactInPlace(database, dir.path() / "70900.mdb");
@@ -113,9 +112,9 @@ TEST(DatabaseCompactorTest, ADatabaseOpenElsewhereIsLeftAsItWas) {
   }
   EXPECT_THAT(ErrorDescriptionOf([&] { compactor.CompactInPlace(database, temporary, "secret"); }),
               HasSubstr("no database password"));
-  EXPECT_THAT(ErrorDescriptionOf(
-                  [&] { compactor.CompactInPlace(dir.path() / "missing.mdb", temporary); }),
-              HasSubstr("missing.mdb': the file does not exist"));
+  EXPECT_THAT(
+      ErrorDescriptionOf([&] { compactor.CompactInPlace(dir.path() / "missing.mdb", temporary); }),
+      HasSubstr("missing.mdb': the file does not exist"));
   EXPECT_EQ(fs::file_size(database), size);
   EXPECT_FALSE(fs::exists(temporary));
   EXPECT_TRUE(ProcessesHoldingOpen(database).empty());
@@ -124,10 +123,9 @@ TEST(DatabaseCompactorTest, ADatabaseOpenElsewhereIsLeftAsItWas) {
 TEST(DatabaseCompactorTest, AFileThatIsNotADatabaseFailsAndStays) {
   ScopedTempDir dir;
   const fs::path file = dir.WriteFile("ClientDatabase.mdb", std::string(4096, 'j'));
-  EXPECT_THAT(ErrorDescriptionOf([&] {
-                DatabaseCompactor().CompactInPlace(file, dir.path() / "1.mdb");
-              }),
-              HasSubstr("not a database"));
+  EXPECT_THAT(
+      ErrorDescriptionOf([&] { DatabaseCompactor().CompactInPlace(file, dir.path() / "1.mdb"); }),
+      HasSubstr("not a database"));
   EXPECT_EQ(fs::file_size(file), 4096u);
   EXPECT_FALSE(fs::exists(dir.path() / "1.mdb"));
 }

@@ -16,13 +16,13 @@ namespace tqs::masterdata {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ClientRows;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
-using testing::ClientRows;
 using testing::FileLines;
+using ::testing::HasSubstr;
 using testing::LabelText;
+using ::testing::StartsWith;
 
 std::string Replaced(std::string text, const std::string& value) {
   text.replace(text.find("%1"), 2, value);
@@ -86,8 +86,9 @@ TEST_F(MasterDataRunTest, SampleRunLogsEveryLabelInOrderAndCutsEachCentreDown) {
   const std::vector<std::string> lines = FileLines(bin_ / "MasterDataLog.log");
   ASSERT_EQ(lines.size(), expected.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    EXPECT_EQ(lines[i], expected[i].empty() ? "" : "\"" + FormatGeneralDate(testing::TestTime()) +
-                                                       " -- " + expected[i] + "\"");
+    EXPECT_EQ(lines[i], expected[i].empty() ? ""
+                                            : "\"" + FormatGeneralDate(testing::TestTime()) +
+                                                  " -- " + expected[i] + "\"");
   }
 
   // Two centres of company 100 share its folder; each centre has its database and archive.
@@ -100,8 +101,9 @@ TEST_F(MasterDataRunTest, SampleRunLogsEveryLabelInOrderAndCutsEachCentreDown) {
               ElementsAre("100|NORTH|Service centre North"));
   EXPECT_THAT(ClientRows(north, "SELECT EMNO FROM EMPLOYEES ORDER BY 1"),
               ElementsAre("E001", "E002"));
-  EXPECT_THAT(ClientRows(north, "SELECT * FROM CUSTOMERS ORDER BY 1"),
-              ElementsAre("C1001|Harbour Cold Stores|Aberdeen|NORTH", "C1002|Moor Dairy|Inverness|NORTH"));
+  EXPECT_THAT(
+      ClientRows(north, "SELECT * FROM CUSTOMERS ORDER BY 1"),
+      ElementsAre("C1001|Harbour Cold Stores|Aberdeen|NORTH", "C1002|Moor Dairy|Inverness|NORTH"));
   EXPECT_THAT(ClientRows(north, "SELECT ITNO, COMP, PRICE FROM ITEMS ORDER BY 1"),
               ElementsAre("CMP-10|100|1250", "FLT-02|100|18.5"));
   // The entry whose condition is "no" leaves its table whole.
@@ -147,7 +149,8 @@ TEST_F(MasterDataRunTest, CentreNamesWithApostrophesAreQuotedAndNameTheirFiles) 
   EXPECT_THAT(ClientRows(obrien, "SELECT CUNO FROM CUSTOMERS ORDER BY 1"), ElementsAre("C1", "C2"));
   EXPECT_THAT(ClientRows(obrien, "SELECT * FROM SERVICECENTERS"), ElementsAre(" K'S | O'Brien "));
   EXPECT_TRUE(fs::exists(CentreArchive("K'S", "O'Brien")));
-  EXPECT_THAT(window_.status_list(), ::testing::Contains(Replaced(LabelText("SLKRU1032"), "O'Brien")));
+  EXPECT_THAT(window_.status_list(),
+              ::testing::Contains(Replaced(LabelText("SLKRU1032"), "O'Brien")));
 }
 
 TEST_F(MasterDataRunTest, ExistingOutputWithoutRecreateWritesNothing) {
@@ -175,8 +178,9 @@ TEST_F(MasterDataRunTest, NoServiceCentresEndsTheRunWithoutOutput) {
   WriteTemplate("CREATE TABLE SERVICECENTERS (COMP TEXT, CWOC TEXT);");
   WriteTransferDescription(SampleTransferDescription());
   EXPECT_EQ(Run().outcome, RunOutcome::kNoServiceCentres);
-  EXPECT_THAT(std::vector<std::string>(window_.status_list().end() - 3, window_.status_list().end()),
-              ElementsAre(LabelText("SLKRU0483"), "", LabelText("SLKRU1026")));
+  EXPECT_THAT(
+      std::vector<std::string>(window_.status_list().end() - 3, window_.status_list().end()),
+      ElementsAre(LabelText("SLKRU0483"), "", LabelText("SLKRU1026")));
   EXPECT_TRUE(OutputSnapshot().empty());
   EXPECT_FALSE(creator_->log().IsOpen());
 }
@@ -233,8 +237,9 @@ TEST_F(MasterDataRunTest, AnSqlErrorStopsTheRunAndKeepsWhatWasWritten) {
 TEST_F(MasterDataRunTest, AFailedAppendLeavesTheTableAsCopied) {
   WriteTemplate(kSmallTemplate);
   // Four selected fields for a table of three columns.
-  WriteTransferDescription(Description(
-      {{"APPEND", "CUSTOMERS", "SELECT CUNO, NAME, CWOC, CWOC FROM CUSTOMERS WHERE CWOC = {CWOC}"}}));
+  WriteTransferDescription(
+      Description({{"APPEND", "CUSTOMERS",
+                    "SELECT CUNO, NAME, CWOC, CWOC FROM CUSTOMERS WHERE CWOC = {CWOC}"}}));
   const auto result = Run();
   ASSERT_EQ(result.outcome, RunOutcome::kFailed);
   EXPECT_THAT(result.error->description(), HasSubstr("APPEND of table CUSTOMERS"));
@@ -264,10 +269,12 @@ TEST_F(MasterDataRunTest, SettingsFollowTheConfigurationChainAndTheDefaultLangua
   WriteTemplate(SampleTemplateScript());
   {
     auto server = db::Connection::Open(server_dsn_);
-    server->Execute("UPDATE PARAMETERS SET PARAMVALUE = '1031' WHERE PARAMNAME = 'DefaultLanguage'");
-    server->Execute("INSERT INTO I18NText (LOCALEID, LABEL, TEXT, pagecontext) VALUES "
-                    "(1031, 'SLKRU0471', 'Stammdaten werden erstellt.', 'TQSRemoteCreateMasterData'), "
-                    "(1031, 'SLKRU0472', 'Andere Seite', 'TQSRemoteBroker')");
+    server->Execute(
+        "UPDATE PARAMETERS SET PARAMVALUE = '1031' WHERE PARAMNAME = 'DefaultLanguage'");
+    server->Execute(
+        "INSERT INTO I18NText (LOCALEID, LABEL, TEXT, pagecontext) VALUES "
+        "(1031, 'SLKRU0471', 'Stammdaten werden erstellt.', 'TQSRemoteCreateMasterData'), "
+        "(1031, 'SLKRU0472', 'Andere Seite', 'TQSRemoteBroker')");
   }
   creator_->LoadSettings();
   const Settings& settings = creator_->settings();
@@ -300,10 +307,11 @@ TEST_F(MasterDataRunTest, CompactionOfADatabaseHeldOpenFailsAndLeavesIt) {
   const auto size = fs::file_size(template_);
 
   EXPECT_FALSE(creator_->CompactDataBase(bin_.string() + "\\ClientDatabase.mdb", "", ""));
-  EXPECT_THAT(window_.status_list().back(),
-              StartsWith("CompactDataBase : While compacting the database the following error "
-                         "occurs: Cannot compact the database '" + template_.string() +
-                         "': it is open in another connection of this program"));
+  EXPECT_THAT(
+      window_.status_list().back(),
+      StartsWith("CompactDataBase : While compacting the database the following error "
+                 "occurs: Cannot compact the database '" +
+                 template_.string() + "': it is open in another connection of this program"));
   EXPECT_EQ(fs::file_size(template_), size);
   EXPECT_EQ(ClientRows(template_, "SELECT COUNT(*) FROM CUSTOMERS").front(), before);
   EXPECT_FALSE(fs::exists(bin_ / MasterDataCreator::CompactionFileName(testing::TestTime())));

@@ -18,13 +18,13 @@
 namespace tqs::masterdata {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using test_support::ErrorDescriptionOf;
 using test_support::ErrorNumberOf;
 using test_support::ScopedTempDir;
+using ::testing::ElementsAre;
 using testing::FileLines;
 using testing::FixedClock;
+using ::testing::HasSubstr;
 using testing::TestTime;
 
 TEST(RunLogTest, QuotedRecordsEmptyLinesForBlankMessagesAndTheWindowFollows) {
@@ -72,8 +72,8 @@ struct ConditionCase {
 };
 
 TEST(TransferDescriptionTest, ConditionIsTrimmedUpperCasedYes) {
-  const ConditionCase cases[] = {{"yes", true},  {" yes ", true}, {"YES", true},
-                                 {"yEs\t", false}, {"no", false}, {"", false},
+  const ConditionCase cases[] = {{"yes", true},         {" yes ", true}, {"YES", true},
+                                 {"yEs\t", false},      {"no", false},   {"", false},
                                  {"yes please", false}, {"y", false}};
   for (const ConditionCase& c : cases) {
     pugi::xml_document document;
@@ -117,7 +117,8 @@ TEST(TransferDescriptionTest, MissingItemsOfUsedEntriesStopWithTheirName) {
        "TABLE element 2 (source 'B') of MasterDataTransfer.Xml has no condition attribute"},
       {R"(<MasterData><TABLE condition="yes"><ConditionSQL type="DELETE">x</ConditionSQL></TABLE></MasterData>)",
        "TABLE element 1 of MasterDataTransfer.Xml has no source attribute"},
-      {R"(<MasterData><TABLE condition="yes" source="A"/></MasterData>)", "no ConditionSQL element"},
+      {R"(<MasterData><TABLE condition="yes" source="A"/></MasterData>)",
+       "no ConditionSQL element"},
       {R"(<MasterData><TABLE condition="yes" source="A"><ConditionSQL>x</ConditionSQL></TABLE></MasterData>)",
        "no type attribute"},
   };

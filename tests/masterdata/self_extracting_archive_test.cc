@@ -19,9 +19,9 @@ namespace tqs::archive {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::HasSubstr;
 using test_support::ErrorDescriptionOf;
 using test_support::ScopedTempDir;
+using ::testing::HasSubstr;
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -81,8 +81,8 @@ TEST(SelfExtractingArchiveTest, RunningItRestoresTheFileAndZipReadersOpenIt) {
   std::mt19937 random(7);
   // Compressible text, every byte value, and random bytes (deflate gains nothing there); sizes
   // around the 512-byte blocks the script cuts.
-  for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{511},
-                                 std::size_t{512}, std::size_t{200'003}}) {
+  for (const std::size_t size :
+       {std::size_t{0}, std::size_t{1}, std::size_t{511}, std::size_t{512}, std::size_t{200'003}}) {
     std::string content;
     for (std::size_t i = 0; i < size; ++i) {
       content += i % 3 == 0 ? static_cast<char>(random()) : static_cast<char>(i % 256);

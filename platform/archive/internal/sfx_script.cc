@@ -37,10 +37,15 @@ std::string CutCommands(std::uint64_t start, std::uint32_t size) {
 std::string Script(const ZipMember& member, std::uint64_t data_start) {
   std::string script =
       "#!/bin/sh\n"
-      "# Self-extracting archive of " + member.name + ".\n"
-      "# Running it (sh thisfile) writes " + member.name + " into the current folder.\n"
+      "# Self-extracting archive of " +
+      member.name +
+      ".\n"
+      "# Running it (sh thisfile) writes " +
+      member.name +
+      " into the current folder.\n"
       "# The rest of the file is a zip archive: unzip or bsdtar open it as well.\n"
-      "name=" + ShellQuote(member.name) + "\n";
+      "name=" +
+      ShellQuote(member.name) + "\n";
   if (member.method == kMethodDeflate) {
     // A gzip member: header (deflate, no name, no time), the raw deflate data, then CRC-32 and
     // length, which gzip checks.

@@ -73,8 +73,8 @@ ZipLayout ReadZipLayout(const std::filesystem::path& zip) {
   const auto file_size = static_cast<std::uint64_t>(in.tellg());
   if (file_size >= kZip64Marker) throw LayoutError(zip, "it is larger than 4 GB");
 
-  const std::size_t tail_size =
-      static_cast<std::size_t>(std::min<std::uint64_t>(file_size, kEndRecordSize + kMaxCommentSize));
+  const std::size_t tail_size = static_cast<std::size_t>(
+      std::min<std::uint64_t>(file_size, kEndRecordSize + kMaxCommentSize));
   const std::string tail = ReadAt(in, zip, file_size - tail_size, tail_size);
   const std::size_t end_at = FindEndRecord(tail);
   if (end_at == std::string::npos) throw LayoutError(zip, "it has no end of central directory");
@@ -93,9 +93,8 @@ ZipLayout ReadZipLayout(const std::filesystem::path& zip) {
   if (layout.central_directory_offset > end_offset) {
     throw LayoutError(zip, "its central directory offset points past the end record");
   }
-  layout.directory =
-      ReadAt(in, zip, layout.central_directory_offset,
-             static_cast<std::size_t>(file_size - layout.central_directory_offset));
+  layout.directory = ReadAt(in, zip, layout.central_directory_offset,
+                            static_cast<std::size_t>(file_size - layout.central_directory_offset));
 
   std::size_t at = 0;
   for (std::uint16_t i = 0; i < entries; ++i) {
