@@ -11,6 +11,7 @@ namespace tqs::server {
 
 namespace schema_text {
 extern const char* const kSqliteSchema;
+extern const char* const kPostgresSchema;
 extern const char* const kDefaultData;
 extern const char* const kLabelsEnglish;
 }  // namespace schema_text
@@ -20,6 +21,7 @@ namespace {
 const char* SchemaFor(const db::Connection& connection) {
   const std::string provider = connection.Provider();
   if (provider == "SQLite") return schema_text::kSqliteSchema;
+  if (provider == "PostgreSQL") return schema_text::kPostgresSchema;
   throw Error(error_number::kProviderNotFound,
               "The server database schema is not available for provider '" + provider + "'");
 }

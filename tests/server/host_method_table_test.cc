@@ -10,7 +10,9 @@ namespace {
 
 using HostTest = testing::ServerDatabaseTest;
 
-TEST_F(HostTest, CallsByParameterNameAndAnswersOutParameters) {
+TQS_INSTANTIATE_FOR_BACKENDS(HostTest);
+
+TEST_P(HostTest, CallsByParameterNameAndAnswersOutParameters) {
   automation::ComponentRegistry components;
   JobSheet job_sheet(components);
   const Method* store = FindMethod("StoreOutboxContent");

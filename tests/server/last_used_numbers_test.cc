@@ -27,7 +27,9 @@ class LastUsedNumbersTest : public testing::ServerDatabaseTest {
   JobSheet job_sheet_{registry_};
 };
 
-TEST_F(LastUsedNumbersTest, BothSidesEndWithTheLargerOfEachPair) {
+TQS_INSTANTIATE_FOR_BACKENDS(LastUsedNumbersTest);
+
+TEST_P(LastUsedNumbersTest, BothSidesEndWithTheLargerOfEachPair) {
   Store("12, 3, 7");
   Variant xml = "<?xml version='1.0'?><recordids><order>10</order><invoice>5</invoice>"
                 "<quotation>007</quotation></recordids>";
@@ -38,7 +40,7 @@ TEST_F(LastUsedNumbersTest, BothSidesEndWithTheLargerOfEachPair) {
   EXPECT_EQ(Row(), "12/5/7");
 }
 
-TEST_F(LastUsedNumbersTest, NullColumnsAreReplaced) {
+TEST_P(LastUsedNumbersTest, NullColumnsAreReplaced) {
   Store("NULL, NULL, 9");
   Variant xml = "<recordids><order>4</order><invoice>6</invoice><quotation>8</quotation>"
                 "</recordids>";
@@ -48,7 +50,7 @@ TEST_F(LastUsedNumbersTest, NullColumnsAreReplaced) {
   EXPECT_EQ(Row(), "4/6/9");
 }
 
-TEST_F(LastUsedNumbersTest, BadDocumentsAndFailuresChangeNothing) {
+TEST_P(LastUsedNumbersTest, BadDocumentsAndFailuresChangeNothing) {
   Store("1, 2, 3");
   for (const char* text : {"<recordids><order>40000</order><invoice>1</invoice>"
                            "<quotation>1</quotation></recordids>",

@@ -43,7 +43,9 @@ class OutboxStoreTest : public testing::ServerDatabaseTest {
   JobSheet job_sheet_{components_};
 };
 
-TEST_F(OutboxStoreTest, JobSheetsAreNumberedAndReSentOnesAreConflicts) {
+TQS_INSTANTIATE_FOR_BACKENDS(OutboxStoreTest);
+
+TEST_P(OutboxStoreTest, JobSheetsAreNumberedAndReSentOnesAreConflicts) {
   EXPECT_EQ(Upload("<jobsheets>" + JobSheetItem("4711_0", "RDP,MD") +
                    JobSheetItem("4712_0", "RDC", "RDP") + "</jobsheets>"),
             "<uploadfeedback><jobsheets>"
@@ -76,7 +78,7 @@ TEST_F(OutboxStoreTest, JobSheetsAreNumberedAndReSentOnesAreConflicts) {
             std::string::npos);
 }
 
-TEST_F(OutboxStoreTest, HoursAloneAnswerOnlyHoursAndAreDuplicateTested) {
+TEST_P(OutboxStoreTest, HoursAloneAnswerOnlyHoursAndAreDuplicateTested) {
   const std::string hour =
       "<hour interactionon='ON1' lineid='L7'><rgdt>12/08/2026</rgdt><sptm>1.5</sptm></hour>";
   EXPECT_EQ(Upload("<generalhours>" + hour + "</generalhours>"),
@@ -90,7 +92,7 @@ TEST_F(OutboxStoreTest, HoursAloneAnswerOnlyHoursAndAreDuplicateTested) {
             "</hour>|10|30");
 }
 
-TEST_F(OutboxStoreTest, ServiceInspectionsAreNeverConflictsAndLoseTheirDocInfo) {
+TEST_P(OutboxStoreTest, ServiceInspectionsAreNeverConflictsAndLoseTheirDocInfo) {
   const std::string section = "<SERVICEINSPECTIONS>" + Inspection("SI1", "R9") +
                               Inspection("SI1", "R9") + "</SERVICEINSPECTIONS>";
   EXPECT_EQ(Upload(section),
@@ -109,7 +111,7 @@ TEST_F(OutboxStoreTest, ServiceInspectionsAreNeverConflictsAndLoseTheirDocInfo) 
             "</ATTRIBUTES><VALUES><V>1.5</V></VALUES></SERVICEINSPECTION>");
 }
 
-TEST_F(OutboxStoreTest, SectionsAnswerInFixedOrderAndBadItemsDoNotStopTheUpload) {
+TEST_P(OutboxStoreTest, SectionsAnswerInFixedOrderAndBadItemsDoNotStopTheUpload) {
   const std::string feedback =
       Upload("<SERVICEINSPECTIONS><SERVICEINSPECTION><ATTRIBUTES><ID>SI2</ID></ATTRIBUTES>"
              "</SERVICEINSPECTION>" + Inspection("SI3", "R1") + "</SERVICEINSPECTIONS>"
@@ -141,7 +143,7 @@ TEST_F(OutboxStoreTest, SectionsAnswerInFixedOrderAndBadItemsDoNotStopTheUpload)
             "0");
 }
 
-TEST_F(OutboxStoreTest, MalformedOutboxOrUnreachableDatabase) {
+TEST_P(OutboxStoreTest, MalformedOutboxOrUnreachableDatabase) {
   Variant result;
   EXPECT_TRUE(job_sheet_.StoreOutboxContent("<businessdocuments><jobsheets>", "1001", dsn_,
                                             result));

@@ -13,6 +13,7 @@ class ProcessResultTest : public testing::ServerDatabaseTest {
  protected:
   void SetUp() override {
     ServerDatabaseTest::SetUp();
+    if (IsSkipped()) return;
     auto connection = Connect();
     // (employee, type, on, id, status, result)
     const char* rows[] = {
@@ -42,7 +43,9 @@ class ProcessResultTest : public testing::ServerDatabaseTest {
   JobSheet job_sheet_{components_};
 };
 
-TEST_F(ProcessResultTest, FinishedResultsInFixedSectionOrderAndRequestOrder) {
+TQS_INSTANTIATE_FOR_BACKENDS(ProcessResultTest);
+
+TEST_P(ProcessResultTest, FinishedResultsInFixedSectionOrderAndRequestOrder) {
   EXPECT_EQ(Results("<processresultrequest>"
                     "<SERVICEINSPECTIONS><i interactionon='D1' interactionid='1'/>"
                     "</SERVICEINSPECTIONS>"
@@ -67,14 +70,14 @@ TEST_F(ProcessResultTest, FinishedResultsInFixedSectionOrderAndRequestOrder) {
             "<businessdocuments><jobsheets></jobsheets></businessdocuments>");
 }
 
-TEST_F(ProcessResultTest, RequestsWithoutSectionsOrNotWellFormed) {
+TEST_P(ProcessResultTest, RequestsWithoutSectionsOrNotWellFormed) {
   EXPECT_EQ(Results("<processresultrequest><other/></processresultrequest>"),
             "<businessdocuments></businessdocuments>");
   EXPECT_EQ(Results("<processresultrequest><jobsheets>"),
             "<businessdocuments></businessdocuments>");
 }
 
-TEST_F(ProcessResultTest, BadInteractionsFailTheCallWithTheTextSoFar) {
+TEST_P(ProcessResultTest, BadInteractionsFailTheCallWithTheTextSoFar) {
   Variant result;
   EXPECT_THROW(job_sheet_.GetProcessResult(
                    "<processresultrequest><jobsheets><j interactionon='D1' interactionid='1'/>"

@@ -16,7 +16,9 @@ namespace fs = std::filesystem;
 
 using SchemaTest = testing::ServerDatabaseTest;
 
-TEST_F(SchemaTest, BrokerLabelQueryFillsEighteenSlotsInCodeOrder) {
+TQS_INSTANTIATE_FOR_BACKENDS(SchemaTest);
+
+TEST_P(SchemaTest, BrokerLabelQueryFillsEighteenSlotsInCodeOrder) {
   auto connection = Connect();
   // The broker's own query, with the locale id placed unquoted.
   auto rs = db::Recordset::Open(
@@ -35,7 +37,7 @@ TEST_F(SchemaTest, BrokerLabelQueryFillsEighteenSlotsInCodeOrder) {
   EXPECT_EQ(Scalar("SELECT TEXT FROM I18NText WHERE LABEL='SLKRU0505'").back(), ' ');
 }
 
-TEST_F(SchemaTest, DefaultParametersAndMasterDataLabels) {
+TEST_P(SchemaTest, DefaultParametersAndMasterDataLabels) {
   EXPECT_EQ(Scalar("select PARAMVALUE from PARAMETERS WHERE PARAMNAME = 'ProcessToKorvo'"), "Auto");
   EXPECT_EQ(Scalar("select PARAMVALUE from PARAMETERS where PARAMNAME = N'DefaultLanguage'"),
             "1033");
@@ -48,7 +50,7 @@ TEST_F(SchemaTest, DefaultParametersAndMasterDataLabels) {
             true);
 }
 
-TEST_F(SchemaTest, RunningAgainAddsOnlyWhatIsMissingAndKeepsEditedRows) {
+TEST_P(SchemaTest, RunningAgainAddsOnlyWhatIsMissingAndKeepsEditedRows) {
   auto connection = Connect();
   connection->Execute("UPDATE I18NText SET TEXT='Fertig' WHERE LABEL='SLKRU0511'");
   connection->Execute("UPDATE PARAMETERS SET PARAMVALUE='Manual' WHERE PARAMNAME='ProcessToKorvo'");
@@ -63,6 +65,28 @@ TEST_F(SchemaTest, RunningAgainAddsOnlyWhatIsMissingAndKeepsEditedRows) {
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM PARAMETERS"), "3");
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM I18NText"), std::to_string(DefaultLabels().size()));
   EXPECT_EQ(Scalar("SELECT EMNO FROM USERDEFAULTS"), "1");
+}
+
+TEST_P(SchemaTest, InstallsOntoTheGivenDatabaseAndKeepsItsRows) {
+  AddUser(dsn_, "keep", "1", "BC");
+  InstallOptions options;
+  options.directory = folder_ / "installation";
+  options.dsn = dsn_;
+  options.programs_folder = folder_ / "no-programs";
+  Install(options, [](std::string_view) {});
+  pugi::xml_document config;
+  ASSERT_TRUE(config.load_file(
+      (options.directory / "web" / "config" / "VarnexConfiguration.xml").c_str()));
+  EXPECT_EQ(std::string(config.document_element()
+                            .child("CONNECTIONS")
+                            .find_child_by_attribute("add", "key",
+                                                     "VarnexConnection_ConnectionString")
+                            .attribute("value")
+                            .value()),
+            dsn_);
+  EXPECT_FALSE(fs::exists(options.directory / "data"));  // no embedded database laid out
+  EXPECT_EQ(Scalar("SELECT EMNO FROM USERDEFAULTS WHERE LOGN = 'keep'"), "1");
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM I18NText"), std::to_string(DefaultLabels().size()));
 }
 
 class InstallTest : public ::testing::Test {

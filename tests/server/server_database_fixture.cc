@@ -1,22 +1,19 @@
 #include "tests/server/server_database_fixture.h"
 
-#include <random>
-
 #include "platform/db/recordset.h"
 #include "server/admin/installation.h"
 
 namespace tqs::testing {
 
 void ServerDatabaseTest::SetUp() {
-  std::random_device random;
-  folder_ = std::filesystem::temp_directory_path() /
-            ("tqs-server-" + std::to_string(random()) + std::to_string(random()));
-  std::filesystem::create_directories(folder_);
-  dsn_ = "Provider=SQLite;Data Source=" + (folder_ / "server.db").string();
+  TQS_SKIP_UNLESS_AVAILABLE(GetParam());
+  database_ = std::make_unique<test_support::ScratchDatabase>(GetParam());
+  folder_ = database_->folder();
+  dsn_ = database_->connection_string();
   server::InitializeDatabase(dsn_);
 }
 
-void ServerDatabaseTest::TearDown() { std::filesystem::remove_all(folder_); }
+void ServerDatabaseTest::TearDown() { database_.reset(); }
 
 std::unique_ptr<db::Connection> ServerDatabaseTest::Connect() const {
   return db::Connection::Open(dsn_);
@@ -24,8 +21,8 @@ std::unique_ptr<db::Connection> ServerDatabaseTest::Connect() const {
 
 std::string ServerDatabaseTest::Scalar(const std::string& sql) const {
   auto connection = Connect();
-  auto rs = db::Recordset::Open(sql, *connection, db::CursorType::kForwardOnly,
-                                db::LockType::kReadOnly);
+  auto rs =
+      db::Recordset::Open(sql, *connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
   if (rs->IsEOF()) return "<none>";
   const auto value = rs->Field(0);
   return value.IsNull() ? "<null>" : value.AsText();
