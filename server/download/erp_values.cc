@@ -5,15 +5,10 @@
 
 namespace tqs::server::download::internal {
 
-namespace {
-
-// The error of a conversion, with the method whose answer was converted and that answer.
-Error WithAnswer(const Error& error, std::string_view method, const Variant& answer) {
+Error NameTheAnswer(const Error& error, std::string_view method, const Variant& answer) {
   return Error(error.number(), fmt::format("{} ({} answered {})", error.description(), method,
                                            answer.DebugString()));
 }
-
-}  // namespace
 
 Variant Ask(const ObjectPtr& object, std::string_view method) { return object->Invoke(method, {}); }
 
@@ -23,7 +18,7 @@ bool AskPresence(const ObjectPtr& object, std::string_view method) {
   try {
     return answer.AsBoolean();
   } catch (const Error& error) {
-    throw WithAnswer(error, method, answer);
+    throw NameTheAnswer(error, method, answer);
   }
 }
 
@@ -32,7 +27,7 @@ std::int32_t AskCount(const ObjectPtr& object, std::string_view method) {
   try {
     return answer.AsInt32();
   } catch (const Error& error) {
-    throw WithAnswer(error, method, answer);
+    throw NameTheAnswer(error, method, answer);
   }
 }
 
@@ -53,13 +48,13 @@ ObjectPtr OptionalObject(const Variant& answer, std::string_view method) {
         return nullptr;  // holds Nothing
       }
     default:
-      throw WithAnswer(TypeMismatchError(), method, answer);
+      throw NameTheAnswer(TypeMismatchError(), method, answer);
   }
 }
 
 ObjectPtr RequireObject(const Variant& answer, std::string_view method) {
   ObjectPtr object = OptionalObject(answer, method);
-  if (!object) throw WithAnswer(ObjectNotSetError(), method, answer);
+  if (!object) throw NameTheAnswer(ObjectNotSetError(), method, answer);
   return object;
 }
 
@@ -67,7 +62,7 @@ void AppendEscaped(std::string& out, const Variant& answer, std::string_view met
   try {
     out += EscapeXmlText(answer.AsText());
   } catch (const Error& error) {
-    throw WithAnswer(error, method, answer);
+    throw NameTheAnswer(error, method, answer);
   }
 }
 
@@ -75,7 +70,7 @@ void AppendAsDelivered(std::string& out, const Variant& answer, std::string_view
   try {
     out += answer.ToTextOrEmpty();
   } catch (const Error& error) {
-    throw WithAnswer(error, method, answer);
+    throw NameTheAnswer(error, method, answer);
   }
 }
 

@@ -22,6 +22,10 @@ namespace tqs::server::download::internal {
 using automation::ObjectPtr;
 using automation::Variant;
 
+// `error`, raised while using the answer of `method`, with the method and the answer named:
+// "Invalid use of Null (getItem answered Null)".
+Error NameTheAnswer(const Error& error, std::string_view method, const Variant& answer);
+
 // The answer of `method` called without arguments.
 Variant Ask(const ObjectPtr& object, std::string_view method);
 

@@ -119,9 +119,7 @@ bool Completed(const ObjectPtr& state) {
   try {
     return answer.AsDouble() == 1.0;
   } catch (const Error& error) {
-    throw Error(error.number(), error.description() + " (" +
-                                    std::string(js::download::kCompletedStateAttribute) +
-                                    " answered " + answer.DebugString() + ")");
+    throw internal::NameTheAnswer(error, js::download::kCompletedStateAttribute, answer);
   }
 }
 
