@@ -14,6 +14,8 @@ std::string BackendName(Backend backend) {
   return backend == Backend::kSqlite ? "SQLite" : "PostgreSQL";
 }
 
+void PrintTo(Backend backend, std::ostream* out) { *out << BackendName(backend); }
+
 std::optional<std::string> PostgresTestDsn() {
   const char* dsn = std::getenv("TQS_TEST_POSTGRES_DSN");
   if (dsn == nullptr || *dsn == '\0') return std::nullopt;

@@ -19,6 +19,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "tests/support/temp_dir.h"
@@ -29,6 +30,8 @@ enum class Backend { kSqlite, kPostgreSql };
 
 // "SQLite" or "PostgreSQL": the suffix of each test's name.
 std::string BackendName(Backend backend);
+// Prints the backend's name where GoogleTest shows a test's parameter.
+void PrintTo(Backend backend, std::ostream* out);
 
 // The connection string of the PostgreSQL test database, or std::nullopt when none is given.
 std::optional<std::string> PostgresTestDsn();
