@@ -75,6 +75,19 @@ nlohmann::json DateFields(const Variant& value) {
 
 std::vector<Method> BuildMethods() {
   return {
+      {"getJobSheets",
+       "The job sheets the ERP has for the login's engineer: new, additions, cancellations",
+       {{"i_sLogin", Direction::kIn, "login of the user (USERDEFAULTS.LOGN)"},
+        {"i_sJobSheets", Direction::kIn,
+         "the job sheet request: what the laptop holds (serviceorder > activities > lines)"},
+        {"i_sDSNString", Direction::kIn, kDsnMeaning},
+        {"o_vJobSheets", Direction::kInOut, "the job sheets response"},
+        {"o_vErrorDetails", Direction::kInOut, "the reason of a failure, or the ERP's errors"}},
+       [](JobSheet& job_sheet, Arguments& args) -> Variant {
+         return job_sheet.getJobSheets(args.Text("i_sLogin"), args.Text("i_sJobSheets"),
+                                       args.Text("i_sDSNString"), args.Ref("o_vJobSheets"),
+                                       args.Ref("o_vErrorDetails"));
+       }},
       {"StoreOutboxContent",
        "Store the outbox of a laptop as pending documents; o_vResult is the upload feedback",
        {{"i_sOutboxContent", Direction::kIn, "the business-documents envelope (XML text)"},
