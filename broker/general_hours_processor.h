@@ -1,18 +1,34 @@
-// GeneralHoursProcessor is the processor of general hour lines (business document type 10): the
-// procedure ProcessGeneralHours feeds the document of the pass's current row into the ERP through
-// the components it creates by programmatic identifier, and writes the row's result, status and
-// processing time.
+// GeneralHoursProcessor is the processor of general hours lines (business document type 10):
+// one hours line booked outside any service order, uploaded as a document whose root element
+// is `hour`. ProcessGeneralHours hands the line to the ERP's hours accounting component
+// (TQSRCServiceOrderHoursAccounting, created by programmatic identifier), learns whether the
+// ERP accepted it and under which line number, and finishes the pass's current row in one
+// update:
 //
-// Not filled in yet: ProcessGeneralHours does nothing, so the pass hands such rows on and they
-// stay pending (status 5) for a later run.
+//   ERP reports errors:  INTERACTIONSTATUS 15, result element with result 10, the first error's
+//                        description and new 0; status text 0 in the status box
+//   ERP reports none:    INTERACTIONSTATUS 10, result element with result 5, an empty error and
+//                        the ERP's new line number; status text 11 in the status box
+//
+// and PROCESSEDON now, after a line "<status text 8> <lineid>" in the status box. A document
+// whose root is not `hour` is left alone (no message, the row stays pending). Any other failure
+// is reported (the description in the status box, or status text 17 for the ERP's generic
+// failure code; "Error <description> in ProcessGenralHours" in the error log) and the row stays
+// pending, to be offered again at the next pass.
 //
 // Runs on the window's thread; not thread-safe.
 #ifndef TQS_BROKER_GENERAL_HOURS_PROCESSOR_H_
 #define TQS_BROKER_GENERAL_HOURS_PROCESSOR_H_
 
+#include <cstdint>
+#include <string>
+
 #include "broker/broker_window.h"
 #include "broker/business_document_processor.h"
 #include "broker/error_log.h"
+#include "broker/failure_reporter.h"
+#include "broker/general_hours_mapping.h"
+#include "common/conversions.h"
 #include "common/date_time.h"
 #include "platform/automation/component_registry.h"
 
@@ -20,19 +36,40 @@ namespace tqs::broker {
 
 class GeneralHoursProcessor final : public BusinessDocumentProcessor {
  public:
-  // Everything is borrowed and must outlive the processor.
+  // Everything but the settings is borrowed and must outlive the processor. The settings
+  // govern how the spent time and the ERP's numeric answers are read.
   GeneralHoursProcessor(frmTQSRemoteBroker& window, const ErrorLog& error_log,
-                        const automation::ComponentRegistry& components, const Clock& clock);
+                        const automation::ComponentRegistry& components, const Clock& clock,
+                        RegionalSettings settings = RegionalSettings::Current());
 
   void Process() override { ProcessGeneralHours(); }
 
   void ProcessGeneralHours();
 
  private:
+  // What the ERP answered for the line.
+  struct LineOutcome {
+    std::int32_t error_count = 0;
+    std::int32_t result = 0;  // kHourLineAccepted or kHourLineRejected
+    std::string error;
+    std::int32_t new_line_id = 0;
+  };
+
+  // The work of ProcessGeneralHours; errors escape to it.
+  void ProcessHourLine();
+  // Calls 7 to 14b: books `hours_line` through the manager and reads the outcome.
+  LineOutcome BookHoursLine(const automation::ObjectPtr& manager,
+                            const automation::ObjectPtr& recordset,
+                            const automation::Variant& hours_line) const;
+  // The result element; the empty text after a reported failure.
+  std::string BuildResult(const std::string& line_id, const LineOutcome& outcome) const;
+
   frmTQSRemoteBroker& window_;
-  const ErrorLog& error_log_;
   const automation::ComponentRegistry& components_;
   const Clock& clock_;
+  const RegionalSettings settings_;
+  const FailureReporter reporter_;
+  const GeneralHoursMapping mapping_;
 };
 
 }  // namespace tqs::broker

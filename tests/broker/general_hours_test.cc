@@ -1,0 +1,248 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "broker/general_hours_mapping.h"
+#include "broker/result_elements.h"
+#include "common/error.h"
+#include "tests/broker/document_test_bed.h"
+
+namespace tqs::broker {
+namespace {
+
+using automation::Variant;
+using test_support::RecordingComponents;
+using testing::DocumentTestBed;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr int kGeneralHours = 10;
+constexpr const char* kNow = "2026-12-07 12:49:30";
+constexpr const char* kPrefix = "TQSRCServiceOrderHoursAccounting.";
+
+std::string Id(const std::string& last_part) { return kPrefix + last_part; }
+
+// The manager's Create answers an outcome whose error document reports `errors` (their
+// descriptions) and whose record set holds the stored line with `line_number`.
+void ScriptOutcome(RecordingComponents& erp, std::vector<std::string> errors,
+                   Variant line_number = Variant(std::int32_t{42})) {
+  erp.OnCall("ServiceOrderHoursAccountingManager", "Create",
+             [&erp](std::span<Variant>) { return Variant(erp.NewObject(Id("Accounting"))); });
+  erp.OnCall("Accounting", "getKorvoErrorDoc",
+             [&erp](std::span<Variant>) { return Variant(erp.NewObject(Id("ErrorDoc"))); });
+  erp.Returns("ErrorDoc", "sizeKorvoErrorStructure",
+              Variant(static_cast<std::int32_t>(errors.size())));
+  erp.OnCall("ErrorDoc", "getKorvoErrorStructureAt", [&erp, errors](std::span<Variant> args) {
+    auto error = erp.NewObject(Id("KorvoError"));
+    erp.Returns(error->ProgId(), "getErrorDescription", Variant(errors.at(args[0].AsInt32())));
+    return Variant(error);
+  });
+  erp.OnCall("Accounting", "getRecordSet",
+             [&erp](std::span<Variant>) { return Variant(erp.NewObject(Id("Recordset"))); });
+  erp.OnCall("Recordset", "getServiceOrderHoursAccountingAt", [&erp](std::span<Variant>) {
+    return Variant(erp.NewObject(Id("ServiceOrderHoursAccounting")));
+  });
+  erp.Returns("ServiceOrderHoursAccounting", "getLineNumber", line_number);
+}
+
+TEST(GeneralHoursTest, AcceptedLineIsBookedInCallOrderAndFinishesTheRow) {
+  DocumentTestBed bed;
+  bed.AddDocument(kGeneralHours,
+                  "<hour lineid='7'><ctsk>T1</ctsk><ccmp>CC</ccmp><chlt>HL</chlt>"
+                  "<rgdt>20040512</rgdt><sptm>1.5</sptm><Ctsk>not read</Ctsk></hour>");
+  ScriptOutcome(bed.erp(), {});
+
+  bed.RunPass();
+
+  EXPECT_THAT(
+      bed.erp().Journal(),
+      ElementsAre(
+          "create TQSRCServiceOrderHoursAccounting.ServiceOrderHoursAccountingManager#1",
+          "create TQSRCServiceOrderHoursAccounting.ServiceOrderHoursAccounting#1",
+          "create TQSRCServiceOrderHoursAccounting.Recordset#1",
+          "create TQSRCServiceOrderHoursAccounting.ServiceOrderHoursAccounting#2",
+          "call ServiceOrderHoursAccounting#2.setEmployee(Text(\"E200\"))",
+          "call ServiceOrderHoursAccounting#2.setTask(Text(\"T1\"))",
+          "call ServiceOrderHoursAccounting#2.setCostComponent(Text(\"CC\"))",
+          "call ServiceOrderHoursAccounting#2.setHourlyLaborType(Text(\"HL\"))",
+          "call ServiceOrderHoursAccounting#2.setRegistrationDate(Text(\"12052004\"))",
+          "call ServiceOrderHoursAccounting#2.setSpentTime(Double(1.5))",
+          "call Recordset#1.addServiceOrderHoursAccounting(Object(ServiceOrderHoursAccounting#2))",
+          "call ServiceOrderHoursAccountingManager#1.Initialize(Text(\"BC200\"))",
+          "call ServiceOrderHoursAccountingManager#1.Create(Object(Recordset#1))",
+          "call Accounting#1.getKorvoErrorDoc()", "call ErrorDoc#1.sizeKorvoErrorStructure()",
+          "call Accounting#1.getRecordSet()",
+          "call Recordset#2.getServiceOrderHoursAccountingAt(Int16(0))",
+          "call ServiceOrderHoursAccounting#3.getLineNumber()"))
+      << bed.erp().JournalText();
+  EXPECT_THAT(bed.Row("doc-1"),
+              ElementsAre("10", "<hour lineid='7' result='5' error='' new='42' />", kNow));
+  EXPECT_EQ(bed.StatusLines(), "\r\nS8 7\r\nS11\r\n\r\n");
+  EXPECT_THAT(bed.LogMessages(), IsEmpty());
+}
+
+TEST(GeneralHoursTest, RejectedLineReportsOnlyTheFirstErrorEscaped) {
+  DocumentTestBed bed;
+  bed.AddDocument(kGeneralHours, "<hour lineid=\"L'7\"><sptm>2</sptm></hour>");
+  ScriptOutcome(bed.erp(), {"Task 'T1' <closed> & \"locked\"", "second", "third"});
+
+  bed.RunPass();
+
+  EXPECT_THAT(bed.erp().Journal("getKorvoErrorStructureAt"),
+              ElementsAre("call ErrorDoc#1.getKorvoErrorStructureAt(Int16(0))"));
+  EXPECT_THAT(bed.erp().Journal("getErrorDescription"),
+              ElementsAre("call KorvoError#1.getErrorDescription()"));
+  EXPECT_THAT(bed.erp().Journal("getRecordSet"), IsEmpty());
+  // The line id goes in as written; only the error text is escaped.
+  EXPECT_THAT(
+      bed.Row("doc-1"),
+      ElementsAre("15",
+                  "<hour lineid='L'7' result='10' error='Task &apos;T1&apos; &lt;closed&gt; "
+                  "&amp; &quot;locked&quot;' new='0' />",
+                  kNow));
+  EXPECT_EQ(bed.StatusLines(), "\r\nS8 L'7\r\nS0\r\n\r\n");
+}
+
+TEST(GeneralHoursTest, HourWithoutChildNodesReachesTheErpAsANullLine) {
+  DocumentTestBed bed;
+  bed.AddDocument(kGeneralHours, "<hour lineid='9'/>");
+  ScriptOutcome(bed.erp(), {"no line"});
+
+  bed.RunPass();
+
+  EXPECT_THAT(bed.erp().Journal("create "), ::testing::SizeIs(3));
+  EXPECT_THAT(bed.erp().Journal("addServiceOrderHoursAccounting"),
+              ElementsAre("call Recordset#1.addServiceOrderHoursAccounting(Object(Nothing))"));
+  EXPECT_EQ(bed.Row("doc-1")[0], "15");
+}
+
+// Documents and ERP answers that leave the row pending.
+struct PendingCase {
+  std::string name;
+  std::string document;
+  std::function<void(RecordingComponents&)> script;
+  std::string status_lines;
+  std::vector<std::string> log;
+};
+
+TEST(GeneralHoursTest, FailuresLeaveTheRowPendingAndAreReported) {
+  const auto accepted = [](RecordingComponents& erp) { ScriptOutcome(erp, {}); };
+  const std::vector<PendingCase> cases = {
+      {"root is not hour",
+       "<generalhours><hour lineid='1'><sptm>1</sptm></hour></generalhours>",
+       accepted,
+       "",
+       {}},
+      {"no lineid",
+       "<hour><sptm>1</sptm></hour>",
+       accepted,
+       "Invalid use of Null: the hour element has no lineid attribute\r\n",
+       {"Error Invalid use of Null: the hour element has no lineid attribute in "
+        "ProcessGenralHours"}},
+      {"empty sptm",
+       "<hour lineid='3'><sptm></sptm></hour>",
+       accepted,
+       "\r\nS8 3\r\nType mismatch: the spent time (sptm) '' is not a number\r\n"
+       "Object required: no hours line could be made of the hour element with lineid '3'\r\n",
+       {"Error : Type mismatch: the spent time (sptm) '' is not a number in "
+        "GetGeneralHoursDetails",
+        "Error Object required: no hours line could be made of the hour element with lineid "
+        "'3' in ProcessGenralHours"}},
+      {"generic failure code shows status text 17",
+       "<hour lineid='4'><sptm>1</sptm></hour>",
+       [](RecordingComponents& erp) {
+         erp.Throws("ServiceOrderHoursAccountingManager", "Create",
+                    Error(error_number::kGenericFailure, " Hours accounting is closed "));
+       },
+       "\r\nS8 4\r\nS17\r\n",
+       {"Error Hours accounting is closed in ProcessGenralHours"}},
+      {"other ERP errors show their description",
+       "<hour lineid='5'><sptm>1</sptm></hour>",
+       [](RecordingComponents& erp) {
+         erp.Throws("ServiceOrderHoursAccountingManager", "Initialize",
+                    Error(1001, "Unknown business component BC200"));
+       },
+       "\r\nS8 5\r\nUnknown business component BC200\r\n",
+       {"Error Unknown business component BC200 in ProcessGenralHours"}},
+      {"no line number",
+       "<hour lineid='6'><sptm>1</sptm></hour>",
+       [](RecordingComponents& erp) { ScriptOutcome(erp, {}, Variant::Null()); },
+       "\r\nS8 6\r\nInvalid use of Null: getLineNumber returned null, not a number\r\n",
+       {"Error Invalid use of Null: getLineNumber returned null, not a number in "
+        "ProcessGenralHours"}},
+  };
+  for (const PendingCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    DocumentTestBed bed;
+    bed.AddDocument(kGeneralHours, test.document);
+    test.script(bed.erp());
+
+    bed.RunPass();
+
+    EXPECT_THAT(bed.Row("doc-1"), ElementsAre("5", "<null>", "<null>"));
+    EXPECT_EQ(bed.StatusLines(), test.status_lines);
+    EXPECT_EQ(bed.LogMessages(), test.log);
+  }
+}
+
+TEST(GeneralHoursTest, RowWhoseUpdateFailsStaysPendingAndThePassGoesOn) {
+  DocumentTestBed bed;
+  bed.AddDocument(kGeneralHours, "<hour lineid='1'><sptm>1</sptm></hour>");
+  bed.AddDocument(kGeneralHours, "<hour lineid='2'><sptm>1</sptm></hour>");
+  ScriptOutcome(bed.erp(), {});
+  // The first update of doc-1 fails; a later one would succeed.
+  bed.installation().Execute("CREATE TABLE FAIL_ONCE (N INTEGER)");
+  bed.installation().Execute("INSERT INTO FAIL_ONCE VALUES (1)");
+  bed.installation().Execute(
+      "CREATE TRIGGER FAIL_FIRST_UPDATE BEFORE UPDATE ON CLIENTSERVERINTERACTION "
+      "WHEN (SELECT COUNT(*) FROM FAIL_ONCE) > 0 BEGIN DELETE FROM FAIL_ONCE; "
+      "SELECT RAISE(FAIL, 'row is locked'); END");
+
+  bed.RunPass();
+
+  EXPECT_THAT(bed.Row("doc-1"), ElementsAre("5", "<null>", "<null>"));
+  EXPECT_THAT(bed.Row("doc-2"),
+              ElementsAre("10", "<hour lineid='2' result='5' error='' new='42' />", kNow));
+  // The first line is not called processed; the database reports the generic failure code.
+  EXPECT_EQ(bed.StatusLines(), "\r\nS8 1\r\nS17\r\n\r\nS8 2\r\nS11\r\n\r\n");
+  ASSERT_THAT(bed.LogMessages(), ::testing::SizeIs(1));
+  EXPECT_THAT(bed.LogMessages()[0],
+              ::testing::AllOf(::testing::HasSubstr("row is locked"),
+                               ::testing::EndsWith(" in ProcessGenralHours")));
+}
+
+TEST(GeneralHoursTest, SpentTimeFollowsTheRegionalSettings) {
+  RegionalSettings comma = RegionalSettings::EnglishUS();
+  comma.decimal_separator = ',';
+  comma.grouping_separator = '.';
+  DocumentTestBed bed(comma);
+  bed.AddDocument(kGeneralHours, "<hour lineid='1'><sptm>1,25</sptm></hour>");
+  ScriptOutcome(bed.erp(), {});
+
+  bed.RunPass();
+
+  EXPECT_THAT(bed.erp().Journal("setSpentTime"),
+              ElementsAre("call ServiceOrderHoursAccounting#2.setSpentTime(Double(1.25))"));
+}
+
+TEST(GeneralHoursTest, RegistrationDateIsReorderedToDayMonthYear) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"20040512", "12052004"}, {"2004", "2004"},           {"200405", "052004"},
+      {"2004051", "1052004"},   {"20040512xy", "12052004"}, {"", ""}};
+  for (const auto& [rgdt, expected] : cases) {
+    EXPECT_EQ(RegistrationDateForErp(rgdt), expected) << rgdt;
+  }
+}
+
+TEST(GeneralHoursTest, HourElementEscapesOnlyTheErrorText) {
+  EXPECT_EQ(BuildGenHourProcessResult("a'<b", 10, "x&'\"<>", -1),
+            "<hour lineid='a'<b' result='10' error='x&amp;&apos;&quot;&lt;&gt;' new='-1' />");
+  EXPECT_EQ(BuildGenHourProcessResult("", 5, "", 0),
+            "<hour lineid='' result='5' error='' new='0' />");
+}
+
+}  // namespace
+}  // namespace tqs::broker
