@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 #include "common/error.h"
@@ -160,6 +161,22 @@ TEST_F(PostgresServerTest, ALostConnectionIsReportedAndNeverHandedOutAgain) {
   auto next = Open();
   EXPECT_NE(Text(*next, "SELECT pg_backend_pid()"), pid);
   EXPECT_EQ(Text(*next, "SELECT 1"), "1");
+}
+
+TEST_F(PostgresServerTest, AWrongPasswordIsRefusedAndNeverServedFromThePool) {
+  const char* secured = std::getenv("TQS_TEST_POSTGRES_PASSWORD_DSN");
+  if (secured == nullptr) {
+    GTEST_SKIP() << "TQS_TEST_POSTGRES_PASSWORD_DSN is not set (scripts/with-postgres.sh sets it)";
+  }
+  EXPECT_EQ(Text(*Connection::Open(secured), "SELECT current_user"), "tqs_secret");
+  // The right password's connection now waits in the pool; a wrong one must not get it.
+  const std::string wrong = std::string(secured) + ";Password=wrong";
+  EXPECT_THAT(ErrorDescriptionOf([&] { Connection::Open(wrong); }),
+              HasSubstr("password authentication failed for user \"tqs_secret\""));
+  // The password passed to Open overrides the string's.
+  EXPECT_EQ(ErrorNumberOf([&] { Connection::Open(secured, "", "wrong"); }),
+            error_number::kGenericFailure);
+  EXPECT_EQ(Text(*Connection::Open(wrong, "", "secret"), "SELECT 1"), "1");
 }
 
 TEST_F(PostgresServerTest, OpenOrCreateMakesAMissingDatabaseAndSchema) {
