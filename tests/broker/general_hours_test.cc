@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "broker/general_hours_mapping.h"
-#include "broker/result_elements.h"
 #include "common/error.h"
 #include "tests/broker/document_test_bed.h"
 
@@ -235,13 +234,6 @@ TEST(GeneralHoursTest, RegistrationDateIsReorderedToDayMonthYear) {
   for (const auto& [rgdt, expected] : cases) {
     EXPECT_EQ(RegistrationDateForErp(rgdt), expected) << rgdt;
   }
-}
-
-TEST(GeneralHoursTest, HourElementEscapesOnlyTheErrorText) {
-  EXPECT_EQ(BuildGenHourProcessResult("a'<b", 10, "x&'\"<>", -1),
-            "<hour lineid='a'<b' result='10' error='x&amp;&apos;&quot;&lt;&gt;' new='-1' />");
-  EXPECT_EQ(BuildGenHourProcessResult("", 5, "", 0),
-            "<hour lineid='' result='5' error='' new='0' />");
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "broker/result_elements.h"
 #include "common/error.h"
 #include "tests/broker/document_test_bed.h"
 
@@ -262,11 +261,6 @@ TEST(ServiceInspectionTest, EmptyInspectionsHandNoServiceInspectionToTheProcessI
   EXPECT_THAT(bed.erp().Journal("setServiceInspection("), IsEmpty());
   EXPECT_THAT(bed.erp().Journal("ProcessServiceInspection("), ::testing::SizeIs(1));
   EXPECT_EQ(bed.Row("doc-1")[0], "15");
-}
-
-TEST(ServiceInspectionTest, SiElementEscapesOnlyTheErrorText) {
-  EXPECT_EQ(BuildServiceInspectionProcessResult("a'&", -3, "&amp;'"),
-            "<si id='a'&' result='-3' error='&amp;amp;&apos;' />");
 }
 
 }  // namespace
