@@ -9,8 +9,10 @@ Broker::Broker(const BrokerEnvironment& environment)
     : editor_(environment.editor),
       error_log_(environment.clock, environment.regional_settings),
       job_sheets_(window_, error_log_, environment.components, environment.clock),
-      general_hours_(window_, error_log_, environment.components, environment.clock),
-      service_inspections_(window_, error_log_, environment.components, environment.clock),
+      general_hours_(window_, error_log_, environment.components, environment.clock,
+                     environment.regional_settings),
+      service_inspections_(window_, error_log_, environment.components, environment.clock,
+                           environment.regional_settings),
       pass_(window_, error_log_, {job_sheets_, general_hours_, service_inspections_},
             environment.clock, environment.regional_settings),
       start_up_(window_, error_log_, environment.working_directory) {}

@@ -112,8 +112,9 @@ TEST(ConsoleTest, ProgramStartedInTheBinFolderOfAnInstallationMakesOnePass) {
   installation.AddUser("E200", "BC200");
   installation.AddPendingRow("E100", 5, "<JBSH/>");
   installation.AddPendingRow("E100", 10, "<hour/>");
-  installation.AddPendingRow("E200", 5, "<JBSH/>");
-  installation.AddPendingRow("E200", 15, "<si/>");
+  // Types no processor takes: the run needs no ERP.
+  installation.AddPendingRow("E200", 20, "<JBSH/>");
+  installation.AddPendingRow("E200", 25, "<si/>");
 
   // The program lives in the build folder: the working directory alone leads to the
   // installation.
