@@ -1,18 +1,46 @@
 // JobSheetProcessor is the processor of job sheets (business document type 5): the procedure
-// ProcessJobSheets feeds the document of the pass's current row into the ERP through the
-// components it creates by programmatic identifier, and writes the row's result, status and
-// processing time.
+// ProcessJobSheets feeds the job sheet of the pass's current row into the ERP's job sheet
+// component and finishes the row with the outcome.
 //
-// Not filled in yet: ProcessJobSheets does nothing, so the pass hands such rows on and they
-// stay pending (status 5) for a later run.
+// For one document it creates the manager, the state, the error structure, the job sheet for
+// processing, the service order data, an order details placeholder and the activities
+// collection (in this order), writes a heading line to the status box from the row's document
+// id (<slot 7> <job sheet> for "4711_0", <slot 16> <activity> <slot 10> <job sheet> for
+// "4711_10_3"), fills the service order from the first serviceorder element of the document
+// (broker/job_sheet_assembly.h), initialises the manager with the row's business component and
+// calls ProcessJobSheet(employee, job sheet, 0, state, error structure, 0). The error structure
+// it hands back becomes the result document (broker/job_sheet_process_result.h) and its return
+// value decides the row's status:
+//
+//   0         INTERACTIONSTATUS 10, status text 11 in the status box
+//   -1, -2    INTERACTIONSTATUS 15, status text 0
+//   -3        INTERACTIONSTATUS 15, status text 14
+//   other     INTERACTIONSTATUS null, nothing in the status box
+//
+// The row receives INTERACTIONRESULT, INTERACTIONSTATUS and PROCESSEDON in one update; the
+// status text follows once the update has succeeded. Any failure on the way (a document id
+// without "_", a missing attribute or element, a payment amount that is not a number, an
+// inspection line that could not be mapped, an ERP or database error, a return value that is
+// not a whole number) ends the procedure: the description (status text 17 for the ERP's generic
+// failure code) and CR LF go to the status box, "Error <description> in ProcessJobSheets" to the
+// error log, and the row keeps status 5 with nothing of the outcome written, to be offered again
+// at the next pass. A failure while writing the error log is raised to the pass.
 //
 // Runs on the window's thread; not thread-safe.
 #ifndef TQS_BROKER_JOB_SHEET_PROCESSOR_H_
 #define TQS_BROKER_JOB_SHEET_PROCESSOR_H_
 
+#include <string>
+
 #include "broker/broker_window.h"
 #include "broker/business_document_processor.h"
 #include "broker/error_log.h"
+#include "broker/failure_reporter.h"
+#include "broker/job_sheet_assembly.h"
+#include "broker/job_sheet_process_result.h"
+#include "broker/line_mapping.h"
+#include "broker/order_mapping.h"
+#include "common/conversions.h"
 #include "common/date_time.h"
 #include "platform/automation/component_registry.h"
 
@@ -20,19 +48,34 @@ namespace tqs::broker {
 
 class JobSheetProcessor final : public BusinessDocumentProcessor {
  public:
-  // Everything is borrowed and must outlive the processor.
+  // Everything but the settings is borrowed and must outlive the processor. The settings govern
+  // how payment amounts, registration dates and the ERP's numeric answers are read.
   JobSheetProcessor(frmTQSRemoteBroker& window, const ErrorLog& error_log,
-                    const automation::ComponentRegistry& components, const Clock& clock);
+                    const automation::ComponentRegistry& components, const Clock& clock,
+                    RegionalSettings settings = RegionalSettings::Current());
 
   void Process() override { ProcessJobSheets(); }
 
   void ProcessJobSheets();
 
  private:
+  // The work of ProcessJobSheets; failures escape to it.
+  void ProcessCurrentJobSheet();
+  // The status box line that names the document being processed.
+  void WriteHeading(const std::string& document_id);
+
+  // Borrowed, fixed at construction.
   frmTQSRemoteBroker& window_;
-  const ErrorLog& error_log_;
   const automation::ComponentRegistry& components_;
   const Clock& clock_;
+  const RegionalSettings settings_;
+
+  // The parts of the procedure.
+  const FailureReporter reporter_;
+  const OrderMapping orders_;
+  const LineMapping lines_;
+  const JobSheetAssembly assembly_;
+  const JobSheetProcessResult result_;
 };
 
 }  // namespace tqs::broker

@@ -198,6 +198,8 @@ inline constexpr Attribute kCancelledReason{"getCancelledReasonAttribute",
 // The object graph of one job sheet: the objects a service order or an activity holds, and the
 // collections' entries.
 namespace graph {
+// Held by the job sheet handed to ProcessJobSheet (iJobSheetForProcess).
+inline constexpr std::string_view kSetServiceOrderData = "setServiceOrderData";
 // Held by the service order data.
 inline constexpr Property kOrderDetails{"hasOrderDetails", "getOrderDetails", "setOrderDetails"};
 inline constexpr Property kActivitiesData{"hasActivitiesData", "getActivitiesData",
