@@ -138,7 +138,9 @@ TEST_F(PostgresServerTest, ClosedConnectionsAreReusedAfterAReset) {
   EXPECT_EQ(Text(*again, "SELECT COUNT(*) FROM KEPT"), "0");
   EXPECT_EQ(Text(*again, "SELECT to_regclass('pg_temp.scratch')"), "<null>");
   EXPECT_EQ(Text(*again, "SHOW statement_timeout"), "0");
-  EXPECT_EQ(Text(*again, "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory'"), "0");
+  EXPECT_EQ(Text(*again, "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND "
+                         "pid = pg_backend_pid()"),
+            "0");
   // The session settings the backend relies on survive the reset.
   EXPECT_EQ(Text(*again, "SHOW DateStyle"), "ISO, YMD");
 
@@ -237,6 +239,9 @@ TEST_F(PostgresServerTest, NamedLocksHoldUpOnlyTransactionsOfTheSameName) {
   auto observer = Open();
   Transaction holding(*first);
   holding.LockName("numbering 1001");
+  // Only the locks of these two sessions count: other tests may run against the same server.
+  const std::string sessions = "(" + Text(*first, "SELECT pg_backend_pid()") + ", " +
+                               Text(*second, "SELECT pg_backend_pid()") + ")";
 
   std::atomic<bool> acquired{false};
   std::thread waiter([&] {
@@ -250,14 +255,17 @@ TEST_F(PostgresServerTest, NamedLocksHoldUpOnlyTransactionsOfTheSameName) {
   std::string waiting;
   for (int i = 0; i < 10000 && waiting != "1"; ++i) {
     waiting = Text(*observer,
-                   "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND NOT granted");
+                   "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND NOT granted "
+                   "AND pid IN " + sessions);
   }
   EXPECT_EQ(waiting, "1");
   EXPECT_FALSE(acquired);
   holding.Commit();
   waiter.join();
   EXPECT_TRUE(acquired);
-  EXPECT_EQ(Text(*observer, "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory'"), "0");
+  EXPECT_EQ(Text(*observer,
+                 "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND pid IN " + sessions),
+            "0");
 
   EXPECT_EQ(ErrorNumberOf([&] { Transaction(*first).LockName(""); }), std::nullopt);
 }
