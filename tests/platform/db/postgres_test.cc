@@ -138,8 +138,9 @@ TEST_F(PostgresServerTest, ClosedConnectionsAreReusedAfterAReset) {
   EXPECT_EQ(Text(*again, "SELECT COUNT(*) FROM KEPT"), "0");
   EXPECT_EQ(Text(*again, "SELECT to_regclass('pg_temp.scratch')"), "<null>");
   EXPECT_EQ(Text(*again, "SHOW statement_timeout"), "0");
-  EXPECT_EQ(Text(*again, "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND "
-                         "pid = pg_backend_pid()"),
+  EXPECT_EQ(Text(*again,
+                 "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND "
+                 "pid = pg_backend_pid()"),
             "0");
   // The session settings the backend relies on survive the reset.
   EXPECT_EQ(Text(*again, "SHOW DateStyle"), "ISO, YMD");
@@ -256,16 +257,18 @@ TEST_F(PostgresServerTest, NamedLocksHoldUpOnlyTransactionsOfTheSameName) {
   for (int i = 0; i < 10000 && waiting != "1"; ++i) {
     waiting = Text(*observer,
                    "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND NOT granted "
-                   "AND pid IN " + sessions);
+                   "AND pid IN " +
+                       sessions);
   }
   EXPECT_EQ(waiting, "1");
   EXPECT_FALSE(acquired);
   holding.Commit();
   waiter.join();
   EXPECT_TRUE(acquired);
-  EXPECT_EQ(Text(*observer,
-                 "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND pid IN " + sessions),
-            "0");
+  EXPECT_EQ(
+      Text(*observer,
+           "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND pid IN " + sessions),
+      "0");
 
   EXPECT_EQ(ErrorNumberOf([&] { Transaction(*first).LockName(""); }), std::nullopt);
 }
