@@ -8,7 +8,8 @@ namespace tqs::broker {
 Broker::Broker(const BrokerEnvironment& environment)
     : editor_(environment.editor),
       error_log_(environment.clock, environment.regional_settings),
-      job_sheets_(window_, error_log_, environment.components, environment.clock),
+      job_sheets_(window_, error_log_, environment.components, environment.clock,
+                  environment.regional_settings),
       general_hours_(window_, error_log_, environment.components, environment.clock,
                      environment.regional_settings),
       service_inspections_(window_, error_log_, environment.components, environment.clock,

@@ -22,9 +22,7 @@ std::string Shown(const Variant& answer) {
 }  // namespace
 
 automation::ObjectPtr RequireObject(const Variant& answer, std::string_view call) {
-  if (answer.IsObject()) {
-    if (automation::ObjectPtr object = answer.AsObject()) return object;
-  }
+  if (automation::ObjectPtr object = answer.TryObject()) return object;
   throw Error(error_number::kObjectNotSet,
               "Object variable not set: " + std::string(call) + " returned no object");
 }

@@ -62,9 +62,7 @@ Variant Ask(const ObjectPtr& object, std::string_view method) { return object->C
 // parts of the structure are skipped. Any other value is a type mismatch naming `method`.
 ObjectPtr PresentObject(const Variant& answer, std::string_view method) {
   if (answer.IsEmpty() || answer.IsNull()) return nullptr;
-  if (answer.IsObject()) {
-    return answer == Variant(ObjectPtr()) ? nullptr : answer.AsObject();
-  }
+  if (answer.IsObject()) return answer.TryObject();
   throw Error(error_number::kTypeMismatch, "Type mismatch: " + std::string(method) + " returned " +
                                                answer.DebugString() + ", not an object");
 }

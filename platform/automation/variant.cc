@@ -252,6 +252,10 @@ DateTime Variant::AsDate() const {
   }
 }
 
+ObjectPtr Variant::TryObject() const {
+  return type() == VariantType::kObject ? std::get<ObjectPtr>(value_) : nullptr;
+}
+
 ObjectPtr Variant::AsObject() const {
   switch (type()) {
     case VariantType::kEmpty:

@@ -69,6 +69,8 @@ class TQS_EXPORT Variant {
   std::optional<double> TryDouble() const;
   std::optional<std::string> TryText() const;
   std::optional<DateTime> TryDate() const;
+  // The object held; nullptr when the value is no object or the empty reference (Nothing).
+  ObjectPtr TryObject() const;
 
   // Text of the value joined to "", so null and empty give "" (the "" & value idiom).
   std::string ToTextOrEmpty() const;

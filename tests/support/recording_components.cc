@@ -72,11 +72,8 @@ class RecordedObject : public automation::Object {
 }  // namespace
 
 std::string internal::RecordingState::DescribeArgument(const Variant& value) const {
-  // An empty object reference (Nothing) is described by DebugString; AsObject would raise.
-  if (value.IsObject() && !value.DebugString().ends_with("(Nothing)")) {
-    if (const auto* recorded = dynamic_cast<const RecordedObject*>(value.AsObject().get())) {
-      return "Object(" + recorded->name() + ")";
-    }
+  if (const auto* recorded = dynamic_cast<const RecordedObject*>(value.TryObject().get())) {
+    return "Object(" + recorded->name() + ")";
   }
   return value.DebugString();
 }
