@@ -3,14 +3,20 @@
 //   TQSRemoteAdmin install DIR [--dsn DSN] [--overwrite]
 //   TQSRemoteAdmin add-user --dsn DSN --login L --employee E --bus-component B
 //   TQSRemoteAdmin status --dsn DSN [--json]
+//   TQSRemoteAdmin erp import FILE... [--store STORE]
 // Exit status 0 on success, 1 on failure with the reason on standard error.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "common/error.h"
+#include "erp/job_sheet_import.h"
+#include "erp/seed.h"
+#include "erp/store.h"
 #include "platform/db/connection.h"
 #include "server/admin/installation.h"
 #include "server/admin/queue_health.h"
@@ -21,6 +27,30 @@ std::filesystem::path ProgramFolder() {
   std::error_code ignored;
   const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
   return self.empty() ? std::filesystem::current_path() : self.parent_path();
+}
+
+// Loads service orders from job sheet documents into the reference ERP's store: the one
+// named, or else the one the component registry beside the program names.
+void ImportIntoReferenceErp(const std::vector<std::filesystem::path>& files,
+                            const std::filesystem::path& store_file) {
+  const std::unique_ptr<tqs::erp::Store> store =
+      store_file.empty() ? tqs::erp::Store::Open(tqs::erp::StoreOfRegistry(
+                               ProgramFolder() / "TQSRemoteComponents.xml"))
+                         : tqs::erp::Store::Create(store_file);
+  for (const std::filesystem::path& file : files) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) throw tqs::Error(tqs::error_number::kFileNotFound, "Cannot read " + file.string());
+    const tqs::erp::ImportReport report =
+        tqs::erp::ImportJobSheets(*store, text.str(), file.string());
+    std::cout << file.string() << ": " << report.orders.size() << " service orders imported";
+    if (!report.cancelled.empty()) std::cout << ", " << report.cancelled.size() << " cancelled";
+    for (const std::string& employee : report.employees) {
+      std::cout << ", engineer " << employee << " added";
+    }
+    std::cout << " into " << store->file().string() << "\n";
+  }
 }
 
 }  // namespace
@@ -57,6 +87,19 @@ int main(int argc, char** argv) {
   status->add_option("--dsn", dsn, "Connection string")->required();
   status->add_flag("--json", as_json, "Print JSON instead of a table");
 
+  std::vector<std::filesystem::path> import_files;
+  std::filesystem::path import_store;
+  auto* erp = app.add_subcommand("erp", "The reference ERP");
+  erp->require_subcommand(1);
+  auto* erp_import = erp->add_subcommand(
+      "import", "Load service orders from job sheet documents into the reference ERP's store");
+  erp_import->add_option("files", import_files, "Files holding jobsheet elements")
+      ->required()
+      ->check(CLI::ExistingFile);
+  erp_import->add_option("--store", import_store,
+                         "The ERP store file, created when missing (default: the store that "
+                         "TQSRemoteComponents.xml beside the program names)");
+
   CLI11_PARSE(app, argc, argv);
 
   try {
@@ -74,6 +117,8 @@ int main(int argc, char** argv) {
       const tqs::server::QueueHealth health = tqs::server::ReadQueueHealth(*connection);
       std::cout << (as_json ? tqs::server::ToJson(health).dump(2) + "\n"
                             : tqs::server::FormatQueueHealth(health));
+    } else if (erp_import->parsed()) {
+      ImportIntoReferenceErp(import_files, import_store);
     } else if (add_user->parsed()) {
       tqs::server::AddUser(dsn, login, employee, bus_component);
       std::cout << "User " << login << " added (employee " << employee << ").\n";

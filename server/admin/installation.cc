@@ -6,6 +6,7 @@
 
 #include "common/error.h"
 #include "common/text.h"
+#include "erp/seed.h"
 #include "masterdata/sample_data.h"
 #include "platform/config/configuration.h"
 #include "platform/db/connection.h"
@@ -178,6 +179,8 @@ void Install(const InstallOptions& options,
 
   if (!options.dsn) fs::create_directories(dir / "data");
   progress(InitializeDatabase(dsn));
+  // The reference ERP: its store with demo orders, the registry entries, the demo users.
+  erp::WriteReferenceErp(dir, dsn, progress);
 }
 
 }  // namespace tqs::server

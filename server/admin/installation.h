@@ -6,6 +6,8 @@
 //   DIR/web/config/VarnexConfiguration.xml      CONNECTIONS/VarnexConnection_ConnectionString
 //   DIR/web/Varnex/EndUser/MasterData/          the packed client master data
 //   DIR/data/server.db                          the server database (unless another DSN is given)
+//   DIR/erp/                                    the reference ERP's store and demo orders
+//                                               (erp/seed.h), with demo users in USERDEFAULTS
 // Installing into a folder that is not empty is refused unless overwriting is asked for; an
 // existing database is never deleted or emptied, only brought up to date.
 #ifndef TQS_SERVER_ADMIN_INSTALLATION_H_
