@@ -92,15 +92,15 @@ std::string LineStart(const LineGroup& group, const ObjectPtr& item) {
   std::string text(group.line_start);
   switch (group.identity) {
     case LineIdentity::kCostLine:
-      text += ValueText(Ask(item, js::attribute::kCostLine.get));
+      text += IdentifierText(Ask(item, js::attribute::kCostLine.get));
       break;
     case LineIdentity::kInspection:
-      text += ValueText(Ask(item, js::attribute::kMeasurementType.get));
+      text += IdentifierText(Ask(item, js::attribute::kMeasurementType.get));
       text += "' mseq='";
-      text += ValueText(Ask(item, js::attribute::kInspectionNo.get));
+      text += IdentifierText(Ask(item, js::attribute::kInspectionNo.get));
       break;
     case LineIdentity::kPayment:
-      text += ValueText(Ask(item, js::attribute::kPaymentLine.get));
+      text += IdentifierText(Ask(item, js::attribute::kPaymentLine.get));
       break;
   }
   text += "'";
@@ -157,7 +157,7 @@ std::string JobSheetProcessResult::Write(const Variant& error_structure) const {
     if (!order) continue;
     // Each present order error starts the document anew.
     result = "<jobsheet><serviceorder id='";
-    result += ValueText(Ask(order, js::attribute::kServiceOrder.get));
+    result += IdentifierText(Ask(order, js::attribute::kServiceOrder.get));
     result += "'";
     result += Outcome(order);
     result += " >";
@@ -170,7 +170,7 @@ std::string JobSheetProcessResult::Write(const Variant& error_structure) const {
         const ObjectPtr activity = ItemAt(activities, pe::kActivityErrors.at, j);
         if (!activity) continue;
         result += "<activity id='";
-        result += ValueText(Ask(activity, js::attribute::kActivity.get));
+        result += IdentifierText(Ask(activity, js::attribute::kActivity.get));
         result += "'";
         result += Outcome(activity);
         result += " >";

@@ -8,7 +8,7 @@ std::string BuildGenHourProcessResult(std::string_view i_sGHourLineId, std::int3
                                       std::string_view i_sGHourError,
                                       std::int32_t i_lGHourNewLineId) {
   std::string element = "<hour lineid='";
-  element += i_sGHourLineId;
+  element += EscapeXmlText(i_sGHourLineId);  // an apostrophe in the id must not break the element
   element += "' result='";
   element += std::to_string(i_lGHourResult);
   element += "' error='";
@@ -22,7 +22,7 @@ std::string BuildGenHourProcessResult(std::string_view i_sGHourLineId, std::int3
 std::string BuildServiceInspectionProcessResult(std::string_view i_sSIId, std::int32_t i_lSIResult,
                                                 std::string_view i_sSIError) {
   std::string element = "<si id='";
-  element += i_sSIId;
+  element += EscapeXmlText(i_sSIId);  // an apostrophe in the id must not break the element
   element += "' result='";
   element += std::to_string(i_lSIResult);
   element += "' error='";

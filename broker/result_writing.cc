@@ -6,6 +6,10 @@ namespace tqs::broker {
 
 std::string ValueText(const automation::Variant& value) { return value.ToTextOrEmpty(); }
 
+std::string IdentifierText(const automation::Variant& value) {
+  return EscapeXmlText(ValueText(value));
+}
+
 std::string OutcomeAttributes(const automation::Variant& result,
                               const automation::Variant& error_description,
                               const automation::Variant& new_line_id) {

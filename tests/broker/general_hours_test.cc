@@ -95,11 +95,11 @@ TEST(GeneralHoursTest, RejectedLineReportsOnlyTheFirstErrorEscaped) {
   EXPECT_THAT(bed.erp().Journal("getErrorDescription"),
               ElementsAre("call KorvoError#1.getErrorDescription()"));
   EXPECT_THAT(bed.erp().Journal("getRecordSet"), IsEmpty());
-  // The line id goes in as written; only the error text is escaped.
+  // The line id and the error text are escaped.
   EXPECT_THAT(
       bed.Row("doc-1"),
       ElementsAre("15",
-                  "<hour lineid='L'7' result='10' error='Task &apos;T1&apos; &lt;closed&gt; "
+                  "<hour lineid='L&apos;7' result='10' error='Task &apos;T1&apos; &lt;closed&gt; "
                   "&amp; &quot;locked&quot;' new='0' />",
                   kNow));
   EXPECT_EQ(bed.StatusLines(), "\r\nS8 L'7\r\nS0\r\n\r\n");

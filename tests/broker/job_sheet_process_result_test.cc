@@ -169,7 +169,7 @@ TEST_F(ProcessResultTest, OrderErrorsWithoutGroupsAndTheLastPresentOrderWins) {
   EXPECT_EQ(bed_.Status(), "");
 }
 
-TEST_F(ProcessResultTest, OnlyErrorDescriptionsAreEscaped) {
+TEST_F(ProcessResultTest, ErrorDescriptionsAndIdentifiersAreEscaped) {
   struct {
     Variant error;
     const char* written;
@@ -184,9 +184,9 @@ TEST_F(ProcessResultTest, OnlyErrorDescriptionsAreEscaped) {
   int n = 0;
   for (const auto& c : cases) {
     const std::string name = "Order" + std::to_string(++n);
-    // The identifier is written as the ERP returns it, markup characters included.
+    // The identifier's markup characters are escaped as well, so the document stays readable.
     EXPECT_EQ(Build(Structure({Order(name, Variant("S<&'1"), Variant(), Variant(), c.error)})),
-              std::string("<jobsheet><serviceorder id='S<&'1' result='0' error='") + c.written +
+              std::string("<jobsheet><serviceorder id='S&lt;&amp;&apos;1' result='0' error='") + c.written +
                   "' new='' ></serviceorder></jobsheet>")
         << c.error.DebugString();
   }

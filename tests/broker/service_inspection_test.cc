@@ -140,7 +140,7 @@ TEST(ServiceInspectionTest, ReturnValueDecidesTheStatus) {
        "S14\r\n\r\n"},
       {{Variant("S'4"), Variant(std::int32_t{7}), Variant::Null(), Variant(std::int16_t{-2})},
        "<null>",
-       "<si id='S'4' result='7' error='' />",
+       "<si id='S&apos;4' result='7' error='' />",
        ""},
       {{Variant::Null(), Variant("1"), Variant("x"), Variant(std::int32_t{1})},
        "<null>",
