@@ -13,11 +13,18 @@ namespace {
 // "Wrong number of arguments or invalid property assignment".
 constexpr std::int32_t kWrongNumberOfArguments = 450;
 
-std::string ToLower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
+char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         std::equal(prefix.begin(), prefix.end(), text.begin(),
+                    [](char a, char b) { return Lower(a) == Lower(b); });
+}
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<long>(suffix.size()),
+                    [](char a, char b) { return Lower(a) == Lower(b); });
 }
 
 // The accessor shapes, by their lower-case name prefix.
@@ -40,29 +47,33 @@ template <typename T>
 std::vector<std::string> NamesOf(const T& entries) {
   std::vector<std::string> names;
   names.reserve(entries.size());
-  for (const auto& entry : entries) names.push_back(entry.second.name);
+  for (const auto& entry : entries) names.push_back(entry.first);
   return names;
 }
 
 }  // namespace
 
+bool DataObject::NameLess::operator()(std::string_view left, std::string_view right) const {
+  return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
+                                      [](char a, char b) { return Lower(a) < Lower(b); });
+}
+
 DataObject::DataObject(std::string prog_id) : prog_id_(std::move(prog_id)) {}
 
 Variant DataObject::Invoke(std::string_view method, std::span<Variant> args) {
-  if (auto defined = methods_.find(ToLower(method)); defined != methods_.end()) {
+  if (auto defined = methods_.find(method); defined != methods_.end()) {
     return defined->second(args);
   }
   return InvokePattern(method, args);
 }
 
 Variant DataObject::InvokePattern(std::string_view method, std::span<Variant> args) {
-  const std::string lower = ToLower(method);
   const Pattern* shape_match = nullptr;  // name fits, argument count may not
   for (const Pattern& pattern : kPatterns) {
-    if (!std::string_view(lower).starts_with(pattern.prefix)) continue;
+    if (!StartsWithIgnoringCase(method, pattern.prefix)) continue;
     std::string_view name = method.substr(pattern.prefix.size());
     if (pattern.accessor == Accessor::kGetAt) {
-      if (!std::string_view(lower).ends_with("at")) continue;
+      if (!EndsWithIgnoringCase(method, "at")) continue;
       name.remove_suffix(2);
     }
     if (name.empty()) continue;
@@ -106,19 +117,25 @@ Variant DataObject::InvokePattern(std::string_view method, std::span<Variant> ar
 }
 
 void DataObject::DefineMethod(std::string_view name, Method method) {
-  methods_.insert_or_assign(ToLower(name), std::move(method));
+  if (auto defined = methods_.find(name); defined != methods_.end()) {
+    defined->second = std::move(method);
+  } else {
+    methods_.emplace(std::string(name), std::move(method));
+  }
 }
 
 const Variant& DataObject::Get(std::string_view name) const {
   static const Variant kEmpty;
-  const auto found = properties_.find(ToLower(name));
-  return found == properties_.end() ? kEmpty : found->second.value;
+  const auto found = properties_.find(name);
+  return found == properties_.end() ? kEmpty : found->second;
 }
 
 void DataObject::Set(std::string_view name, Variant value) {
-  auto [entry, inserted] =
-      properties_.try_emplace(ToLower(name), Named<Variant>{std::string(name), Variant()});
-  entry->second.value = std::move(value);
+  if (auto found = properties_.find(name); found != properties_.end()) {
+    found->second = std::move(value);
+  } else {
+    properties_.emplace(std::string(name), std::move(value));
+  }
 }
 
 bool DataObject::Has(std::string_view name) const {
@@ -128,14 +145,14 @@ bool DataObject::Has(std::string_view name) const {
 
 const std::vector<Variant>& DataObject::List(std::string_view name) const {
   static const std::vector<Variant> kNone;
-  const auto found = lists_.find(ToLower(name));
-  return found == lists_.end() ? kNone : found->second.value;
+  const auto found = lists_.find(name);
+  return found == lists_.end() ? kNone : found->second;
 }
 
 void DataObject::Add(std::string_view name, Variant value) {
-  auto [entry, inserted] = lists_.try_emplace(
-      ToLower(name), Named<std::vector<Variant>>{std::string(name), std::vector<Variant>()});
-  entry->second.value.push_back(std::move(value));
+  auto found = lists_.find(name);
+  if (found == lists_.end()) found = lists_.emplace(std::string(name), std::vector<Variant>()).first;
+  found->second.push_back(std::move(value));
 }
 
 std::vector<std::string> DataObject::PropertyNames() const { return NamesOf(properties_); }

@@ -62,21 +62,22 @@ class DataObject : public Object {
   std::vector<std::string> ListNames() const;
 
  private:
-  // A name as first spelt, with its value.
-  template <typename T>
-  struct Named {
-    std::string name;
-    T value;
+  // Orders names without regard to case, comparing in place: a look-up by a method's name
+  // allocates nothing.
+  struct NameLess {
+    using is_transparent = void;
+    bool operator()(std::string_view left, std::string_view right) const;
   };
-  // Keyed by the lower-case name.
-  using Key = std::string;
+  // Keyed by the name as first spelt.
+  template <typename T>
+  using ByName = std::map<std::string, T, NameLess>;
 
   Variant InvokePattern(std::string_view method, std::span<Variant> args);
 
   const std::string prog_id_;
-  std::map<Key, Method, std::less<>> methods_;
-  std::map<Key, Named<Variant>, std::less<>> properties_;
-  std::map<Key, Named<std::vector<Variant>>, std::less<>> lists_;
+  ByName<Method> methods_;
+  ByName<Variant> properties_;
+  ByName<std::vector<Variant>> lists_;
 };
 
 }  // namespace tqs::automation
