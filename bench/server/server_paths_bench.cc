@@ -1,0 +1,427 @@
+// The JobSheet upload and result paths against the same database work done through prepared
+// sqlite3 statements, in one run on the same data:
+//   upload   StoreOutboxContent of outboxes of 100 job sheets (2-20 KB each) for employees out
+//            of 5,000, into a table with 0 rows and with --rows existing rows; the raw side runs,
+//            per document, BEGIN IMMEDIATE / duplicate look-up / highest number / INSERT / COMMIT
+//            (the product commits per document) on the already serialised document text.
+//   results  GetProcessResult for --results interactions of one employee at --rows rows; the raw
+//            side runs the same look-up once per interaction through one prepared statement.
+// Prints one line per path: path, product rate, raw rate, ratio, conditions.
+//
+//   server_paths_bench [--rows=N] [--outboxes=N] [--results=N] [--rss-upload=DOCS]
+// --rss-upload uploads one outbox of DOCS job sheets into an empty database and prints the
+// peak resident set size of the process.
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/automation/component_registry.h"
+#include "platform/automation/variant.h"
+#include "server/admin/installation.h"
+#include "server/jobsheet.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+long long g_rows = 1'000'000;
+int g_outboxes = 10;
+int g_results = 1000;
+int g_rss_upload = 0;
+constexpr int kEmployees = 5000;
+constexpr int kSheetsPerOutbox = 100;
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+void Check(sqlite3* db, int code, const char* what) {
+  if (code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE) {
+    std::fprintf(stderr, "sqlite (%s): %s\n", what, sqlite3_errmsg(db));
+    std::exit(1);
+  }
+}
+
+std::string Employee(int n) { return "E" + std::to_string(10000 + n % kEmployees); }
+
+// A job sheet item of a service order with `activities` activities, each with hour and cost
+// lines: about 1 KB per activity, so 2-20 activities give 2-20 KB documents.
+std::string JobSheetItem(int order, int activities, const std::string& on) {
+  std::string item = "<item interactionon='" + on + "' id='" + std::to_string(order) +
+                     "_0'><jobsheet><serviceorder id='" + std::to_string(order) +
+                     "' actionsperformed='RDP,MD' customer='C" + std::to_string(order % 9000) +
+                     "' reference='Maintenance visit of the robot cell, line 3' "
+                     "startdate='20261208T081500' enddate='20261208T163000'><activities>";
+  for (int a = 1; a <= activities; ++a) {
+    item += "<activity id='" + std::to_string(a * 10) +
+            "' actionsperformed='RDC' description='Replace the gripper seals and check the "
+            "pressure of the pneumatic circuit' status='finished'><lines>";
+    for (int l = 1; l <= 4; ++l) {
+      item += "<line id='" + std::to_string(l) + "' type='" + (l % 2 ? "hours" : "cost") +
+              "' item='ART-" + std::to_string(1000 + l * a) +
+              "' quantity='1.5' unit='h' date='20261208' text='Work done as agreed with the "
+              "customer on site'/>";
+    }
+    item += "</lines></activity>";
+  }
+  item += "</activities></serviceorder></jobsheet></item>";
+  return item;
+}
+
+struct Outbox {
+  std::string employee;
+  std::string xml;                      // the envelope the laptop sends
+  std::vector<std::string> order_ids;   // document ids ("4711_0")
+  std::vector<std::string> documents;   // each job sheet element as stored
+};
+
+std::vector<Outbox> MakeOutboxes(int count, int sheets, const std::string& on, int seed) {
+  std::mt19937 random(seed);
+  std::vector<Outbox> outboxes;
+  for (int o = 0; o < count; ++o) {
+    Outbox outbox;
+    outbox.employee = Employee(static_cast<int>(random()));
+    outbox.xml = "<businessdocuments><jobsheets>";
+    for (int s = 0; s < sheets; ++s) {
+      const int order = 100000 + o * sheets + s;
+      const std::string item = JobSheetItem(order, 2 + static_cast<int>(random() % 19), on);
+      outbox.xml += item;
+      outbox.order_ids.push_back(std::to_string(order) + "_0");
+      const auto begin = item.find("<jobsheet>");
+      const auto end = item.rfind("</item>");
+      outbox.documents.push_back(item.substr(begin, end - begin));
+    }
+    outbox.xml += "</jobsheets></businessdocuments>";
+    outboxes.push_back(std::move(outbox));
+  }
+  return outboxes;
+}
+
+std::string Dsn(const fs::path& file) { return "Provider=SQLite;Data Source=" + file.string(); }
+
+sqlite3* OpenRaw(const fs::path& file) {
+  sqlite3* db = nullptr;
+  Check(db, sqlite3_open(file.c_str(), &db), "open");
+  // The settings the data access layer gives a server database.
+  Check(db,
+        sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; "
+                         "PRAGMA busy_timeout=30000",
+                     nullptr, nullptr, nullptr),
+        "pragmas");
+  return db;
+}
+
+sqlite3_stmt* Prepare(sqlite3* db, const char* sql) {
+  sqlite3_stmt* statement = nullptr;
+  Check(db, sqlite3_prepare_v2(db, sql, -1, &statement, nullptr), sql);
+  return statement;
+}
+
+void Bind(sqlite3_stmt* s, int index, const std::string& text) {
+  sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+// The product's per-document statements through prepared sqlite3 calls.
+class RawUpload {
+ public:
+  explicit RawUpload(sqlite3* db) : db_(db) {
+    find_ = Prepare(db, "SELECT INTERACTIONID FROM CLIENTSERVERINTERACTION WHERE EMPLOYEEID=? "
+                        "AND BUSINESSDOCUMENTTYPE=5 AND INTERACTIONON=? AND INTERACTIONNAME=10 "
+                        "AND BUSINESSDOCUMENTID=?");
+    next_ = Prepare(db, "SELECT MAX(INTERACTIONID) FROM CLIENTSERVERINTERACTION WHERE "
+                        "EMPLOYEEID=? AND BUSINESSDOCUMENTTYPE=5 AND INTERACTIONON=?");
+    insert_ = Prepare(db, "INSERT INTO CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, "
+                          "INTERACTIONNAME, INTERACTIONON, INTERACTIONID, BUSINESSDOCUMENTID, "
+                          "BUSINESSDOCUMENTCONTENTS, INTERACTIONSTATUS) "
+                          "VALUES (?, 5, 10, ?, ?, ?, ?, 5)");
+    begin_ = Prepare(db, "BEGIN IMMEDIATE");
+    commit_ = Prepare(db, "COMMIT");
+  }
+  ~RawUpload() {
+    for (sqlite3_stmt* s : {find_, next_, insert_, begin_, commit_}) sqlite3_finalize(s);
+  }
+
+  void Store(const Outbox& outbox, const std::string& on) {
+    for (size_t i = 0; i < outbox.documents.size(); ++i) {
+      Step(begin_);
+      Bind(find_, 1, outbox.employee);
+      Bind(find_, 2, on);
+      Bind(find_, 3, outbox.order_ids[i]);
+      const bool found = sqlite3_step(find_) == SQLITE_ROW;
+      sqlite3_reset(find_);
+      if (found) {
+        std::fprintf(stderr, "raw upload: document stored twice\n");
+        std::exit(1);
+      }
+      Bind(next_, 1, outbox.employee);
+      Bind(next_, 2, on);
+      Check(db_, sqlite3_step(next_), "max");
+      const int next = sqlite3_column_type(next_, 0) == SQLITE_NULL
+                           ? 1
+                           : sqlite3_column_int(next_, 0) + 1;
+      sqlite3_reset(next_);
+      Bind(insert_, 1, outbox.employee);
+      Bind(insert_, 2, on);
+      sqlite3_bind_int(insert_, 3, next);
+      Bind(insert_, 4, outbox.order_ids[i]);
+      Bind(insert_, 5, outbox.documents[i]);
+      Step(insert_);
+      Step(commit_);
+    }
+  }
+
+ private:
+  void Step(sqlite3_stmt* s) {
+    Check(db_, sqlite3_step(s), sqlite3_sql(s));
+    sqlite3_reset(s);
+  }
+  sqlite3* db_;
+  sqlite3_stmt* find_;
+  sqlite3_stmt* next_;
+  sqlite3_stmt* insert_;
+  sqlite3_stmt* begin_;
+  sqlite3_stmt* commit_;
+};
+
+long long CountRows(const fs::path& file) {
+  sqlite3* db = OpenRaw(file);
+  sqlite3_stmt* s = Prepare(db, "SELECT COUNT(*) FROM CLIENTSERVERINTERACTION");
+  sqlite3_step(s);
+  const long long n = sqlite3_column_int64(s, 0);
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  return n;
+}
+
+// `rows` finished interactions spread over the employees: 200 bytes of contents and a result
+// document each, numbered per employee on day 20250101 + (n / 1000).
+void Prefill(const fs::path& file, long long rows) {
+  sqlite3* db = OpenRaw(file);
+  Check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin");
+  sqlite3_stmt* insert = Prepare(
+      db, "INSERT INTO CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, "
+          "INTERACTIONNAME, INTERACTIONON, INTERACTIONID, BUSINESSDOCUMENTID, "
+          "BUSINESSDOCUMENTCONTENTS, INTERACTIONSTATUS, INTERACTIONRESULT, PROCESSEDON) "
+          "VALUES (?, 5, 10, ?, ?, ?, ?, 2, ?, '2025-06-01 10:00:00')");
+  const std::string contents(200, 'x');
+  for (long long n = 0; n < rows; ++n) {
+    const int employee = static_cast<int>(n % kEmployees);
+    const long long nth = n / kEmployees;  // this employee's nth document
+    const std::string on = "2025" + std::to_string(100000 + nth / 20).substr(2);
+    const int id = static_cast<int>(nth % 20) + 1;
+    Bind(insert, 1, Employee(employee));
+    Bind(insert, 2, on);
+    sqlite3_bind_int(insert, 3, id);
+    Bind(insert, 4, std::to_string(n) + "_0");
+    Bind(insert, 5, contents);
+    Bind(insert, 6,
+         "<jobsheet interactionon=\"" + on + "\" interactionid=\"" + std::to_string(id) +
+             "\" headerid=\"" + std::to_string(n) +
+             "\" errortype=\"\" errordesc=\"\"><serviceorder id=\"" + std::to_string(n) +
+             "\" status=\"processed\"/></jobsheet>");
+    Check(db, sqlite3_step(insert), "prefill");
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  Check(db, sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), "commit");
+  sqlite3_close(db);
+}
+
+fs::path g_folder;
+
+fs::path NewDatabase(const std::string& name) {
+  const fs::path file = g_folder / name;
+  tqs::server::InitializeDatabase(Dsn(file));
+  return file;
+}
+
+struct Row {
+  std::string path;
+  double product;
+  double raw;
+  std::string unit;
+  std::string conditions;
+};
+std::vector<Row> g_table;
+
+void UploadPath(const fs::path& product_db, const fs::path& raw_db, const std::string& label,
+                const std::string& on, const std::string& raw_on) {
+  const std::vector<Outbox> outboxes = MakeOutboxes(g_outboxes, kSheetsPerOutbox, on, 7);
+  double bytes = 0;
+  for (const Outbox& o : outboxes) bytes += static_cast<double>(o.xml.size());
+  tqs::automation::ComponentRegistry components;
+  tqs::server::JobSheet job_sheet(components);
+  const std::string dsn = Dsn(product_db);
+  const auto product_start = Clock::now();
+  for (const Outbox& outbox : outboxes) {
+    tqs::automation::Variant result;
+    job_sheet.StoreOutboxContent(outbox.xml, outbox.employee, dsn, result);
+    if (result.AsText().find("errortype=\"normal\"") != std::string::npos ||
+        result.AsText().find("errortype=\"conflict\"") != std::string::npos) {
+      std::fprintf(stderr, "upload failed: %s\n", result.AsText().substr(0, 400).c_str());
+      std::exit(1);
+    }
+  }
+  const double product_s = Seconds(product_start);
+  sqlite3* db = OpenRaw(raw_db);
+  double raw_s = 0;
+  {
+    RawUpload raw(db);
+    const auto raw_start = Clock::now();
+    for (const Outbox& outbox : outboxes) raw.Store(outbox, raw_on);
+    raw_s = Seconds(raw_start);
+  }
+  sqlite3_close(db);
+  const double docs = static_cast<double>(g_outboxes) * kSheetsPerOutbox;
+  char conditions[200];
+  std::snprintf(conditions, sizeof conditions,
+                "%d outboxes x %d job sheets, avg %.1f KB/doc, WAL synchronous=FULL, "
+                "commit per doc",
+                g_outboxes, kSheetsPerOutbox, bytes / docs / 1024);
+  g_table.push_back({label, docs / product_s, docs / raw_s, "docs/s", conditions});
+}
+
+void ResultsPath(const fs::path& file) {
+  // --results finished interactions, asked for by their employees: each request lists all of
+  // one employee's interactions (rows / 5,000 of them).
+  const int per_employee = static_cast<int>(g_rows / kEmployees);
+  struct Request {
+    std::string employee;
+    std::string xml;
+    std::vector<std::pair<std::string, int>> keys;
+  };
+  std::vector<Request> requests;
+  int count = 0;
+  for (int e = 0; count < g_results && e < kEmployees && per_employee > 0; ++e) {
+    Request request{Employee(e), "<processresultrequest><jobsheets>", {}};
+    for (int nth = 0; nth < per_employee && count < g_results; ++nth, ++count) {
+      const std::string on = "2025" + std::to_string(100000 + nth / 20).substr(2);
+      const int id = nth % 20 + 1;
+      request.keys.emplace_back(on, id);
+      request.xml += "<jobsheet interactionon='" + on + "' interactionid='" +
+                     std::to_string(id) + "'/>";
+    }
+    request.xml += "</jobsheets></processresultrequest>";
+    requests.push_back(std::move(request));
+  }
+  tqs::automation::ComponentRegistry components;
+  tqs::server::JobSheet job_sheet(components);
+  const std::string dsn = Dsn(file);
+  constexpr int kRepeats = 5;
+  size_t product_bytes = 0;
+  const auto product_start = Clock::now();
+  for (int r = 0; r < kRepeats; ++r) {
+    product_bytes = 0;
+    for (const Request& request : requests) {
+      tqs::automation::Variant result;
+      job_sheet.GetProcessResult(request.xml, request.employee, dsn, result);
+      product_bytes += result.AsText().size();
+    }
+  }
+  const double product_s = Seconds(product_start);
+  size_t raw_bytes = 0;
+  const auto raw_start = Clock::now();
+  for (int r = 0; r < kRepeats; ++r) {
+    raw_bytes = 0;
+    for (const Request& request : requests) {
+      // A connection per request, as the product opens one per call.
+      sqlite3* db = OpenRaw(file);
+      sqlite3_stmt* select = Prepare(
+          db, "SELECT INTERACTIONRESULT FROM CLIENTSERVERINTERACTION WHERE EMPLOYEEID=? AND "
+              "BUSINESSDOCUMENTTYPE=5 AND INTERACTIONON=? AND INTERACTIONID=? AND "
+              "INTERACTIONSTATUS <> 5");
+      std::string answer;
+      for (const auto& [on, id] : request.keys) {
+        Bind(select, 1, request.employee);
+        Bind(select, 2, on);
+        sqlite3_bind_int(select, 3, id);
+        if (sqlite3_step(select) == SQLITE_ROW) {
+          answer.append(reinterpret_cast<const char*>(sqlite3_column_text(select, 0)),
+                        sqlite3_column_bytes(select, 0));
+        }
+        sqlite3_reset(select);
+      }
+      raw_bytes += answer.size();
+      sqlite3_finalize(select);
+      sqlite3_close(db);
+    }
+  }
+  const double raw_s = Seconds(raw_start);
+  if (raw_bytes == 0 || product_bytes < raw_bytes) {
+    std::fprintf(stderr, "results: the product answered %zu bytes, the raw look-ups %zu\n",
+                 product_bytes, raw_bytes);
+    std::exit(1);
+  }
+  char conditions[200];
+  std::snprintf(conditions, sizeof conditions,
+                "%d interactions in %zu requests (one employee each), %lld rows, x%d", count,
+                requests.size(), CountRows(file), kRepeats);
+  g_table.push_back({"results (GetProcessResult)", count * kRepeats / product_s,
+                     count * kRepeats / raw_s, "interactions/s", conditions});
+}
+
+long PeakRssKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--rows=", 7) == 0) g_rows = std::atoll(argv[i] + 7);
+    else if (std::strncmp(argv[i], "--outboxes=", 11) == 0) g_outboxes = std::atoi(argv[i] + 11);
+    else if (std::strncmp(argv[i], "--results=", 10) == 0) g_results = std::atoi(argv[i] + 10);
+    else if (std::strncmp(argv[i], "--rss-upload=", 13) == 0)
+      g_rss_upload = std::atoi(argv[i] + 13);
+  }
+  g_folder = fs::temp_directory_path() / ("tqs-server-bench-" + std::to_string(::getpid()));
+  fs::create_directories(g_folder);
+
+  if (g_rss_upload > 0) {
+    const fs::path file = NewDatabase("rss.db");
+    std::vector<Outbox> outbox = MakeOutboxes(1, g_rss_upload, "20261208", 3);
+    const double megabytes = static_cast<double>(outbox[0].xml.size()) / 1e6;
+    outbox[0].documents.clear();
+    outbox[0].order_ids.clear();
+    const long before = PeakRssKb();
+    tqs::automation::ComponentRegistry components;
+    tqs::server::JobSheet job_sheet(components);
+    tqs::automation::Variant result;
+    job_sheet.StoreOutboxContent(outbox[0].xml, outbox[0].employee, Dsn(file), result);
+    std::printf("RSS\tupload of one outbox of %d job sheets (%.1f MB)\tpeak RSS %ld KB "
+                "(%ld KB before the call, outbox text held by the caller)\n",
+                g_rss_upload, megabytes, PeakRssKb(), before);
+    fs::remove_all(g_folder);
+    return 0;
+  }
+
+  UploadPath(NewDatabase("empty-product.db"), NewDatabase("empty-raw.db"),
+             "upload (StoreOutboxContent), 0 rows", "20261208", "20261208");
+  const fs::path big = NewDatabase("big.db");
+  std::fprintf(stderr, "Prefilling %lld interaction rows ...\n", g_rows);
+  Prefill(big, g_rows);
+  UploadPath(big, big, "upload (StoreOutboxContent), " + std::to_string(g_rows) + " rows",
+             "20261209", "20261210");
+  // The raw side of the upload above used another upload day in the same table.
+  ResultsPath(big);
+  for (const Row& row : g_table) {
+    std::printf("%s\t%.0f %s\t%.0f %s\t%.3f\t%s\n", row.path.c_str(), row.product,
+                row.unit.c_str(), row.raw, row.unit.c_str(), row.product / row.raw,
+                row.conditions.c_str());
+  }
+  std::error_code ignored;
+  fs::remove_all(g_folder, ignored);
+  return 0;
+}

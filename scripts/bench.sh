@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in Release in their own build folder and prints one table of the hot
+# paths: path, product rate, raw rate (the same database work through prepared sqlite3 calls,
+# same run, same data), ratio, conditions.
+#
+#   scripts/bench.sh [--scale=F]     F < 1 shrinks every size (rows, outboxes, documents)
+#   BUILD_DIR=... overrides the build folder (default build-bench)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$root/build-bench}"
+scale=1
+for arg in "$@"; do
+  case "$arg" in
+    --scale=*) scale="${arg#--scale=}" ;;
+    *) echo "unknown option $arg" >&2; exit 2 ;;
+  esac
+done
+scaled() { awk -v n="$1" -v f="$scale" 'BEGIN { v = int(n * f); print (v < 1 ? 1 : v) }'; }
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTQS_BUILD_BENCHMARKS=ON >/dev/null
+cmake --build "$build" -j2 --target server_paths_bench masterdata_append_bench >/dev/null
+
+bin="$build/bin"
+[ -x "$bin/server_paths_bench" ] || bin="$build/bench/server"
+rows=$(scaled 1000000)
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+
+"$bin/server_paths_bench" --rows="$rows" --outboxes="$(scaled 10)" --results="$(scaled 1000)" \
+  >>"$out"
+append_bin="$build/bin/masterdata_append_bench"
+[ -x "$append_bin" ] || append_bin="$build/bench/masterdata/masterdata_append_bench"
+"$append_bin" --rows="$rows" --benchmark_min_time=0 2>/dev/null |
+  awk -v rows="$rows" '/^APPEND copy:/ {
+      gsub(/[;:]/, ""); printf "APPEND copy (master data)\t%s rows/s\t%s rows/s\t%s\t%s rows, INSERT INTO ... SELECT over ATTACH as raw\n", $3, $11, $14, rows }' \
+  >>"$out"
+rss_docs=$(scaled 10000)
+"$bin/server_paths_bench" --rss-upload="$rss_docs" >"$out.rss"
+
+echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(df -T "${TMPDIR:-/tmp}" | awk 'NR==2 {print $2}') temp folder; scale $scale; $(date -u '+%F %H:%M UTC')"
+{
+  printf 'path\tproduct rate\traw rate\tratio\tconditions\n'
+  cat "$out"
+} | column -t -s $'\t'
+echo
+cut -f2- "$out.rss" | tr '\t' ' '
+rm -f "$out.rss"
