@@ -108,8 +108,8 @@ Variant AssignmentsManager::UpdateAssignments(std::span<Variant> args) {
     for (const ObjectPtr& activity_input :
          Entries(order_input, as::method::kAddActivityWithOutData)) {
       if (!activity_input) {
-        problems.push_back(fmt::format(
-            "Service order '{}' holds an activity that could not be read", order_id));
+        problems.push_back(
+            fmt::format("Service order '{}' holds an activity that could not be read", order_id));
         continue;
       }
       AssignmentAction action{order_id,

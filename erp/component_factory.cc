@@ -98,8 +98,8 @@ std::int32_t PortionSize(const automation::ComponentSettings& settings) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
   if (error != std::errc() || end != text.data() + text.size() || size < 1) {
     throw Error(error_number::kGenericFailure,
-                "The reference ERP setting '" + std::string(kPortionSizeSetting) + "' is '" +
-                    text + "': it must be a whole number of at least 1");
+                "The reference ERP setting '" + std::string(kPortionSizeSetting) + "' is '" + text +
+                    "': it must be a whole number of at least 1");
   }
   return size;
 }
@@ -116,7 +116,8 @@ std::shared_ptr<Store> ReferenceErpFactory::OpenStore() {
 }
 
 automation::ObjectPtr ReferenceErpFactory::Create(std::string_view prog_id) {
-  if (prog_id == js::kJobSheetsManager) return JobSheetsManager::NewObject(OpenStore(), portion_size_);
+  if (prog_id == js::kJobSheetsManager)
+    return JobSheetsManager::NewObject(OpenStore(), portion_size_);
   if (prog_id == js::kIoState) return NewDownloadState();
   if (prog_id == si::kServiceInspectionsManager) {
     return ServiceInspectionsManager::NewObject(OpenStore());

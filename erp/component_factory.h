@@ -2,8 +2,8 @@
 // sheets, service inspections, hours accounting, assignments) by programmatic identifier. The
 // shared library libTQSReferenceErp.so exports it through the component entry point; a
 // component registry entry names the library for each identifier prefix it serves, with the
-// settings of erp/registry_settings.h. The store is opened when the first manager is created, so a program whose registry names a
-// store it never uses still starts.
+// settings of erp/registry_settings.h. The store is opened when the first manager is created, so a
+// program whose registry names a store it never uses still starts.
 //
 // Thread-safe: objects may be created from several threads.
 #ifndef TQS_ERP_COMPONENT_FACTORY_H_

@@ -47,8 +47,8 @@ std::string RequiredId(const ObjectPtr& object, std::string_view setter, std::st
   std::string id = KeptText(internal::Ask(object, getter));
   if (id.empty()) {
     throw Error(error_number::kGenericFailure,
-                fmt::format("The download input lists {} without an id ({} answered nothing)",
-                            what, getter));
+                fmt::format("The download input lists {} without an id ({} answered nothing)", what,
+                            getter));
   }
   return id;
 }
@@ -82,8 +82,7 @@ constexpr HeldLineList kHeldLineLists[] = {
 };
 
 void ReadHeldActivity(const ObjectPtr& activity, HeldOrder& order) {
-  auto& lines =
-      order.activities[RequiredId(activity, js::attribute::kActivity.set, "an activity")];
+  auto& lines = order.activities[RequiredId(activity, js::attribute::kActivity.set, "an activity")];
   for (const HeldLineList& list : kHeldLineLists) {
     const std::string getter = "get" + std::string(list.set_list.substr(3));
     const ObjectPtr holder = OptionalObject(internal::Ask(activity, getter), getter);
@@ -141,8 +140,8 @@ void SetProperties(DataObject& target, PropertyGroup group, const PropertyValues
     if (spec.check == ValueCheck::kTextList) {
       target.Set(name, Variant(NewTextContainer(name, value->second)));
     } else {
-      target.Set(name, Variant(spec.written_as_delivered ? AsDelivered(value->second)
-                                                         : value->second));
+      target.Set(name,
+                 Variant(spec.written_as_delivered ? AsDelivered(value->second) : value->second));
     }
   }
 }
@@ -230,11 +229,11 @@ std::vector<HeldOrder> ReadHoldings(const ObjectPtr& input) {
     const ObjectPtr order = RequiredEntry(entry, "service order");
     HeldOrder& held = holdings.emplace_back();
     held.id = RequiredId(order, js::attribute::kServiceOrder.set, "a service order");
-    for (const ObjectPtr& activities :
-         Entries(order, js::input::kAddInputActivitiesWithOutData)) {
+    for (const ObjectPtr& activities : Entries(order, js::input::kAddInputActivitiesWithOutData)) {
       if (!activities) continue;  // the order was listed without activities
       held.activities_listed = true;
-      for (const ObjectPtr& activity : Entries(activities, js::input::kAddInputActivityWithOutData)) {
+      for (const ObjectPtr& activity :
+           Entries(activities, js::input::kAddInputActivityWithOutData)) {
         ReadHeldActivity(RequiredEntry(activity, "activity"), held);
       }
     }

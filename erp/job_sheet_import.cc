@@ -104,8 +104,8 @@ class Importer {
       order.service_center = store_.FindEmployee(order.employee)->service_center;
     }
     const std::optional<ServiceOrder> existing = store_.FindServiceOrder(order.id);
-    order.assigned_on = existing && existing->employee == order.employee ? existing->assigned_on
-                                                                         : Today();
+    order.assigned_on =
+        existing && existing->employee == order.employee ? existing->assigned_on : Today();
 
     const pugi::xml_node activities = xml::FirstChildElement(element, "activities");
     for (pugi::xml_node activity_element : activities.children("activity")) {
@@ -148,7 +148,8 @@ class Importer {
     for (const PropertySpec& spec : PropertiesOf(group)) {
       const auto value = values.find(PropertyName(spec));
       if (value == values.end()) continue;
-      if (spec.check == ValueCheck::kTask && !value->second.empty() && !store_.IsTask(value->second)) {
+      if (spec.check == ValueCheck::kTask && !value->second.empty() &&
+          !store_.IsTask(value->second)) {
         store_.PutTask(value->second, value->second);  // a task named by the imported work
         continue;
       }
@@ -193,10 +194,9 @@ class Importer {
         line.actions_performed = AttributeOr(line_element, "actionsperformed", "");
         line.values = ReadElements(line_element, GroupOf(kind.kind));
         Check(GroupOf(kind.kind), line.values, fail);
-        const auto same = std::count_if(activity.lines.begin(), activity.lines.end(),
-                                        [&](const Line& l) {
-                                          return l.kind == line.kind && l.id == line.id;
-                                        });
+        const auto same =
+            std::count_if(activity.lines.begin(), activity.lines.end(),
+                          [&](const Line& l) { return l.kind == line.kind && l.id == line.id; });
         if (same > 1) {
           fail(fmt::format("activity '{}' lists {} line '{}' twice", activity.id, kind.line,
                            line.id));
@@ -217,15 +217,15 @@ ImportReport ImportJobSheets(Store& store, std::string_view documents, std::stri
   const pugi::xml_parse_result parsed = document.load_buffer(
       documents.data(), documents.size(), pugi::parse_default | pugi::parse_fragment);
   if (!parsed) {
-    ImportError(source).Raise(
-        fmt::format("{} at offset {}", parsed.description(), parsed.offset));
+    ImportError(source).Raise(fmt::format("{} at offset {}", parsed.description(), parsed.offset));
   }
   Importer importer(store, source);
   store.InTransaction([&] {
     for (const pugi::xpath_node& found : xml::SelectNodes(document, "//jobsheet")) {
       importer.ImportJobSheet(found.node());
     }
-    for (const pugi::xpath_node& found : xml::SelectNodes(document, "//cancellations/serviceorder")) {
+    for (const pugi::xpath_node& found :
+         xml::SelectNodes(document, "//cancellations/serviceorder")) {
       importer.ImportCancellation(found.node());
     }
   });

@@ -21,9 +21,9 @@
 namespace tqs::erp {
 
 struct ImportReport {
-  std::vector<std::string> orders;      // ids of the orders added or replaced, in order
-  std::vector<std::string> cancelled;   // ids of the orders cancelled
-  std::vector<std::string> employees;   // numbers of the engineers added
+  std::vector<std::string> orders;     // ids of the orders added or replaced, in order
+  std::vector<std::string> cancelled;  // ids of the orders cancelled
+  std::vector<std::string> employees;  // numbers of the engineers added
 };
 
 // Imports `documents`; `source` names them in errors (a file name). Raises tqs::Error naming

@@ -43,8 +43,7 @@ std::string Capitalised(std::string_view text) {
 // zero (the values themselves are checked with the others).
 std::vector<std::string> MissingHoursValues(const PropertyValues& values) {
   std::vector<std::string> problems;
-  for (const Property& required :
-       {p::kTask, p::kRegistrationDateHours, p::kSpentTime}) {
+  for (const Property& required : {p::kTask, p::kRegistrationDateHours, p::kSpentTime}) {
     const auto value = values.find(PropertyName(required));
     if (value == values.end() || value->second.empty()) {
       problems.push_back(
@@ -117,9 +116,8 @@ class Application {
     }
     const bool all_completed =
         !order_.activities.empty() &&
-        std::all_of(order_.activities.begin(), order_.activities.end(), [](const Activity& a) {
-          return a.status == activity_status::kCompleted;
-        });
+        std::all_of(order_.activities.begin(), order_.activities.end(),
+                    [](const Activity& a) { return a.status == activity_status::kCompleted; });
     if (all_completed) order_.status = order_status::kCompleted;
   }
 
@@ -173,8 +171,8 @@ class Application {
   }
 
   // Stores checked details: the status into `status`, kept values nowhere, the rest by name.
-  static void ApplyDetails(PropertyGroup group, const PropertyValues& uploaded,
-                           std::string& status, PropertyValues& details) {
+  static void ApplyDetails(PropertyGroup group, const PropertyValues& uploaded, std::string& status,
+                           PropertyValues& details) {
     for (const auto& [name, value] : uploaded) {
       const PropertySpec* spec = FindProperty(group, name);
       if (spec == nullptr || spec->check == ValueCheck::kKept) continue;
@@ -236,9 +234,8 @@ class Application {
                  ObjectOutcome& line_outcome) {
     line_outcome.id = upload.id;
     line_outcome.measurement_type = upload.measurement_type;
-    const std::string what =
-        fmt::format("{} line '{}' of activity '{}'", Capitalised(LineKindName(kind)), upload.id,
-                    activity.id);
+    const std::string what = fmt::format("{} line '{}' of activity '{}'",
+                                         Capitalised(LineKindName(kind)), upload.id, activity.id);
     if (!upload.present) {
       Reject(line_outcome, fmt::format("The job sheet holds a {} line of activity '{}' that could "
                                        "not be read",

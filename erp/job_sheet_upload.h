@@ -20,9 +20,9 @@
 namespace tqs::erp {
 
 // The line kinds of an upload, in the order the outcome lists them.
-inline constexpr std::array<LineKind, 5> kUploadedLineKinds = {
-    LineKind::kMaterial, LineKind::kHour, LineKind::kLabor, LineKind::kOther,
-    LineKind::kInspection};
+inline constexpr std::array<LineKind, 5> kUploadedLineKinds = {LineKind::kMaterial, LineKind::kHour,
+                                                               LineKind::kLabor, LineKind::kOther,
+                                                               LineKind::kInspection};
 
 // One entry of an upload list; `present` is false for an empty entry (a line the broker could
 // not read is handed over as no object).

@@ -135,12 +135,11 @@ Variant JobSheetsManager::GetJobSheets(std::span<Variant> args) {
   const std::int32_t end = std::min(total, position + portion_size_);
 
   response->Set(js::download::kGetOJobSheets.substr(3),
-                Variant(NewJobSheetsResult(
-                    std::span<const DownloadEntry>(entries).subspan(
-                        static_cast<std::size_t>(position), static_cast<std::size_t>(end - position)),
-                    engineer->name)));
-  response->Set(js::download::kGetIoState.substr(3),
-                Variant(NewDownloadState(end, end >= total)));
+                Variant(NewJobSheetsResult(std::span<const DownloadEntry>(entries).subspan(
+                                               static_cast<std::size_t>(position),
+                                               static_cast<std::size_t>(end - position)),
+                                           engineer->name)));
+  response->Set(js::download::kGetIoState.substr(3), Variant(NewDownloadState(end, end >= total)));
   args[kContinuationFlag] = Variant(std::int32_t{total > portion_size_ ? 1 : 0});
   return Variant(ObjectPtr(std::move(response)));
 }

@@ -9,8 +9,8 @@ namespace {
 namespace p = job_sheets::property;
 using C = ValueCheck;
 
-constexpr bool kEscaped = false;   // the writer escapes the value
-constexpr bool kAsIs = true;       // the writer appends the value unescaped
+constexpr bool kEscaped = false;  // the writer escapes the value
+constexpr bool kAsIs = true;      // the writer appends the value unescaped
 
 constexpr PropertySpec kOrderDetails[] = {
     {"osta", p::kOrderStatus, C::kStatus, kAsIs},

@@ -31,15 +31,15 @@ enum class PropertyGroup {
 
 // What an uploaded value must be.
 enum class ValueCheck {
-  kText,        // anything
-  kStatus,      // one of the statuses of the order or activity (erp/values.h)
-  kDate,        // a date, with or without a time
-  kQuantity,    // a number, not negative
-  kNumber,      // a number
-  kTask,        // a task the ERP knows
-  kCompactDate, // a date written yyyymmdd
-  kTextList,    // a text container of TextValue chunks
-  kKept,        // held by the ERP itself (engineer, centre, cancellation): ignored on upload
+  kText,         // anything
+  kStatus,       // one of the statuses of the order or activity (erp/values.h)
+  kDate,         // a date, with or without a time
+  kQuantity,     // a number, not negative
+  kNumber,       // a number
+  kTask,         // a task the ERP knows
+  kCompactDate,  // a date written yyyymmdd
+  kTextList,     // a text container of TextValue chunks
+  kKept,         // held by the ERP itself (engineer, centre, cancellation): ignored on upload
 };
 
 struct PropertySpec {

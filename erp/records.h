@@ -50,7 +50,7 @@ struct Activity {
   std::string type;
   std::string allowed_actions;
   std::string actions_performed;
-  PropertyValues details;  // without the status
+  PropertyValues details;   // without the status
   std::vector<Line> lines;  // in the order they were added
 };
 

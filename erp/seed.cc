@@ -33,8 +33,8 @@ constexpr DemoUser kDemoUsers[] = {
 constexpr Employee kOtherEmployees[] = {{"E004", "Dirk O'Neill", "WEST"}};
 
 constexpr std::pair<std::string_view, std::string_view> kTasks[] = {
-    {"INSP", "Inspection"},     {"REPR", "Repair"},         {"MAIN", "Scheduled maintenance"},
-    {"TRAV", "Travel"},         {"ADMN", "Administration"}, {"TRNG", "Training"},
+    {"INSP", "Inspection"}, {"REPR", "Repair"},         {"MAIN", "Scheduled maintenance"},
+    {"TRAV", "Travel"},     {"ADMN", "Administration"}, {"TRNG", "Training"},
 };
 
 constexpr std::array<std::string_view, 4> kPrefixes = {
@@ -64,10 +64,10 @@ std::string AddDemoUsers(std::string_view dsn) {
     std::string& list = present ? kept : added;
     list += list.empty() ? entry : ", " + entry;
     if (present) continue;
-    connection->Execute(fmt::format(
-        "INSERT INTO USERDEFAULTS (LOGN, EMNO, BUSCOMPONENT, LASTJSID, LASTQUOTEID, "
-        "LASTINVOICEID) VALUES ({}, {}, {}, 0, 0, 0)",
-        QuoteSql(user.login), QuoteSql(user.employee), QuoteSql(user.bus_component)));
+    connection->Execute(
+        fmt::format("INSERT INTO USERDEFAULTS (LOGN, EMNO, BUSCOMPONENT, LASTJSID, LASTQUOTEID, "
+                    "LASTINVOICEID) VALUES ({}, {}, {}, 0, 0, 0)",
+                    QuoteSql(user.login), QuoteSql(user.employee), QuoteSql(user.bus_component)));
   }
   connection->Close();
   std::string line = "Demo users";
@@ -130,8 +130,8 @@ fs::path StoreOfRegistry(const fs::path& registry_file) {
   }
   const pugi::xml_node component = document.document_element().find_child_by_attribute(
       "component", "prefix", std::string(job_sheets::kPrefix).c_str());
-  const pugi::xml_node setting = component.find_child_by_attribute(
-      "setting", "key", std::string(kStoreSetting).c_str());
+  const pugi::xml_node setting =
+      component.find_child_by_attribute("setting", "key", std::string(kStoreSetting).c_str());
   const std::string store = setting.attribute("value").value();
   if (store.empty()) {
     throw Error(error_number::kGenericFailure,
@@ -160,12 +160,11 @@ void WriteReferenceErp(const fs::path& dir, std::string_view dsn,
 
   const fs::path registry_file = dir / "bin" / "TQSRemoteComponents.xml";
   if (fs::exists(dir / "bin" / kReferenceErpLibrary)) {
-    WriteReferenceErpRegistry(registry_file, kReferenceErpLibrary, store_file,
-                              kDefaultPortionSize);
+    WriteReferenceErpRegistry(registry_file, kReferenceErpLibrary, store_file, kDefaultPortionSize);
     progress("Wrote " + registry_file.string() + " (the reference ERP serves the ERP components)");
   } else {
-    progress(fmt::format("No {} in {}: the component registry names no ERP",
-                         kReferenceErpLibrary, (dir / "bin").string()));
+    progress(fmt::format("No {} in {}: the component registry names no ERP", kReferenceErpLibrary,
+                         (dir / "bin").string()));
   }
   progress(AddDemoUsers(dsn));
 }

@@ -81,8 +81,8 @@ ServiceInspection ReadInspection(const ObjectPtr& input, std::vector<std::string
     measurement.dependent_value = ValueOf(entry, si::method::kSetMeasuredDependentValue);
     if (measurement.measurement_type.empty()) problem("the measurement type (CMEA) is missing");
     if (!measurement.registration_time.empty() && !ParseErpDate(measurement.registration_time)) {
-      problem(fmt::format("registration time (RGTM) '{}' is no date",
-                          measurement.registration_time));
+      problem(
+          fmt::format("registration time (RGTM) '{}' is no date", measurement.registration_time));
     }
     for (const auto& [code, value] : {std::pair{"MIVL", &measurement.independent_value},
                                       std::pair{"MDVL", &measurement.dependent_value}}) {
@@ -144,8 +144,7 @@ Variant ServiceInspectionsManager::ProcessServiceInspection(std::span<Variant> a
   auto outcome = NewDataObject(ProgId("oProcessServiceInspection"));
   outcome->Set(si::method::kGetOErrorProcessStructForProcessSI.substr(3),
                Variant(ObjectPtr(std::move(structure))));
-  outcome->Set(si::method::kGetOReturnValue.substr(3),
-               Variant(std::int32_t{stored ? 0 : -1}));
+  outcome->Set(si::method::kGetOReturnValue.substr(3), Variant(std::int32_t{stored ? 0 : -1}));
   return Variant(ObjectPtr(std::move(outcome)));
 }
 

@@ -1,10 +1,9 @@
-#include "erp/sqlite_database_internal.h"
-
 #include <sqlite3.h>
 
 #include <utility>
 
 #include "common/error.h"
+#include "erp/sqlite_database_internal.h"
 
 namespace tqs::erp::internal {
 
@@ -92,7 +91,8 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::filesystem::path
                 "The reference ERP store '" + file.string() + "' does not exist");
   }
   sqlite3* connection = nullptr;
-  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+  const int flags =
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
   if (sqlite3_open_v2(file.c_str(), &connection, flags, nullptr) != SQLITE_OK) {
     const std::string message = connection ? sqlite3_errmsg(connection) : "out of memory";
     sqlite3_close(connection);
@@ -116,8 +116,8 @@ void SqliteDatabase::Execute(std::string_view script) {
   if (sqlite3_exec(connection_, text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
     const std::string reason = message ? message : sqlite3_errmsg(connection_);
     sqlite3_free(message);
-    throw Error(error_number::kGenericFailure, "Reference ERP store '" + file_.string() +
-                                                   "': " + reason + " (in: " + text + ")");
+    throw Error(error_number::kGenericFailure,
+                "Reference ERP store '" + file_.string() + "': " + reason + " (in: " + text + ")");
   }
 }
 
@@ -135,9 +135,9 @@ std::int64_t SqliteDatabase::LastInsertRowId() const {
 }
 
 void SqliteDatabase::Fail(std::string_view what) const {
-  throw Error(error_number::kGenericFailure, "Reference ERP store '" + file_.string() + "': " +
-                                                 sqlite3_errmsg(connection_) + " (in: " +
-                                                 std::string(what) + ")");
+  throw Error(error_number::kGenericFailure, "Reference ERP store '" + file_.string() +
+                                                 "': " + sqlite3_errmsg(connection_) +
+                                                 " (in: " + std::string(what) + ")");
 }
 
 }  // namespace tqs::erp::internal

@@ -1,7 +1,6 @@
 #include "erp/store.h"
 
 #include <nlohmann/json.hpp>
-
 #include <utility>
 
 #include "common/error.h"
@@ -113,8 +112,7 @@ CREATE TABLE IF NOT EXISTS assignment_actions (
 );
 )sql";
 
-constexpr std::string_view kLineKindNames[] = {"material", "labor", "other", "inspection",
-                                                 "hour"};
+constexpr std::string_view kLineKindNames[] = {"material", "labor", "other", "inspection", "hour"};
 
 LineKind LineKindFromName(std::string_view name, const std::filesystem::path& file) {
   for (std::size_t index = 0; index < std::size(kLineKindNames); ++index) {
@@ -232,8 +230,7 @@ std::unique_ptr<Store> Store::Create(const std::filesystem::path& file) {
   return std::unique_ptr<Store>(new Store(std::move(database)));
 }
 
-Store::Store(std::unique_ptr<internal::SqliteDatabase> database)
-    : database_(std::move(database)) {}
+Store::Store(std::unique_ptr<internal::SqliteDatabase> database) : database_(std::move(database)) {}
 
 Store::~Store() = default;
 
@@ -405,8 +402,8 @@ std::int64_t Store::CountServiceOrders() const {
 std::int64_t Store::AddPayment(std::string_view order_id, const PropertyValues& values) {
   std::int64_t number = 0;
   InTransaction([&] {
-    Statement next = database_->Prepare(
-        "SELECT COALESCE(MAX(number), 0) + 1 FROM payments WHERE order_id = ?1");
+    Statement next =
+        database_->Prepare("SELECT COALESCE(MAX(number), 0) + 1 FROM payments WHERE order_id = ?1");
     next.Bind(1, order_id);
     next.Step();
     number = next.Integer(0);

@@ -30,8 +30,8 @@ std::optional<std::string> CheckValue(const PropertySpec& spec, PropertyGroup gr
     case ValueCheck::kKept:
       return std::nullopt;
     case ValueCheck::kStatus: {
-      const bool known = group == PropertyGroup::kOrderDetails ? IsOrderStatus(value)
-                                                               : IsActivityStatus(value);
+      const bool known =
+          group == PropertyGroup::kOrderDetails ? IsOrderStatus(value) : IsActivityStatus(value);
       if (!known) return problem("is not a status the ERP knows");
       return std::nullopt;
     }

@@ -22,8 +22,7 @@ constexpr std::array kOrderStatuses = {order_status::kFree,      order_status::k
 constexpr std::array kOpenOrderStatuses = {order_status::kFree, order_status::kPlanned,
                                            order_status::kReleased, order_status::kInProcess};
 constexpr std::array kActivityStatuses = {activity_status::kPlanned, activity_status::kReleased,
-                                          activity_status::kInProcess,
-                                          activity_status::kCompleted};
+                                          activity_status::kInProcess, activity_status::kCompleted};
 
 template <typename List>
 bool Contains(const List& list, std::string_view value) {
@@ -42,9 +41,8 @@ bool HasActionCode(std::string_view codes, std::string_view code) {
 }
 
 bool AllDigits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
-    return std::isdigit(c) != 0;
-  });
+  return !text.empty() && std::all_of(text.begin(), text.end(),
+                                      [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
 int Digits(std::string_view text) {

@@ -151,7 +151,8 @@ const std::vector<Variant>& DataObject::List(std::string_view name) const {
 
 void DataObject::Add(std::string_view name, Variant value) {
   auto found = lists_.find(name);
-  if (found == lists_.end()) found = lists_.emplace(std::string(name), std::vector<Variant>()).first;
+  if (found == lists_.end())
+    found = lists_.emplace(std::string(name), std::vector<Variant>()).first;
   found->second.push_back(std::move(value));
 }
 

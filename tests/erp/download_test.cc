@@ -128,11 +128,10 @@ TEST_F(DownloadTest, NewAdditionsAndCancellationsAgainstWhatTheLaptopHolds) {
   EXPECT_THAT(addition, HasSubstr("<other lineid='4' "));
   // Cancelled and reassigned orders, in the order the laptop listed them; the completed and
   // the unknown order are left alone.
-  EXPECT_THAT(portion.cancellations,
-              ElementsAre("<serviceorder id='A4' cadt='" + Today() +
-                              "' cdis='Reassigned to another engineer' />",
-                          "<serviceorder id='A3' cadt='2026-03-04' "
-                          "cdis='Customer &amp; co cancelled' />"));
+  EXPECT_THAT(portion.cancellations, ElementsAre("<serviceorder id='A4' cadt='" + Today() +
+                                                     "' cdis='Reassigned to another engineer' />",
+                                                 "<serviceorder id='A3' cadt='2026-03-04' "
+                                                 "cdis='Customer &amp; co cancelled' />"));
 }
 
 TEST_F(DownloadTest, HoldingsDecideAdditions) {
@@ -178,9 +177,8 @@ TEST_F(DownloadTest, AnswersInPortionsUntilTheStateCompletes) {
   const Portion first = GetJobSheets("E1", request);
   EXPECT_EQ(first.continuation_flag, 1);
   EXPECT_FALSE(first.completed);
-  EXPECT_EQ(first.new_documents,
-            (std::vector<std::string>{std::string(OrderA1Document()),
-                                      std::string(OrderA2Document())}));
+  EXPECT_EQ(first.new_documents, (std::vector<std::string>{std::string(OrderA1Document()),
+                                                           std::string(OrderA2Document())}));
   EXPECT_THAT(first.cancellations, IsEmpty());
 
   const Portion second = GetJobSheets("E1", request, first.state);
@@ -279,7 +277,8 @@ TEST_F(JobSheetDownloadTest, UnknownEmployeeReachesTheWebTierAsTheErrorDocument)
   Variant errors;
   EXPECT_FALSE(Download("ghost", "", job_sheets, errors));
   EXPECT_EQ(job_sheets.AsText(), "");
-  EXPECT_EQ(errors.AsText(), "<errors><error>Employee 'E404' is not known to the ERP</error></errors>");
+  EXPECT_EQ(errors.AsText(),
+            "<errors><error>Employee 'E404' is not known to the ERP</error></errors>");
 }
 
 }  // namespace

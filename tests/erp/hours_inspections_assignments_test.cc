@@ -66,8 +66,8 @@ class HoursAccountingTest : public ReferenceErpTest {
       const ObjectPtr stored = ObjectOf(Call(outcome, ha::method::kGetRecordSet));
       for (std::int16_t index = 0; index < static_cast<std::int16_t>(lines.size()); ++index) {
         booking.line_numbers.push_back(
-            Call(ObjectOf(Call(stored, ha::method::kGetServiceOrderHoursAccountingAt,
-                               {Variant(index)})),
+            Call(ObjectOf(
+                     Call(stored, ha::method::kGetServiceOrderHoursAccountingAt, {Variant(index)})),
                  ha::method::kGetLineNumber)
                 .AsInt32());
       }
@@ -177,13 +177,14 @@ class ServiceInspectionTest : public ReferenceErpTest {
   InspectionOutcome Process(const ObjectPtr& input) const {
     const ObjectPtr manager = Create(si::prog_id::kServiceInspectionsManager);
     Call(manager, si::method::kInitialize, {Variant("100")});
-    const ObjectPtr outcome = ObjectOf(
-        Call(manager, si::method::kProcessServiceInspection,
-             {Variant(input), Variant(std::int32_t{0}),
-              Variant(Create(si::prog_id::kOErrorProcessStructForProcessSI)),
-              Variant(std::int32_t{0})}));
-    const ObjectPtr result = ObjectOf(Call(
-        ObjectOf(Call(outcome, si::method::kGetOErrorProcessStructForProcessSI)), si::method::kGetSI));
+    const ObjectPtr outcome =
+        ObjectOf(Call(manager, si::method::kProcessServiceInspection,
+                      {Variant(input), Variant(std::int32_t{0}),
+                       Variant(Create(si::prog_id::kOErrorProcessStructForProcessSI)),
+                       Variant(std::int32_t{0})}));
+    const ObjectPtr result =
+        ObjectOf(Call(ObjectOf(Call(outcome, si::method::kGetOErrorProcessStructForProcessSI)),
+                      si::method::kGetSI));
     return {Call(outcome, si::method::kGetOReturnValue).AsInt32(),
             Call(result, si::method::kGetServiceInspectionLineAttribute).AsText(),
             Call(result, si::method::kGetResult).AsText(),
@@ -197,7 +198,8 @@ TEST_F(ServiceInspectionTest, StoresTheMeasurementSetAndAnswersItsId) {
   EXPECT_EQ(outcome.return_value, 0);
   EXPECT_EQ(outcome.result, "0");
   EXPECT_EQ(outcome.error, "");
-  const std::optional<ServiceInspection> stored = OpenStore()->FindServiceInspection(std::stoll(outcome.id));
+  const std::optional<ServiceInspection> stored =
+      OpenStore()->FindServiceInspection(std::stoll(outcome.id));
   ASSERT_TRUE(stored.has_value());
   EXPECT_EQ(stored->client_id, "LAP-17");
   EXPECT_EQ(stored->object, "CMP-10");
@@ -295,11 +297,11 @@ TEST_F(AssignmentsTest, AnswersMinusOneAndRecordsNothingForWhatItCannotPlace) {
     ActivityAction activity;
   };
   const Case cases[] = {
-      {"E1", "ZZ", {"10", "Accepted", ""}},                  // unknown order
-      {"E1", "A4", {"40", "Accepted", ""}},                  // another engineer's order
-      {"E1", "A1", {"40", "Accepted", ""}},                  // activity of another order
-      {"E1", "A1", {"10", "Accepted", "20261345T990000"}},   // no date
-      {"E404", "A1", {"10", "Accepted", ""}},                // unknown employee
+      {"E1", "ZZ", {"10", "Accepted", ""}},                 // unknown order
+      {"E1", "A4", {"40", "Accepted", ""}},                 // another engineer's order
+      {"E1", "A1", {"40", "Accepted", ""}},                 // activity of another order
+      {"E1", "A1", {"10", "Accepted", "20261345T990000"}},  // no date
+      {"E404", "A1", {"10", "Accepted", ""}},               // unknown employee
   };
   for (const Case& test : cases) {
     // The valid order before the failing one is not recorded either.

@@ -16,10 +16,10 @@ namespace tqs::erp::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::ErrorDescriptionOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using test_support::ErrorDescriptionOf;
 
 class ImportTest : public ReferenceErpTest {};
 
@@ -148,7 +148,8 @@ TEST_F(InstallationTest, DemoEngineersDownloadTheirOwnCentresOrders) {
   const auto orders_of = [&](const char* login) {
     Variant job_sheets;
     Variant errors;
-    EXPECT_TRUE(job_sheet.getJobSheets(login, "", dsn_, job_sheets, errors)) << errors.DebugString();
+    EXPECT_TRUE(job_sheet.getJobSheets(login, "", dsn_, job_sheets, errors))
+        << errors.DebugString();
     std::vector<std::string> ids;
     const std::string text = job_sheets.ToTextOrEmpty();
     for (std::size_t at = text.find("<serviceorder id='"); at != std::string::npos;
@@ -182,9 +183,9 @@ TEST_F(InstallationTest, WithoutTheLibraryTheRegistryNamesNoErp) {
   const std::vector<std::string> lines = Install();
   EXPECT_THAT(lines[1], HasSubstr("the component registry names no ERP"));
   EXPECT_FALSE(fs::exists(dir_ / "bin" / "TQSRemoteComponents.xml"));
-  EXPECT_THAT(ErrorDescriptionOf(
-                  [&] { StoreOfRegistry(dir_ / "bin" / "TQSRemoteComponents.xml"); }),
-              HasSubstr("TQSRemoteComponents.xml"));
+  EXPECT_THAT(
+      ErrorDescriptionOf([&] { StoreOfRegistry(dir_ / "bin" / "TQSRemoteComponents.xml"); }),
+      HasSubstr("TQSRemoteComponents.xml"));
 }
 
 TEST_F(InstallationTest, TheComponentsNeedTheirStore) {
@@ -192,10 +193,9 @@ TEST_F(InstallationTest, TheComponentsNeedTheirStore) {
   fs::remove(dir_ / "erp" / "erp.db");
   automation::ComponentRegistry components;
   components.LoadFile(dir_ / "bin" / "TQSRemoteComponents.xml");  // starts without the store
-  EXPECT_THAT(ErrorDescriptionOf([&] {
-                components.Create(job_sheets::prog_id::kJobSheetsManager);
-              }),
-              HasSubstr("erp.db' does not exist"));
+  EXPECT_THAT(
+      ErrorDescriptionOf([&] { components.Create(job_sheets::prog_id::kJobSheetsManager); }),
+      HasSubstr("erp.db' does not exist"));
 }
 
 }  // namespace

@@ -43,7 +43,8 @@ class ProcessJobSheetTest : public ReferenceErpTest {
                      {"setActionsPerformedAttribute", Variant("RDP")}};
     if (!activities.empty()) {
       Setters list;
-      for (ObjectPtr& activity : activities) list.emplace_back("addActivityData", Variant(activity));
+      for (ObjectPtr& activity : activities)
+        list.emplace_back("addActivityData", Variant(activity));
       order.emplace_back("setActivitiesData", Variant(Data("ActivitiesData", list)));
     }
     for (auto& setter : more) order.push_back(std::move(setter));
@@ -60,7 +61,8 @@ class ProcessJobSheetTest : public ReferenceErpTest {
   }
 
   // A line list: `list_class` holding `lines` (nullptr: an entry without object).
-  Variant Lines(std::string_view list_class, std::string_view add, std::vector<ObjectPtr> lines) const {
+  Variant Lines(std::string_view list_class, std::string_view add,
+                std::vector<ObjectPtr> lines) const {
     Setters setters;
     for (ObjectPtr& line : lines) setters.emplace_back(add, Variant(line));
     return Variant(Data(list_class, setters));
@@ -75,12 +77,12 @@ class ProcessJobSheetTest : public ReferenceErpTest {
   Processed Process(std::string_view employee, const ObjectPtr& job_sheet) const {
     const ObjectPtr manager = Create(js::prog_id::kJobSheetsManager);
     Call(manager, js::manager::kInitialize, {Variant("100")});
-    const ObjectPtr output = ObjectOf(Call(
-        manager, js::manager::kProcessJobSheet,
-        {Variant(std::string(employee)), Variant(job_sheet), Variant(std::int32_t{0}),
-         Variant(Create(js::prog_id::kIoState)),
-         Variant(Create(js::prog_id::kOErrorProcessStructForProcessJobSheet)),
-         Variant(std::int32_t{0})}));
+    const ObjectPtr output =
+        ObjectOf(Call(manager, js::manager::kProcessJobSheet,
+                      {Variant(std::string(employee)), Variant(job_sheet), Variant(std::int32_t{0}),
+                       Variant(Create(js::prog_id::kIoState)),
+                       Variant(Create(js::prog_id::kOErrorProcessStructForProcessJobSheet)),
+                       Variant(std::int32_t{0})}));
     Processed processed;
     processed.return_value = Call(output, js::process_output::kGetOReturnValue).AsInt32();
     Describe(ObjectOf(Call(output, js::process_output::kGetOErrorProcessStructForProcessJobSheet)),
@@ -118,12 +120,15 @@ class ProcessJobSheetTest : public ReferenceErpTest {
     for (std::int32_t o = 0; o < Call(structure, errors::kOrderErrors.size).AsInt32(); ++o) {
       const ObjectPtr order = at(structure, errors::kOrderErrors.at, o);
       Add(out, "order", Call(order, js::attribute::kServiceOrder.get).ToTextOrEmpty(), order);
-      const Variant activities = Call(order, errors::kGetActivitiesErrorAt, {Variant(std::int16_t{0})});
+      const Variant activities =
+          Call(order, errors::kGetActivitiesErrorAt, {Variant(std::int16_t{0})});
       for (std::int32_t a = 0;
-           activities.IsObject() && a < Call(activities.AsObject(), errors::kActivityErrors.size).AsInt32();
+           activities.IsObject() &&
+           a < Call(activities.AsObject(), errors::kActivityErrors.size).AsInt32();
            ++a) {
         const ObjectPtr activity = at(activities.AsObject(), errors::kActivityErrors.at, a);
-        Add(out, "activity", Call(activity, js::attribute::kActivity.get).ToTextOrEmpty(), activity);
+        Add(out, "activity", Call(activity, js::attribute::kActivity.get).ToTextOrEmpty(),
+            activity);
         for (const Group& group : groups) {
           const Variant lines = Call(activity, group.getter);
           if (!lines.IsObject()) continue;
@@ -140,9 +145,11 @@ class ProcessJobSheetTest : public ReferenceErpTest {
       }
       const Variant payments = Call(order, errors::kGetPaymentsErrorAt, {Variant(std::int16_t{0})});
       if (!payments.IsObject()) continue;
-      for (std::int32_t p = 0; p < Call(payments.AsObject(), errors::kPaymentErrors.size).AsInt32(); ++p) {
+      for (std::int32_t p = 0; p < Call(payments.AsObject(), errors::kPaymentErrors.size).AsInt32();
+           ++p) {
         const ObjectPtr payment = at(payments.AsObject(), errors::kPaymentErrors.at, p);
-        Add(out, "payment", Call(payment, js::attribute::kPaymentLine.get).ToTextOrEmpty(), payment);
+        Add(out, "payment", Call(payment, js::attribute::kPaymentLine.get).ToTextOrEmpty(),
+            payment);
       }
     }
   }
@@ -151,39 +158,41 @@ class ProcessJobSheetTest : public ReferenceErpTest {
 TEST_F(ProcessJobSheetTest, StoresAValidJobSheetAndNumbersWhatItAdds) {
   const ObjectPtr job_sheet = JobSheet(
       "A1",
-      {Activity("10", "RDC",
-                {{"setActivityDetails",
-                  Variant(Data("ActivityDetails",
-                               {{"setExecutionStart", Variant("2026-03-09 08:15:00")}}))},
-                 {"setMaterialRequirement",
-                  Lines("MaterialRequirement", "addMaterialData",
-                        {Material("1", {{"setActualCumulativeQuantity", Variant("2")}}),
-                         Material("N1", {{"setItem", Variant("FLT-02")},
-                                         {"setActualCumulativeQuantity", Variant("1,5")}})})},
-                 {"setHoursAccounting",
-                  Lines("hoursAccounting", "addHourData",
-                        {Data("HourData", {{"setCostLineAttribute", Variant("H1")},
-                                           {"setOriginAttribute", Variant("laptop")},
-                                           {"setTask", Variant("TRAV")},
-                                           {"setSpentTime", Variant("1.5")},
-                                           {"setRegistrationDateHours", Variant("20260309")}})})},
-                 {"setObjectInspectionsData",
-                  Lines("ObjectInspectionsData", "addInspectionData",
-                        {Data("InspectionData", {{"setInspectionNoAttribute", Variant("1")},
-                                                 {"setMeasurementTypeAttribute", Variant("TEMP")},
-                                                 {"setOriginAttribute", Variant("ERP")},
-                                                 {"setMeasuredIndependentValue", Variant("4.5")}}),
-                         Data("InspectionData", {{"setInspectionNoAttribute", Variant("x")},
-                                                 {"setMeasurementTypeAttribute", Variant("HUMID")},
-                                                 {"setOriginAttribute", Variant("laptop")},
-                                                 {"setMeasuredIndependentValue", Variant("61")}})})}}),
+      {Activity(
+           "10", "RDC",
+           {{"setActivityDetails",
+             Variant(
+                 Data("ActivityDetails", {{"setExecutionStart", Variant("2026-03-09 08:15:00")}}))},
+            {"setMaterialRequirement",
+             Lines("MaterialRequirement", "addMaterialData",
+                   {Material("1", {{"setActualCumulativeQuantity", Variant("2")}}),
+                    Material("N1", {{"setItem", Variant("FLT-02")},
+                                    {"setActualCumulativeQuantity", Variant("1,5")}})})},
+            {"setHoursAccounting",
+             Lines("hoursAccounting", "addHourData",
+                   {Data("HourData", {{"setCostLineAttribute", Variant("H1")},
+                                      {"setOriginAttribute", Variant("laptop")},
+                                      {"setTask", Variant("TRAV")},
+                                      {"setSpentTime", Variant("1.5")},
+                                      {"setRegistrationDateHours", Variant("20260309")}})})},
+            {"setObjectInspectionsData",
+             Lines("ObjectInspectionsData", "addInspectionData",
+                   {Data("InspectionData", {{"setInspectionNoAttribute", Variant("1")},
+                                            {"setMeasurementTypeAttribute", Variant("TEMP")},
+                                            {"setOriginAttribute", Variant("ERP")},
+                                            {"setMeasuredIndependentValue", Variant("4.5")}}),
+                    Data("InspectionData", {{"setInspectionNoAttribute", Variant("x")},
+                                            {"setMeasurementTypeAttribute", Variant("HUMID")},
+                                            {"setOriginAttribute", Variant("laptop")},
+                                            {"setMeasuredIndependentValue", Variant("61")}})})}}),
        Activity("20", "RDP")},
       {{"setInvoiceidAttribute", Variant("INV-7")},
        {"setPaymentsData",
-        Variant(Data("PaymentsData",
-                     {{"addPaymentData",
-                       Variant(Data("PaymentData", {{"setPaymentMode", Variant("CASH")},
-                                                    {"setAmountInPaymentCurrency", Variant(12.5)}}))}}))}});
+        Variant(Data(
+            "PaymentsData",
+            {{"addPaymentData",
+              Variant(Data("PaymentData", {{"setPaymentMode", Variant("CASH")},
+                                           {"setAmountInPaymentCurrency", Variant(12.5)}}))}}))}});
 
   const Processed processed = Process("E1", job_sheet);
   EXPECT_EQ(processed.return_value, 0);
@@ -205,9 +214,9 @@ TEST_F(ProcessJobSheetTest, StoresAValidJobSheetAndNumbersWhatItAdds) {
     lines.push_back(std::string(LineKindName(line.kind)) + " " + line.id + " " +
                     (line.values.count("ActualCumulativeQuantity")
                          ? line.values.at("ActualCumulativeQuantity")
-                         : line.values.count("MeasuredIndependentValue")
-                               ? line.values.at("MeasuredIndependentValue")
-                               : ""));
+                     : line.values.count("MeasuredIndependentValue")
+                         ? line.values.at("MeasuredIndependentValue")
+                         : ""));
   }
   EXPECT_THAT(lines, ElementsAre("material 1 2", "material 2 ", "labor 3 ", "inspection 1 4.5",
                                  "material 5 1,5", "hour 6 ", "inspection 2 61"));
@@ -217,41 +226,45 @@ TEST_F(ProcessJobSheetTest, StoresAValidJobSheetAndNumbersWhatItAdds) {
 
   // Numbers go on from where they are: the next new material line of A1 is 7.
   const Processed again = Process(
-      "E1", JobSheet("A1", {Activity("20", "", {{"setMaterialRequirement",
-                                                 Lines("MaterialRequirement", "addMaterialData",
-                                                       {Material("N2", {})})}})}));
+      "E1",
+      JobSheet("A1",
+               {Activity("20", "",
+                         {{"setMaterialRequirement", Lines("MaterialRequirement", "addMaterialData",
+                                                           {Material("N2", {})})}})}));
   EXPECT_THAT(again.outcomes, ElementsAre("order A1 0", "activity 20 0", "material N2 0 new 7"));
 }
 
 TEST_F(ProcessJobSheetTest, RejectsWhatARealErpWouldPerObjectAndStoresTheRest) {
   const ObjectPtr job_sheet = JobSheet(
       "A1",
-      {Activity("10", "RDP",
-                {{"setMaterialRequirement",
-                  Lines("MaterialRequirement", "addMaterialData",
-                        {Material("1", {{"setActualCumulativeQuantity", Variant("-2")}}),
-                         Material("2", {{"setActualCumulativeQuantity", Variant("two")}}),
-                         nullptr, Material("N1", {{"setActualCumulativeQuantity", Variant("3")}})})},
-                 {"setLaborRequirement",
-                  Lines("LaborRequirement", "addLaborData",
-                        {Data("LaborData", {{"setCostLineAttribute", Variant("3")},
-                                            {"setOriginAttribute", Variant("ERP")},
-                                            {"setTask", Variant("NOPE")}})})},
-                 {"setHoursAccounting",
-                  Lines("hoursAccounting", "addHourData",
-                        {Data("HourData", {{"setCostLineAttribute", Variant("H1")},
-                                           {"setOriginAttribute", Variant("laptop")},
-                                           {"setTask", Variant("TRAV")},
-                                           {"setRegistrationDateHours", Variant("20260230")}})})},
-                 {"setObjectInspectionsData",
-                  Lines("ObjectInspectionsData", "addInspectionData",
-                        {Data("InspectionData", {{"setInspectionNoAttribute", Variant("1")},
-                                                 {"setMeasurementTypeAttribute", Variant("PRESSURE")},
-                                                 {"setOriginAttribute", Variant("ERP")}})})}}),
-       Activity("99", "", {{"setOtherRequirement",
-                            Lines("OtherRequirement", "addOtherData",
-                                  {Data("OtherData", {{"setCostLineAttribute", Variant("9")},
-                                                      {"setOriginAttribute", Variant("ERP")}})})}}),
+      {Activity(
+           "10", "RDP",
+           {{"setMaterialRequirement",
+             Lines("MaterialRequirement", "addMaterialData",
+                   {Material("1", {{"setActualCumulativeQuantity", Variant("-2")}}),
+                    Material("2", {{"setActualCumulativeQuantity", Variant("two")}}), nullptr,
+                    Material("N1", {{"setActualCumulativeQuantity", Variant("3")}})})},
+            {"setLaborRequirement",
+             Lines("LaborRequirement", "addLaborData",
+                   {Data("LaborData", {{"setCostLineAttribute", Variant("3")},
+                                       {"setOriginAttribute", Variant("ERP")},
+                                       {"setTask", Variant("NOPE")}})})},
+            {"setHoursAccounting",
+             Lines("hoursAccounting", "addHourData",
+                   {Data("HourData", {{"setCostLineAttribute", Variant("H1")},
+                                      {"setOriginAttribute", Variant("laptop")},
+                                      {"setTask", Variant("TRAV")},
+                                      {"setRegistrationDateHours", Variant("20260230")}})})},
+            {"setObjectInspectionsData",
+             Lines("ObjectInspectionsData", "addInspectionData",
+                   {Data("InspectionData", {{"setInspectionNoAttribute", Variant("1")},
+                                            {"setMeasurementTypeAttribute", Variant("PRESSURE")},
+                                            {"setOriginAttribute", Variant("ERP")}})})}}),
+       Activity("99", "",
+                {{"setOtherRequirement",
+                  Lines("OtherRequirement", "addOtherData",
+                        {Data("OtherData", {{"setCostLineAttribute", Variant("9")},
+                                            {"setOriginAttribute", Variant("ERP")}})})}}),
        Activity("40", "")},
       {{"setOrderDetails",
         Variant(Data("OrderDetails", {{"setPlannedStart", Variant("next tuesday")},
@@ -309,13 +322,14 @@ TEST_F(ProcessJobSheetTest, RefusesTheWholeJobSheetForTheWrongOrderOrEngineer) {
   for (const Case& test : cases) {
     const Processed processed = Process(
         test.employee,
-        JobSheet(test.order, {Activity("10", "RDC",
-                                       {{"setMaterialRequirement",
-                                         Lines("MaterialRequirement", "addMaterialData",
-                                               {Material("N1", {})})}})}));
+        JobSheet(
+            test.order,
+            {Activity("10", "RDC",
+                      {{"setMaterialRequirement",
+                        Lines("MaterialRequirement", "addMaterialData", {Material("N1", {})})}})}));
     EXPECT_EQ(processed.return_value, test.return_value) << test.order;
-    EXPECT_THAT(processed.outcomes, ElementsAre(std::string("order ") + test.order + " -1: " +
-                                                test.description));
+    EXPECT_THAT(processed.outcomes,
+                ElementsAre(std::string("order ") + test.order + " -1: " + test.description));
   }
   EXPECT_EQ(OpenStore()->FindServiceOrder("A1")->FindActivity("10")->lines.size(), 4u);
 
@@ -335,17 +349,20 @@ TEST_F(ProcessJobSheetTest, CompletingEveryActivityClosesTheOrderForUploadsAndDo
   // The laptop that dropped the completed order is not handed it again.
   const ObjectPtr manager = Create(js::prog_id::kJobSheetsManager);
   Call(manager, js::manager::kInitialize, {Variant("100")});
-  std::vector<Variant> args = {Variant("E1"), Variant(Create(js::prog_id::kIJobSheets)),
-                               Variant(Create(js::prog_id::kOJobSheets)), Variant(std::int32_t{0}),
+  std::vector<Variant> args = {Variant("E1"),
+                               Variant(Create(js::prog_id::kIJobSheets)),
+                               Variant(Create(js::prog_id::kOJobSheets)),
+                               Variant(std::int32_t{0}),
                                Variant(Create(js::prog_id::kIoState)),
-                               Variant(Create(js::prog_id::kOErrorStruct)), Variant(std::int32_t{0})};
-  const ObjectPtr result = ObjectOf(
-      Call(ObjectOf(manager->Invoke(js::manager::kGetJobSheets, args)), js::download::kGetOJobSheets));
+                               Variant(Create(js::prog_id::kOErrorStruct)),
+                               Variant(std::int32_t{0})};
+  const ObjectPtr result = ObjectOf(Call(
+      ObjectOf(manager->Invoke(js::manager::kGetJobSheets, args)), js::download::kGetOJobSheets));
   const ObjectPtr new_list = ObjectOf(Call(result, js::download::kNewJobSheets.get));
   ASSERT_EQ(Call(new_list, js::download::kJobSheetData.size).AsInt32(), 1);
-  const ObjectPtr order = ObjectOf(Call(
-      ObjectOf(Call(new_list, js::download::kJobSheetData.at, {Variant(std::int32_t{0})})),
-      js::download::kServiceOrderData.get));
+  const ObjectPtr order = ObjectOf(
+      Call(ObjectOf(Call(new_list, js::download::kJobSheetData.at, {Variant(std::int32_t{0})})),
+           js::download::kServiceOrderData.get));
   EXPECT_EQ(Call(order, js::attribute::kServiceOrder.get).AsText(), "A1");
 }
 

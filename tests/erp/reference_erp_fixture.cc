@@ -68,8 +68,7 @@ void ReferenceErpTest::SetUp() {
 }
 
 void ReferenceErpTest::LoadRegistry(int portion_size) {
-  WriteReferenceErpRegistry(registry_file_, TQS_REFERENCE_ERP_LIBRARY, store_file_,
-                            portion_size);
+  WriteReferenceErpRegistry(registry_file_, TQS_REFERENCE_ERP_LIBRARY, store_file_, portion_size);
   components_ = std::make_unique<automation::ComponentRegistry>();
   components_->LoadFile(registry_file_);
 }

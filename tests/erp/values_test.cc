@@ -1,7 +1,7 @@
 // The value rules the reference ERP applies to what it takes in.
-#include <gtest/gtest.h>
-
 #include "erp/values.h"
+
+#include <gtest/gtest.h>
 
 namespace tqs::erp {
 namespace {
@@ -12,9 +12,9 @@ TEST(ValuesTest, NumbersTakeAPointOrACommaAndNothingElse) {
     std::optional<double> number;
   };
   const Case cases[] = {
-      {"2", 2.0},     {"1.5", 1.5},    {"1,5", 1.5},     {" -3 ", -3.0}, {"+0.25", 0.25},
-      {".5", 0.5},    {"", {}},        {"two", {}},      {"1e3", {}},    {"1,000.5", {}},
-      {"-", {}},      {"1.2.3", {}},   {"12 kg", {}},
+      {"2", 2.0},  {"1.5", 1.5},  {"1,5", 1.5},  {" -3 ", -3.0}, {"+0.25", 0.25},
+      {".5", 0.5}, {"", {}},      {"two", {}},   {"1e3", {}},    {"1,000.5", {}},
+      {"-", {}},   {"1.2.3", {}}, {"12 kg", {}},
   };
   for (const Case& test : cases) EXPECT_EQ(ParseErpNumber(test.text), test.number) << test.text;
 }
@@ -33,8 +33,7 @@ TEST(ValuesTest, DatesAreCalendarDates) {
             std::chrono::year_month_day(year{2026}, month{3}, day{9}));
   EXPECT_FALSE(ParseCompactDate("31022026", "ddmmyyyy").has_value());
   EXPECT_FALSE(ParseCompactDate("0903202", "ddmmyyyy").has_value());
-  EXPECT_EQ(FormatErpDate(std::chrono::year_month_day(year{2026}, month{3}, day{9})),
-            "2026-03-09");
+  EXPECT_EQ(FormatErpDate(std::chrono::year_month_day(year{2026}, month{3}, day{9})), "2026-03-09");
 }
 
 TEST(ValuesTest, ActionCodesAndStatuses) {
