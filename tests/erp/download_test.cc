@@ -32,7 +32,7 @@ struct Portion {
   bool completed = false;
 };
 
-class DownloadTest : public ReferenceErpTest {
+class ErpDownloadTest : public ReferenceErpTest {
  protected:
   ObjectPtr Input(std::string_view request) const {
     ObjectPtr input;
@@ -100,7 +100,7 @@ class DownloadTest : public ReferenceErpTest {
   }
 };
 
-TEST_F(DownloadTest, NewAdditionsAndCancellationsAgainstWhatTheLaptopHolds) {
+TEST_F(ErpDownloadTest, NewAdditionsAndCancellationsAgainstWhatTheLaptopHolds) {
   const Portion portion = GetJobSheets(
       "E1",
       "<jobsheets>"
@@ -134,7 +134,7 @@ TEST_F(DownloadTest, NewAdditionsAndCancellationsAgainstWhatTheLaptopHolds) {
                                                  "cdis='Customer &amp; co cancelled' />"));
 }
 
-TEST_F(DownloadTest, HoldingsDecideAdditions) {
+TEST_F(ErpDownloadTest, HoldingsDecideAdditions) {
   struct Case {
     const char* request;
     std::vector<std::string> expected_activities;  // of the A1 addition; none: no addition
@@ -170,7 +170,7 @@ TEST_F(DownloadTest, HoldingsDecideAdditions) {
   }
 }
 
-TEST_F(DownloadTest, AnswersInPortionsUntilTheStateCompletes) {
+TEST_F(ErpDownloadTest, AnswersInPortionsUntilTheStateCompletes) {
   LoadRegistry(/*portion_size=*/2);
   const std::string request = "<held><serviceorder id='A3'/><serviceorder id='A4'/></held>";
   // Four entries: new A1 and A2, cancellations A3 and A4.
@@ -196,14 +196,14 @@ TEST_F(DownloadTest, AnswersInPortionsUntilTheStateCompletes) {
   EXPECT_EQ(whole.new_documents.size() + whole.cancellations.size(), 4u);
 }
 
-TEST_F(DownloadTest, UnknownEmployeeIsAnErrorOfTheErrorStructure) {
+TEST_F(ErpDownloadTest, UnknownEmployeeIsAnErrorOfTheErrorStructure) {
   const Portion portion = GetJobSheets("E404", "");
   EXPECT_THAT(portion.errors, ElementsAre("Employee 'E404' is not known to the ERP"));
   EXPECT_EQ(portion.continuation_flag, 0);
   EXPECT_THAT(portion.new_documents, IsEmpty());
 }
 
-TEST_F(DownloadTest, ManagerRefusesCallsBeforeInitializeAndWrongArgumentCounts) {
+TEST_F(ErpDownloadTest, ManagerRefusesCallsBeforeInitializeAndWrongArgumentCounts) {
   const ObjectPtr manager = Create(js::prog_id::kJobSheetsManager);
   std::vector<Variant> seven(7);
   try {
@@ -224,7 +224,7 @@ TEST_F(DownloadTest, ManagerRefusesCallsBeforeInitializeAndWrongArgumentCounts) 
 }
 
 // The whole download through JobSheet.getJobSheets, as the web tier calls it.
-class JobSheetDownloadTest : public ReferenceErpTest {
+class ErpJobSheetDownloadTest : public ReferenceErpTest {
  protected:
   void SetUp() override {
     ReferenceErpTest::SetUp();
@@ -244,7 +244,7 @@ class JobSheetDownloadTest : public ReferenceErpTest {
   std::string dsn_;
 };
 
-TEST_F(JobSheetDownloadTest, WritesTheErpsOrdersAsTheDocumentsTheyWereImportedFrom) {
+TEST_F(ErpJobSheetDownloadTest, WritesTheErpsOrdersAsTheDocumentsTheyWereImportedFrom) {
   Variant job_sheets;
   Variant errors;
   ASSERT_TRUE(Download("eve", "", job_sheets, errors)) << errors.DebugString();
@@ -261,7 +261,7 @@ TEST_F(JobSheetDownloadTest, WritesTheErpsOrdersAsTheDocumentsTheyWereImportedFr
             "cdis='Customer &amp; co cancelled' /></cancellations></jobsheets>");
 }
 
-TEST_F(JobSheetDownloadTest, PortionsMakeOneResponse) {
+TEST_F(ErpJobSheetDownloadTest, PortionsMakeOneResponse) {
   Variant whole;
   Variant errors;
   ASSERT_TRUE(Download("eve", "<serviceorder id='A3'/>", whole, errors));
@@ -272,7 +272,7 @@ TEST_F(JobSheetDownloadTest, PortionsMakeOneResponse) {
   EXPECT_THAT(whole.AsText(), HasSubstr("</new><cancellations><serviceorder id='A3'"));
 }
 
-TEST_F(JobSheetDownloadTest, UnknownEmployeeReachesTheWebTierAsTheErrorDocument) {
+TEST_F(ErpJobSheetDownloadTest, UnknownEmployeeReachesTheWebTierAsTheErrorDocument) {
   Variant job_sheets;
   Variant errors;
   EXPECT_FALSE(Download("ghost", "", job_sheets, errors));

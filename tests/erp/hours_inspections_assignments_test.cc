@@ -33,7 +33,7 @@ struct Booking {
   std::vector<std::int32_t> line_numbers;
 };
 
-class HoursAccountingTest : public ReferenceErpTest {
+class ErpHoursAccountingTest : public ReferenceErpTest {
  protected:
   ObjectPtr Line(const HoursValues& values) const {
     const ObjectPtr line = Create(ha::prog_id::kServiceOrderHoursAccounting);
@@ -76,7 +76,7 @@ class HoursAccountingTest : public ReferenceErpTest {
   }
 };
 
-TEST_F(HoursAccountingTest, BooksLinesUnderIncreasingLineNumbers) {
+TEST_F(ErpHoursAccountingTest, BooksLinesUnderIncreasingLineNumbers) {
   const Booking first = Book({Line({})});
   HoursValues text_time;
   text_time.spent = Variant("2,25");  // a spent time handed over as text
@@ -94,7 +94,7 @@ TEST_F(HoursAccountingTest, BooksLinesUnderIncreasingLineNumbers) {
   EXPECT_DOUBLE_EQ(booked[1].spent_time, 2.25);
 }
 
-TEST_F(HoursAccountingTest, RejectsLinesARealErpWouldRejectAndBooksNothing) {
+TEST_F(ErpHoursAccountingTest, RejectsLinesARealErpWouldRejectAndBooksNothing) {
   struct Case {
     HoursValues values;
     const char* error;
@@ -138,7 +138,7 @@ struct InspectionOutcome {
   std::string error;
 };
 
-class ServiceInspectionTest : public ReferenceErpTest {
+class ErpServiceInspectionTest : public ReferenceErpTest {
  protected:
   ObjectPtr Data(std::string_view prog_id,
                  std::vector<std::pair<std::string_view, Variant>> setters) const {
@@ -192,7 +192,7 @@ class ServiceInspectionTest : public ReferenceErpTest {
   }
 };
 
-TEST_F(ServiceInspectionTest, StoresTheMeasurementSetAndAnswersItsId) {
+TEST_F(ErpServiceInspectionTest, StoresTheMeasurementSetAndAnswersItsId) {
   const InspectionOutcome outcome =
       Process(Input({Measurement("TEMP", "4.5"), Measurement("PRESSURE", "7,2")}));
   EXPECT_EQ(outcome.return_value, 0);
@@ -210,7 +210,7 @@ TEST_F(ServiceInspectionTest, StoresTheMeasurementSetAndAnswersItsId) {
   EXPECT_NE(Process(Input({Measurement("TEMP", "5")})).id, outcome.id);  // a new id each time
 }
 
-TEST_F(ServiceInspectionTest, RejectsIncompleteOrMalformedInspections) {
+TEST_F(ErpServiceInspectionTest, RejectsIncompleteOrMalformedInspections) {
   struct Case {
     ObjectPtr input;
     const char* error;
@@ -236,7 +236,7 @@ TEST_F(ServiceInspectionTest, RejectsIncompleteOrMalformedInspections) {
 
 // --- Assignments ----------------------------------------------------------------------------
 
-class AssignmentsTest : public ReferenceErpTest {
+class ErpAssignmentsTest : public ReferenceErpTest {
  protected:
   struct ActivityAction {
     const char* id;
@@ -273,7 +273,7 @@ class AssignmentsTest : public ReferenceErpTest {
   }
 };
 
-TEST_F(AssignmentsTest, RecordsActionsAndTimesPerActivity) {
+TEST_F(ErpAssignmentsTest, RecordsActionsAndTimesPerActivity) {
   EXPECT_EQ(Update("E1", {Order("A1", {{"10", "Accepted", "20260308T170000"},
                                        {"20", "Rejected", "2026-03-08 17:00"}})}),
             0);
@@ -290,7 +290,7 @@ TEST_F(AssignmentsTest, RecordsActionsAndTimesPerActivity) {
   EXPECT_EQ(OpenStore()->FindAssignment("A1", "10")->action_taken, "Started");
 }
 
-TEST_F(AssignmentsTest, AnswersMinusOneAndRecordsNothingForWhatItCannotPlace) {
+TEST_F(ErpAssignmentsTest, AnswersMinusOneAndRecordsNothingForWhatItCannotPlace) {
   struct Case {
     const char* employee;
     const char* order;

@@ -21,9 +21,9 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-class ImportTest : public ReferenceErpTest {};
+class ErpImportTest : public ReferenceErpTest {};
 
-TEST_F(ImportTest, ReplacesOrdersCancelsAndAddsEngineers) {
+TEST_F(ErpImportTest, ReplacesOrdersCancelsAndAddsEngineers) {
   const std::unique_ptr<Store> store = OpenStore();
   const ImportReport report = ImportJobSheets(
       *store,
@@ -55,7 +55,7 @@ TEST_F(ImportTest, ReplacesOrdersCancelsAndAddsEngineers) {
   EXPECT_EQ(cancelled.activities.size(), 2u);  // kept
 }
 
-TEST_F(ImportTest, RefusesBadDocumentsWholly) {
+TEST_F(ErpImportTest, RefusesBadDocumentsWholly) {
   struct Case {
     const char* documents;
     const char* error;
@@ -99,7 +99,7 @@ TEST_F(ImportTest, RefusesBadDocumentsWholly) {
 }
 
 // An installation with the reference ERP library in its bin folder.
-class InstallationTest : public ::testing::Test {
+class ErpInstallationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = folder_.path() / "installation";
@@ -132,7 +132,7 @@ class InstallationTest : public ::testing::Test {
   std::string dsn_;
 };
 
-TEST_F(InstallationTest, DemoEngineersDownloadTheirOwnCentresOrders) {
+TEST_F(ErpInstallationTest, DemoEngineersDownloadTheirOwnCentresOrders) {
   const std::vector<std::string> lines = Install();
   EXPECT_THAT(lines, ElementsAre(HasSubstr("store ready with 6 demo service orders"),
                                  HasSubstr("TQSRemoteComponents.xml"),
@@ -163,7 +163,7 @@ TEST_F(InstallationTest, DemoEngineersDownloadTheirOwnCentresOrders) {
   EXPECT_THAT(orders_of("carla"), ElementsAre("SO3001", "SO3002"));
 }
 
-TEST_F(InstallationTest, InstallingAgainKeepsTheStoreAndTheUsers) {
+TEST_F(ErpInstallationTest, InstallingAgainKeepsTheStoreAndTheUsers) {
   Install();
   {
     const std::unique_ptr<Store> store = Store::Open(dir_ / "erp" / "erp.db");
@@ -178,7 +178,7 @@ TEST_F(InstallationTest, InstallingAgainKeepsTheStoreAndTheUsers) {
   EXPECT_EQ(Users().size(), 3u);
 }
 
-TEST_F(InstallationTest, WithoutTheLibraryTheRegistryNamesNoErp) {
+TEST_F(ErpInstallationTest, WithoutTheLibraryTheRegistryNamesNoErp) {
   fs::remove(dir_ / "bin" / kReferenceErpLibrary);
   const std::vector<std::string> lines = Install();
   EXPECT_THAT(lines[1], HasSubstr("the component registry names no ERP"));
@@ -188,7 +188,7 @@ TEST_F(InstallationTest, WithoutTheLibraryTheRegistryNamesNoErp) {
       HasSubstr("TQSRemoteComponents.xml"));
 }
 
-TEST_F(InstallationTest, TheComponentsNeedTheirStore) {
+TEST_F(ErpInstallationTest, TheComponentsNeedTheirStore) {
   Install();
   fs::remove(dir_ / "erp" / "erp.db");
   automation::ComponentRegistry components;

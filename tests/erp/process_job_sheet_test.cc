@@ -26,7 +26,7 @@ struct Processed {
   std::vector<std::string> outcomes;
 };
 
-class ProcessJobSheetTest : public ReferenceErpTest {
+class ErpProcessJobSheetTest : public ReferenceErpTest {
  protected:
   // A data object of the job sheet component, filled by its setters in order.
   ObjectPtr Data(std::string_view class_name, const Setters& setters) const {
@@ -155,7 +155,7 @@ class ProcessJobSheetTest : public ReferenceErpTest {
   }
 };
 
-TEST_F(ProcessJobSheetTest, StoresAValidJobSheetAndNumbersWhatItAdds) {
+TEST_F(ErpProcessJobSheetTest, StoresAValidJobSheetAndNumbersWhatItAdds) {
   const ObjectPtr job_sheet = JobSheet(
       "A1",
       {Activity(
@@ -234,7 +234,7 @@ TEST_F(ProcessJobSheetTest, StoresAValidJobSheetAndNumbersWhatItAdds) {
   EXPECT_THAT(again.outcomes, ElementsAre("order A1 0", "activity 20 0", "material N2 0 new 7"));
 }
 
-TEST_F(ProcessJobSheetTest, RejectsWhatARealErpWouldPerObjectAndStoresTheRest) {
+TEST_F(ErpProcessJobSheetTest, RejectsWhatARealErpWouldPerObjectAndStoresTheRest) {
   const ObjectPtr job_sheet = JobSheet(
       "A1",
       {Activity(
@@ -305,7 +305,7 @@ TEST_F(ProcessJobSheetTest, RejectsWhatARealErpWouldPerObjectAndStoresTheRest) {
   EXPECT_EQ(activity.status, "In Process");
 }
 
-TEST_F(ProcessJobSheetTest, RefusesTheWholeJobSheetForTheWrongOrderOrEngineer) {
+TEST_F(ErpProcessJobSheetTest, RefusesTheWholeJobSheetForTheWrongOrderOrEngineer) {
   struct Case {
     const char* employee;
     const char* order;
@@ -338,7 +338,7 @@ TEST_F(ProcessJobSheetTest, RefusesTheWholeJobSheetForTheWrongOrderOrEngineer) {
   EXPECT_THAT(empty.outcomes, ElementsAre(StartsWith("order  -1: The job sheet holds no")));
 }
 
-TEST_F(ProcessJobSheetTest, CompletingEveryActivityClosesTheOrderForUploadsAndDownloads) {
+TEST_F(ErpProcessJobSheetTest, CompletingEveryActivityClosesTheOrderForUploadsAndDownloads) {
   const Processed completed = Process("E1", JobSheet("A2", {Activity("10", "RDC")}));
   EXPECT_EQ(completed.return_value, 0);
   EXPECT_EQ(OpenStore()->FindServiceOrder("A2")->status, "Completed");

@@ -6,7 +6,7 @@
 namespace tqs::erp {
 namespace {
 
-TEST(ValuesTest, NumbersTakeAPointOrACommaAndNothingElse) {
+TEST(ErpValuesTest, NumbersTakeAPointOrACommaAndNothingElse) {
   struct Case {
     const char* text;
     std::optional<double> number;
@@ -19,7 +19,7 @@ TEST(ValuesTest, NumbersTakeAPointOrACommaAndNothingElse) {
   for (const Case& test : cases) EXPECT_EQ(ParseErpNumber(test.text), test.number) << test.text;
 }
 
-TEST(ValuesTest, DatesAreCalendarDates) {
+TEST(ErpValuesTest, DatesAreCalendarDates) {
   using std::chrono::day;
   using std::chrono::month;
   using std::chrono::year;
@@ -36,7 +36,7 @@ TEST(ValuesTest, DatesAreCalendarDates) {
   EXPECT_EQ(FormatErpDate(std::chrono::year_month_day(year{2026}, month{3}, day{9})), "2026-03-09");
 }
 
-TEST(ValuesTest, ActionCodesAndStatuses) {
+TEST(ErpValuesTest, ActionCodesAndStatuses) {
   EXPECT_TRUE(ReportsCompletion("RDC,MD"));
   EXPECT_TRUE(ReportsCompletion("MD, RDC"));
   EXPECT_FALSE(ReportsCompletion("RDCX"));
