@@ -217,16 +217,30 @@ const Activity* ServiceOrder::FindActivity(std::string_view activity_id) const {
 
 // --- Store ----------------------------------------------------------------------------------
 
+namespace {
+
+// Creates the tables of a new store in one transaction (one write to the disk instead of one
+// per table); a store that has them is left alone.
+void CreateMissingTables(SqliteDatabase& database) {
+  Statement tables = database.Prepare(
+      "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'assignment_actions'");
+  tables.Step();
+  if (tables.Integer(0) != 0) return;
+  database.Execute("BEGIN IMMEDIATE;" + std::string(kSchema) + "COMMIT;");
+}
+
+}  // namespace
+
 std::unique_ptr<Store> Store::Open(const std::filesystem::path& file) {
   auto database = SqliteDatabase::Open(file, /*create=*/false);
-  database->Execute(kSchema);  // a store of an older layout gains the tables it lacks
+  CreateMissingTables(*database);
   return std::unique_ptr<Store>(new Store(std::move(database)));
 }
 
 std::unique_ptr<Store> Store::Create(const std::filesystem::path& file) {
   if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
   auto database = SqliteDatabase::Open(file, /*create=*/true);
-  database->Execute(kSchema);
+  CreateMissingTables(*database);
   return std::unique_ptr<Store>(new Store(std::move(database)));
 }
 
