@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 jq
   libpq-dev postgresql
   libpugixml-dev libfmt-dev nlohmann-json3-dev libcli11-dev
   libarchive-dev libcpp-httplib-dev
