@@ -49,6 +49,10 @@ order_ids() {
   sed -n "s#.*<$2>\(.*\)</$2>.*#\1#p" <<<"$1" | grep -o "<serviceorder id='[^']*'" |
     sed "s/.*id='\([^']*\)'/\1/" | paste -sd' ' - || true
 }
+# Fails unless a getJobSheets answer succeeded.
+downloaded() {
+  [ "$(jq -r .result <<<"$1")" = true ] || fail "getJobSheets failed: $(jq -r .o_vErrorDetails <<<"$1")"
+}
 show_download() {
   local response=$1 section ids
   for section in new additions cancellations; do
@@ -60,7 +64,7 @@ show_download() {
 heading "$login ($employee) downloads her job sheets (getJobSheets, empty request)"
 answer=$(call getJobSheets "$(jq -n --arg l "$login" --arg d "$dsn" \
   '{i_sLogin: $l, i_sJobSheets: "", i_sDSNString: $d}')")
-jq -r '"  result: \(.result)  errors: \(if .o_vErrorDetails == "" then "none" else .o_vErrorDetails end)"' <<<"$answer"
+downloaded "$answer"
 first_download=$(jq -r .o_vJobSheets <<<"$answer")
 show_download "$first_download"
 grep -q "<serviceorder id='SO1002'" <<<"$first_download" || fail "SO1002 was not downloaded"
@@ -169,11 +173,27 @@ echo "  actions the ERP stored:"
 sqlite3 -header -column "$dir/erp/erp.db" "SELECT * FROM assignment_actions" | sed 's/^/    /'
 
 heading "$login downloads again, telling what she holds now"
-# What the laptop holds: every order of the first download with its activities and lines, and
-# the material line the ERP numbered.
-held=$(sed -e 's#</\?new>##g; s#</\?additions>##g; s#</\?cancellations>##g' <<<"$first_download")
+# What the laptop holds now: both orders with their activities and lines, SO1002 with the
+# material line the ERP numbered.
+new_line=$(grep -o "<material [^>]*lineid=.N1.[^>]*>" <<<"$results" | sed "s/.* new='\([^']*\)'.*/\1/")
+held=$(
+  cat <<EOF
+<jobsheets>
+ <serviceorder id='SO1001'><activities>
+  <activity id='10'><materials><material lineid='1'/></materials><labors><labor lineid='2'/></labors>
+   <inspections><inspection lineid='1'/><inspection lineid='2'/></inspections></activity>
+  <activity id='20'><materials><material lineid='3'/></materials><others><other lineid='4'/></others></activity>
+ </activities></serviceorder>
+ <serviceorder id='SO1002'><activities>
+  <activity id='10'><materials><material lineid='$new_line'/></materials><labors><labor lineid='1'/></labors></activity>
+ </activities></serviceorder>
+</jobsheets>
+EOF
+)
+echo "  she holds: SO1001 (activities 10, 20) and SO1002 (activity 10 completed, material line $new_line)"
 answer=$(call getJobSheets "$(jq -n --arg l "$login" --arg j "$held" --arg d "$dsn" \
   '{i_sLogin: $l, i_sJobSheets: $j, i_sDSNString: $d}')")
+downloaded "$answer"
 second_download=$(jq -r .o_vJobSheets <<<"$answer")
 show_download "$second_download"
 if grep -q "SO1002" <<<"$(order_ids "$second_download" new)"; then
@@ -182,6 +202,7 @@ fi
 echo "  SO1002 is not offered as new: the completed work stays done"
 answer=$(call getJobSheets "$(jq -n --arg l "$login" --arg d "$dsn" \
   '{i_sLogin: $l, i_sJobSheets: "", i_sDSNString: $d}')")
+downloaded "$answer"
 echo "  a laptop holding nothing would now get:"
 show_download "$(jq -r .o_vJobSheets <<<"$answer")"
 if grep -q "SO1002" <<<"$(order_ids "$(jq -r .o_vJobSheets <<<"$answer")" new)"; then
