@@ -76,8 +76,10 @@ std::int32_t NextInteractionIdOn(db::Connection& connection, const std::string& 
 
 void InsertInteractionOn(db::Connection& connection, const DocumentIdentity& document,
                          std::int32_t interaction_id, const pugi::xml_node& document_node) {
-  auto rs = db::Recordset::Open("CLIENTSERVERINTERACTION", connection, CursorType::kKeyset,
-                                LockType::kOptimistic, db::CommandType::kTable);
+  // An empty keyed set to add the row to: opening the whole table would first read the key
+  // of every row it holds, which grows with the years of interactions kept.
+  auto rs = db::Recordset::Open("SELECT * FROM CLIENTSERVERINTERACTION WHERE 1=0", connection,
+                                CursorType::kKeyset, LockType::kOptimistic);
   rs->AddNew();
   rs->SetField("EMPLOYEEID", document.employee);
   rs->SetField("BUSINESSDOCUMENTTYPE", ToNumber(document.type));

@@ -224,9 +224,10 @@ class RecordsetImpl final : public Recordset {
     if (edit_mode_ == EditMode::kNone) return;
     CheckUpdatable();
     if (edit_mode_ == EditMode::kAdding) {
-      const std::int64_t key = access_->InsertRow(edits_);
-      std::optional<Row> row = access_->ReadRow(key);
-      cursor_->AppendAndMoveTo(row ? std::move(*row) : Row{key, StagedValues()});
+      // The insert hands back the row as stored (defaults and conversions applied).
+      internal::TableAccess::InsertedRow added = access_->InsertRow(edits_);
+      cursor_->AppendAndMoveTo(added.row ? std::move(*added.row)
+                                         : Row{added.key, StagedValues()});
     } else {
       const Row* current = cursor_->Current();
       if (current == nullptr) throw NoCurrentRecordError();

@@ -36,6 +36,15 @@ TableAccess::TableAccess(std::shared_ptr<Session> session, SingleTableSelect sou
           SelectText({source_.select_list, source_.from, source_.table, "WHERE " + key_ + "=?"})) {
   StatementLease statement = session_->Prepare(row_by_key_sql_);
   for (int i = 0; i < statement->ColumnCount(); ++i) columns_.push_back(statement->Column(i));
+  std::string returning = key_;
+  for (const ColumnInfo& column : columns_) {
+    if (column.origin_name.empty()) {
+      returning = key_;
+      break;
+    }
+    returning += ", " + session_->driver().QuoteIdentifier(column.origin_name);
+  }
+  returning_list_ = std::move(returning);
 }
 
 std::string TableAccess::KeysSql() const {
@@ -88,7 +97,7 @@ void TableAccess::UpdateRow(std::int64_t key, const std::vector<ColumnEdit>& edi
   }
 }
 
-std::int64_t TableAccess::InsertRow(const std::vector<ColumnEdit>& edits) {
+TableAccess::InsertedRow TableAccess::InsertRow(const std::vector<ColumnEdit>& edits) {
   std::string sql = "INSERT INTO " + source_.table;
   if (edits.empty()) {
     sql += " DEFAULT VALUES";
@@ -105,7 +114,7 @@ std::int64_t TableAccess::InsertRow(const std::vector<ColumnEdit>& edits) {
     }
     sql += ") VALUES (" + places + ")";
   }
-  sql += " RETURNING " + key_;
+  sql += " RETURNING " + returning_list_;
   const std::vector<SqlValue> values = EditValues(edits);
   StatementLease statement = session_->Prepare(sql);
   for (std::size_t i = 0; i < values.size(); ++i) statement->Bind(static_cast<int>(i), values[i]);
@@ -115,9 +124,14 @@ std::int64_t TableAccess::InsertRow(const std::vector<ColumnEdit>& edits) {
         "The engine did not report the key of the row added to table '" + source_.table + "'");
   }
   const std::int64_t key = RowKeyOf(statement->Value(0));
+  const bool whole_row = statement->ColumnCount() == static_cast<int>(columns_.size()) + 1;
+  std::optional<Row> row;
+  if (whole_row) row = Row{key, ReadValues(*statement, columns_, 1)};
   while (statement->Step()) {
   }
-  return key;
+  if (whole_row) return InsertedRow{key, std::move(row)};
+  statement.Release();
+  return InsertedRow{key, ReadRow(key)};
 }
 
 }  // namespace tqs::db::internal

@@ -59,8 +59,15 @@ class TableAccess {
   std::optional<Row> ReadRow(std::int64_t key);
   // Writes `edits` into the row with `key`; raises 3021 when the row is gone.
   void UpdateRow(std::int64_t key, const std::vector<ColumnEdit>& edits);
-  // Adds a row with `edits` (other columns take their defaults); returns its key.
-  std::int64_t InsertRow(const std::vector<ColumnEdit>& edits);
+  // Adds a row with `edits` (other columns take their defaults) and returns it as stored, key
+  // and every column. When all columns are plain table columns the insert statement hands the
+  // stored row back itself; otherwise the row is read again by its key (no row only if it
+  // vanished in between).
+  struct InsertedRow {
+    std::int64_t key;
+    std::optional<Row> row;
+  };
+  InsertedRow InsertRow(const std::vector<ColumnEdit>& edits);
 
  private:
   // The quoted table column that edit column `column` writes; raises when it is an expression.
@@ -73,6 +80,9 @@ class TableAccess {
   const std::string key_;             // the engine's row key expression
   const std::string row_by_key_sql_;  // SELECT <columns> FROM <from> WHERE <key>=?
   std::vector<ColumnInfo> columns_;
+  // "<key>, <quoted table columns>" for the RETURNING clause of an insert, or the key alone
+  // when a column is an expression (the added row is then read again).
+  std::string returning_list_;
 };
 
 }  // namespace tqs::db::internal

@@ -187,6 +187,39 @@ TEST_P(RecordsetTest, AddNewOnATableAppendsTheRowAndMakesItCurrent) {
   EXPECT_THAT(Column("SELECT NAME FROM ITEMS ORDER BY ID"), ElementsAre("old", "new"));
 }
 
+// An added row shows what the table stored (defaults, the new key, the column's own type),
+// whether the insert hands the row back or, for a set with a computed column, it is read again.
+TEST_P(RecordsetTest, AddedRowShowsTheStoredRowForPlainAndComputedSelectLists) {
+  struct Case {
+    const char* sql;
+    bool computed;
+  };
+  const Case cases[] = {
+      {"SELECT NAME, QTY, NOTE, ID FROM ITEMS WHERE 1=0", false},
+      {"SELECT i.NAME, i.QTY, i.NOTE, i.ID FROM ITEMS i WHERE 1=0", false},
+      {"SELECT NAME, QTY, NOTE, ID, QTY * 2 AS DOUBLED FROM ITEMS WHERE 1=0", true},
+  };
+  int added = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    for (CursorType cursor : {CursorType::kKeyset, CursorType::kForwardOnly}) {
+      auto rs = OpenItems(c.sql, cursor);
+      rs->AddNew();
+      rs->SetField("NAME", Variant("row" + std::to_string(++added)));
+      rs->SetField("QTY", Variant(std::int32_t{21}));
+      rs->Update();
+      EXPECT_EQ(rs->Field("NAME"), Variant("row" + std::to_string(added)));
+      EXPECT_EQ(rs->Field("QTY").AsInt32(), 21);
+      EXPECT_EQ(rs->Field("NOTE"), Variant("none"));
+      EXPECT_EQ(rs->Field("ID").AsInt32(), added);
+      if (c.computed) {
+        EXPECT_EQ(rs->Field("DOUBLED").AsInt32(), 42);
+      }
+    }
+  }
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM ITEMS"), std::vector<std::string>{"6"});
+}
+
 TEST_P(RecordsetTest, CancelUpdateDropsStagedValues) {
   connection_->Execute("INSERT INTO ITEMS (NAME) VALUES ('kept')");
   auto rs = OpenItems("SELECT * FROM ITEMS", CursorType::kKeyset);
