@@ -9,6 +9,7 @@ packages=(
   libpugixml-dev libfmt-dev nlohmann-json3-dev libcli11-dev
   libarchive-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

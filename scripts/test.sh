@@ -76,4 +76,14 @@ if [ -z "${TQS_SKIP_SANITIZERS:-}" ]; then
   [ "$asan_status" -eq 0 ] || status=1
 fi
 
+if [ -z "${TQS_SKIP_FUZZ:-}" ]; then
+  # A short run of every fuzz target from its seeds; scripts/fuzz.sh runs them longer.
+  if FUZZ_SECONDS="${TQS_FUZZ_SECONDS:-5}" bash scripts/fuzz.sh; then
+    echo "Fuzz targets: each ran ${TQS_FUZZ_SECONDS:-5}s without a crash, leak or sanitizer report"
+  else
+    echo "Fuzz targets: FAILED (see above)"
+    status=1
+  fi
+fi
+
 exit "$status"
