@@ -1,0 +1,196 @@
+// A laptop's upload meets storage that fails underneath it: the server database file becomes
+// read-only, the disk fills up, or another writer holds the database locked, after part of the
+// upload was stored. The feedback must name every item that was not stored, no row may be left
+// half-written, and uploading the same outbox again once the storage is back must store exactly
+// the missing items: nothing lost, nothing stored twice.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "platform/db/connection.h"
+#include "platform/db/recordset.h"
+#include "server/admin/installation.h"
+#include "server/jobsheet.h"
+#include "tests/reliability/faulty_sqlite_vfs.h"
+#include "tests/support/temp_dir.h"
+
+namespace tqs::server {
+namespace {
+
+using automation::Variant;
+using test_support::FaultySqliteVfs;
+using test_support::StorageFault;
+
+std::string JobSheetItem(const std::string& order, const std::string& padding = "") {
+  return "<item interactionon='20261208' id='" + order + "_0'><jobsheet><serviceorder id='" +
+         order + "' actionsperformed='RDP,MD' note='" + padding + "'/></jobsheet></item>";
+}
+
+std::string Envelope(const std::string& items) {
+  return "<businessdocuments><jobsheets>" + items + "</jobsheets></businessdocuments>";
+}
+
+std::string Feedback(const std::string& id, const std::string& order, const std::string& type,
+                     const std::string& desc = "") {
+  return "<jobsheet interactionon=\"20261208\" interactionid=\"" + id + "\" headerid=\"" + order +
+         "\" errortype=\"" + type + "\" errordesc=\"" + desc + "\"/>";
+}
+
+class UploadFaultsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { UseDatabase("server.db"); }
+
+  // A new server database in the test's folder.
+  void UseDatabase(const std::string& name) {
+    dsn_ = "Provider=SQLite;Data Source=" + (folder_.path() / name).string();
+    InitializeDatabase(dsn_);
+  }
+
+  std::string Upload(const std::string& envelope) {
+    Variant result = "unchanged";
+    EXPECT_TRUE(job_sheet_.StoreOutboxContent(envelope, "1001", dsn_, result));
+    return result.AsText();
+  }
+
+  // The stored rows: "<id>:<document id>:<contents>" in number order.
+  std::string Rows() const {
+    auto connection = db::Connection::Open(dsn_);
+    auto rs = db::Recordset::Open(
+        "SELECT INTERACTIONID, BUSINESSDOCUMENTID, BUSINESSDOCUMENTCONTENTS, INTERACTIONSTATUS "
+        "FROM CLIENTSERVERINTERACTION ORDER BY INTERACTIONID",
+        *connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
+    std::string rows;
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+      rows += rs->Field(0).AsText() + ":" + rs->Field(1).AsText() + ":" +
+              rs->Field(2).AsText() + ":" + rs->Field(3).AsText() + "\n";
+    }
+    return rows;
+  }
+
+  std::string IntegrityCheck() const {
+    auto connection = db::Connection::Open(dsn_);
+    auto rs = db::Recordset::Open("PRAGMA integrity_check", *connection,
+                                  db::CursorType::kForwardOnly, db::LockType::kReadOnly);
+    return rs->Field(0).AsText();
+  }
+
+  static std::string Row(const std::string& id, const std::string& order,
+                         const std::string& padding = "") {
+    return id + ":" + order + "_0:<jobsheet><serviceorder id=\"" + order +
+           "\" actionsperformed=\"RDP,MD\" note=\"" + padding + "\"/></jobsheet>:5\n";
+  }
+
+  test_support::ScopedTempDir folder_;
+  std::string dsn_;
+  automation::ComponentRegistry components_;
+  JobSheet job_sheet_{components_};
+};
+
+TEST_F(UploadFaultsTest, WritesRefusedAfterTheFirstItemAreReportedAndStoredOnTheNextUpload) {
+  const struct {
+    StorageFault fault;
+    const char* provider_message;
+  } cases[] = {
+      {StorageFault::kReadOnly, "disk I/O error"},
+      {StorageFault::kDiskFull, "database or disk is full"},
+  };
+  const std::string envelope =
+      Envelope(JobSheetItem("4711") + JobSheetItem("4712") + JobSheetItem("4713"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.provider_message);
+    UseDatabase(std::string("server-") + std::to_string(static_cast<int>(c.fault)) + ".db");
+
+    FaultySqliteVfs vfs;
+    vfs.Arm(c.fault, /*after_commits=*/1);
+    const std::string feedback = Upload(envelope);
+    EXPECT_GT(vfs.refused(), 0);
+    vfs.Disarm();
+
+    // The first item was stored and says so; the two others name the provider's failure.
+    const std::string::size_type first_end = feedback.find("/>") + 2;
+    EXPECT_EQ(feedback.substr(0, first_end),
+              "<uploadfeedback><jobsheets>" + Feedback("1", "4711", ""));
+    for (const char* order : {"4712", "4713"}) {
+      const std::string::size_type at = feedback.find("headerid=\"" + std::string(order) + "\"");
+      ASSERT_NE(at, std::string::npos) << feedback;
+      const std::string element = feedback.substr(at, feedback.find("/>", at) - at);
+      EXPECT_NE(element.find("errortype=\"normal\""), std::string::npos) << element;
+      EXPECT_NE(element.find(c.provider_message), std::string::npos) << element;
+    }
+    // Only the first item is in the database, whole; the file is sound.
+    EXPECT_EQ(Rows(), Row("1", "4711"));
+    EXPECT_EQ(IntegrityCheck(), "ok");
+
+    // The laptop sends the same outbox again: the stored one is a conflict, the others are
+    // stored now.
+    EXPECT_EQ(Upload(envelope), "<uploadfeedback><jobsheets>" + Feedback("1", "4711", "conflict") +
+                                    Feedback("2", "4712", "") + Feedback("3", "4713", "") +
+                                    "</jobsheets></uploadfeedback>");
+    EXPECT_EQ(Rows(), Row("1", "4711") + Row("2", "4712") + Row("3", "4713"));
+  }
+}
+
+TEST_F(UploadFaultsTest, UploadWaitsForAnotherWriterToReleaseTheLock) {
+  FaultySqliteVfs vfs;
+  vfs.Arm(StorageFault::kLocked, /*after_commits=*/1);
+  // The other writer finishes after a while; the upload waits for it rather than failing.
+  std::thread other_writer([&vfs] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    vfs.Disarm();
+  });
+  const std::string feedback =
+      Upload(Envelope(JobSheetItem("4711") + JobSheetItem("4712") + JobSheetItem("4713")));
+  other_writer.join();
+
+  EXPECT_EQ(feedback, "<uploadfeedback><jobsheets>" + Feedback("1", "4711", "") +
+                          Feedback("2", "4712", "") + Feedback("3", "4713", "") +
+                          "</jobsheets></uploadfeedback>");
+  EXPECT_EQ(Rows(), Row("1", "4711") + Row("2", "4712") + Row("3", "4713"));
+}
+
+// A real full disk: in a child process whose files may not grow beyond the size the database
+// has now, an upload whose second item is too large to fit.
+TEST_F(UploadFaultsTest, FileSizeLimitDuringUploadLosesOnlyTheItemThatDidNotFit) {
+  const std::string large(512 * 1024, 'x');
+  const std::string envelope =
+      Envelope(JobSheetItem("4711") + JobSheetItem("4712", large) + JobSheetItem("4713"));
+  // Warm up: the WAL file exists and holds room for small transactions.
+  Upload(Envelope(JobSheetItem("4700")));
+
+  const auto upload_with_size_limit = [&] {
+        ::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG instead of killing us
+        std::uintmax_t largest = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
+          largest = std::max<std::uintmax_t>(largest, entry.file_size());
+        }
+        const rlim_t limit = largest + 64 * 1024;
+        const rlimit size_limit{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &size_limit);
+        const std::string feedback = Upload(envelope);
+        const bool as_expected =
+            feedback.find(Feedback("2", "4711", "")) != std::string::npos &&
+            feedback.find("headerid=\"4712\" errortype=\"normal\"") != std::string::npos &&
+            feedback.find("headerid=\"4713\" errortype=\"\"") != std::string::npos;
+        std::cerr << feedback;
+        std::exit(as_expected ? 0 : 1);
+  };
+  EXPECT_EXIT(upload_with_size_limit(), ::testing::ExitedWithCode(0), "");
+
+  // The database holds the two that fitted, whole; the large one arrives with the next upload.
+  EXPECT_EQ(IntegrityCheck(), "ok");
+  const std::string before = Rows();
+  EXPECT_EQ(before, Row("1", "4700") + Row("2", "4711") + Row("3", "4713"));
+  const std::string again = Upload(envelope);
+  EXPECT_NE(again.find(Feedback("4", "4712", "")), std::string::npos) << again;
+  EXPECT_EQ(Rows(), before + Row("4", "4712", large));
+}
+
+}  // namespace
+}  // namespace tqs::server
