@@ -1,9 +1,8 @@
 // Fuzzes the assignments document of a laptop: JobSheet::sendAssignments with an ERP that
 // accepts every call, and returnDate with the first line of the input as the time stamp.
 #include <cstdint>
-#include <string>
-
 #include <pugixml.hpp>
+#include <string>
 
 #include "common/erp/assignments.h"
 #include "common/error.h"

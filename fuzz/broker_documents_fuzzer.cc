@@ -7,9 +7,8 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <string>
-
 #include <pugixml.hpp>
+#include <string>
 
 #include "broker/broker_window.h"
 #include "broker/error_log.h"
@@ -27,8 +26,8 @@
 
 namespace {
 
-using namespace tqs;           // NOLINT: a fuzz target's only function
-using namespace tqs::broker;   // NOLINT
+using namespace tqs;          // NOLINT: a fuzz target's only function
+using namespace tqs::broker;  // NOLINT
 
 class FixedClock final : public Clock {
  public:
@@ -83,8 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     if (const pugi::xml_node root = xml::FirstChildElement(document, "SERVICEINSPECTION")) {
       broker->inspections.GetInspectionHeaderDetails(xml::FirstChildElement(root, "ATTRIBUTES"));
-      for (pugi::xml_node inspection :
-           xml::FirstChildElement(root, "INSPECTIONS").children()) {
+      for (pugi::xml_node inspection : xml::FirstChildElement(root, "INSPECTIONS").children()) {
         broker->inspections.GetInspectionData(xml::FirstChildElement(inspection, "ATTRIBUTES"));
       }
     }

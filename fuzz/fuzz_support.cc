@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cctype>
+#include <cstdlib>
 #include <span>
 #include <system_error>
 
@@ -30,11 +30,10 @@ std::filesystem::path FreshFolder() {
 }
 
 bool Contains(std::string_view text, std::string_view part) {
-  return std::search(text.begin(), text.end(), part.begin(), part.end(),
-                     [](char a, char b) {
-                       return std::tolower(static_cast<unsigned char>(a)) ==
-                              std::tolower(static_cast<unsigned char>(b));
-                     }) != text.end();
+  return std::search(text.begin(), text.end(), part.begin(), part.end(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) ==
+                  std::tolower(static_cast<unsigned char>(b));
+         }) != text.end();
 }
 
 class AcceptingObject : public automation::Object {
@@ -44,9 +43,9 @@ class AcceptingObject : public automation::Object {
   automation::Variant Invoke(std::string_view method, std::span<automation::Variant>) override {
     // Counts, sizes and return values are numbers; everything else the caller may go on to
     // use as an object (an output structure, a list item, an answer).
-    if (Contains(method, "ReturnValue") || Contains(method, "count") ||
-        Contains(method, "size") || method.starts_with("set") || method.starts_with("Set") ||
-        method.starts_with("add") || method.starts_with("Add")) {
+    if (Contains(method, "ReturnValue") || Contains(method, "count") || Contains(method, "size") ||
+        method.starts_with("set") || method.starts_with("Set") || method.starts_with("add") ||
+        method.starts_with("Add")) {
       return std::int32_t{0};
     }
     return automation::ObjectPtr(std::make_shared<AcceptingObject>(prog_id_));

@@ -11,8 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static tqs::fuzz::ScratchServerDatabase database;
   static tqs::automation::ComponentRegistry components;
   database.Execute("DELETE FROM USERDEFAULTS");
-  database.Execute("INSERT INTO USERDEFAULTS (LOGN, EMNO, LASTJSID, LASTINVOICEID, LASTQUOTEID) "
-                   "VALUES ('jdoe', '1001', 12, NULL, 7)");
+  database.Execute(
+      "INSERT INTO USERDEFAULTS (LOGN, EMNO, LASTJSID, LASTINVOICEID, LASTQUOTEID) "
+      "VALUES ('jdoe', '1001', 12, NULL, 7)");
   tqs::server::JobSheet job_sheet(components);
   tqs::automation::Variant xml = tqs::fuzz::AsText(data, size);
   try {

@@ -1,9 +1,8 @@
 // Fuzzes the transfer description that cuts the master data template down for a service
 // centre: masterdata::ReadTransferEntries of the parsed input.
 #include <cstdint>
-#include <string>
-
 #include <pugixml.hpp>
+#include <string>
 
 #include "common/error.h"
 #include "fuzz/fuzz_support.h"

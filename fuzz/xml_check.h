@@ -5,9 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-
 #include <pugixml.hpp>
+#include <string>
 
 namespace tqs::fuzz {
 

@@ -86,8 +86,8 @@ TEST(ComponentFaultsTest, GenericFailureFromAnyCallEndsTheUpdateThereWithItsDesc
     std::size_t first = 0;
     while (ObjectAndMethod(clean.journal[first]) != ObjectAndMethod(clean.journal[i])) ++first;
     ASSERT_EQ(outcome.journal.size(), first + 1);
-    EXPECT_TRUE(std::equal(outcome.journal.begin(), outcome.journal.end() - 1,
-                           clean.journal.begin()));
+    EXPECT_TRUE(
+        std::equal(outcome.journal.begin(), outcome.journal.end() - 1, clean.journal.begin()));
   }
 }
 

@@ -42,19 +42,19 @@ TEST(ErrorLogFaultsTest, FullDiskRaisesNamingTheLogAndKeepsEarlierEntries) {
 
   // In a child whose files may not grow: the next entry does not fit at all.
   const auto write_with_size_limit = [&] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit size_limit{before.size(), before.size()};
-        ::setrlimit(RLIMIT_FSIZE, &size_limit);
-        try {
-          log.WriteErrorLogEntry(log_file, "ProcessJobSheets", ErrorPrefix::kError, "second");
-        } catch (const Error& error) {
-          std::cerr << error.number() << ": " << error.description();
-          std::exit(error.number() == error_number::kPathNotFound &&
-                            error.description().find(log_file.string()) != std::string::npos
-                        ? 0
-                        : 1);
-        }
-        std::exit(2);
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit size_limit{before.size(), before.size()};
+    ::setrlimit(RLIMIT_FSIZE, &size_limit);
+    try {
+      log.WriteErrorLogEntry(log_file, "ProcessJobSheets", ErrorPrefix::kError, "second");
+    } catch (const Error& error) {
+      std::cerr << error.number() << ": " << error.description();
+      std::exit(error.number() == error_number::kPathNotFound &&
+                        error.description().find(log_file.string()) != std::string::npos
+                    ? 0
+                    : 1);
+    }
+    std::exit(2);
   };
   // (What the child prints is cut short by the same limit: the exit status says it all.)
   EXPECT_EXIT(write_with_size_limit(), ::testing::ExitedWithCode(0), "");

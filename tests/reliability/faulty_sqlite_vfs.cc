@@ -112,19 +112,28 @@ void ShmBarrier(sqlite3_file* file) { Real(file)->pMethods->xShmBarrier(Real(fil
 int ShmUnmap(sqlite3_file* file, int remove) {
   return Real(file)->pMethods->xShmUnmap(Real(file), remove);
 }
-int Fetch(sqlite3_file* file, sqlite3_int64 offset, int amount, void** out) {
-  return Real(file)->pMethods->xFetch(Real(file), offset, amount, out);
-}
-int Unfetch(sqlite3_file* file, sqlite3_int64 offset, void* page) {
-  return Real(file)->pMethods->xUnfetch(Real(file), offset, page);
-}
 
 // Version 2: no memory-mapped reads, so every page goes through Read.
 const sqlite3_io_methods kMethods = {
-    2,        Close,       Read,       Write,           Truncate,
-    Sync,     FileSize,    Lock,       Unlock,          CheckReservedLock,
-    FileControl, SectorSize, DeviceCharacteristics, ShmMap, ShmLock,
-    ShmBarrier, ShmUnmap,  nullptr,    nullptr,
+    2,
+    Close,
+    Read,
+    Write,
+    Truncate,
+    Sync,
+    FileSize,
+    Lock,
+    Unlock,
+    CheckReservedLock,
+    FileControl,
+    SectorSize,
+    DeviceCharacteristics,
+    ShmMap,
+    ShmLock,
+    ShmBarrier,
+    ShmUnmap,
+    nullptr,
+    nullptr,
 };
 
 int Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int* out_flags) {

@@ -68,8 +68,8 @@ class UploadFaultsTest : public ::testing::Test {
         *connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
     std::string rows;
     for (; !rs->IsEOF(); rs->MoveNext()) {
-      rows += rs->Field(0).AsText() + ":" + rs->Field(1).AsText() + ":" +
-              rs->Field(2).AsText() + ":" + rs->Field(3).AsText() + "\n";
+      rows += rs->Field(0).AsText() + ":" + rs->Field(1).AsText() + ":" + rs->Field(2).AsText() +
+              ":" + rs->Field(3).AsText() + "\n";
     }
     return rows;
   }
@@ -165,21 +165,21 @@ TEST_F(UploadFaultsTest, FileSizeLimitDuringUploadLosesOnlyTheItemThatDidNotFit)
   Upload(Envelope(JobSheetItem("4700")));
 
   const auto upload_with_size_limit = [&] {
-        ::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG instead of killing us
-        std::uintmax_t largest = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
-          largest = std::max<std::uintmax_t>(largest, entry.file_size());
-        }
-        const rlim_t limit = largest + 64 * 1024;
-        const rlimit size_limit{limit, limit};
-        ::setrlimit(RLIMIT_FSIZE, &size_limit);
-        const std::string feedback = Upload(envelope);
-        const bool as_expected =
-            feedback.find(Feedback("2", "4711", "")) != std::string::npos &&
-            feedback.find("headerid=\"4712\" errortype=\"normal\"") != std::string::npos &&
-            feedback.find("headerid=\"4713\" errortype=\"\"") != std::string::npos;
-        std::cerr << feedback;
-        std::exit(as_expected ? 0 : 1);
+    ::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG instead of killing us
+    std::uintmax_t largest = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
+      largest = std::max<std::uintmax_t>(largest, entry.file_size());
+    }
+    const rlim_t limit = largest + 64 * 1024;
+    const rlimit size_limit{limit, limit};
+    ::setrlimit(RLIMIT_FSIZE, &size_limit);
+    const std::string feedback = Upload(envelope);
+    const bool as_expected =
+        feedback.find(Feedback("2", "4711", "")) != std::string::npos &&
+        feedback.find("headerid=\"4712\" errortype=\"normal\"") != std::string::npos &&
+        feedback.find("headerid=\"4713\" errortype=\"\"") != std::string::npos;
+    std::cerr << feedback;
+    std::exit(as_expected ? 0 : 1);
   };
   EXPECT_EXIT(upload_with_size_limit(), ::testing::ExitedWithCode(0), "");
 
