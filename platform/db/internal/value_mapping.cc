@@ -58,11 +58,27 @@ std::string FormatDateText(DateTime value) {
   const local_days day = floor<days>(value);
   const year_month_day date{day};
   const hh_mm_ss<seconds> time{value - day};
+  const int y = int(date.year());
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u %02d:%02d:%02d", int(date.year()),
-                unsigned(date.month()), unsigned(date.day()), int(time.hours().count()),
-                int(time.minutes().count()), int(time.seconds().count()));
-  return buffer;
+  if (y < 0 || y > 9999 || time.hours().count() > 99) {
+    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u %02d:%02d:%02d", y,
+                  unsigned(date.month()), unsigned(date.day()), int(time.hours().count()),
+                  int(time.minutes().count()), int(time.seconds().count()));
+    return buffer;
+  }
+  // The common case digit by digit: dates are written for every row of a copy, and the
+  // formatted print was a tenth of a master data copy's time.
+  std::string text = "0000-00-00 00:00:00";
+  const auto put = [&text](std::size_t at, int value, int width) {
+    for (int i = width - 1; i >= 0; --i, value /= 10) text[at + i] = char('0' + value % 10);
+  };
+  put(0, y, 4);
+  put(5, int(unsigned(date.month())), 2);
+  put(8, int(unsigned(date.day())), 2);
+  put(11, int(time.hours().count()), 2);
+  put(14, int(time.minutes().count()), 2);
+  put(17, int(time.seconds().count()), 2);
+  return text;
 }
 
 std::optional<DateTime> ParseDateText(std::string_view text) {
