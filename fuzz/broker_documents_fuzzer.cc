@@ -3,7 +3,8 @@
 // serviceorder element), a general hours line (GeneralHoursMapping of its hour element) and a
 // service inspection (ServiceInspectionMapping of its ATTRIBUTES elements). Each input goes
 // through all three. Failures are reported to the window's status box and to the error log in
-// a scratch working directory, or raised as tqs::Error.
+// a scratch working directory, or raised as tqs::Error. The target changes its working directory:
+// give libFuzzer absolute paths (scripts/fuzz.sh does).
 #include <unistd.h>
 
 #include <cstdint>

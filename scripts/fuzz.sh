@@ -38,15 +38,17 @@ if [ -d /dev/shm ] && [ -w /dev/shm ]; then scratch="$(mktemp -d -p /dev/shm)"; 
 trap 'rm -rf "$scratch"' EXIT
 status=0
 for target in "${targets[@]}"; do
-  corpus="$work_dir/$target/corpus"
-  artifacts="$work_dir/$target/artifacts"
+  # Absolute paths: a target may change its working directory (the broker's writes its error
+  # log there).
+  corpus="$(realpath -m "$work_dir/$target/corpus")"
+  artifacts="$(realpath -m "$work_dir/$target/artifacts")"
   mkdir -p "$corpus" "$artifacts"
   log="$work_dir/$target/fuzz.log"
   result=0
   TQS_FUZZ_TMPDIR="$scratch" \
   ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1" \
   UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-    "$build_dir/bin/$target" "$corpus" "fuzz/corpus/$target" -max_total_time="$seconds" \
+    "$build_dir/bin/$target" "$corpus" "$(realpath "fuzz/corpus/$target")" -max_total_time="$seconds" \
       -timeout=10 -rss_limit_mb=2048 -max_len=8192 -artifact_prefix="$artifacts/" \
       -print_final_stats=1 >"$log" 2>&1 || result=$?
   runs=$(grep -oE 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -oE '[0-9]+$' || echo "?")
