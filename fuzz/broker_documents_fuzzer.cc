@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <memory>
 #include <pugixml.hpp>
 #include <string>
 
@@ -61,7 +62,8 @@ struct Broker {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Broker* broker = new Broker();
+  // Destroyed at exit, which removes its scratch folder.
+  static const auto broker = std::make_unique<Broker>();
   const std::string text = fuzz::AsText(data, size);
   pugi::xml_document document;
   if (!document.load_buffer(text.data(), text.size())) return 0;

@@ -1,6 +1,7 @@
 // Fuzzes the process result request of a laptop: JobSheet::GetProcessResult against an SQLite
 // server database holding finished, pending and other employees' interactions.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "common/error.h"
@@ -11,8 +12,9 @@
 namespace {
 
 const tqs::fuzz::ScratchServerDatabase& Database() {
-  static const auto* database = [] {
-    auto* created = new tqs::fuzz::ScratchServerDatabase();
+  // Destroyed at exit, which removes its folder.
+  static const auto database = [] {
+    auto created = std::make_unique<tqs::fuzz::ScratchServerDatabase>();
     // (employee, type, on, id, status, result)
     const char* rows[] = {
         "'1001', 5, 'D1', 1, 10, '<jobsheet id=''1''/>'",
