@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test through CTest, against both
 # server database backends: SQLite, and a throwaway PostgreSQL server that scripts/with-postgres.sh
-# starts for the run and removes afterwards. Then builds the whole tree again with
+# starts for the run and removes afterwards. On request it also builds the whole tree again with
 # AddressSanitizer and UndefinedBehaviorSanitizer (in its own folder) and runs the same suite
-# there: any sanitizer report fails the run. Finally each fuzz target runs for a few seconds.
-#   scripts/test.sh            build in ./build and ./build-asan and run all tests
+# there (any sanitizer report fails the run), and runs each fuzz target for a few seconds.
+#   scripts/test.sh            build in ./build and run all tests
 #   BUILD_DIR=... ASAN_BUILD_DIR=... scripts/test.sh
 #   TQS_TEST_POSTGRES_DSN=... scripts/test.sh    use that PostgreSQL test database instead
-#   TQS_SKIP_SANITIZERS=1 scripts/test.sh        only the plain build (for a quick local run)
-#   TQS_SKIP_FUZZ=1 scripts/test.sh              no fuzzing step
+#   TQS_SANITIZERS=1 scripts/test.sh             also the sanitizer suite (./build-asan)
+#   TQS_FUZZ=1 scripts/test.sh                   also a short run of every fuzz target
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -44,7 +44,7 @@ cmake --build "$build_dir" -j2
 status=0
 run_suite "$build_dir" "" || status=$?
 
-if [ -z "${TQS_SKIP_SANITIZERS:-}" ]; then
+if [ -n "${TQS_SANITIZERS:-}" ]; then
   # -O1 keeps the instrumented build and its run quick enough for CI while keeping the stacks
   # readable. The option applies the flags to every target, including the libraries that the
   # programs load at run time (the reference ERP, the test modules).
@@ -76,7 +76,7 @@ if [ -z "${TQS_SKIP_SANITIZERS:-}" ]; then
   [ "$asan_status" -eq 0 ] || status=1
 fi
 
-if [ -z "${TQS_SKIP_FUZZ:-}" ]; then
+if [ -n "${TQS_FUZZ:-}" ]; then
   # A short run of every fuzz target from its seeds; scripts/fuzz.sh runs them longer.
   if FUZZ_SECONDS="${TQS_FUZZ_SECONDS:-5}" bash scripts/fuzz.sh; then
     echo "Fuzz targets: each ran ${TQS_FUZZ_SECONDS:-5}s without a crash, leak or sanitizer report"
