@@ -55,16 +55,18 @@ namespace {
 // One recorded object.
 class RecordedObject : public automation::Object {
  public:
-  RecordedObject(std::shared_ptr<internal::RecordingState> state, std::string prog_id,
+  RecordedObject(const std::shared_ptr<internal::RecordingState>& state, std::string prog_id,
                  std::string name)
-      : state_(std::move(state)), prog_id_(std::move(prog_id)), name_(std::move(name)) {}
+      : state_(state), prog_id_(std::move(prog_id)), name_(std::move(name)) {}
 
   Variant Invoke(std::string_view method, std::span<Variant> args) override;
   std::string ProgId() const override { return prog_id_; }
   const std::string& name() const { return name_; }
 
  private:
-  const std::shared_ptr<internal::RecordingState> state_;
+  // Weak: the script may hold objects (answers of responders), so a strong reference back to
+  // the state would keep both alive for ever.
+  const std::weak_ptr<internal::RecordingState> state_;
   const std::string prog_id_;
   const std::string name_;  // in the journal: "ServiceOrderData#1"
 };
@@ -90,14 +92,19 @@ ObjectPtr internal::RecordingState::Make(const std::shared_ptr<RecordingState>& 
 }
 
 Variant RecordedObject::Invoke(std::string_view method, std::span<Variant> args) {
+  const std::shared_ptr<internal::RecordingState> state = state_.lock();
+  if (!state) {
+    throw Error(error_number::kGenericFailure,
+                "The recording components of " + name_ + " no longer exist");
+  }
   std::string line = "call " + name_ + "." + std::string(method) + "(";
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (i > 0) line += ", ";
-    line += state_->DescribeArgument(args[i]);
+    line += state->DescribeArgument(args[i]);
   }
   line += ")";
-  state_->Append(std::move(line));
-  if (auto responder = state_->FindResponder(prog_id_, method)) return (*responder)(args);
+  state->Append(std::move(line));
+  if (auto responder = state->FindResponder(prog_id_, method)) return (*responder)(args);
   return {};
 }
 
