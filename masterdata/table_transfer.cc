@@ -57,15 +57,16 @@ std::int64_t RunAppend(const TransferEntry& entry, std::string_view statement,
   // every added row in memory during a copy of millions of rows.
   auto target = db::Recordset::Open(entry.source, *centre_db, db::CursorType::kForwardOnly,
                                     db::LockType::kOptimistic, db::CommandType::kTable);
-  std::vector<std::string> target_fields;  // column i of the table, named on the first row
   std::int64_t rows = 0;
   while (!source->IsEOF()) {
     const int fields = source->FieldCount();
-    if (target_fields.empty()) {
-      for (int i = 0; i < fields; ++i) target_fields.push_back(target->FieldName(i));
+    // Field i goes into column i; a source with more fields than the table has columns fails
+    // on its first row, naming the position.
+    if (rows == 0) {
+      for (int i = 0; i < fields; ++i) target->FieldName(i);
     }
     target->AddNew();
-    for (int i = 0; i < fields; ++i) target->SetField(target_fields[i], source->Field(i));
+    for (int i = 0; i < fields; ++i) target->SetField(i, source->Field(i));
     target->Update();
     source->MoveNext();
     ++rows;

@@ -159,12 +159,14 @@ class RecordsetImpl final : public Recordset {
     CheckOpen();
     SaveStaged();
     if (cursor_->IsEOF()) throw NoCurrentRecordError();
+    added_row_unread_ = false;
     cursor_->MoveNext();
   }
 
   void MoveFirst() override {
     CheckOpen();
     SaveStaged();
+    added_row_unread_ = false;
     cursor_->MoveFirst();
   }
 
@@ -204,19 +206,13 @@ class RecordsetImpl final : public Recordset {
   void SetField(std::string_view name, const Variant& value) override {
     CheckOpen();
     CheckUpdatable();
-    const std::size_t column = ColumnIndex(name);
-    FromVariant(value, columns_[column].name);  // an unstorable value fails here, not at Update
-    if (edit_mode_ == EditMode::kNone) {
-      if (cursor_->Current() == nullptr) throw NoCurrentRecordError();
-      edit_mode_ = EditMode::kEditing;
-    }
-    for (ColumnEdit& edit : edits_) {
-      if (edit.column == static_cast<int>(column)) {
-        edit.value = value;
-        return;
-      }
-    }
-    edits_.push_back(ColumnEdit{static_cast<int>(column), value});
+    Stage(ColumnIndex(name), Variant(value));
+  }
+
+  void SetField(int index, Variant value) override {
+    CheckOpen();
+    CheckUpdatable();
+    Stage(CheckedIndex(index), std::move(value));
   }
 
   void Update() override {
@@ -224,11 +220,22 @@ class RecordsetImpl final : public Recordset {
     if (edit_mode_ == EditMode::kNone) return;
     CheckUpdatable();
     if (edit_mode_ == EditMode::kAdding) {
-      // The insert hands back the row as stored (defaults and conversions applied).
-      internal::TableAccess::InsertedRow added = access_->InsertRow(edits_);
-      cursor_->AppendAndMoveTo(added.row ? std::move(*added.row)
-                                         : Row{added.key, StagedValues()});
+      // A static set holds the added row as stored (defaults and conversions applied), so the
+      // insert hands it back at once. The other sets read it by its key when it is first
+      // asked for, since moving on (a copy of many rows) never needs it.
+      const bool holds_rows = cursor_type_ == CursorType::kStatic;
+      internal::TableAccess::InsertedRow added = access_->InsertRow(
+          edits_, holds_rows ? TableAccess::RowReadBack::kNow : TableAccess::RowReadBack::kLater);
+      if (holds_rows) {
+        cursor_->AppendAndMoveTo(added.row ? std::move(*added.row)
+                                           : Row{added.key, StagedValues()});
+      } else {
+        cursor_->AppendAndMoveTo(Row{added.key, {}});
+        added_row_unread_ = true;
+        std::swap(added_edits_, edits_);
+      }
     } else {
+      ReadAddedRow();
       const Row* current = cursor_->Current();
       if (current == nullptr) throw NoCurrentRecordError();
       const std::int64_t key = *current->key;
@@ -272,6 +279,7 @@ class RecordsetImpl final : public Recordset {
 
   void Close() override {
     CheckOpen();
+    added_row_unread_ = false;
     edit_mode_ = EditMode::kNone;
     edits_.clear();
     cursor_.reset();
@@ -307,6 +315,45 @@ class RecordsetImpl final : public Recordset {
     if (edit_mode_ != EditMode::kNone) Update();
   }
 
+  // Stages `value` for `column` on the current row (or the row being added).
+  void Stage(std::size_t column, Variant value) {
+    CheckStorable(value, columns_[column].name);  // fails here, not at Update
+    if (edit_mode_ == EditMode::kNone) {
+      if (Current() == nullptr) throw NoCurrentRecordError();
+      edit_mode_ = EditMode::kEditing;
+    }
+    for (ColumnEdit& edit : edits_) {
+      if (edit.column == static_cast<int>(column)) {
+        edit.value = std::move(value);
+        return;
+      }
+    }
+    edits_.push_back(ColumnEdit{static_cast<int>(column), std::move(value)});
+  }
+
+  // The row added last, read by its key now that it is asked for; a row gone in between
+  // shows the values it was added with.
+  void ReadAddedRow() const {
+    if (!added_row_unread_) return;
+    added_row_unread_ = false;
+    const Row* current = cursor_->Current();
+    if (current == nullptr || !current->key) return;
+    const std::int64_t key = *current->key;
+    std::optional<Row> row = access_->ReadRow(key);
+    if (!row) {
+      std::vector<Variant> values(columns_.size(), Variant::Null());
+      for (const ColumnEdit& edit : added_edits_)
+        values[static_cast<std::size_t>(edit.column)] = edit.value;
+      row = Row{key, std::move(values)};
+    }
+    cursor_->ReplaceCurrent(std::move(*row));
+  }
+
+  const Row* Current() const {
+    ReadAddedRow();
+    return cursor_->Current();
+  }
+
   std::size_t ColumnIndex(std::string_view name) const {
     for (std::size_t i = 0; i < columns_.size(); ++i) {
       if (EqualsIgnoreCase(columns_[i].name, name)) return i;
@@ -327,7 +374,7 @@ class RecordsetImpl final : public Recordset {
       if (edit.column == static_cast<int>(column)) return edit.value;
     }
     if (edit_mode_ == EditMode::kAdding) return Variant::Null();
-    const Row* row = cursor_->Current();
+    const Row* row = Current();
     if (row == nullptr) throw NoCurrentRecordError();
     return row->values[column];
   }
@@ -354,6 +401,12 @@ class RecordsetImpl final : public Recordset {
   // The change in progress.
   EditMode edit_mode_ = EditMode::kNone;
   std::vector<ColumnEdit> edits_;
+
+  // A row added to a forward-only or keyset set is current but not read yet; the values it
+  // was added with stand in should it be gone when it is read. Reading it changes only this
+  // cache of the current row, hence mutable.
+  mutable bool added_row_unread_ = false;
+  std::vector<ColumnEdit> added_edits_;
 };
 
 }  // namespace

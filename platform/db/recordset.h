@@ -73,6 +73,9 @@ class Recordset {
   // row being added); Update writes the staged values; CancelUpdate drops them.
   virtual void AddNew() = 0;
   virtual void SetField(std::string_view name, const Variant& value) = 0;
+  // The same by 0-based position (an unknown position raises 3265), for loops that copy many
+  // rows column by column without looking names up.
+  virtual void SetField(int index, Variant value) = 0;
   virtual void Update() = 0;
   virtual void CancelUpdate() = 0;
 

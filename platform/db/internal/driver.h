@@ -70,6 +70,13 @@ class Driver {
   // tqs::Error when the table has no such key; its rows are then read but not changed by key.
   // Must not disturb an open transaction when it raises.
   virtual std::string RowKeyExpression(std::string_view table) = 0;
+  // True when the engine tells the key of the row that the last plain INSERT of this session
+  // added (LastInsertKey), so an insert that needs only the key can do without a RETURNING
+  // clause (which on SQLite gathers the returned rows in a temporary table first).
+  virtual bool ReportsLastInsertKey() const = 0;
+  // The key of the row that the last INSERT of this session added; only when
+  // ReportsLastInsertKey().
+  virtual std::int64_t LastInsertKey() const = 0;
   // A column name as a quoted identifier of the engine.
   virtual std::string QuoteIdentifier(std::string_view name) const = 0;
 

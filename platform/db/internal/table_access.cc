@@ -1,5 +1,7 @@
 #include "platform/db/internal/table_access.h"
 
+#include <algorithm>
+
 #include "platform/db/internal/errors.h"
 #include "platform/db/internal/value_mapping.h"
 
@@ -97,7 +99,15 @@ void TableAccess::UpdateRow(std::int64_t key, const std::vector<ColumnEdit>& edi
   }
 }
 
-TableAccess::InsertedRow TableAccess::InsertRow(const std::vector<ColumnEdit>& edits) {
+const std::string& TableAccess::InsertSql(const std::vector<ColumnEdit>& edits,
+                                          RowReadBack read_back) {
+  const bool same = !insert_sql_.empty() && read_back == insert_read_back_ &&
+                    edits.size() == insert_columns_.size() &&
+                    std::equal(edits.begin(), edits.end(), insert_columns_.begin(),
+                               [](const ColumnEdit& edit, int column) {
+                                 return edit.column == column;
+                               });
+  if (same) return insert_sql_;
   std::string sql = "INSERT INTO " + source_.table;
   if (edits.empty()) {
     sql += " DEFAULT VALUES";
@@ -114,22 +124,40 @@ TableAccess::InsertedRow TableAccess::InsertRow(const std::vector<ColumnEdit>& e
     }
     sql += ") VALUES (" + places + ")";
   }
-  sql += " RETURNING " + returning_list_;
+  if (read_back == RowReadBack::kNow) {
+    sql += " RETURNING " + returning_list_;
+  } else if (!session_->driver().ReportsLastInsertKey()) {
+    sql += " RETURNING " + key_;
+  }
+  insert_columns_.clear();
+  for (const ColumnEdit& edit : edits) insert_columns_.push_back(edit.column);
+  insert_read_back_ = read_back;
+  insert_sql_ = std::move(sql);
+  return insert_sql_;
+}
+
+TableAccess::InsertedRow TableAccess::InsertRow(const std::vector<ColumnEdit>& edits,
+                                                RowReadBack read_back) {
   const std::vector<SqlValue> values = EditValues(edits);
-  StatementLease statement = session_->Prepare(sql);
+  StatementLease statement = session_->Prepare(InsertSql(edits, read_back));
   for (std::size_t i = 0; i < values.size(); ++i) statement->Bind(static_cast<int>(i), values[i]);
-  if (!statement->Step()) {
+  const bool returns_rows = statement->Step();
+  if (read_back == RowReadBack::kLater && session_->driver().ReportsLastInsertKey()) {
+    return InsertedRow{session_->driver().LastInsertKey(), std::nullopt};
+  }
+  if (!returns_rows) {
     throw Error(
         error_number::kGenericFailure,
         "The engine did not report the key of the row added to table '" + source_.table + "'");
   }
   const std::int64_t key = RowKeyOf(statement->Value(0));
-  const bool whole_row = statement->ColumnCount() == static_cast<int>(columns_.size()) + 1;
+  const bool whole_row = read_back == RowReadBack::kNow &&
+                         statement->ColumnCount() == static_cast<int>(columns_.size()) + 1;
   std::optional<Row> row;
   if (whole_row) row = Row{key, ReadValues(*statement, columns_, 1)};
   while (statement->Step()) {
   }
-  if (whole_row) return InsertedRow{key, std::move(row)};
+  if (whole_row || read_back == RowReadBack::kLater) return InsertedRow{key, std::move(row)};
   statement.Release();
   return InsertedRow{key, ReadRow(key)};
 }

@@ -59,20 +59,25 @@ class TableAccess {
   std::optional<Row> ReadRow(std::int64_t key);
   // Writes `edits` into the row with `key`; raises 3021 when the row is gone.
   void UpdateRow(std::int64_t key, const std::vector<ColumnEdit>& edits);
-  // Adds a row with `edits` (other columns take their defaults) and returns it as stored, key
-  // and every column. When all columns are plain table columns the insert statement hands the
-  // stored row back itself; otherwise the row is read again by its key (no row only if it
-  // vanished in between).
+  // Adds a row with `edits` (other columns take their defaults) and returns its key and, with
+  // RowReadBack::kNow, the row as stored, every column. When all columns are plain table
+  // columns the insert statement hands the stored row back itself; otherwise the row is read
+  // again by its key (no row only if it vanished in between). With RowReadBack::kLater only
+  // the key comes back (the caller reads the row by key if it needs it): on an engine that
+  // reports the key of an insert, the statement is then a plain INSERT.
+  enum class RowReadBack { kNow, kLater };
   struct InsertedRow {
     std::int64_t key;
     std::optional<Row> row;
   };
-  InsertedRow InsertRow(const std::vector<ColumnEdit>& edits);
+  InsertedRow InsertRow(const std::vector<ColumnEdit>& edits, RowReadBack read_back);
 
  private:
   // The quoted table column that edit column `column` writes; raises when it is an expression.
   std::string TargetColumn(int column) const;
   std::vector<SqlValue> EditValues(const std::vector<ColumnEdit>& edits) const;
+  // The INSERT text for `edits` (cached for the last column list).
+  const std::string& InsertSql(const std::vector<ColumnEdit>& edits, RowReadBack read_back);
 
   // Fixed at construction.
   const std::shared_ptr<Session> session_;
@@ -83,6 +88,12 @@ class TableAccess {
   // "<key>, <quoted table columns>" for the RETURNING clause of an insert, or the key alone
   // when a column is an expression (the added row is then read again).
   std::string returning_list_;
+
+  // The INSERT text of the last column list added, kept so that adding many rows with the
+  // same columns does not build the text again for every row.
+  std::vector<int> insert_columns_;
+  RowReadBack insert_read_back_ = RowReadBack::kNow;
+  std::string insert_sql_;
 };
 
 }  // namespace tqs::db::internal

@@ -113,18 +113,31 @@ std::optional<DateTime> ParseDateText(std::string_view text) {
   return local_days{date} + hours{hour} + minutes{minute} + seconds{second};
 }
 
-Variant ToVariant(const SqlValue& value, std::string_view declared_type) {
+Variant ToVariant(SqlValue value, std::string_view declared_type) {
   if (const auto* integer = std::get_if<std::int64_t>(&value)) {
     return IntegerToVariant(*integer, declared_type);
   }
   if (const auto* real = std::get_if<double>(&value)) return Variant(*real);
-  if (const auto* text = std::get_if<std::string>(&value)) {
+  if (auto* text = std::get_if<std::string>(&value)) {
     if (IsDateType(declared_type)) {
       if (auto date = ParseDateText(*text)) return Variant(*date);
     }
-    return Variant(*text);
+    return Variant(std::move(*text));
   }
   return Variant::Null();
+}
+
+namespace {
+
+[[noreturn]] void ThrowUnstorable(std::string_view column) {
+  throw Error(error_number::kTypeMismatch,
+              "Type mismatch: an object cannot be stored in column '" + std::string(column) + "'");
+}
+
+}  // namespace
+
+void CheckStorable(const Variant& value, std::string_view column) {
+  if (value.type() == VariantType::kObject) ThrowUnstorable(column);
 }
 
 SqlValue FromVariant(const Variant& value, std::string_view column) {
@@ -146,8 +159,7 @@ SqlValue FromVariant(const Variant& value, std::string_view column) {
     case VariantType::kObject:
       break;
   }
-  throw Error(error_number::kTypeMismatch,
-              "Type mismatch: an object cannot be stored in column '" + std::string(column) + "'");
+  ThrowUnstorable(column);
 }
 
 }  // namespace tqs::db::internal

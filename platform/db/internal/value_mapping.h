@@ -20,10 +20,12 @@
 
 namespace tqs::db::internal {
 
-automation::Variant ToVariant(const SqlValue& value, std::string_view declared_type);
+automation::Variant ToVariant(SqlValue value, std::string_view declared_type);
 
 // `column` names the column in the error raised for a value that cannot be stored.
 SqlValue FromVariant(const automation::Variant& value, std::string_view column);
+// Raises the type mismatch that FromVariant raises for `value`, without converting it.
+void CheckStorable(const automation::Variant& value, std::string_view column);
 
 // The stored text form of a date: "YYYY-MM-DD HH:MM:SS".
 std::string FormatDateText(DateTime value);

@@ -225,6 +225,13 @@ class PgDriver final : public internal::Driver {
 
   std::string TranslateSql(std::string_view sql) const override { return ToPostgresSql(sql); }
 
+  // An insert returns the key of its row itself.
+  bool ReportsLastInsertKey() const override { return false; }
+  std::int64_t LastInsertKey() const override {
+    throw Error(error_number::kGenericFailure,
+                "The PostgreSQL session reports the key of an added row only through RETURNING");
+  }
+
   std::string RowKeyExpression(std::string_view table) override {
     const std::string name(table);
     if (auto found = row_keys_.find(name); found != row_keys_.end()) {

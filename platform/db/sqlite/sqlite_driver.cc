@@ -146,6 +146,11 @@ class SqliteDriver final : public internal::Driver {
   // compile, which the core takes as "no row key".
   std::string RowKeyExpression(std::string_view) override { return "rowid"; }
 
+  // The rowid of the last insert: for an INTEGER PRIMARY KEY table that column, otherwise the
+  // rowid that the key expression reads; triggers that insert elsewhere do not change it.
+  bool ReportsLastInsertKey() const override { return true; }
+  std::int64_t LastInsertKey() const override { return sqlite3_last_insert_rowid(db_); }
+
   std::string QuoteIdentifier(std::string_view name) const override {
     std::string quoted = "\"";
     for (char c : name) {

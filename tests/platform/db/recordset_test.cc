@@ -220,6 +220,31 @@ TEST_P(RecordsetTest, AddedRowShowsTheStoredRowForPlainAndComputedSelectLists) {
   EXPECT_EQ(Column("SELECT COUNT(*) FROM ITEMS"), std::vector<std::string>{"6"});
 }
 
+// Rows copied column by column: values staged by position land in the columns at those
+// positions; the added row, read when first asked for, shows what the table stored, or the
+// values it was added with when it was deleted before being read.
+TEST_P(RecordsetTest, RowsAddedByPositionAreReadBackWhenAskedFor) {
+  auto rs = OpenItems("SELECT NAME, QTY, NOTE, ID FROM ITEMS WHERE 1=0", CursorType::kForwardOnly);
+  for (int i = 1; i <= 3; ++i) {
+    rs->AddNew();
+    rs->SetField(0, Variant("copy" + std::to_string(i)));
+    rs->SetField(1, Variant(std::int32_t{10 * i}));
+    rs->Update();
+  }
+  EXPECT_EQ(rs->Field("ID").AsInt32(), 3);
+  EXPECT_EQ(rs->Field("NOTE"), Variant("none"));
+  EXPECT_EQ(ErrorNumberOf([&] { rs->SetField(4, Variant("x")); }), error_number::kItemNotFound);
+  EXPECT_THAT(Column("SELECT NAME || ':' || QTY FROM ITEMS ORDER BY ID"),
+              ElementsAre("copy1:10", "copy2:20", "copy3:30"));
+
+  rs->AddNew();
+  rs->SetField(0, Variant("gone"));
+  rs->Update();
+  connection_->Execute("DELETE FROM ITEMS WHERE NAME = 'gone'");
+  EXPECT_EQ(rs->Field("NAME"), Variant("gone"));
+  EXPECT_TRUE(rs->Field("NOTE").IsNull());
+}
+
 TEST_P(RecordsetTest, CancelUpdateDropsStagedValues) {
   connection_->Execute("INSERT INTO ITEMS (NAME) VALUES ('kept')");
   auto rs = OpenItems("SELECT * FROM ITEMS", CursorType::kKeyset);
