@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
 
   bool as_json = false;
   auto* status = app.add_subcommand("status", "Show the upload queue: documents per status, "
+                                              "the oldest pending document of each type (UTC), "
                                               "employees with the most pending documents");
   status->add_option("--dsn", dsn, "Connection string")->required();
   status->add_flag("--json", as_json, "Print JSON instead of a table");

@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "common/error.h"
 #include "platform/db/recordset.h"
 
 namespace tqs::server {
@@ -24,6 +25,73 @@ std::string TypeName(std::int32_t type) {
 
 std::int64_t Count(const automation::Variant& value) {
   return static_cast<std::int64_t>(value.AsDouble());
+}
+
+// The pending rows of one document type; type 0 stands for rows without a type too, as in the
+// counts.
+std::string PendingOfType(std::int32_t type) {
+  const std::string of_type = type == 0
+                                  ? "(BUSINESSDOCUMENTTYPE IS NULL OR BUSINESSDOCUMENTTYPE = 0)"
+                                  : "BUSINESSDOCUMENTTYPE = " + std::to_string(type);
+  return " FROM CLIENTSERVERINTERACTION WHERE INTERACTIONSTATUS = 5 AND " + of_type;
+}
+
+// Seconds from RECEIVEDON to the database's current UTC time.
+std::string AgeSecondsSql(const db::Connection& connection) {
+  if (connection.Provider() == "SQLite") {
+    return "CAST(strftime('%s', 'now') AS INTEGER) - CAST(strftime('%s', RECEIVEDON) AS INTEGER)";
+  }
+  return "CAST(EXTRACT(EPOCH FROM (now() AT TIME ZONE 'UTC') - RECEIVEDON) AS bigint)";
+}
+
+// Both queries are single look-ups in IX_CSI_PENDING_AGE (BUSINESSDOCUMENTTYPE, RECEIVEDON of
+// the pending rows): rows without a received-at time come first, as they are the older.
+QueueHealth::OldestPending ReadOldestPending(db::Connection& connection, std::int32_t type) {
+  QueueHealth::OldestPending oldest;
+  auto undated =
+      db::Recordset::Open("SELECT 1" + PendingOfType(type) + " AND RECEIVEDON IS NULL LIMIT 1",
+                          connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
+  if (!undated->IsEOF()) return oldest;
+  auto rs =
+      db::Recordset::Open("SELECT RECEIVEDON, " + AgeSecondsSql(connection) + PendingOfType(type) +
+                              " AND RECEIVEDON IS NOT NULL ORDER BY RECEIVEDON LIMIT 1",
+                          connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
+  if (rs->IsEOF()) return oldest;  // processed since the counts were read
+  const automation::Variant received_on = rs->Field(0);
+  const std::optional<DateTime> date = received_on.TryDate();
+  if (!date) {
+    throw Error(error_number::kTypeMismatch,
+                "CLIENTSERVERINTERACTION.RECEIVEDON of a pending row of document type " +
+                    std::to_string(type) + " is not a date: '" + received_on.ToTextOrEmpty() + "'");
+  }
+  oldest.received_on = *date;
+  oldest.age_seconds = Count(rs->Field(1));
+  return oldest;
+}
+
+// "2026-12-08T17:03:29Z"
+std::string IsoUtc(DateTime value) {
+  const auto day = std::chrono::floor<std::chrono::days>(value);
+  const std::chrono::year_month_day date{day};
+  const std::chrono::hh_mm_ss<std::chrono::seconds> time{value - day};
+  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z", int(date.year()),
+                     unsigned(date.month()), unsigned(date.day()), time.hours().count(),
+                     time.minutes().count(), time.seconds().count());
+}
+
+// "3d 04:05:06", "04:05:06"
+std::string FormatAge(std::int64_t seconds) {
+  const std::int64_t days = seconds / 86400;
+  seconds %= 86400;
+  const std::string clock =
+      fmt::format("{:02}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
+  return days > 0 ? fmt::format("{}d {}", days, clock) : clock;
+}
+
+std::string DescribeOldest(const QueueHealth::OldestPending& oldest) {
+  if (!oldest.received_on) return "age unknown (received before received-at times were kept)";
+  return fmt::format("waiting {} (received {})", FormatAge(*oldest.age_seconds),
+                     IsoUtc(*oldest.received_on));
 }
 
 }  // namespace
@@ -52,7 +120,10 @@ QueueHealth ReadQueueHealth(db::Connection& connection, int top) {
       entry.failed += count;
     }
   }
-  for (auto& [type, entry] : types) health.types.push_back(entry);
+  for (auto& [type, entry] : types) {
+    if (entry.pending > 0) entry.oldest_pending = ReadOldestPending(connection, type);
+    health.types.push_back(entry);
+  }
 
   auto employees = db::Recordset::Open(
       "SELECT EMPLOYEEID, COUNT(*) AS PENDING FROM CLIENTSERVERINTERACTION "
@@ -69,12 +140,19 @@ QueueHealth ReadQueueHealth(db::Connection& connection, int top) {
 nlohmann::json ToJson(const QueueHealth& health) {
   nlohmann::json types = nlohmann::json::array();
   for (const auto& type : health.types) {
-    types.push_back({{"type", type.type},
-                     {"name", type.name},
-                     {"pending", type.pending},
-                     {"processed", type.processed},
-                     {"failed", type.failed},
-                     {"unrecognised", type.unrecognised}});
+    nlohmann::json entry = {{"type", type.type},       {"name", type.name},
+                            {"pending", type.pending}, {"processed", type.processed},
+                            {"failed", type.failed},   {"unrecognised", type.unrecognised}};
+    if (type.oldest_pending) {
+      // null received_on / age_seconds: received before received-at times were kept
+      const auto& oldest = *type.oldest_pending;
+      entry["oldest_pending"] = {
+          {"received_on", oldest.received_on ? nlohmann::json(IsoUtc(*oldest.received_on))
+                                             : nlohmann::json(nullptr)},
+          {"age_seconds",
+           oldest.age_seconds ? nlohmann::json(*oldest.age_seconds) : nlohmann::json(nullptr)}};
+    }
+    types.push_back(std::move(entry));
   }
   nlohmann::json employees = nlohmann::json::array();
   for (const auto& employee : health.busiest_employees) {
@@ -87,10 +165,17 @@ std::string FormatQueueHealth(const QueueHealth& health) {
   std::string text = fmt::format("{:<22}{:>10}{:>11}{:>9}{:>14}\n", "document type", "pending",
                                  "processed", "failed", "unrecognised");
   for (const auto& type : health.types) {
-    text += fmt::format("{:<22}{:>10}{:>11}{:>9}{:>14}\n", type.name, type.pending,
-                        type.processed, type.failed, type.unrecognised);
+    text += fmt::format("{:<22}{:>10}{:>11}{:>9}{:>14}\n", type.name, type.pending, type.processed,
+                        type.failed, type.unrecognised);
   }
   if (health.types.empty()) text += "(no documents uploaded yet)\n";
+  bool headed = false;
+  for (const auto& type : health.types) {
+    if (!type.oldest_pending) continue;
+    if (!headed) text += "\noldest pending document:\n";
+    headed = true;
+    text += fmt::format("  {:<20}{}\n", type.name, DescribeOldest(*type.oldest_pending));
+  }
   if (!health.busiest_employees.empty()) {
     text += "\nemployees with the most pending documents:\n";
     for (const auto& employee : health.busiest_employees) {

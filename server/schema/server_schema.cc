@@ -53,13 +53,52 @@ std::vector<DefaultLabel> ParseLabels(std::string_view text) {
   return labels;
 }
 
+bool IsSqlite(const db::Connection& connection) { return connection.Provider() == "SQLite"; }
+
+// Whether CLIENTSERVERINTERACTION exists but lacks RECEIVEDON: a database made before the
+// received-at time was kept.
+bool InteractionTableLacksReceivedOn(db::Connection& connection) {
+  const std::string sql =
+      IsSqlite(connection)
+          ? "SELECT COUNT(*), COUNT(CASE WHEN name = 'RECEIVEDON' COLLATE NOCASE THEN 1 END) "
+            "FROM pragma_table_info('CLIENTSERVERINTERACTION')"
+          : "SELECT COUNT(*), COUNT(CASE WHEN column_name = 'receivedon' THEN 1 END) "
+            "FROM information_schema.columns WHERE table_schema = current_schema() "
+            "AND table_name = 'clientserverinteraction'";
+  auto rs =
+      db::Recordset::Open(sql, connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
+  return rs->Field(0).AsInt32() > 0 && rs->Field(1).AsInt32() == 0;
+}
+
+// Gives an interaction table of an older database its RECEIVEDON column before the schema
+// script creates the index on it. The rows already there keep no received-at time (NULL): the
+// time they arrived is not known. PostgreSQL takes the default afterwards, so only new rows get
+// it. SQLite cannot add a column whose default is a clock, so a trigger stamps each new row
+// instead; rows inserted with an explicit RECEIVEDON keep it.
+void AddReceivedOnToOlderTable(db::Connection& connection) {
+  if (!InteractionTableLacksReceivedOn(connection)) return;
+  if (IsSqlite(connection)) {
+    connection.ExecuteBatch(
+        "ALTER TABLE CLIENTSERVERINTERACTION ADD COLUMN RECEIVEDON DATETIME;\n"
+        "CREATE TRIGGER IF NOT EXISTS TR_CSI_RECEIVEDON AFTER INSERT ON CLIENTSERVERINTERACTION\n"
+        "  FOR EACH ROW WHEN NEW.RECEIVEDON IS NULL BEGIN\n"
+        "    UPDATE CLIENTSERVERINTERACTION SET RECEIVEDON = CURRENT_TIMESTAMP\n"
+        "      WHERE INTERACTIONKEY = NEW.INTERACTIONKEY;\n"
+        "  END;\n");
+  } else {
+    connection.ExecuteBatch(
+        "ALTER TABLE CLIENTSERVERINTERACTION ADD COLUMN RECEIVEDON timestamp;\n"
+        "ALTER TABLE CLIENTSERVERINTERACTION ALTER COLUMN RECEIVEDON "
+        "SET DEFAULT (now() AT TIME ZONE 'UTC');\n");
+  }
+}
+
 bool LabelExists(db::Connection& connection, const DefaultLabel& label) {
-  auto rs = db::Recordset::Open("SELECT 1 FROM I18NText WHERE LOCALEID = " +
-                                    std::to_string(label.locale_id) +
-                                    " AND LABEL = " + QuoteSql(label.label) +
-                                    " AND pagecontext = " + QuoteSql(label.page_context),
-                                connection, db::CursorType::kForwardOnly,
-                                db::LockType::kReadOnly);
+  auto rs = db::Recordset::Open(
+      "SELECT 1 FROM I18NText WHERE LOCALEID = " + std::to_string(label.locale_id) +
+          " AND LABEL = " + QuoteSql(label.label) +
+          " AND pagecontext = " + QuoteSql(label.page_context),
+      connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
   return !rs->IsEOF();
 }
 
@@ -72,7 +111,9 @@ SchemaReport CreateServerSchema(db::Connection& connection) {
   const std::vector<DefaultLabel> labels = DefaultLabels();
   connection.BeginTrans();
   try {
-    connection.ExecuteBatch(SchemaFor(connection));
+    const char* const schema = SchemaFor(connection);
+    AddReceivedOnToOlderTable(connection);
+    connection.ExecuteBatch(schema);
     connection.ExecuteBatch(schema_text::kDefaultData);
     for (const DefaultLabel& label : labels) {
       if (LabelExists(connection, label)) {

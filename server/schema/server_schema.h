@@ -3,7 +3,8 @@
 // (English) status and log texts. CreateServerSchema brings any database reachable through a
 // Connection to that state: on an empty database it creates everything; on one that already has
 // it, it only adds what is missing and never changes or drops an existing row, so it is safe to
-// run on every installation and upgrade.
+// run on every installation and upgrade. A database made before CLIENTSERVERINTERACTION kept
+// received-at times gains the column RECEIVEDON; its rows from before have none (NULL).
 #ifndef TQS_SERVER_SCHEMA_SERVER_SCHEMA_H_
 #define TQS_SERVER_SCHEMA_SERVER_SCHEMA_H_
 

@@ -2,6 +2,10 @@
 -- database that already has the tables changes nothing and never drops a row.
 
 -- One row per uploaded business document. INTERACTIONKEY is the row key that updates address.
+-- RECEIVEDON is when the server stored the row, in UTC, set by the database itself (inserts
+-- leave it out). A database made before the column existed gains it without a default (the
+-- engine cannot add a column whose default is a clock): its older rows have no received-at
+-- time (NULL), and a trigger stamps the rows added since.
 CREATE TABLE IF NOT EXISTS CLIENTSERVERINTERACTION (
   INTERACTIONKEY INTEGER PRIMARY KEY,
   EMPLOYEEID TEXT,
@@ -13,13 +17,17 @@ CREATE TABLE IF NOT EXISTS CLIENTSERVERINTERACTION (
   BUSINESSDOCUMENTCONTENTS TEXT,
   INTERACTIONSTATUS SMALLINT,
   INTERACTIONRESULT TEXT,
-  PROCESSEDON DATETIME
+  PROCESSEDON DATETIME,
+  RECEIVEDON DATETIME DEFAULT CURRENT_TIMESTAMP
 );
 
 -- The broker's selection: pending rows (status 5) in employee order. Partial, so it holds only
 -- the rows still waiting however large the table grows.
 CREATE INDEX IF NOT EXISTS IX_CSI_PENDING
   ON CLIENTSERVERINTERACTION (EMPLOYEEID) WHERE INTERACTIONSTATUS = 5;
+-- The oldest pending row of each document type, for the queue's health: partial as above.
+CREATE INDEX IF NOT EXISTS IX_CSI_PENDING_AGE
+  ON CLIENTSERVERINTERACTION (BUSINESSDOCUMENTTYPE, RECEIVEDON) WHERE INTERACTIONSTATUS = 5;
 -- The numbering (highest INTERACTIONID of an employee, type and upload marker) and the result
 -- look-up by interaction number. Unique: two documents never share a number.
 CREATE UNIQUE INDEX IF NOT EXISTS UX_CSI_NUMBER
