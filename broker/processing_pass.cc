@@ -4,7 +4,9 @@
 #include <memory>
 #include <utility>
 
+#include "broker/pass_lock.h"
 #include "broker/server_database.h"
+#include "common/error.h"
 #include "common/text.h"
 #include "platform/db/recordset.h"
 #include "platform/xml/xml.h"
@@ -17,6 +19,9 @@ constexpr std::string_view kPendingRowsQuery =
     "SELECT * FROM CLIENTSERVERINTERACTION WHERE INTERACTIONSTATUS=5 ORDER BY EMPLOYEEID";
 constexpr std::string_view kBannerStart = "|*****  ";
 constexpr std::string_view kBannerEnd = "  *****|";
+constexpr std::string_view kAnotherPassRunning =
+    "Another processing pass is running on this server database; this pass ends without "
+    "processing any document";
 
 }  // namespace
 
@@ -39,6 +44,10 @@ void ProcessingPass::processBusinessdocuments() {
 
 void ProcessingPass::RunPass() {
   OpenDatabase(window_, error_log_);
+  // Held until the pass ends, however it ends; taken before the pending rows are read so that
+  // no two passes ever hold the same rows.
+  const std::unique_ptr<PassLock> lock = TakePassLock();
+  if (!lock) return;
   std::string previous_employee;
   window_.m_oBusinessDocument = std::make_unique<pugi::xml_document>();
   if (window_.m_oInteractions) {
@@ -78,6 +87,26 @@ void ProcessingPass::RunPass() {
   closing += kBannerEnd;
   closing += kCrLf;
   window_.txtProcessStatus.Append(closing);
+}
+
+std::unique_ptr<PassLock> ProcessingPass::TakePassLock() {
+  // Without a connection the pass ends silently, as at its other database calls: OpenDatabase
+  // has reported why.
+  db::Connection& connection = ServerConnection(window_);
+  std::string message;
+  try {
+    if (auto lock = PassLock::TryAcquire(window_.m_sConnectionString, connection)) {
+      return lock;
+    }
+    message = kAnotherPassRunning;
+  } catch (const Error& error) {
+    // Without the lock no row may be touched; the operator must learn why nothing happens.
+    message = error.what();
+  }
+  error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "processBusinessdocuments",
+                                ErrorPrefix::kErrorColon, message);
+  window_.txtProcessStatus.Append(message + std::string(kCrLf));
+  return nullptr;
 }
 
 void ProcessingPass::DispatchCurrentRow() {

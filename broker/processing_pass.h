@@ -7,6 +7,11 @@
 // pending. The status box shows an opening banner, one line per employee without business
 // component and a closing banner.
 //
+// Two passes never run at once on one server database: a pass first takes the pass lock
+// (broker/pass_lock.h). When another pass holds it, or it cannot be tried, the reason goes to
+// the status box and to the error log ("Error : ... in processBusinessdocuments") and the pass
+// ends without reading or changing a row.
+//
 // Grouping: after an employee without business component, the further rows of that employee
 // are skipped without a message; for an employee with one, the business component is looked
 // up again for every row. An error the pass does not expect (reading or moving in the pending
@@ -16,12 +21,14 @@
 #ifndef TQS_BROKER_PROCESSING_PASS_H_
 #define TQS_BROKER_PROCESSING_PASS_H_
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "broker/broker_window.h"
 #include "broker/business_document_processor.h"
 #include "broker/error_log.h"
+#include "broker/pass_lock.h"
 #include "common/conversions.h"
 #include "common/date_time.h"
 
@@ -48,6 +55,8 @@ class ProcessingPass {
  private:
   // The work of one pass; errors escape to processBusinessdocuments.
   void RunPass();
+  // The pass lock, or nullptr after reporting why the pass cannot have it.
+  std::unique_ptr<PassLock> TakePassLock();
   // Loads the current row's document and hands it to its processor.
   void DispatchCurrentRow();
   // The status line and log entry of an employee without business component.

@@ -1,0 +1,98 @@
+#include "broker/pass_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "common/error.h"
+#include "platform/db/connection_string.h"
+#include "platform/db/recordset.h"
+
+namespace tqs::broker {
+
+namespace {
+
+// The advisory lock's key: the same for every broker of one server database. Advisory locks
+// belong to the whole PostgreSQL database, which may hold several server databases in schemas
+// of their own (the Search Path), so the key names the schema the tables are found in.
+constexpr std::string_view kAdvisoryKey =
+    "hashtextextended('TQSRemoteBroker processing pass in ' || current_schema(), 0)";
+constexpr std::string_view kLockFileSuffix = "-broker.lock";
+
+// A session-level advisory lock, held by the broker's connection.
+class AdvisoryPassLock final : public PassLock {
+ public:
+  explicit AdvisoryPassLock(db::Connection& connection) : connection_(connection) {}
+
+  ~AdvisoryPassLock() override {
+    try {
+      auto rs = db::Recordset::Open(
+          "SELECT pg_advisory_unlock(" + std::string(kAdvisoryKey) + ") AS RELEASED", connection_);
+      rs->Close();
+    } catch (const std::exception&) {
+      // A connection that is gone took the lock with it.
+    }
+  }
+
+  static std::unique_ptr<PassLock> TryAcquire(db::Connection& connection) {
+    auto rs = db::Recordset::Open(
+        "SELECT pg_try_advisory_lock(" + std::string(kAdvisoryKey) + ") AS ACQUIRED", connection);
+    const bool acquired = rs->Field("ACQUIRED").AsBoolean();
+    rs->Close();
+    if (!acquired) return nullptr;
+    return std::make_unique<AdvisoryPassLock>(connection);
+  }
+
+ private:
+  db::Connection& connection_;
+};
+
+// An exclusive lock on a file beside the database file.
+class FilePassLock final : public PassLock {
+ public:
+  explicit FilePassLock(int descriptor) : descriptor_(descriptor) {}
+  ~FilePassLock() override { ::close(descriptor_); }
+
+  static std::unique_ptr<PassLock> TryAcquire(const std::string& database_file) {
+    const std::string lock_file = database_file + std::string(kLockFileSuffix);
+    const int descriptor = ::open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+      throw Error(error_number::kPathNotFound, "The processing pass lock file '" + lock_file +
+                                                   "' cannot be opened: " + std::strerror(errno));
+    }
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+      const int cause = errno;
+      ::close(descriptor);
+      if (cause == EWOULDBLOCK) return nullptr;
+      throw Error(error_number::kPathNotFound, "The processing pass lock file '" + lock_file +
+                                                   "' cannot be locked: " + std::strerror(cause));
+    }
+    // Who holds it, for an operator who looks; failing to write this changes nothing.
+    const std::string holder = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(descriptor, 0) == 0) {
+      [[maybe_unused]] const ssize_t written = ::pwrite(descriptor, holder.data(), holder.size(), 0);
+    }
+    return std::make_unique<FilePassLock>(descriptor);
+  }
+
+ private:
+  const int descriptor_;
+};
+
+}  // namespace
+
+std::unique_ptr<PassLock> PassLock::TryAcquire(std::string_view connection_string,
+                                               db::Connection& connection) {
+  const db::ConnectionString parsed = db::ConnectionString::Parse(connection_string);
+  if (parsed.provider() == db::ProviderKind::kPostgreSql) {
+    return AdvisoryPassLock::TryAcquire(connection);
+  }
+  return FilePassLock::TryAcquire(parsed.Require("Data Source"));
+}
+
+}  // namespace tqs::broker

@@ -1,0 +1,126 @@
+#include "tests/broker/broker_on_backends.h"
+
+#include <regex>
+
+#include "broker/broker.h"
+#include "common/text.h"
+#include "platform/db/connection.h"
+#include "platform/db/recordset.h"
+#include "platform/db/transaction.h"
+#include "server/admin/installation.h"
+#include "tests/broker/broker_test_installation.h"
+
+namespace tqs::broker::testing {
+
+namespace {
+
+constexpr const char* kHoursPrefix = "TQSRCServiceOrderHoursAccounting.";
+
+std::string HoursId(const std::string& last_part) { return kHoursPrefix + last_part; }
+
+// Every line is accepted: no errors in the ERP's error document, line number 1.
+void AcceptEveryHourLine(test_support::RecordingComponents& erp) {
+  using automation::Variant;
+  // The responders run while the double is alive; a raw pointer keeps them from owning it.
+  test_support::RecordingComponents* const components = &erp;
+  erp.OnCall("ServiceOrderHoursAccountingManager", "Create", [components](std::span<Variant>) {
+    return Variant(components->NewObject(HoursId("Accounting")));
+  });
+  erp.OnCall("Accounting", "getKorvoErrorDoc", [components](std::span<Variant>) {
+    return Variant(components->NewObject(HoursId("ErrorDoc")));
+  });
+  erp.Returns("ErrorDoc", "sizeKorvoErrorStructure", Variant(std::int32_t{0}));
+  erp.OnCall("Accounting", "getRecordSet", [components](std::span<Variant>) {
+    return Variant(components->NewObject(HoursId("Recordset")));
+  });
+  erp.OnCall("Recordset", "getServiceOrderHoursAccountingAt", [components](std::span<Variant>) {
+    return Variant(components->NewObject(HoursId("ServiceOrderHoursAccounting")));
+  });
+  erp.Returns("ServiceOrderHoursAccounting", "getLineNumber", Variant(std::int32_t{1}));
+}
+
+}  // namespace
+
+void BrokerOnBackendsTest::SetUp() {
+  ServerDatabaseTest::SetUp();
+  if (IsSkipped()) return;
+  server::InstallOptions options;
+  options.directory = folder_ / "install";
+  options.dsn = dsn_;
+  options.programs_folder =
+      programs_folder_.empty() ? folder_ / "no-programs" : programs_folder_;
+  server::Install(options, [](std::string_view) {});
+  server::AddUser(dsn_, "login-e300", kHoursEmployee, "BC300");
+  AcceptEveryHourLine(*erp_);
+  erp_components_.Register(kHoursPrefix, erp_);
+}
+
+std::string BrokerOnBackendsTest::ErrorLogText() const {
+  return ReadFile(bin() / "CriticalErrorlog.txt");
+}
+
+std::string BrokerOnBackendsTest::RunBroker(
+    const automation::ComponentRegistry& components) const {
+  FixedClock clock;
+  RecordingEditor editor;
+  Broker broker(BrokerEnvironment{bin(), clock, RegionalSettings::EnglishUS(), components, editor});
+  broker.Form_Load();
+  return broker.window().txtProcessStatus.text();
+}
+
+std::string HourLine(const std::string& task) {
+  return "<hour interactionon='ON-1' lineid='" + task + "'><ctsk>" + task +
+         "</ctsk><chlt>NORMAL</chlt><rgdt>20260310</rgdt><sptm>1.5</sptm></hour>";
+}
+
+void BrokerOnBackendsTest::AddPendingHours(const std::vector<std::string>& tasks) const {
+  std::vector<std::pair<std::string, std::string>> documents;
+  for (const std::string& task : tasks) documents.emplace_back(task, HourLine(task));
+  AddPendingRows(kHoursEmployee, documents);
+}
+
+void BrokerOnBackendsTest::AddPendingRows(
+    const std::string& employee,
+    const std::vector<std::pair<std::string, std::string>>& documents) const {
+  auto connection = Connect();
+  db::Transaction transaction(*connection);
+  auto rs = db::Recordset::Open("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION", *connection);
+  int number = rs->Field(0).AsInt32();
+  rs->Close();
+  for (const auto& [id, contents] : documents) {
+    connection->Execute(
+        "INSERT INTO CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, INTERACTIONNAME, "
+        "INTERACTIONON, INTERACTIONID, BUSINESSDOCUMENTID, BUSINESSDOCUMENTCONTENTS, "
+        "INTERACTIONSTATUS) VALUES (" +
+        QuoteSql(employee) + ", 10, 0, 'ON-1', " + std::to_string(++number) + ", " +
+        QuoteSql(id) + ", " + QuoteSql(contents) + ", 5)");
+  }
+  transaction.Commit();
+}
+
+std::map<std::string, BrokerOnBackendsTest::StoredRow> BrokerOnBackendsTest::StoredRows() const {
+  std::map<std::string, StoredRow> rows;
+  auto connection = Connect();
+  auto rs = db::Recordset::Open(
+      "SELECT BUSINESSDOCUMENTID, INTERACTIONSTATUS, INTERACTIONRESULT, PROCESSEDON "
+      "FROM CLIENTSERVERINTERACTION",
+      *connection);
+  for (; !rs->IsEOF(); rs->MoveNext()) {
+    const auto status = rs->Field(1);
+    rows[rs->Field(0).AsText()] = {status.IsNull() ? "<null>" : status.AsText(),
+                                   !rs->Field(2).IsNull(), !rs->Field(3).IsNull()};
+  }
+  return rows;
+}
+
+std::map<std::string, int> BrokerOnBackendsTest::TasksBooked() const {
+  static const std::regex kSetTask(R"re(\.setTask\(Text\("([^"]*)"\)\))re");
+  std::map<std::string, int> booked;
+  for (const std::string& line : erp_->Journal(".setTask(")) {
+    std::smatch match;
+    if (std::regex_search(line, match, kSetTask)) ++booked[match[1].str()];
+  }
+  return booked;
+}
+
+}  // namespace tqs::broker::testing

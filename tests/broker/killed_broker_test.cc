@@ -1,0 +1,117 @@
+// The installed broker program, killed in the middle of its pass (an operator's kill -9, a
+// machine that loses power), on each backend: every row is afterwards either finished as a
+// whole or still pending, never half-written; the lock the killed pass held is free again at
+// once; and the next run finishes the rest.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <thread>
+
+#include "broker/pass_lock.h"
+#include "platform/db/recordset.h"
+#include "tests/broker/broker_on_backends.h"
+#include "tests/broker/broker_test_installation.h"
+
+namespace tqs::broker {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A demo user of the installation, known to the reference ERP.
+constexpr const char* kErpEmployee = "E001";
+
+class KilledBrokerTest : public testing::BrokerOnBackendsTest {
+ protected:
+  KilledBrokerTest() { programs_folder_ = std::filesystem::path(TQS_BROKER_PROGRAM).parent_path(); }
+
+  // Starts the installed broker in the installation's bin folder, as a scheduler does.
+  pid_t StartBroker() const {
+    const std::string program = (bin() / "TQSRemoteBroker").string();
+    const std::string output = (folder_ / "broker.out").string();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+      const int in = ::open("/dev/null", O_RDONLY);
+      if (out < 0 || in < 0 || ::chdir(bin().c_str()) != 0) ::_exit(126);
+      ::dup2(in, STDIN_FILENO);
+      ::dup2(out, STDOUT_FILENO);
+      ::dup2(out, STDERR_FILENO);
+      ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    return pid;
+  }
+
+  int Finished() const {
+    return std::stoi(
+        Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE INTERACTIONSTATUS <> 5"));
+  }
+};
+TQS_INSTANTIATE_FOR_BACKENDS(KilledBrokerTest);
+
+TEST_P(KilledBrokerTest, EveryRowIsFinishedOrPendingAndTheNextRunFinishesThem) {
+  constexpr int kLines = 1000;
+  std::vector<std::pair<std::string, std::string>> documents;
+  for (int i = 1; i <= kLines; ++i) {
+    const std::string id = "K" + std::to_string(i);
+    documents.emplace_back(id, "<hour interactionon='ON-1' lineid='" + id +
+                                   "'><ctsk>TRAV</ctsk><chlt>NORMAL</chlt><rgdt>20260310</rgdt>"
+                                   "<sptm>0.5</sptm></hour>");
+  }
+  AddPendingRows(kErpEmployee, documents);
+
+  const pid_t broker = StartBroker();
+  ASSERT_GT(broker, 0);
+  const auto deadline = std::chrono::steady_clock::now() + 120s;
+  int status = 0;
+  while (Finished() < 25) {
+    ASSERT_EQ(::waitpid(broker, &status, WNOHANG), 0)
+        << "the broker ended before it could be killed mid-pass:\n"
+        << testing::ReadFile(folder_ / "broker.out");
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline)
+        << testing::ReadFile(folder_ / "broker.out");
+    std::this_thread::sleep_for(5ms);
+  }
+  ASSERT_EQ(::kill(broker, SIGKILL), 0);
+  ASSERT_EQ(::waitpid(broker, &status, 0), broker);
+  ASSERT_TRUE(WIFSIGNALED(status));
+
+  int finished = 0;
+  for (const auto& [document, row] : StoredRows()) {
+    if (row.status == "5") {
+      EXPECT_FALSE(row.has_result || row.has_processed_on) << document << " half-written";
+    } else {
+      ++finished;
+      EXPECT_EQ(row.status, "10") << document;
+      EXPECT_TRUE(row.has_result && row.has_processed_on) << document << " half-written";
+    }
+  }
+  EXPECT_GE(finished, 25);
+  EXPECT_LT(finished, kLines) << "the pass was not interrupted";
+  // The killed broker's lock went with its process (and, on PostgreSQL, its session).
+  const auto connection = Connect();
+  std::unique_ptr<PassLock> lock;
+  for (auto until = std::chrono::steady_clock::now() + 10s;
+       !lock && std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(20ms)) {
+    lock = PassLock::TryAcquire(dsn_, *connection);
+  }
+  ASSERT_NE(lock, nullptr) << "the killed broker's pass lock was not given up";
+  lock.reset();
+
+  const pid_t next = StartBroker();
+  ASSERT_EQ(::waitpid(next, &status, 0), next);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << testing::ReadFile(folder_ / "broker.out");
+  for (const auto& [document, row] : StoredRows()) {
+    EXPECT_EQ(row.status, "10") << document;
+    EXPECT_TRUE(row.has_result && row.has_processed_on) << document;
+  }
+}
+
+}  // namespace
+}  // namespace tqs::broker
