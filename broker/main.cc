@@ -34,6 +34,9 @@ printed, then the program ends. Any other value: manual mode, one command per li
   p  Process       c  Close       l  Open VXR Log ($VISUAL, $EDITOR, else a pager)
 The end of the input closes.
 
+One pass at a time: a pass started while another broker's pass works on the same server
+database reports this and touches no row.
+
 Exit status: 0 when the run ended as planned; 1 when the configuration could not be read, or
 start-up or a pass failed (see CriticalErrorlog.txt); 2 on wrong arguments.)";
 
