@@ -1,10 +1,11 @@
 #include "masterdata/table_transfer.h"
 
-#include <vector>
+#include <optional>
 
 #include "common/error.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
+#include "platform/db/table_copy.h"
 #include "platform/db/transaction.h"
 
 namespace tqs::masterdata {
@@ -44,9 +45,16 @@ void RunDelete(std::string_view statement, const TransferDatabases& databases) {
   centre->Close();
 }
 
-std::int64_t RunAppend(const TransferEntry& entry, std::string_view statement,
-                       const ServiceCentre& centre, const TransferDatabases& databases,
-                       RunEvents& events) {
+void ReportCopied(const TransferEntry& entry, const ServiceCentre& centre, std::int64_t rows,
+                  bool complete, RunEvents& events) {
+  events.DoEvents();
+  events.CopyProgress(centre.centre, entry.source, rows, complete);
+}
+
+// Row by row through record sets: any pair of databases.
+std::int64_t CopyRowByRow(const TransferEntry& entry, std::string_view statement,
+                          const ServiceCentre& centre, const TransferDatabases& databases,
+                          RunEvents& events) {
   auto template_db = db::Connection::Open(databases.template_connection_string);
   auto source = db::Recordset::Open(statement, *template_db, db::CursorType::kForwardOnly,
                                     db::LockType::kOptimistic);
@@ -71,18 +79,31 @@ std::int64_t RunAppend(const TransferEntry& entry, std::string_view statement,
     source->MoveNext();
     ++rows;
     if (rows % kRowsBetweenEvents == 0) {
-      events.DoEvents();
-      events.CopyProgress(centre.centre, entry.source, rows, /*complete=*/false);
+      ReportCopied(entry, centre, rows, /*complete=*/false, events);
     }
   }
   transaction.Commit();
-  events.DoEvents();
-  events.CopyProgress(centre.centre, entry.source, rows, /*complete=*/true);
   target->Close();
   source->Close();
   centre_db->Close();
   template_db->Close();
   return rows;
+}
+
+std::int64_t RunAppend(const TransferEntry& entry, std::string_view statement,
+                       const ServiceCentre& centre, const TransferDatabases& databases,
+                       RunEvents& events) {
+  // Between two database files the engine copies the rows itself, storing what the row-by-row
+  // copy would store and reporting the same progress; otherwise (or when the engine cannot
+  // take the statement) rows go one by one.
+  std::optional<std::int64_t> rows = db::ReplaceRowsInEngine(db::TableCopy{
+      databases.template_connection_string, statement, databases.centre_connection_string,
+      entry.source, kRowsBetweenEvents, [&](std::int64_t copied) {
+        ReportCopied(entry, centre, copied, /*complete=*/false, events);
+      }});
+  if (!rows) rows = CopyRowByRow(entry, statement, centre, databases, events);
+  ReportCopied(entry, centre, *rows, /*complete=*/true, events);
+  return *rows;
 }
 
 }  // namespace

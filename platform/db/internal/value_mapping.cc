@@ -136,6 +136,12 @@ namespace {
 
 }  // namespace
 
+bool ReadsTextAsDate(std::string_view declared_type) { return IsDateType(declared_type); }
+
+SqlValue RoundTripped(SqlValue value, std::string_view declared_type) {
+  return FromVariant(ToVariant(std::move(value), declared_type), "");
+}
+
 void CheckStorable(const Variant& value, std::string_view column) {
   if (value.type() == VariantType::kObject) ThrowUnstorable(column);
 }

@@ -24,6 +24,13 @@ automation::Variant ToVariant(SqlValue value, std::string_view declared_type);
 
 // `column` names the column in the error raised for a value that cannot be stored.
 SqlValue FromVariant(const automation::Variant& value, std::string_view column);
+// True when ToVariant reads a text of a column of `declared_type` as a date (when it can).
+bool ReadsTextAsDate(std::string_view declared_type);
+
+// FromVariant(ToVariant(value, declared_type)): what a value read into a Variant and written
+// back is stored as.
+SqlValue RoundTripped(SqlValue value, std::string_view declared_type);
+
 // Raises the type mismatch that FromVariant raises for `value`, without converting it.
 void CheckStorable(const automation::Variant& value, std::string_view column);
 
