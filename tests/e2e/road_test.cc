@@ -3,7 +3,9 @@
 // broker hands it to the reference ERP in its unattended pass, the laptop collects the results,
 // reconciles its numbers, sends assignments and downloads again; then the master data program
 // builds the client databases. Every program runs as its own process with the installation's
-// bin folder as working folder, as an administrator starts them.
+// bin folder as working folder, as an administrator starts them. The road is travelled with the
+// server database on each backend: the installation's SQLite file, and a PostgreSQL database
+// given to the installer when a test server is available.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -19,6 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/db/connection.h"
+#include "platform/db/recordset.h"
+#include "tests/platform/db/test_backends.h"
 #include "tests/support/temp_dir.h"
 
 namespace tqs {
@@ -100,14 +105,21 @@ std::vector<std::string> OrderIds(const std::string& response, const std::string
   return ids;
 }
 
-class RoadTest : public ::testing::Test {
+class RoadTest : public ::testing::TestWithParam<test_support::Backend> {
  protected:
   void SetUp() override {
+    TQS_SKIP_UNLESS_AVAILABLE(GetParam());
     install_ = temp_.path() / "installation";
-    const ProgramRun install =
-        Run(temp_.path(), Quoted(TQS_ADMIN_PROGRAM) + " install " + Quoted(install_.string()));
+    std::string command = Quoted(TQS_ADMIN_PROGRAM) + " install " + Quoted(install_.string());
+    if (GetParam() == test_support::Backend::kPostgreSql) {
+      server_database_ = std::make_unique<test_support::ScratchDatabase>(GetParam());
+      dsn_ = server_database_->connection_string();
+      command += " --dsn " + Quoted(dsn_);
+    } else {
+      dsn_ = "Provider=SQLite;Data Source=" + (install_ / "data" / "server.db").string();
+    }
+    const ProgramRun install = Run(temp_.path(), command);
     ASSERT_EQ(install.exit_status, 0) << install.output;
-    dsn_ = "Provider=SQLite;Data Source=" + (install_ / "data" / "server.db").string();
   }
 
   // Runs `command` through the shell in `folder` with `input` on standard input.
@@ -169,8 +181,24 @@ class RoadTest : public ::testing::Test {
     return rows;
   }
 
+  // The rows of `sql` in the server database, as Query gives them.
+  std::vector<std::string> ServerRows(const std::string& sql) {
+    auto connection = db::Connection::Open(dsn_);
+    auto rs = db::Recordset::Open(sql, *connection);
+    std::vector<std::string> rows;
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+      std::vector<std::string> columns;
+      for (int c = 0; c < rs->FieldCount(); ++c) {
+        const auto value = rs->Field(c);
+        columns.push_back(value.IsNull() ? "NULL" : value.AsText());
+      }
+      rows.push_back(RowText(columns));
+    }
+    return rows;
+  }
+
   std::vector<std::string> UploadRows(const std::string& extra_columns = "") {
-    return Query(install_ / "data" / "server.db",
+    return ServerRows(
                  "SELECT BUSINESSDOCUMENTTYPE, BUSINESSDOCUMENTID, INTERACTIONID, "
                  "INTERACTIONSTATUS" +
                      extra_columns + " FROM CLIENTSERVERINTERACTION ORDER BY INTERACTIONKEY");
@@ -180,11 +208,14 @@ class RoadTest : public ::testing::Test {
   }
 
   test_support::ScopedTempDir temp_;
+  // The PostgreSQL server database; none on SQLite, whose file the installer makes.
+  std::unique_ptr<test_support::ScratchDatabase> server_database_;
   fs::path install_;
   std::string dsn_;
 };
+TQS_INSTANTIATE_FOR_BACKENDS(RoadTest);
 
-TEST_F(RoadTest, InstallationHoldsTheBuiltProgramsAndTheErpLibrary) {
+TEST_P(RoadTest, InstallationHoldsTheBuiltProgramsAndTheErpLibrary) {
   for (const char* built :
        {TQS_HOST_PROGRAM, TQS_BROKER_PROGRAM, TQS_MASTER_DATA_PROGRAM, TQS_REFERENCE_ERP_LIBRARY}) {
     const fs::path installed = install_ / "bin" / fs::path(built).filename();
@@ -195,7 +226,7 @@ TEST_F(RoadTest, InstallationHoldsTheBuiltProgramsAndTheErpLibrary) {
               HasSubstr(fs::path(TQS_REFERENCE_ERP_LIBRARY).filename().string()));
 }
 
-TEST_F(RoadTest, OfflineWorkTravelsToTheErpAndBackAndIsNotOfferedAgain) {
+TEST_P(RoadTest, OfflineWorkTravelsToTheErpAndBackAndIsNotOfferedAgain) {
   // 1. The first download offers ada's two open orders as new; the cancelled one is not
   //    offered to a laptop that never held it.
   const std::string first = Download("");
@@ -283,8 +314,7 @@ TEST_F(RoadTest, OfflineWorkTravelsToTheErpAndBackAndIsNotOfferedAgain) {
              "<recordids><order>7</order><invoice>3</invoice><quotation>2</quotation>"
              "</recordids>"}});
   EXPECT_THAT(numbers.value("io_sXML", std::string()), HasSubstr("<order>7</order>"));
-  EXPECT_THAT(Query(install_ / "data" / "server.db",
-                    "SELECT LASTJSID, LASTQUOTEID, LASTINVOICEID FROM USERDEFAULTS "
+  EXPECT_THAT(ServerRows(                    "SELECT LASTJSID, LASTQUOTEID, LASTINVOICEID FROM USERDEFAULTS "
                     "WHERE LOGN = 'ada'"),
               ElementsAre("7 2 3"));
 
@@ -333,12 +363,11 @@ TEST_F(RoadTest, OfflineWorkTravelsToTheErpAndBackAndIsNotOfferedAgain) {
                                              "100/SOUTH.exe", "200/WEST.mdb", "200/WEST.exe"));
 
   // Nothing on the road left a row behind.
-  EXPECT_THAT(Query(install_ / "data" / "server.db",
-                    "SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE INTERACTIONSTATUS <> 10"),
+  EXPECT_THAT(ServerRows(                    "SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE INTERACTIONSTATUS <> 10"),
               ElementsAre("0"));
 }
 
-TEST_F(RoadTest, WorkTheErpRejectsEndsAtStatus15WithItsDescription) {
+TEST_P(RoadTest, WorkTheErpRejectsEndsAtStatus15WithItsDescription) {
   // An activity SO1002 does not have, and an hours line dated on a day that does not exist.
   std::string outbox = kOutbox;
   outbox.replace(outbox.find("<activity id='10'"), 17, "<activity id='99'");
