@@ -5,6 +5,9 @@
 #
 #   scripts/bench.sh [--scale=F]     F < 1 shrinks every size (rows, outboxes, documents)
 #   BUILD_DIR=... overrides the build folder (default build-bench)
+# After the table, the HTTP host under load (bench/http): concurrent uploads and result requests
+# on loopback against SQLite, and against PostgreSQL too when TQS_TEST_POSTGRES_DSN is set (run
+# the script through scripts/with-postgres.sh for that).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build-bench}"
@@ -48,3 +51,16 @@ echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 echo
 cut -f2- "$out.rss" | tr '\t' ' '
 rm -f "$out.rss"
+
+# The HTTP host under load: requests/s and latency percentiles per request kind, errors, and
+# the lost/duplicated-rows check (its exit status fails the script when a check fails).
+cmake --build "$build" -j2 --target http_load_bench >/dev/null
+http_bin="$build/bin/http_load_bench"
+[ -x "$http_bin" ] || http_bin="$build/bench/http/http_load_bench"
+http_seconds=$(scaled 10)
+echo
+"$http_bin" --sqlite --clients=8 --seconds="$http_seconds"
+if [ -n "${TQS_TEST_POSTGRES_DSN:-}" ]; then
+  echo
+  "$http_bin" --dsn="$TQS_TEST_POSTGRES_DSN" --clients=8 --seconds="$http_seconds"
+fi
