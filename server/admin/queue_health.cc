@@ -46,7 +46,9 @@ std::string AgeSecondsSql(const db::Connection& connection) {
 
 // Both queries are single look-ups in IX_CSI_PENDING_AGE (BUSINESSDOCUMENTTYPE, RECEIVEDON of
 // the pending rows): rows without a received-at time come first, as they are the older.
-QueueHealth::OldestPending ReadOldestPending(db::Connection& connection, std::int32_t type) {
+// Empty when the type has no pending row left (the broker took them since the counts were read).
+std::optional<QueueHealth::OldestPending> ReadOldestPending(db::Connection& connection,
+                                                            std::int32_t type) {
   QueueHealth::OldestPending oldest;
   auto undated =
       db::Recordset::Open("SELECT 1" + PendingOfType(type) + " AND RECEIVEDON IS NULL LIMIT 1",
@@ -56,7 +58,7 @@ QueueHealth::OldestPending ReadOldestPending(db::Connection& connection, std::in
       db::Recordset::Open("SELECT RECEIVEDON, " + AgeSecondsSql(connection) + PendingOfType(type) +
                               " AND RECEIVEDON IS NOT NULL ORDER BY RECEIVEDON LIMIT 1",
                           connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
-  if (rs->IsEOF()) return oldest;  // processed since the counts were read
+  if (rs->IsEOF()) return std::nullopt;
   const automation::Variant received_on = rs->Field(0);
   const std::optional<DateTime> date = received_on.TryDate();
   if (!date) {
