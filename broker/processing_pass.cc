@@ -90,19 +90,36 @@ void ProcessingPass::RunPass() {
 }
 
 std::unique_ptr<PassLock> ProcessingPass::TakePassLock() {
-  // Without a connection the pass ends silently, as at its other database calls: OpenDatabase
-  // has reported why.
-  db::Connection& connection = ServerConnection(window_);
   std::string message;
-  try {
-    if (auto lock = PassLock::TryAcquire(window_.m_sConnectionString, connection)) {
-      return lock;
+  for (int attempt = 1;; ++attempt) {
+    // Without a connection the pass ends silently, as at its other database calls:
+    // OpenDatabase has reported why.
+    db::Connection& connection = ServerConnection(window_);
+    try {
+      if (auto lock = PassLock::TryAcquire(window_.m_sConnectionString, connection)) {
+        return lock;
+      }
+      message = kAnotherPassRunning;
+      break;
+    } catch (const Error& error) {
+      message = error.what();
+      if (attempt == 2) break;
+      // The connection kept from the last pass may have been lost since (a server restart, a
+      // network failure): the pass tries once more on a new one, so that a manual session
+      // does not need a restart of the program.
+      if (window_.m_oInteractions) {
+        try {
+          window_.m_oInteractions->Close();
+        } catch (const std::exception&) {
+          // A set on a lost connection has nothing left to close.
+        }
+        window_.m_oInteractions.reset();
+      }
+      window_.m_oConnection.reset();
+      OpenDatabase(window_, error_log_);
     }
-    message = kAnotherPassRunning;
-  } catch (const Error& error) {
-    // Without the lock no row may be touched; the operator must learn why nothing happens.
-    message = error.what();
   }
+  // Without the lock no row may be touched; the operator must learn why nothing happens.
   error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "processBusinessdocuments",
                                 ErrorPrefix::kErrorColon, message);
   window_.txtProcessStatus.Append(message + std::string(kCrLf));

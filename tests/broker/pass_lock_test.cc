@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "broker/broker.h"
 #include "broker/pass_lock.h"
 #include "platform/db/recordset.h"
 #include "server/jobsheet.h"
@@ -154,7 +155,16 @@ TEST_P(DroppedConnectionTest, PassEndsWithoutFinishingRowsAndTheNextPassFinishes
                      erp->NewObject("TQSRCServiceOrderHoursAccounting.Accounting"));
                });
 
-  const std::string status_box = RunBroker(erp_components_);
+  // An operator's manual session: the same window makes both passes.
+  Connect()->Execute(
+      "UPDATE PARAMETERS SET PARAMVALUE = 'Manual' WHERE PARAMNAME = 'ProcessToKorvo'");
+  testing::FixedClock clock;
+  testing::RecordingEditor editor;
+  Broker broker(
+      BrokerEnvironment{bin(), clock, RegionalSettings::EnglishUS(), erp_components_, editor});
+  broker.Form_Load();
+  broker.cmdProcess_Click();
+  const std::string status_box = broker.window().txtProcessStatus.text();
   ASSERT_TRUE(ended) << "the broker's session was not found by its pass lock";
   // The first two lines were finished; the third was accepted by the ERP but its row could not
   // be written, so it stays pending with the rest, and no further line went to the ERP.
@@ -173,10 +183,13 @@ TEST_P(DroppedConnectionTest, PassEndsWithoutFinishingRowsAndTheNextPassFinishes
   EXPECT_THAT(status_box, AllOf(HasSubstr("General hours line D3"),
                                 Not(HasSubstr("General hours line D4"))));
 
-  // The next run connects afresh, takes the lock the lost session gave up and finishes them.
-  RunBroker(erp_components_);
+  // The next pass of the same session connects afresh, takes the lock the lost session gave up
+  // and finishes the rest.
+  broker.cmdProcess_Click();
   rows = StoredRows();
-  for (const auto& [document, row] : rows) EXPECT_EQ(row.status, "10") << document;
+  for (const auto& [document, row] : rows) {
+    EXPECT_EQ(row.status, "10") << document << "\n" << broker.window().txtProcessStatus.text();
+  }
   EXPECT_EQ(creates, 3 + 4);
 }
 
