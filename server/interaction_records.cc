@@ -28,24 +28,25 @@ bool Trapped(std::string& error_text, Body&& body) {
   return false;
 }
 
-std::string Number(std::int32_t value) { return std::to_string(value); }
-
 std::string SerializeNode(const pugi::xml_node& node) {
   std::ostringstream out;
   node.print(out, "", pugi::format_raw);
   return out.str();
 }
 
+// The look-ups run again for every document and every interaction asked for, so their values
+// are bound to a statement that each connection compiles once; the comparisons are those of the
+// quoted text and number literals they replace.
 std::optional<std::int32_t> FindInteractionOn(db::Connection& connection,
                                               const DocumentIdentity& document) {
-  auto rs = db::Recordset::Open(
+  const automation::Variant parameters[] = {
+      document.employee, ToNumber(document.type), document.interaction_on,
+      ToNumber(document.name), document.document_id};
+  auto rs = db::Recordset::OpenWithParameters(
       "SELECT INTERACTIONID FROM CLIENTSERVERINTERACTION"
-      " WHERE EMPLOYEEID=" + QuoteSql(document.employee) +
-          " AND BUSINESSDOCUMENTTYPE=" + Number(ToNumber(document.type)) +
-          " AND INTERACTIONON =" + QuoteSql(document.interaction_on) +
-          " AND INTERACTIONNAME=" + Number(ToNumber(document.name)) +
-          " AND BUSINESSDOCUMENTID=" + QuoteSql(document.document_id),
-      connection, CursorType::kForwardOnly, LockType::kReadOnly);
+      " WHERE EMPLOYEEID=? AND BUSINESSDOCUMENTTYPE=? AND INTERACTIONON =?"
+      " AND INTERACTIONNAME=? AND BUSINESSDOCUMENTID=?",
+      parameters, connection);
   if (rs->IsEOF()) return std::nullopt;
   const std::int32_t id = rs->Field(0).AsInt32();
   rs->Close();
@@ -62,12 +63,11 @@ void LockNumbering(db::Transaction& transaction, const DocumentIdentity& documen
 
 std::int32_t NextInteractionIdOn(db::Connection& connection, const std::string& employee,
                                  BusinessDocumentType type, const std::string& interaction_on) {
-  auto rs = db::Recordset::Open(
+  const automation::Variant parameters[] = {employee, ToNumber(type), interaction_on};
+  auto rs = db::Recordset::OpenWithParameters(
       "SELECT MAX(INTERACTIONID) FROM CLIENTSERVERINTERACTION"
-      " WHERE EMPLOYEEID=" + QuoteSql(employee) +
-          " AND BUSINESSDOCUMENTTYPE=" + Number(ToNumber(type)) +
-          " AND INTERACTIONON =" + QuoteSql(interaction_on),
-      connection, CursorType::kForwardOnly, LockType::kReadOnly);
+      " WHERE EMPLOYEEID=? AND BUSINESSDOCUMENTTYPE=? AND INTERACTIONON =?",
+      parameters, connection);
   const automation::Variant highest = rs->Field(0);
   const std::int32_t next = highest.IsNull() ? 1 : highest.AsInt32() + 1;
   rs->Close();
@@ -172,13 +172,13 @@ bool GetInteractionResult(ThreadConnection& state, const std::string& employee,
                           std::string& error_text) {
   result.clear();
   const bool ok = Trapped(error_text, [&] {
-    auto rs = db::Recordset::Open(
+    const automation::Variant parameters[] = {employee, ToNumber(type), interaction_on,
+                                              interaction_id};
+    auto rs = db::Recordset::OpenWithParameters(
         "SELECT INTERACTIONRESULT FROM CLIENTSERVERINTERACTION"
-        " WHERE EMPLOYEEID=" + QuoteSql(employee) +
-            " AND BUSINESSDOCUMENTTYPE=" + Number(ToNumber(type)) +
-            " AND INTERACTIONON =" + QuoteSql(interaction_on) +
-            " AND INTERACTIONID =" + Number(interaction_id) + " AND INTERACTIONSTATUS <> " + "5",
-        state.connection(), CursorType::kForwardOnly, LockType::kReadOnly);
+        " WHERE EMPLOYEEID=? AND BUSINESSDOCUMENTTYPE=? AND INTERACTIONON =?"
+        " AND INTERACTIONID =? AND INTERACTIONSTATUS <> 5",
+        parameters, state.connection());
     if (!rs->IsEOF()) result = rs->Field(0).ToTextOrEmpty();
   });
   if (!ok) error_text = EscapeXmlText(error_text);

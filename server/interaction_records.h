@@ -5,7 +5,7 @@
 // connection and never raise: each reports failure by its result and hands the provider's
 // description back through error_text, for the caller to turn into feedback.
 //
-// Text values reach the SQL only through QuoteSql.
+// Values reach the SQL only as bound parameters, never as text pasted into it.
 #ifndef TQS_SERVER_INTERACTION_RECORDS_H_
 #define TQS_SERVER_INTERACTION_RECORDS_H_
 

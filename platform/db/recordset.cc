@@ -90,8 +90,18 @@ OpenedSet OpenForwardOnly(const std::shared_ptr<Session>& session, std::string_v
   return OpenedSet{CursorType::kForwardOnly, std::move(columns), std::move(cursor), nullptr};
 }
 
-OpenedSet OpenPlainStatic(Session& session, std::string_view sql) {
+// Binds `parameters` to the "?" places of `statement` in order.
+void BindParameters(DriverStatement& statement, std::span<const Variant> parameters) {
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    statement.Bind(static_cast<int>(i),
+                   FromVariant(parameters[i], "parameter " + std::to_string(i + 1)));
+  }
+}
+
+OpenedSet OpenPlainStatic(Session& session, std::string_view sql,
+                          std::span<const Variant> parameters = {}) {
   StatementLease statement = session.Prepare(sql);
+  BindParameters(*statement, parameters);
   std::vector<ColumnInfo> columns = DescribeColumns(*statement);
   std::vector<Row> rows;
   while (statement->Step()) rows.push_back(Row{std::nullopt, ReadValues(*statement, columns, 0)});
@@ -109,8 +119,11 @@ OpenedSet OpenSet(const std::shared_ptr<Session>& session, std::string_view sour
     select = TableSource(source);
     sql = SelectText(*select);
   } else {
-    select = AnalyseSingleTableSelect(source);
     sql = std::string(source);
+    // A read-only forward-only set runs the text as written: no need to know its shape.
+    const bool read_only_stream =
+        !optimistic && (cursor == CursorType::kUnspecified || cursor == CursorType::kForwardOnly);
+    if (!read_only_stream) select = AnalyseSingleTableSelect(source);
   }
   switch (cursor) {
     case CursorType::kUnspecified:
@@ -411,6 +424,36 @@ class RecordsetImpl final : public Recordset {
 
 }  // namespace
 }  // namespace internal
+
+std::unique_ptr<Recordset> Recordset::OpenWithParameters(std::string_view sql,
+                                                         std::span<const Variant> parameters,
+                                                         Connection& connection,
+                                                         CursorType cursor) {
+  std::shared_ptr<internal::Session> session = internal::SessionOf(connection);
+  internal::OpenedSet set;
+  switch (cursor) {
+    case CursorType::kUnspecified:
+    case CursorType::kForwardOnly: {
+      internal::StatementLease statement = session->Prepare(sql);
+      internal::BindParameters(*statement, parameters);
+      std::vector<internal::ColumnInfo> columns = internal::DescribeColumns(*statement);
+      auto rows = internal::MakeForwardOnlyCursor(std::move(statement), columns, false);
+      set = internal::OpenedSet{CursorType::kForwardOnly, std::move(columns), std::move(rows),
+                                nullptr};
+      break;
+    }
+    case CursorType::kStatic:
+      set = internal::OpenPlainStatic(*session, sql, parameters);
+      break;
+    case CursorType::kKeyset:
+    case CursorType::kDynamic:
+      throw internal::NotAllowedError(
+          "a record set opened with parameters is forward-only or static (source '" +
+          std::string(sql) + "')");
+  }
+  return std::make_unique<internal::RecordsetImpl>(std::move(session), std::move(set),
+                                                   /*optimistic=*/false, std::string(sql));
+}
 
 std::unique_ptr<Recordset> Recordset::Open(std::string_view source, Connection& connection,
                                            CursorType cursor, LockType lock, CommandType command) {

@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,14 @@ class Recordset {
                                          CursorType cursor = CursorType::kUnspecified,
                                          LockType lock = LockType::kUnspecified,
                                          CommandType command = CommandType::kText);
+
+  // Opens the query `sql` read-only with `parameters` bound to its "?" places in order (a
+  // Null or Empty Variant binds NULL), so that a look-up run again and again with other values
+  // is compiled once per connection and its values never need quoting. Forward-only, or
+  // static when asked for; any other cursor type raises 3219.
+  static std::unique_ptr<Recordset> OpenWithParameters(
+      std::string_view sql, std::span<const Variant> parameters, Connection& connection,
+      CursorType cursor = CursorType::kForwardOnly);
 
   // Position. BOF/EOF are true together on an empty set. Moving past the end raises 3021.
   virtual bool IsEOF() const = 0;

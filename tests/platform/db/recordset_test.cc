@@ -245,6 +245,47 @@ TEST_P(RecordsetTest, RowsAddedByPositionAreReadBackWhenAskedFor) {
   EXPECT_TRUE(rs->Field("NOTE").IsNull());
 }
 
+// A look-up opened with parameters compares as the literals it stands for would (an
+// apostrophe is part of the value, a null matches nothing) and gives the same rows each
+// time it runs again with other values; it is read-only.
+TEST_P(RecordsetTest, ParametersStandForLiteralsInRepeatedLookUps) {
+  connection_->ExecuteBatch(
+      "INSERT INTO ITEMS (NAME, STATUS, QTY) VALUES ('O''Neil', 5, 1);"
+      "INSERT INTO ITEMS (NAME, STATUS, QTY) VALUES ('plain', 10, 2);"
+      "INSERT INTO ITEMS (NAME, STATUS, QTY) VALUES ('plain', 5, 3);");
+  const char* sql = "SELECT QTY FROM ITEMS WHERE NAME=? AND STATUS <> ? ORDER BY QTY";
+  struct Case {
+    Variant name;
+    Variant status;
+    std::vector<std::int32_t> quantities;
+  };
+  const Case cases[] = {
+      {Variant("O'Neil"), Variant(std::int32_t{10}), {1}},
+      {Variant("plain"), Variant(std::int16_t{5}), {2}},
+      {Variant("plain"), Variant(std::int32_t{0}), {2, 3}},
+      {Variant("plain "), Variant(std::int32_t{0}), {}},
+      {Variant::Null(), Variant(std::int32_t{0}), {}},
+  };
+  for (CursorType cursor : {CursorType::kForwardOnly, CursorType::kStatic}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name.DebugString());
+      const Variant parameters[] = {c.name, c.status};
+      auto rs = Recordset::OpenWithParameters(sql, parameters, *connection_, cursor);
+      std::vector<std::int32_t> quantities;
+      for (; !rs->IsEOF(); rs->MoveNext()) quantities.push_back(rs->Field(0).AsInt32());
+      EXPECT_EQ(quantities, c.quantities);
+    }
+  }
+  const Variant parameters[] = {Variant("plain"), Variant(std::int32_t{0})};
+  auto rs = Recordset::OpenWithParameters(sql, parameters, *connection_);
+  EXPECT_EQ(ErrorNumberOf([&] { rs->SetField("QTY", Variant(std::int32_t{9})); }),
+            error_number::kOperationNotAllowed);
+  EXPECT_EQ(ErrorNumberOf([&] {
+              Recordset::OpenWithParameters(sql, parameters, *connection_, CursorType::kKeyset);
+            }),
+            error_number::kOperationNotAllowed);
+}
+
 TEST_P(RecordsetTest, CancelUpdateDropsStagedValues) {
   connection_->Execute("INSERT INTO ITEMS (NAME) VALUES ('kept')");
   auto rs = OpenItems("SELECT * FROM ITEMS", CursorType::kKeyset);
