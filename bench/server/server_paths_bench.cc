@@ -6,11 +6,17 @@
 //            (the product commits per document) on the already serialised document text.
 //   results  GetProcessResult for --results interactions of one employee at --rows rows; the raw
 //            side runs the same look-up once per interaction through one prepared statement.
+// When TQS_TEST_POSTGRES_DSN names a PostgreSQL server (scripts/with-postgres.sh sets it), both
+// paths run again there, in fresh schemas dropped at the end, against libpq prepared statements
+// on one connection (the upload's transaction also takes the numbering scope's advisory lock,
+// as the product does; the result look-ups are prepared per request and the session reset
+// after it, as the product's pooled connections are).
 // Prints one line per path: path, product rate, raw rate, ratio, conditions.
 //
 //   server_paths_bench [--rows=N] [--outboxes=N] [--results=N] [--rss-upload=DOCS]
 // --rss-upload uploads one outbox of DOCS job sheets into an empty database and prints the
 // peak resident set size of the process.
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -20,12 +26,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/automation/component_registry.h"
 #include "platform/automation/variant.h"
+#include "platform/db/connection_string.h"
 #include "server/admin/installation.h"
 #include "server/jobsheet.h"
 
@@ -258,18 +267,20 @@ struct Row {
 };
 std::vector<Row> g_table;
 
-void UploadPath(const fs::path& product_db, const fs::path& raw_db, const std::string& label,
-                const std::string& on, const std::string& raw_on) {
+// Stores the outboxes through the product (into `product_dsn`) and through `raw_store`, which
+// stores the same documents on its own; adds the row.
+template <typename RawStore>
+void UploadPath(const std::string& product_dsn, RawStore raw_store, const std::string& label,
+                const std::string& on, const std::string& conditions_suffix) {
   const std::vector<Outbox> outboxes = MakeOutboxes(g_outboxes, kSheetsPerOutbox, on, 7);
   double bytes = 0;
   for (const Outbox& o : outboxes) bytes += static_cast<double>(o.xml.size());
   tqs::automation::ComponentRegistry components;
   tqs::server::JobSheet job_sheet(components);
-  const std::string dsn = Dsn(product_db);
   const auto product_start = Clock::now();
   for (const Outbox& outbox : outboxes) {
     tqs::automation::Variant result;
-    job_sheet.StoreOutboxContent(outbox.xml, outbox.employee, dsn, result);
+    job_sheet.StoreOutboxContent(outbox.xml, outbox.employee, product_dsn, result);
     if (result.AsText().find("errortype=\"normal\"") != std::string::npos ||
         result.AsText().find("errortype=\"conflict\"") != std::string::npos) {
       std::fprintf(stderr, "upload failed: %s\n", result.AsText().substr(0, 400).c_str());
@@ -277,66 +288,42 @@ void UploadPath(const fs::path& product_db, const fs::path& raw_db, const std::s
     }
   }
   const double product_s = Seconds(product_start);
-  sqlite3* db = OpenRaw(raw_db);
-  double raw_s = 0;
-  {
-    RawUpload raw(db);
-    const auto raw_start = Clock::now();
-    for (const Outbox& outbox : outboxes) raw.Store(outbox, raw_on);
-    raw_s = Seconds(raw_start);
-  }
-  sqlite3_close(db);
+  const double raw_s = raw_store(outboxes);
   const double docs = static_cast<double>(g_outboxes) * kSheetsPerOutbox;
-  char conditions[200];
+  char conditions[240];
   std::snprintf(conditions, sizeof conditions,
-                "%d outboxes x %d job sheets, avg %.1f KB/doc, WAL synchronous=FULL, "
-                "commit per doc",
-                g_outboxes, kSheetsPerOutbox, bytes / docs / 1024);
+                "%d outboxes x %d job sheets, avg %.1f KB/doc, %s", g_outboxes,
+                kSheetsPerOutbox, bytes / docs / 1024, conditions_suffix.c_str());
   g_table.push_back({label, docs / product_s, docs / raw_s, "docs/s", conditions});
 }
 
-void ResultsPath(const fs::path& file) {
-  // --results finished interactions, asked for by their employees: each request lists all of
-  // one employee's interactions (rows / 5,000 of them).
-  const int per_employee = static_cast<int>(g_rows / kEmployees);
-  struct Request {
-    std::string employee;
-    std::string xml;
-    std::vector<std::pair<std::string, int>> keys;
+// The raw SQLite upload into `raw_db` on day `raw_on`; returns its seconds.
+auto SqliteRawUpload(const fs::path& raw_db, const std::string& raw_on) {
+  return [raw_db, raw_on](const std::vector<Outbox>& outboxes) {
+    sqlite3* db = OpenRaw(raw_db);
+    double raw_s = 0;
+    {
+      RawUpload raw(db);
+      const auto raw_start = Clock::now();
+      for (const Outbox& outbox : outboxes) raw.Store(outbox, raw_on);
+      raw_s = Seconds(raw_start);
+    }
+    sqlite3_close(db);
+    return raw_s;
   };
-  std::vector<Request> requests;
-  int count = 0;
-  for (int e = 0; count < g_results && e < kEmployees && per_employee > 0; ++e) {
-    Request request{Employee(e), "<processresultrequest><jobsheets>", {}};
-    for (int nth = 0; nth < per_employee && count < g_results; ++nth, ++count) {
-      const std::string on = "2025" + std::to_string(100000 + nth / 20).substr(2);
-      const int id = nth % 20 + 1;
-      request.keys.emplace_back(on, id);
-      request.xml += "<jobsheet interactionon='" + on + "' interactionid='" +
-                     std::to_string(id) + "'/>";
-    }
-    request.xml += "</jobsheets></processresultrequest>";
-    requests.push_back(std::move(request));
-  }
-  tqs::automation::ComponentRegistry components;
-  tqs::server::JobSheet job_sheet(components);
-  const std::string dsn = Dsn(file);
-  constexpr int kRepeats = 5;
-  size_t product_bytes = 0;
-  const auto product_start = Clock::now();
-  for (int r = 0; r < kRepeats; ++r) {
-    product_bytes = 0;
-    for (const Request& request : requests) {
-      tqs::automation::Variant result;
-      job_sheet.GetProcessResult(request.xml, request.employee, dsn, result);
-      product_bytes += result.AsText().size();
-    }
-  }
-  const double product_s = Seconds(product_start);
-  size_t raw_bytes = 0;
-  const auto raw_start = Clock::now();
-  for (int r = 0; r < kRepeats; ++r) {
-    raw_bytes = 0;
+}
+
+// One request of the results path: an employee and the interactions it asks for.
+struct Request {
+  std::string employee;
+  std::string xml;
+  std::vector<std::pair<std::string, int>> keys;
+};
+
+// The raw SQLite look-ups of the requests; returns the bytes of results found.
+auto SqliteRawResults(const fs::path& file) {
+  return [file](const std::vector<Request>& requests) {
+    std::size_t raw_bytes = 0;
     for (const Request& request : requests) {
       // A connection per request, as the product opens one per call.
       sqlite3* db = OpenRaw(file);
@@ -359,7 +346,47 @@ void ResultsPath(const fs::path& file) {
       sqlite3_finalize(select);
       sqlite3_close(db);
     }
+    return raw_bytes;
+  };
+}
+
+template <typename RawResults>
+void ResultsPath(const std::string& dsn, RawResults raw_results, const std::string& label,
+                 long long rows) {
+  // --results finished interactions, asked for by their employees: each request lists all of
+  // one employee's interactions (rows / 5,000 of them).
+  const int per_employee = static_cast<int>(g_rows / kEmployees);
+  std::vector<Request> requests;
+  int count = 0;
+  for (int e = 0; count < g_results && e < kEmployees && per_employee > 0; ++e) {
+    Request request{Employee(e), "<processresultrequest><jobsheets>", {}};
+    for (int nth = 0; nth < per_employee && count < g_results; ++nth, ++count) {
+      const std::string on = "2025" + std::to_string(100000 + nth / 20).substr(2);
+      const int id = nth % 20 + 1;
+      request.keys.emplace_back(on, id);
+      request.xml += "<jobsheet interactionon='" + on + "' interactionid='" +
+                     std::to_string(id) + "'/>";
+    }
+    request.xml += "</jobsheets></processresultrequest>";
+    requests.push_back(std::move(request));
   }
+  tqs::automation::ComponentRegistry components;
+  tqs::server::JobSheet job_sheet(components);
+  constexpr int kRepeats = 5;
+  size_t product_bytes = 0;
+  const auto product_start = Clock::now();
+  for (int r = 0; r < kRepeats; ++r) {
+    product_bytes = 0;
+    for (const Request& request : requests) {
+      tqs::automation::Variant result;
+      job_sheet.GetProcessResult(request.xml, request.employee, dsn, result);
+      product_bytes += result.AsText().size();
+    }
+  }
+  const double product_s = Seconds(product_start);
+  size_t raw_bytes = 0;
+  const auto raw_start = Clock::now();
+  for (int r = 0; r < kRepeats; ++r) raw_bytes = raw_results(requests);
   const double raw_s = Seconds(raw_start);
   if (raw_bytes == 0 || product_bytes < raw_bytes) {
     std::fprintf(stderr, "results: the product answered %zu bytes, the raw look-ups %zu\n",
@@ -369,9 +396,186 @@ void ResultsPath(const fs::path& file) {
   char conditions[200];
   std::snprintf(conditions, sizeof conditions,
                 "%d interactions in %zu requests (one employee each), %lld rows, x%d", count,
-                requests.size(), CountRows(file), kRepeats);
-  g_table.push_back({"results (GetProcessResult)", count * kRepeats / product_s,
+                requests.size(), rows, kRepeats);
+  g_table.push_back({label, count * kRepeats / product_s,
                      count * kRepeats / raw_s, "interactions/s", conditions});
+}
+
+// ---- PostgreSQL: the same paths on a server database, the raw side through libpq prepared
+// statements on one connection (the product pools its connections the same way).
+
+PGconn* ConnectRaw(const std::string& server_dsn, const std::string& schema) {
+  const tqs::db::ConnectionString parsed = tqs::db::ConnectionString::Parse(server_dsn);
+  const std::string host = parsed.Find("Host").value_or("");
+  const std::string port = parsed.Find("Port").value_or("");
+  const std::string database = parsed.Find("Database").value_or("");
+  const std::string user = parsed.Find("User ID").value_or("");
+  const std::string password = parsed.Find("Password").value_or("");
+  const char* keys[] = {"host", "port", "dbname", "user", "password", nullptr};
+  const char* values[] = {host.c_str(), port.c_str(), database.c_str(), user.c_str(),
+                          password.c_str(), nullptr};
+  PGconn* connection = PQconnectdbParams(keys, values, 0);
+  if (PQstatus(connection) != CONNECTION_OK) {
+    std::fprintf(stderr, "libpq: %s\n", PQerrorMessage(connection));
+    std::exit(1);
+  }
+  // Notices (the cascade of a dropped schema) are not the benchmark's output.
+  PQsetNoticeProcessor(connection, [](void*, const char*) {}, nullptr);
+  if (!schema.empty()) {
+    PGresult* result = PQexec(connection, ("SET search_path TO " + schema).c_str());
+    PQclear(result);
+  }
+  return connection;
+}
+
+// Runs a prepared statement or plain text; exits on failure. The result is the caller's.
+PGresult* CheckPg(PGconn* connection, PGresult* result, const char* what) {
+  const ExecStatusType status = PQresultStatus(result);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    std::fprintf(stderr, "libpq (%s): %s\n", what, PQerrorMessage(connection));
+    std::exit(1);
+  }
+  return result;
+}
+
+void ExecPg(PGconn* connection, const std::string& sql) {
+  PQclear(CheckPg(connection, PQexec(connection, sql.c_str()), sql.c_str()));
+}
+
+void PreparePg(PGconn* connection, const char* name, const char* sql) {
+  PQclear(CheckPg(connection, PQprepare(connection, name, sql, 0, nullptr), name));
+}
+
+PGresult* RunPrepared(PGconn* connection, const char* name,
+                      std::initializer_list<const char*> parameters) {
+  const std::vector<const char*> values(parameters);
+  return CheckPg(connection,
+                 PQexecPrepared(connection, name, static_cast<int>(values.size()), values.data(),
+                                nullptr, nullptr, 0),
+                 name);
+}
+
+// The raw PostgreSQL upload into `schema` on day `raw_on`, per document as the product: a
+// transaction holding the numbering scope's lock, duplicate look-up, highest number, insert.
+auto PostgresRawUpload(const std::string& server_dsn, const std::string& schema,
+                       const std::string& raw_on) {
+  return [server_dsn, schema, raw_on](const std::vector<Outbox>& outboxes) {
+    PGconn* connection = ConnectRaw(server_dsn, schema);
+    PreparePg(connection, "lock", "SELECT pg_advisory_xact_lock(hashtextextended($1, 0))");
+    PreparePg(connection, "find",
+              "SELECT INTERACTIONID FROM CLIENTSERVERINTERACTION WHERE EMPLOYEEID=$1 AND "
+              "BUSINESSDOCUMENTTYPE=5 AND INTERACTIONON=$2 AND INTERACTIONNAME=10 AND "
+              "BUSINESSDOCUMENTID=$3");
+    PreparePg(connection, "next",
+              "SELECT MAX(INTERACTIONID) FROM CLIENTSERVERINTERACTION WHERE EMPLOYEEID=$1 AND "
+              "BUSINESSDOCUMENTTYPE=5 AND INTERACTIONON=$2");
+    PreparePg(connection, "insert",
+              "INSERT INTO CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, "
+              "INTERACTIONNAME, INTERACTIONON, INTERACTIONID, BUSINESSDOCUMENTID, "
+              "BUSINESSDOCUMENTCONTENTS, INTERACTIONSTATUS) VALUES ($1, 5, 10, $2, $3, $4, $5, 5)");
+    const auto start = Clock::now();
+    for (const Outbox& outbox : outboxes) {
+      const std::string scope = "CLIENTSERVERINTERACTION/" + outbox.employee + "/5/" + raw_on;
+      for (std::size_t i = 0; i < outbox.documents.size(); ++i) {
+        ExecPg(connection, "BEGIN");
+        PQclear(RunPrepared(connection, "lock", {scope.c_str()}));
+        PGresult* found = RunPrepared(
+            connection, "find",
+            {outbox.employee.c_str(), raw_on.c_str(), outbox.order_ids[i].c_str()});
+        if (PQntuples(found) != 0) {
+          std::fprintf(stderr, "raw upload: document stored twice\n");
+          std::exit(1);
+        }
+        PQclear(found);
+        PGresult* highest =
+            RunPrepared(connection, "next", {outbox.employee.c_str(), raw_on.c_str()});
+        const std::string next = std::to_string(
+            PQgetisnull(highest, 0, 0) ? 1 : std::atoi(PQgetvalue(highest, 0, 0)) + 1);
+        PQclear(highest);
+        PQclear(RunPrepared(connection, "insert",
+                            {outbox.employee.c_str(), raw_on.c_str(), next.c_str(),
+                             outbox.order_ids[i].c_str(), outbox.documents[i].c_str()}));
+        ExecPg(connection, "COMMIT");
+      }
+    }
+    const double seconds = Seconds(start);
+    PQfinish(connection);
+    return seconds;
+  };
+}
+
+// The raw PostgreSQL look-ups: per request the statement is prepared, run per interaction and
+// dropped with the session state (DISCARD ALL, as the product's pool resets a connection).
+auto PostgresRawResults(const std::string& server_dsn, const std::string& schema) {
+  auto connection = std::shared_ptr<PGconn>(ConnectRaw(server_dsn, schema), PQfinish);
+  return [connection, schema](const std::vector<Request>& requests) {
+    PGconn* pg = connection.get();
+    std::size_t raw_bytes = 0;
+    for (const Request& request : requests) {
+      ExecPg(pg, "SET search_path TO " + schema);
+      PreparePg(pg, "result",
+                "SELECT INTERACTIONRESULT FROM CLIENTSERVERINTERACTION WHERE EMPLOYEEID=$1 AND "
+                "BUSINESSDOCUMENTTYPE=5 AND INTERACTIONON=$2 AND INTERACTIONID=$3 AND "
+                "INTERACTIONSTATUS <> 5");
+      std::string answer;
+      for (const auto& [on, id] : request.keys) {
+        const std::string number = std::to_string(id);
+        PGresult* result =
+            RunPrepared(pg, "result", {request.employee.c_str(), on.c_str(), number.c_str()});
+        if (PQntuples(result) > 0) {
+          answer.append(PQgetvalue(result, 0, 0), PQgetlength(result, 0, 0));
+        }
+        PQclear(result);
+      }
+      raw_bytes += answer.size();
+      ExecPg(pg, "DISCARD ALL");
+    }
+    return raw_bytes;
+  };
+}
+
+// `rows` finished interactions, as Prefill makes them on SQLite, generated by the server.
+void PrefillPostgres(PGconn* connection, long long rows) {
+  ExecPg(connection,
+         "INSERT INTO CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, "
+         "INTERACTIONNAME, INTERACTIONON, INTERACTIONID, BUSINESSDOCUMENTID, "
+         "BUSINESSDOCUMENTCONTENTS, INTERACTIONSTATUS, INTERACTIONRESULT, PROCESSEDON) "
+         "SELECT 'E' || (10000 + n % " + std::to_string(kEmployees) + "), 5, 10, "
+         "'2025' || substr((100000 + (n / " + std::to_string(kEmployees) + ") / 20)::text, 3), "
+         "((n / " + std::to_string(kEmployees) + ") % 20) + 1, n || '_0', repeat('x', 200), 2, "
+         "'<jobsheet interactionon=\"' || '2025' || substr((100000 + (n / " +
+         std::to_string(kEmployees) + ") / 20)::text, 3) || '\" interactionid=\"' || "
+         "(((n / " + std::to_string(kEmployees) + ") % 20) + 1) || '\" headerid=\"' || n || "
+         "'\" errortype=\"\" errordesc=\"\"><serviceorder id=\"' || n || "
+         "'\" status=\"processed\"/></jobsheet>', '2025-06-01 10:00:00' "
+         "FROM generate_series(0::bigint, " + std::to_string(rows - 1) + ") AS n");
+  ExecPg(connection, "ANALYZE CLIENTSERVERINTERACTION");
+}
+
+void PostgresPaths(const std::string& server_dsn) {
+  const std::string prefix = "tqs_bench_" + std::to_string(::getpid());
+  const auto schema_dsn = [&](const std::string& schema) {
+    return server_dsn + ";Search Path=" + schema;
+  };
+  const std::string conditions = "PostgreSQL, commit per doc";
+  for (const char* part : {"_product", "_raw", "_big"}) {
+    tqs::server::InitializeDatabase(schema_dsn(prefix + part));
+  }
+  UploadPath(schema_dsn(prefix + "_product"),
+             PostgresRawUpload(server_dsn, prefix + "_raw", "20261208"),
+             "upload (StoreOutboxContent), 0 rows [PostgreSQL]", "20261208", conditions);
+  PGconn* admin = ConnectRaw(server_dsn, prefix + "_big");
+  std::fprintf(stderr, "Prefilling %lld interaction rows on PostgreSQL ...\n", g_rows);
+  PrefillPostgres(admin, g_rows);
+  UploadPath(schema_dsn(prefix + "_big"), PostgresRawUpload(server_dsn, prefix + "_big", "20261210"),
+             "upload (StoreOutboxContent), " + std::to_string(g_rows) + " rows [PostgreSQL]",
+             "20261209", conditions);
+  ResultsPath(schema_dsn(prefix + "_big"), PostgresRawResults(server_dsn, prefix + "_big"),
+              "results (GetProcessResult) [PostgreSQL]", g_rows + 2 * g_outboxes * kSheetsPerOutbox);
+  for (const char* part : {"_product", "_raw", "_big"}) {
+    ExecPg(admin, "DROP SCHEMA " + prefix + part + " CASCADE");
+  }
+  PQfinish(admin);
 }
 
 long PeakRssKb() {
@@ -381,6 +585,8 @@ long PeakRssKb() {
 }
 
 }  // namespace
+
+constexpr const char* kSqliteConditions = "WAL synchronous=FULL, commit per doc";
 
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
@@ -411,15 +617,20 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  UploadPath(NewDatabase("empty-product.db"), NewDatabase("empty-raw.db"),
-             "upload (StoreOutboxContent), 0 rows", "20261208", "20261208");
+  UploadPath(Dsn(NewDatabase("empty-product.db")),
+             SqliteRawUpload(NewDatabase("empty-raw.db"), "20261208"),
+             "upload (StoreOutboxContent), 0 rows", "20261208", kSqliteConditions);
   const fs::path big = NewDatabase("big.db");
   std::fprintf(stderr, "Prefilling %lld interaction rows ...\n", g_rows);
   Prefill(big, g_rows);
-  UploadPath(big, big, "upload (StoreOutboxContent), " + std::to_string(g_rows) + " rows",
-             "20261209", "20261210");
-  // The raw side of the upload above used another upload day in the same table.
-  ResultsPath(big);
+  // The raw side uses another upload day in the same table.
+  UploadPath(Dsn(big), SqliteRawUpload(big, "20261210"),
+             "upload (StoreOutboxContent), " + std::to_string(g_rows) + " rows", "20261209",
+             kSqliteConditions);
+  ResultsPath(Dsn(big), SqliteRawResults(big), "results (GetProcessResult)", CountRows(big));
+  if (const char* server = std::getenv("TQS_TEST_POSTGRES_DSN"); server && *server) {
+    PostgresPaths(server);
+  }
   for (const Row& row : g_table) {
     std::printf("%s\t%.0f %s\t%.0f %s\t%.3f\t%s\n", row.path.c_str(), row.product,
                 row.unit.c_str(), row.raw, row.unit.c_str(), row.product / row.raw,
