@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release in their own build folder and prints one table of the hot
 # paths: path, product rate, raw rate (the same database work through prepared sqlite3 calls,
-# same run, same data), ratio, conditions.
+# same run, same data; for the job sheet writer the same text by plain string appends), ratio,
+# conditions. With TQS_TEST_POSTGRES_DSN set (scripts/with-postgres.sh sets it), the upload and
+# results paths also run on PostgreSQL against libpq prepared statements.
 #
 #   scripts/bench.sh [--scale=F]     F < 1 shrinks every size (rows, outboxes, documents)
 #   BUILD_DIR=... overrides the build folder (default build-bench)
@@ -21,7 +23,8 @@ done
 scaled() { awk -v n="$1" -v f="$scale" 'BEGIN { v = int(n * f); print (v < 1 ? 1 : v) }'; }
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTQS_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j2 --target server_paths_bench masterdata_append_bench >/dev/null
+cmake --build "$build" -j2 --target server_paths_bench masterdata_append_bench \
+  broker_pass_bench job_sheet_writer_bench >/dev/null
 
 bin="$build/bin"
 [ -x "$bin/server_paths_bench" ] || bin="$build/bench/server"
@@ -37,9 +40,9 @@ append_bin="$build/bin/masterdata_append_bench"
   awk -v rows="$rows" '/^APPEND copy:/ {
       gsub(/[;:]/, ""); printf "APPEND copy (master data)\t%s rows/s\t%s rows/s\t%s\t%s rows, INSERT INTO ... SELECT over ATTACH as raw\n", $3, $11, $14, rows }' \
   >>"$out"
-# Paths without a benchmark yet: listed so the table shows every hot path.
-printf 'broker pass (processBusinessdocuments)\t-\t-\t-\tnot measured yet\n' >>"$out"
-printf 'job sheet writer (server/download)\t-\t-\t-\tnot measured yet\n' >>"$out"
+# The broker pass prints its peak RSS (measured in a child process per side) in its conditions.
+"$bin/broker_pass_bench" --docs="$(scaled 10000)" --employees="$(scaled 5000)" 2>/dev/null >>"$out"
+"$bin/job_sheet_writer_bench" --docs="$(scaled 10000)" >>"$out"
 rss_docs=$(scaled 10000)
 "$bin/server_paths_bench" --rss-upload="$rss_docs" >"$out.rss"
 
