@@ -80,6 +80,12 @@ class Driver {
   // A column name as a quoted identifier of the engine.
   virtual std::string QuoteIdentifier(std::string_view name) const = 0;
 
+  // Called before a transaction starts and after it ended (committed, rolled back, or failed to
+  // start), on the session's thread; an engine whose writers queue badly may make the writers of
+  // this process take turns here. Neither raises.
+  virtual void BeforeTransaction() {}
+  virtual void AfterTransaction() {}
+
   // The statements that start, commit and roll back a transaction.
   virtual std::string BeginTransactionSql() const = 0;
   virtual std::string CommitSql() const = 0;

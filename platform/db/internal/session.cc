@@ -55,7 +55,13 @@ void Session::BeginTrans() {
     throw NotAllowedError("BeginTrans: a transaction is already open on this " + provider_ +
                           " connection (transactions do not nest)");
   }
-  Execute(driver_->BeginTransactionSql());
+  driver_->BeforeTransaction();
+  try {
+    Execute(driver_->BeginTransactionSql());
+  } catch (...) {
+    driver_->AfterTransaction();
+    throw;
+  }
   in_transaction_ = true;
 }
 
@@ -65,8 +71,10 @@ void Session::CommitTrans() {
     throw NotAllowedError("CommitTrans: no transaction is open on this " + provider_ +
                           " connection");
   }
+  // A commit that fails leaves the transaction open, to be rolled back by the caller.
   Execute(driver_->CommitSql());
   in_transaction_ = false;
+  driver_->AfterTransaction();
 }
 
 void Session::RollbackTrans() {
@@ -76,7 +84,13 @@ void Session::RollbackTrans() {
                           " connection");
   }
   in_transaction_ = false;
-  Execute(driver_->RollbackSql());
+  try {
+    Execute(driver_->RollbackSql());
+  } catch (...) {
+    driver_->AfterTransaction();
+    throw;
+  }
+  driver_->AfterTransaction();
 }
 
 void Session::LockName(std::string_view name) {

@@ -2,7 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string_view>
 
 #include "common/error.h"
@@ -29,6 +33,32 @@ void Check(sqlite3* db, int code) {
 }
 
 std::string TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
+
+// The writers of one database file in this process take turns: a transaction waits here for
+// the one before it to end instead of in SQLite's busy handler, which retries after sleeps of
+// up to 100 ms and so lets a newcomer overtake a writer that has waited for seconds (upload
+// latencies of seconds under a few dozen web-tier threads). Writers of other processes still
+// meet in SQLite's own locking; a turn not had within the busy timeout is left to it as well.
+class WriterTurns {
+ public:
+  // The turns of the file at `path`, shared by every connection of this process to it.
+  static std::shared_ptr<std::timed_mutex> ForFile(const std::string& path) {
+    static std::mutex mutex;
+    static std::map<std::string, std::weak_ptr<std::timed_mutex>> turns;
+    std::error_code ignored;
+    const std::string key = std::filesystem::weakly_canonical(path, ignored).string();
+    const std::lock_guard<std::mutex> lock(mutex);
+    std::weak_ptr<std::timed_mutex>& entry = turns[key.empty() ? path : key];
+    std::shared_ptr<std::timed_mutex> turn = entry.lock();
+    if (!turn) {
+      turn = std::make_shared<std::timed_mutex>();
+      entry = turn;
+      // Files no connection holds any more (client databases built one after the other).
+      std::erase_if(turns, [](const auto& file) { return file.second.expired(); });
+    }
+    return turn;
+  }
+};
 
 class SqliteStatement final : public internal::DriverStatement {
  public:
@@ -109,7 +139,8 @@ class SqliteStatement final : public internal::DriverStatement {
 
 class SqliteDriver final : public internal::Driver {
  public:
-  explicit SqliteDriver(sqlite3* db) : db_(db) {}
+  SqliteDriver(sqlite3* db, std::shared_ptr<std::timed_mutex> writer_turn)
+      : db_(db), writer_turn_(std::move(writer_turn)), turn_(*writer_turn_, std::defer_lock) {}
   ~SqliteDriver() override { Close(); }
   SqliteDriver(const SqliteDriver&) = delete;
   SqliteDriver& operator=(const SqliteDriver&) = delete;
@@ -160,6 +191,16 @@ class SqliteDriver final : public internal::Driver {
     return quoted + "\"";
   }
 
+  void BeforeTransaction() override {
+    if (!turn_.owns_lock()) {
+      [[maybe_unused]] const bool had =
+          turn_.try_lock_for(std::chrono::milliseconds(kBusyTimeoutMs));
+    }
+  }
+  void AfterTransaction() override {
+    if (turn_.owns_lock()) turn_.unlock();
+  }
+
   // IMMEDIATE takes the write lock at once, so a read-then-insert inside the transaction
   // (numbering) cannot interleave with another writer's.
   std::string BeginTransactionSql() const override { return "BEGIN IMMEDIATE"; }
@@ -169,6 +210,7 @@ class SqliteDriver final : public internal::Driver {
   std::string NamedLockSql() const override { return ""; }
 
   void Close() override {
+    AfterTransaction();  // closing rolls an open transaction back
     if (db_ == nullptr) return;
     // close_v2 defers the close until statements still held by record sets are finalized.
     sqlite3_close_v2(db_);
@@ -188,6 +230,8 @@ class SqliteDriver final : public internal::Driver {
   }
 
   sqlite3* db_;
+  const std::shared_ptr<std::timed_mutex> writer_turn_;
+  std::unique_lock<std::timed_mutex> turn_;  // held from BeforeTransaction to AfterTransaction
 };
 
 void RunPragma(sqlite3* db, const char* pragma) {
@@ -215,7 +259,7 @@ std::unique_ptr<internal::Driver> OpenDriver(const OpenOptions& options) {
                     (options.create_missing ? SQLITE_OPEN_CREATE : 0);
   const int code = sqlite3_open_v2(options.path.c_str(), &db, flags, nullptr);
   // The driver owns the handle from here on, also when opening failed.
-  auto driver = std::make_unique<SqliteDriver>(db);
+  auto driver = std::make_unique<SqliteDriver>(db, WriterTurns::ForFile(options.path));
   Check(db, code);
   Check(db, sqlite3_busy_timeout(db, kBusyTimeoutMs));
   RunPragma(db, options.role == FileRole::kServerDatabase ? "PRAGMA journal_mode=WAL"
