@@ -14,45 +14,20 @@ namespace {
 
 using automation::Variant;
 using test_support::RecordingComponents;
+using testing::AnswerHoursAccounting;
 using testing::DocumentTestBed;
+using testing::kGeneralHoursType;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr int kGeneralHours = 10;
 constexpr const char* kNow = "2026-12-07 12:49:30";
-constexpr const char* kPrefix = "TQSRCServiceOrderHoursAccounting.";
-
-std::string Id(const std::string& last_part) { return kPrefix + last_part; }
-
-// The manager's Create answers an outcome whose error document reports `errors` (their
-// descriptions) and whose record set holds the stored line with `line_number`.
-void ScriptOutcome(RecordingComponents& erp, std::vector<std::string> errors,
-                   Variant line_number = Variant(std::int32_t{42})) {
-  erp.OnCall("ServiceOrderHoursAccountingManager", "Create",
-             [&erp](std::span<Variant>) { return Variant(erp.NewObject(Id("Accounting"))); });
-  erp.OnCall("Accounting", "getKorvoErrorDoc",
-             [&erp](std::span<Variant>) { return Variant(erp.NewObject(Id("ErrorDoc"))); });
-  erp.Returns("ErrorDoc", "sizeKorvoErrorStructure",
-              Variant(static_cast<std::int32_t>(errors.size())));
-  erp.OnCall("ErrorDoc", "getKorvoErrorStructureAt", [&erp, errors](std::span<Variant> args) {
-    auto error = erp.NewObject(Id("KorvoError"));
-    erp.Returns(error->ProgId(), "getErrorDescription", Variant(errors.at(args[0].AsInt32())));
-    return Variant(error);
-  });
-  erp.OnCall("Accounting", "getRecordSet",
-             [&erp](std::span<Variant>) { return Variant(erp.NewObject(Id("Recordset"))); });
-  erp.OnCall("Recordset", "getServiceOrderHoursAccountingAt", [&erp](std::span<Variant>) {
-    return Variant(erp.NewObject(Id("ServiceOrderHoursAccounting")));
-  });
-  erp.Returns("ServiceOrderHoursAccounting", "getLineNumber", line_number);
-}
 
 TEST(GeneralHoursTest, AcceptedLineIsBookedInCallOrderAndFinishesTheRow) {
   DocumentTestBed bed;
-  bed.AddDocument(kGeneralHours,
+  bed.AddDocument(kGeneralHoursType,
                   "<hour lineid='7'><ctsk>T1</ctsk><ccmp>CC</ccmp><chlt>HL</chlt>"
                   "<rgdt>20040512</rgdt><sptm>1.5</sptm><Ctsk>not read</Ctsk></hour>");
-  ScriptOutcome(bed.erp(), {});
+  AnswerHoursAccounting(bed.erp(), {});
 
   bed.RunPass();
 
@@ -85,8 +60,8 @@ TEST(GeneralHoursTest, AcceptedLineIsBookedInCallOrderAndFinishesTheRow) {
 
 TEST(GeneralHoursTest, RejectedLineReportsOnlyTheFirstErrorEscaped) {
   DocumentTestBed bed;
-  bed.AddDocument(kGeneralHours, "<hour lineid=\"L'7\"><sptm>2</sptm></hour>");
-  ScriptOutcome(bed.erp(), {"Task 'T1' <closed> & \"locked\"", "second", "third"});
+  bed.AddDocument(kGeneralHoursType, "<hour lineid=\"L'7\"><sptm>2</sptm></hour>");
+  AnswerHoursAccounting(bed.erp(), {"Task 'T1' <closed> & \"locked\"", "second", "third"});
 
   bed.RunPass();
 
@@ -107,8 +82,8 @@ TEST(GeneralHoursTest, RejectedLineReportsOnlyTheFirstErrorEscaped) {
 
 TEST(GeneralHoursTest, HourWithoutChildNodesReachesTheErpAsANullLine) {
   DocumentTestBed bed;
-  bed.AddDocument(kGeneralHours, "<hour lineid='9'/>");
-  ScriptOutcome(bed.erp(), {"no line"});
+  bed.AddDocument(kGeneralHoursType, "<hour lineid='9'/>");
+  AnswerHoursAccounting(bed.erp(), {"no line"});
 
   bed.RunPass();
 
@@ -128,7 +103,7 @@ struct PendingCase {
 };
 
 TEST(GeneralHoursTest, FailuresLeaveTheRowPendingAndAreReported) {
-  const auto accepted = [](RecordingComponents& erp) { ScriptOutcome(erp, {}); };
+  const auto accepted = [](RecordingComponents& erp) { AnswerHoursAccounting(erp, {}); };
   const std::vector<PendingCase> cases = {
       {"root is not hour",
        "<generalhours><hour lineid='1'><sptm>1</sptm></hour></generalhours>",
@@ -168,7 +143,7 @@ TEST(GeneralHoursTest, FailuresLeaveTheRowPendingAndAreReported) {
        {"Error Unknown business component BC200 in ProcessGenralHours"}},
       {"no line number",
        "<hour lineid='6'><sptm>1</sptm></hour>",
-       [](RecordingComponents& erp) { ScriptOutcome(erp, {}, Variant::Null()); },
+       [](RecordingComponents& erp) { AnswerHoursAccounting(erp, {}, Variant::Null()); },
        "\r\nS8 6\r\nInvalid use of Null: getLineNumber returned null, not a number\r\n",
        {"Error Invalid use of Null: getLineNumber returned null, not a number in "
         "ProcessGenralHours"}},
@@ -176,7 +151,7 @@ TEST(GeneralHoursTest, FailuresLeaveTheRowPendingAndAreReported) {
   for (const PendingCase& test : cases) {
     SCOPED_TRACE(test.name);
     DocumentTestBed bed;
-    bed.AddDocument(kGeneralHours, test.document);
+    bed.AddDocument(kGeneralHoursType, test.document);
     test.script(bed.erp());
 
     bed.RunPass();
@@ -189,9 +164,9 @@ TEST(GeneralHoursTest, FailuresLeaveTheRowPendingAndAreReported) {
 
 TEST(GeneralHoursTest, RowWhoseUpdateFailsStaysPendingAndThePassGoesOn) {
   DocumentTestBed bed;
-  bed.AddDocument(kGeneralHours, "<hour lineid='1'><sptm>1</sptm></hour>");
-  bed.AddDocument(kGeneralHours, "<hour lineid='2'><sptm>1</sptm></hour>");
-  ScriptOutcome(bed.erp(), {});
+  bed.AddDocument(kGeneralHoursType, "<hour lineid='1'><sptm>1</sptm></hour>");
+  bed.AddDocument(kGeneralHoursType, "<hour lineid='2'><sptm>1</sptm></hour>");
+  AnswerHoursAccounting(bed.erp(), {});
   // The first update of doc-1 fails; a later one would succeed.
   bed.installation().Execute("CREATE TABLE FAIL_ONCE (N INTEGER)");
   bed.installation().Execute("INSERT INTO FAIL_ONCE VALUES (1)");
@@ -218,8 +193,8 @@ TEST(GeneralHoursTest, SpentTimeFollowsTheRegionalSettings) {
   comma.decimal_separator = ',';
   comma.grouping_separator = '.';
   DocumentTestBed bed(comma);
-  bed.AddDocument(kGeneralHours, "<hour lineid='1'><sptm>1,25</sptm></hour>");
-  ScriptOutcome(bed.erp(), {});
+  bed.AddDocument(kGeneralHoursType, "<hour lineid='1'><sptm>1,25</sptm></hour>");
+  AnswerHoursAccounting(bed.erp(), {});
 
   bed.RunPass();
 

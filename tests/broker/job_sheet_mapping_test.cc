@@ -9,7 +9,7 @@
 #include "broker/order_mapping.h"
 #include "common/error.h"
 #include "platform/xml/xml.h"
-#include "tests/broker/job_sheet_test_bed.h"
+#include "tests/broker/document_test_bed.h"
 #include "tests/support/error_testing.h"
 
 namespace tqs::broker {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/error.h"
-#include "tests/broker/job_sheet_test_bed.h"
+#include "tests/broker/document_test_bed.h"
 
 namespace tqs::broker {
 namespace {

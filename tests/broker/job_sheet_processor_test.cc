@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/error.h"
-#include "tests/broker/job_sheet_test_bed.h"
+#include "tests/broker/document_test_bed.h"
 
 namespace tqs::broker {
 namespace {
@@ -18,7 +18,7 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using testing::JobSheetTestBed;
+using testing::DocumentTestBed;
 
 constexpr const char* kProcessedOn = "2026-12-07 12:49:30";
 
@@ -60,7 +60,7 @@ std::string JobSheet(const std::string& activity_content, const std::string& act
 }
 
 TEST(JobSheetProcessorTest, RealisticJobSheetMakesEveryCallInOrderAndFinishesTheRow) {
-  JobSheetTestBed bed;
+  DocumentTestBed bed;
   bed.AddJobSheet("4711_0", kRealisticJobSheet);
   bed.AnswerProcessJobSheet({Variant(0)});
   // The ERP reports one order error without groups.
@@ -200,7 +200,7 @@ TEST(JobSheetProcessorTest, ReturnValueDecidesStatusAndStatusText) {
       {Variant(5), "<null>", ""},          {Variant(std::int16_t{-3}), "15", "S14\r\n\r\n"},
       {Variant("-1"), "15", "S0\r\n\r\n"}, {Variant(-2.0), "15", "S0\r\n\r\n"},
   };
-  JobSheetTestBed bed;
+  DocumentTestBed bed;
   std::vector<Variant> values;
   std::string expected_status;
   int n = 0;
@@ -225,7 +225,7 @@ TEST(JobSheetProcessorTest, ReturnValueDecidesStatusAndStatusText) {
 }
 
 TEST(JobSheetProcessorTest, ReturnValueThatIsNoWholeNumberLeavesTheRowPending) {
-  JobSheetTestBed bed;
+  DocumentTestBed bed;
   bed.AddJobSheet("1_0", JobSheet(""));
   bed.AddJobSheet("2_0", JobSheet(""));
   bed.AddJobSheet("3_0", JobSheet(""));
@@ -249,7 +249,7 @@ TEST(JobSheetProcessorTest, ReturnValueThatIsNoWholeNumberLeavesTheRowPending) {
 }
 
 TEST(JobSheetProcessorTest, HeadingLineFollowsTheDocumentIdParts) {
-  JobSheetTestBed bed;
+  DocumentTestBed bed;
   bed.AddJobSheet("4711_10_3", JobSheet(""));
   bed.AddJobSheet("4711", JobSheet(""));
   bed.AddJobSheet("", JobSheet(""));
@@ -309,7 +309,7 @@ TEST(JobSheetProcessorTest, DocumentFailuresLeaveTheRowPendingAndThePassGoesOn) 
         "ProcessJobSheets"}},
   };
   for (const auto& c : cases) {
-    JobSheetTestBed bed;
+    DocumentTestBed bed;
     bed.AddJobSheet("1_0", c.document);
     bed.AddJobSheet("2_0", JobSheet(""));
     bed.AnswerProcessJobSheet({Variant(0)});
@@ -328,7 +328,7 @@ TEST(JobSheetProcessorTest, DocumentFailuresLeaveTheRowPendingAndThePassGoesOn) 
 }
 
 TEST(JobSheetProcessorTest, MaterialLineWithoutLineIdIsReportedAndTheNextLineStillMapped) {
-  JobSheetTestBed bed;
+  DocumentTestBed bed;
   bed.AddJobSheet("1_0", JobSheet("<materials><material origin='E'><item>A</item></material>"
                                   "<material lineid='2' origin='E'><item>B</item></material>"
                                   "<material lineid='3' origin='E'/></materials>"));
@@ -355,7 +355,7 @@ TEST(JobSheetProcessorTest, MaterialLineWithoutLineIdIsReportedAndTheNextLineSti
 }
 
 TEST(JobSheetProcessorTest, OptionalPartsOfTheServiceOrder) {
-  JobSheetTestBed bed;
+  DocumentTestBed bed;
   // Neither activities nor payments: the invoice id is not passed. An empty activities
   // element: the empty collection is handed over, still without invoice id. Empty details
   // hand over no object.
@@ -383,7 +383,7 @@ TEST(JobSheetProcessorTest, OptionalPartsOfTheServiceOrder) {
 }
 
 TEST(JobSheetProcessorTest, GenericFailureCodeShowsItsStatusText) {
-  JobSheetTestBed bed;
+  DocumentTestBed bed;
   bed.AddJobSheet("1_0", JobSheet(""));
   bed.erp().Throws("JobSheetsManager", "ProcessJobSheet",
                    Error(error_number::kGenericFailure, "Unspecified error "));
@@ -405,7 +405,7 @@ TEST(JobSheetProcessorTest, GenericFailureCodeShowsItsStatusText) {
 }
 
 TEST(JobSheetProcessorTest, RowThatCannotBeUpdatedStaysPendingWithoutASuccessLine) {
-  JobSheetTestBed bed;
+  DocumentTestBed bed;
   bed.AddJobSheet("1_0", JobSheet(""));
   bed.AddJobSheet("2_0", JobSheet(""));
   bed.installation().Execute(

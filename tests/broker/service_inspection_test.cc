@@ -13,40 +13,14 @@ namespace {
 
 using automation::Variant;
 using test_support::RecordingComponents;
+using testing::AnswerServiceInspection;
 using testing::DocumentTestBed;
+using testing::InspectionAnswer;
+using testing::kServiceInspectionType;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr int kServiceInspection = 15;
 constexpr const char* kNow = "2026-12-07 12:49:30";
-
-std::string Id(const std::string& last_part) {
-  return "Q72dVXRsvordServiceInspections." + last_part;
-}
-
-// What the ERP's outcome reports.
-struct ErpAnswer {
-  Variant id = Variant("SI-1");
-  Variant result = Variant("0");
-  Variant error = Variant("");
-  Variant return_value = Variant(std::int32_t{0});
-};
-
-// ProcessServiceInspection answers an outcome reporting `answer`; every getSI hands out a new
-// result object, so the journal shows which value was read through which.
-void ScriptOutcome(RecordingComponents& erp, const ErpAnswer& answer) {
-  erp.OnCall("ServiceInspectionsManager", "ProcessServiceInspection",
-             [&erp](std::span<Variant>) { return Variant(erp.NewObject(Id("Outcome"))); });
-  erp.OnCall("Outcome", "getOErrorProcessStructForProcessSI", [&erp](std::span<Variant>) {
-    return Variant(erp.NewObject(Id("oErrorProcessStructForProcessSI")));
-  });
-  erp.OnCall("oErrorProcessStructForProcessSI", "getSI",
-             [&erp](std::span<Variant>) { return Variant(erp.NewObject(Id("SIResult"))); });
-  erp.Returns("SIResult", "getServiceInspectionLineAttribute", answer.id);
-  erp.Returns("SIResult", "getResult", answer.result);
-  erp.Returns("SIResult", "getErrorDescription", answer.error);
-  erp.Returns("Outcome", "getOReturnValue", answer.return_value);
-}
 
 constexpr const char* kThreeInspections =
     "<SERVICEINSPECTION>"
@@ -61,8 +35,8 @@ constexpr const char* kThreeInspections =
 
 TEST(ServiceInspectionTest, InspectionsAreHandedOverOneByOneAndTheRowIsFinished) {
   DocumentTestBed bed;
-  bed.AddDocument(kServiceInspection, kThreeInspections);
-  ScriptOutcome(bed.erp(), {});
+  bed.AddDocument(kServiceInspectionType, kThreeInspections);
+  AnswerServiceInspection(bed.erp(), {});
 
   bed.RunPass();
 
@@ -120,7 +94,7 @@ TEST(ServiceInspectionTest, InspectionsAreHandedOverOneByOneAndTheRowIsFinished)
 
 TEST(ServiceInspectionTest, ReturnValueDecidesTheStatus) {
   struct Case {
-    ErpAnswer answer;
+    InspectionAnswer answer;
     std::string status;
     std::string element;
     std::string status_lines;
@@ -150,8 +124,8 @@ TEST(ServiceInspectionTest, ReturnValueDecidesTheStatus) {
   for (const Case& test : cases) {
     SCOPED_TRACE(test.element);
     DocumentTestBed bed;
-    bed.AddDocument(kServiceInspection, kThreeInspections);
-    ScriptOutcome(bed.erp(), test.answer);
+    bed.AddDocument(kServiceInspectionType, kThreeInspections);
+    AnswerServiceInspection(bed.erp(), test.answer);
 
     bed.RunPass();
 
@@ -177,17 +151,17 @@ TEST(ServiceInspectionTest, FailuresLeaveTheRowPendingAndAreReported) {
        "element in ProcessServiceInspections"},
       {"empty result code", kThreeInspections,
        [](RecordingComponents& erp) {
-         ErpAnswer answer;
+         InspectionAnswer answer;
          answer.result = Variant("");
-         ScriptOutcome(erp, answer);
+         AnswerServiceInspection(erp, answer);
        },
        "Type mismatch: getResult returned '', not a number\r\n",
        "Error Type mismatch: getResult returned '', not a number in ProcessServiceInspections"},
       {"no return value", kThreeInspections,
        [](RecordingComponents& erp) {
-         ErpAnswer answer;
+         InspectionAnswer answer;
          answer.return_value = Variant();
-         ScriptOutcome(erp, answer);
+         AnswerServiceInspection(erp, answer);
        },
        "Type mismatch: getOReturnValue returned nothing, not a number\r\n",
        "Error Type mismatch: getOReturnValue returned nothing, not a number in "
@@ -202,7 +176,7 @@ TEST(ServiceInspectionTest, FailuresLeaveTheRowPendingAndAreReported) {
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
     DocumentTestBed bed;
-    bed.AddDocument(kServiceInspection, test.document);
+    bed.AddDocument(kServiceInspectionType, test.document);
     test.script(bed.erp());
 
     bed.RunPass();
@@ -215,7 +189,7 @@ TEST(ServiceInspectionTest, FailuresLeaveTheRowPendingAndAreReported) {
 
 TEST(ServiceInspectionTest, RootOtherThanServiceInspectionHandsNothingToTheErp) {
   DocumentTestBed bed;
-  bed.AddDocument(kServiceInspection, "<si><INSPECTIONS><I/></INSPECTIONS></si>");
+  bed.AddDocument(kServiceInspectionType, "<si><INSPECTIONS><I/></INSPECTIONS></si>");
 
   bed.RunPass();
 
@@ -224,10 +198,10 @@ TEST(ServiceInspectionTest, RootOtherThanServiceInspectionHandsNothingToTheErp) 
 
 TEST(ServiceInspectionTest, MissingAttributesAreReportedAndHandedOnAsNoObject) {
   DocumentTestBed bed;
-  bed.AddDocument(kServiceInspection,
+  bed.AddDocument(kServiceInspectionType,
                   "<SERVICEINSPECTION><INSPECTIONS><I><ATTRIBUTES/></I><I/></INSPECTIONS>"
                   "</SERVICEINSPECTION>");
-  ScriptOutcome(bed.erp(), {});
+  AnswerServiceInspection(bed.erp(), {});
 
   bed.RunPass();
 
@@ -250,10 +224,10 @@ TEST(ServiceInspectionTest, MissingAttributesAreReportedAndHandedOnAsNoObject) {
 
 TEST(ServiceInspectionTest, EmptyInspectionsHandNoServiceInspectionToTheProcessInput) {
   DocumentTestBed bed;
-  bed.AddDocument(kServiceInspection,
+  bed.AddDocument(kServiceInspectionType,
                   "<SERVICEINSPECTION><ATTRIBUTES><ID>1</ID></ATTRIBUTES><INSPECTIONS/>"
                   "</SERVICEINSPECTION>");
-  ScriptOutcome(bed.erp(), ErpAnswer{.return_value = Variant(std::int32_t{-1})});
+  AnswerServiceInspection(bed.erp(), InspectionAnswer{.return_value = Variant(std::int32_t{-1})});
 
   bed.RunPass();
 

@@ -185,4 +185,31 @@ ObjectPtr RecordingComponents::Instance(std::string_view journal_name) const {
   return found == state_->instances.end() ? nullptr : found->second.lock();
 }
 
+std::pair<std::string, std::string> JournalObjectAndMethod(std::string_view line) {
+  constexpr std::string_view kCreate = "create ";
+  constexpr std::string_view kCall = "call ";
+  if (line.starts_with(kCreate)) {
+    line.remove_prefix(kCreate.size());
+    return {std::string(line.substr(0, line.find('#'))), ""};
+  }
+  if (line.starts_with(kCall)) line.remove_prefix(kCall.size());
+  const std::string_view::size_type dot = line.find('.');
+  const std::string_view::size_type open = line.find('(', dot);
+  return {std::string(line.substr(0, line.find('#'))),
+          std::string(line.substr(dot + 1, open == std::string_view::npos ? open : open - dot - 1))};
+}
+
+void FailFromNowOn(RecordingComponents& components, std::string_view journal_line, Error error) {
+  const auto [object, method] = JournalObjectAndMethod(journal_line);
+  if (method.empty()) {
+    components.FailCreate(object, std::move(error));
+    return;
+  }
+  // An object that exists already may have answers under its full identifier, which would win.
+  std::string_view name = journal_line.substr(std::string_view("call ").size());
+  name = name.substr(0, name.find('.'));
+  const ObjectPtr existing = components.Instance(name);
+  components.Throws(existing ? existing->ProgId() : object, method, std::move(error));
+}
+
 }  // namespace tqs::test_support

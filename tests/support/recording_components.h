@@ -29,6 +29,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/error.h"
@@ -93,6 +94,16 @@ class RecordingComponents : public automation::ComponentFactory {
   // Shared with the objects, which may outlive the factory.
   const std::shared_ptr<internal::RecordingState> state_;
 };
+
+// What a journal line names: {full identifier, ""} for "create <prog id>#<n>", {last part,
+// method} for "call <last part>#<n>.<method>(...)".
+std::pair<std::string, std::string> JournalObjectAndMethod(std::string_view line);
+
+// Makes the creation or call of a journal line raise `error` from now on: FailCreate of the
+// identifier for a creation; for a call, Throws for the method of the object when it exists
+// already (by its full identifier, replacing its own answer), else of every object of that last
+// part (an answer registered later under a full identifier still wins over it).
+void FailFromNowOn(RecordingComponents& components, std::string_view journal_line, Error error);
 
 }  // namespace tqs::test_support
 

@@ -65,5 +65,33 @@ TEST(RecordingComponentsTest, InjectsFaultsInCallsAndCreates) {
   EXPECT_TRUE(erp->Journal().empty());
 }
 
+TEST(RecordingComponentsTest, AJournalLineCanBeMadeToFailFromNowOn) {
+  EXPECT_EQ(JournalObjectAndMethod("create Erp.Sub.Order#12"),
+            std::make_pair(std::string("Erp.Sub.Order"), std::string()));
+  EXPECT_EQ(JournalObjectAndMethod("call Order#2.setItem(Text(\"a.b(c)\"))"),
+            std::make_pair(std::string("Order"), std::string("setItem")));
+
+  automation::ComponentRegistry registry;
+  auto erp = std::make_shared<RecordingComponents>();
+  registry.Register("Erp.", erp);
+  // An object that answers under its full identifier, made before the fault is set.
+  const ObjectPtr answer = erp->NewObject("Script.Answer");
+  erp->Returns("Script.Answer", "getValue", Variant(1));
+  const Error failure(error_number::kGenericFailure, "failed");
+  FailFromNowOn(*erp, "call Answer#1.getValue()", failure);
+  FailFromNowOn(*erp, "call Order#1.setItem(Text(\"x\"))", failure);
+  FailFromNowOn(*erp, "create Erp.Manager#1", failure);
+
+  EXPECT_EQ(ErrorNumberOf([&] { answer->Call("getValue"); }), error_number::kGenericFailure);
+  // Every Order fails setItem, not only the first; other methods still answer.
+  registry.Create("Erp.Order");
+  const ObjectPtr second = registry.Create("Erp.Order");
+  EXPECT_EQ(ErrorNumberOf([&] { second->Call("setItem", {Variant("y")}); }),
+            error_number::kGenericFailure);
+  EXPECT_TRUE(second->Call("getItem").IsEmpty());
+  EXPECT_EQ(ErrorNumberOf([&] { registry.Create("Erp.Manager"); }),
+            error_number::kGenericFailure);
+}
+
 }  // namespace
 }  // namespace tqs::test_support
