@@ -23,7 +23,10 @@ std::filesystem::path FreshFolder() {
   } else if (!std::filesystem::is_directory(base, ignored)) {
     base = std::filesystem::temp_directory_path();
   }
-  const std::filesystem::path folder = base / ("tqs-fuzz-" + std::to_string(::getpid()));
+  // Unique per process and per folder: a target may hold several.
+  static int count = 0;
+  const std::filesystem::path folder =
+      base / ("tqs-fuzz-" + std::to_string(::getpid()) + "-" + std::to_string(++count));
   std::filesystem::remove_all(folder, ignored);
   std::filesystem::create_directories(folder);
   return folder;
