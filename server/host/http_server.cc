@@ -1,8 +1,13 @@
 #include "server/host/http_server.h"
 
+#include <dirent.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "common/error.h"
 #include "platform/db/connection.h"
@@ -14,6 +19,40 @@ namespace tqs::server::host {
 namespace {
 
 constexpr const char* kJson = "application/json";
+constexpr std::size_t kRequestsPerConnection = 10'000;
+
+// The packaged HTTP library listens with a backlog of 5 and offers no setting for it: when a few
+// dozen web-tier clients connect at the same moment (a host restart, a burst at shift change)
+// the connection attempts beyond it are dropped, each costing the client a second, and some
+// requests fail. Calling listen() again on the bound socket raises the backlog; the socket is
+// found among the process's descriptors as the listening one bound to `port`.
+void RaiseListenBacklog(int port) {
+  DIR* descriptors = ::opendir("/proc/self/fd");
+  if (descriptors == nullptr) return;
+  while (const dirent* entry = ::readdir(descriptors)) {
+    const int fd = std::atoi(entry->d_name);
+    struct stat status {};
+    if (entry->d_name[0] == '.' || ::fstat(fd, &status) != 0 || !S_ISSOCK(status.st_mode)) {
+      continue;
+    }
+    int listening = 0;
+    socklen_t size = sizeof listening;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening) {
+      continue;
+    }
+    sockaddr_storage address {};
+    socklen_t length = sizeof address;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) continue;
+    int bound = -1;
+    if (address.ss_family == AF_INET) {
+      bound = ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+    } else if (address.ss_family == AF_INET6) {
+      bound = ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+    }
+    if (bound == port) ::listen(fd, SOMAXCONN);
+  }
+  ::closedir(descriptors);
+}
 
 // Compares without an early exit, so the time taken does not tell how much of a guess matched.
 bool SameSecret(std::string_view given, std::string_view expected) {
@@ -121,6 +160,11 @@ HttpServer::HttpServer(HostSettings settings, const automation::ComponentRegistr
   // An answer goes out in more than one write (headers, body): with Nagle's algorithm the
   // second waits for the client's delayed acknowledgement, about 40 ms on every request.
   server.set_tcp_nodelay(true);
+  // The library's default closes a connection after 5 requests, and its listen backlog (fixed
+  // at 5 in the packaged library) then overflows when a few dozen web-tier clients reconnect at
+  // once: dropped connection attempts cost a second each and some requests failed. A web tier
+  // keeps its connections for many requests.
+  server.set_keep_alive_max_count(kRequestsPerConnection);
   server.Post(R"(/JobSheet/([A-Za-z]+))",
               [this](const httplib::Request& request, httplib::Response& response) {
                 impl_->HandleCall(request, response);
@@ -143,6 +187,7 @@ int HttpServer::Bind() {
     throw Error(error_number::kGenericFailure, "Cannot listen on " + settings.listen_host + ":" +
                                                    std::to_string(settings.port));
   }
+  RaiseListenBacklog(port);
   return port;
 }
 
