@@ -9,35 +9,13 @@
 #include "platform/db/transaction.h"
 #include "server/admin/installation.h"
 #include "tests/broker/broker_test_installation.h"
+#include "tests/broker/document_test_bed.h"
 
 namespace tqs::broker::testing {
 
 namespace {
 
 constexpr const char* kHoursPrefix = "TQSRCServiceOrderHoursAccounting.";
-
-std::string HoursId(const std::string& last_part) { return kHoursPrefix + last_part; }
-
-// Every line is accepted: no errors in the ERP's error document, line number 1.
-void AcceptEveryHourLine(test_support::RecordingComponents& erp) {
-  using automation::Variant;
-  // The responders run while the double is alive; a raw pointer keeps them from owning it.
-  test_support::RecordingComponents* const components = &erp;
-  erp.OnCall("ServiceOrderHoursAccountingManager", "Create", [components](std::span<Variant>) {
-    return Variant(components->NewObject(HoursId("Accounting")));
-  });
-  erp.OnCall("Accounting", "getKorvoErrorDoc", [components](std::span<Variant>) {
-    return Variant(components->NewObject(HoursId("ErrorDoc")));
-  });
-  erp.Returns("ErrorDoc", "sizeKorvoErrorStructure", Variant(std::int32_t{0}));
-  erp.OnCall("Accounting", "getRecordSet", [components](std::span<Variant>) {
-    return Variant(components->NewObject(HoursId("Recordset")));
-  });
-  erp.OnCall("Recordset", "getServiceOrderHoursAccountingAt", [components](std::span<Variant>) {
-    return Variant(components->NewObject(HoursId("ServiceOrderHoursAccounting")));
-  });
-  erp.Returns("ServiceOrderHoursAccounting", "getLineNumber", Variant(std::int32_t{1}));
-}
 
 }  // namespace
 
@@ -51,7 +29,7 @@ void BrokerOnBackendsTest::SetUp() {
       programs_folder_.empty() ? folder_ / "no-programs" : programs_folder_;
   server::Install(options, [](std::string_view) {});
   server::AddUser(dsn_, "login-e300", kHoursEmployee, "BC300");
-  AcceptEveryHourLine(*erp_);
+  AnswerHoursAccounting(*erp_, {});  // every line accepted
   erp_components_.Register(kHoursPrefix, erp_);
 }
 

@@ -14,19 +14,41 @@ DateTime TestNow() {
   return local_days{year{2026} / December / 7} + hours{12} + minutes{49} + seconds{30};
 }
 
-TestInstallation::TestInstallation() : root_(temp_.path() / "install") {
+TestInstallation::TestInstallation(test_support::Backend backend)
+    : root_(temp_.path() / "install") {
   server::InstallOptions options;
   options.directory = root_;
   options.programs_folder = temp_.path() / "no-programs";
+  if (backend == test_support::Backend::kPostgreSql) {
+    server_database_ = std::make_unique<test_support::ScratchDatabase>(backend);
+    options.dsn = server_database_->connection_string();
+  }
   server::Install(options, [](std::string_view) {});
 }
 
 std::string TestInstallation::dsn() const {
-  return "Provider=SQLite;Data Source=" + database_file().string();
+  return server_database_ ? server_database_->connection_string()
+                          : "Provider=SQLite;Data Source=" + database_file().string();
 }
 
 void TestInstallation::Execute(const std::string& sql) const {
   db::Connection::Open(dsn())->Execute(sql);
+}
+
+void TestInstallation::RefuseUpdatesOf(const std::string& document_id,
+                                       const std::string& message) const {
+  if (server_database_) {
+    Execute(
+        "CREATE FUNCTION refuse_update() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN "
+        "IF OLD.BUSINESSDOCUMENTID = ''" + document_id + "'' THEN RAISE EXCEPTION ''" + message +
+        "''; END IF; RETURN NEW; END'");
+    Execute("CREATE TRIGGER refuse_update BEFORE UPDATE ON CLIENTSERVERINTERACTION "
+            "FOR EACH ROW EXECUTE FUNCTION refuse_update()");
+  } else {
+    Execute("CREATE TRIGGER refuse_update BEFORE UPDATE ON CLIENTSERVERINTERACTION "
+            "WHEN OLD.BUSINESSDOCUMENTID = '" + document_id + "' BEGIN SELECT RAISE(ABORT, '" +
+            message + "'); END");
+  }
 }
 
 void TestInstallation::SetProcessingMode(const std::string& mode) const {

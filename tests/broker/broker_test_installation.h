@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "common/conversions.h"
 #include "common/date_time.h"
 #include "platform/automation/component_registry.h"
+#include "tests/platform/db/test_backends.h"
 #include "tests/support/temp_dir.h"
 
 namespace tqs::broker::testing {
@@ -52,16 +54,29 @@ class TestBroker {
   Broker broker_;
 };
 
+// The suites whose tests run on each backend derive from this; a PostgreSQL case skips when no
+// test server is given.
+class OnEachBackend : public ::testing::TestWithParam<test_support::Backend> {
+ protected:
+  void SetUp() override { TQS_SKIP_UNLESS_AVAILABLE(GetParam()); }
+};
+
+// An installation whose server database is an SQLite file in it (the installer's default), or a
+// fresh PostgreSQL database of the test server given to the installer.
 class TestInstallation {
  public:
-  TestInstallation();
+  explicit TestInstallation(test_support::Backend backend = test_support::Backend::kSqlite);
 
   const std::filesystem::path& root() const { return root_; }
   std::filesystem::path bin() const { return root_ / "bin"; }
+  // The SQLite file of the server database (an SQLite installation only).
   std::filesystem::path database_file() const { return root_ / "data" / "server.db"; }
   std::string dsn() const;
 
   void Execute(const std::string& sql) const;
+  // From now on every update of the CLIENTSERVERINTERACTION row of `document_id` is refused by
+  // the database with `message` (a trigger; the message must not hold an apostrophe).
+  void RefuseUpdatesOf(const std::string& document_id, const std::string& message) const;
   void SetProcessingMode(const std::string& mode) const;  // PARAMETERS ProcessToKorvo
   void AddUser(const std::string& employee, const std::string& bus_component) const;
   // Adds a pending row (status 5).
@@ -74,6 +89,7 @@ class TestInstallation {
  private:
   test_support::ScopedTempDir temp_;
   std::filesystem::path root_;
+  std::unique_ptr<test_support::ScratchDatabase> server_database_;  // PostgreSQL only
 };
 
 // The whole content of a file, "<missing>" when it does not exist.

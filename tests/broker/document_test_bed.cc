@@ -92,8 +92,9 @@ void AnswerServiceInspection(test_support::RecordingComponents& erp,
   erp.Returns("Outcome", "getOReturnValue", answer.return_value);
 }
 
-DocumentTestBed::DocumentTestBed(RegionalSettings settings)
-    : erp_(std::make_shared<test_support::RecordingComponents>()),
+DocumentTestBed::DocumentTestBed(test_support::Backend backend, RegionalSettings settings)
+    : installation_(backend),
+      erp_(std::make_shared<test_support::RecordingComponents>()),
       job_sheets_(window_, log_, registry_, clock_, settings),
       general_hours_(window_, log_, registry_, clock_, settings),
       service_inspections_(window_, log_, registry_, clock_, settings),

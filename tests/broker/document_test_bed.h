@@ -67,8 +67,10 @@ void AnswerServiceInspection(test_support::RecordingComponents& erp,
 
 class DocumentTestBed {
  public:
-  // `settings` are the processors' regional settings; the pass and the log use US English.
-  explicit DocumentTestBed(RegionalSettings settings = RegionalSettings::EnglishUS());
+  // `settings` are the processors' regional settings; the pass and the log use US English. The
+  // server database is on `backend`.
+  explicit DocumentTestBed(test_support::Backend backend = test_support::Backend::kSqlite,
+                           RegionalSettings settings = RegionalSettings::EnglishUS());
 
   TestInstallation& installation() { return installation_; }
   test_support::RecordingComponents& erp() { return *erp_; }

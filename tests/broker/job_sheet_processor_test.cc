@@ -59,8 +59,11 @@ std::string JobSheet(const std::string& activity_content, const std::string& act
          activity_start + activity_content + "</activity></activities></serviceorder></jobsheet>";
 }
 
-TEST(JobSheetProcessorTest, RealisticJobSheetMakesEveryCallInOrderAndFinishesTheRow) {
-  DocumentTestBed bed;
+class JobSheetProcessorTest : public testing::OnEachBackend {};
+TQS_INSTANTIATE_FOR_BACKENDS(JobSheetProcessorTest);
+
+TEST_P(JobSheetProcessorTest, RealisticJobSheetMakesEveryCallInOrderAndFinishesTheRow) {
+  DocumentTestBed bed(GetParam());
   bed.AddJobSheet("4711_0", kRealisticJobSheet);
   bed.AnswerProcessJobSheet({Variant(0)});
   // The ERP reports one order error without groups.
@@ -189,7 +192,7 @@ TEST(JobSheetProcessorTest, RealisticJobSheetMakesEveryCallInOrderAndFinishesThe
   EXPECT_THAT(bed.LogMessages(), IsEmpty());
 }
 
-TEST(JobSheetProcessorTest, ReturnValueDecidesStatusAndStatusText) {
+TEST_P(JobSheetProcessorTest, ReturnValueDecidesStatusAndStatusText) {
   struct {
     Variant return_value;
     const char* status;
@@ -200,7 +203,7 @@ TEST(JobSheetProcessorTest, ReturnValueDecidesStatusAndStatusText) {
       {Variant(5), "<null>", ""},          {Variant(std::int16_t{-3}), "15", "S14\r\n\r\n"},
       {Variant("-1"), "15", "S0\r\n\r\n"}, {Variant(-2.0), "15", "S0\r\n\r\n"},
   };
-  DocumentTestBed bed;
+  DocumentTestBed bed(GetParam());
   std::vector<Variant> values;
   std::string expected_status;
   int n = 0;
@@ -224,8 +227,8 @@ TEST(JobSheetProcessorTest, ReturnValueDecidesStatusAndStatusText) {
   EXPECT_THAT(bed.LogMessages(), IsEmpty());
 }
 
-TEST(JobSheetProcessorTest, ReturnValueThatIsNoWholeNumberLeavesTheRowPending) {
-  DocumentTestBed bed;
+TEST_P(JobSheetProcessorTest, ReturnValueThatIsNoWholeNumberLeavesTheRowPending) {
+  DocumentTestBed bed(GetParam());
   bed.AddJobSheet("1_0", JobSheet(""));
   bed.AddJobSheet("2_0", JobSheet(""));
   bed.AddJobSheet("3_0", JobSheet(""));
@@ -248,8 +251,8 @@ TEST(JobSheetProcessorTest, ReturnValueThatIsNoWholeNumberLeavesTheRowPending) {
                           "ProcessJobSheets"));
 }
 
-TEST(JobSheetProcessorTest, HeadingLineFollowsTheDocumentIdParts) {
-  DocumentTestBed bed;
+TEST_P(JobSheetProcessorTest, HeadingLineFollowsTheDocumentIdParts) {
+  DocumentTestBed bed(GetParam());
   bed.AddJobSheet("4711_10_3", JobSheet(""));
   bed.AddJobSheet("4711", JobSheet(""));
   bed.AddJobSheet("", JobSheet(""));
@@ -276,7 +279,7 @@ TEST(JobSheetProcessorTest, HeadingLineFollowsTheDocumentIdParts) {
   EXPECT_EQ(bed.erp().Journal("create ").size(), 7u + 7u + 7u + 1u);
 }
 
-TEST(JobSheetProcessorTest, DocumentFailuresLeaveTheRowPendingAndThePassGoesOn) {
+TEST_P(JobSheetProcessorTest, DocumentFailuresLeaveTheRowPendingAndThePassGoesOn) {
   struct {
     const char* name;
     std::string document;
@@ -309,7 +312,7 @@ TEST(JobSheetProcessorTest, DocumentFailuresLeaveTheRowPendingAndThePassGoesOn) 
         "ProcessJobSheets"}},
   };
   for (const auto& c : cases) {
-    DocumentTestBed bed;
+    DocumentTestBed bed(GetParam());
     bed.AddJobSheet("1_0", c.document);
     bed.AddJobSheet("2_0", JobSheet(""));
     bed.AnswerProcessJobSheet({Variant(0)});
@@ -327,8 +330,8 @@ TEST(JobSheetProcessorTest, DocumentFailuresLeaveTheRowPendingAndThePassGoesOn) 
   }
 }
 
-TEST(JobSheetProcessorTest, MaterialLineWithoutLineIdIsReportedAndTheNextLineStillMapped) {
-  DocumentTestBed bed;
+TEST_P(JobSheetProcessorTest, MaterialLineWithoutLineIdIsReportedAndTheNextLineStillMapped) {
+  DocumentTestBed bed(GetParam());
   bed.AddJobSheet("1_0", JobSheet("<materials><material origin='E'><item>A</item></material>"
                                   "<material lineid='2' origin='E'><item>B</item></material>"
                                   "<material lineid='3' origin='E'/></materials>"));
@@ -354,8 +357,8 @@ TEST(JobSheetProcessorTest, MaterialLineWithoutLineIdIsReportedAndTheNextLineSti
                           "lineid in GetMaterialDetails"));
 }
 
-TEST(JobSheetProcessorTest, OptionalPartsOfTheServiceOrder) {
-  DocumentTestBed bed;
+TEST_P(JobSheetProcessorTest, OptionalPartsOfTheServiceOrder) {
+  DocumentTestBed bed(GetParam());
   // Neither activities nor payments: the invoice id is not passed. An empty activities
   // element: the empty collection is handed over, still without invoice id. Empty details
   // hand over no object.
@@ -382,8 +385,8 @@ TEST(JobSheetProcessorTest, OptionalPartsOfTheServiceOrder) {
   EXPECT_THAT(bed.erp().Journal("ActivitiesData#2."), IsEmpty());
 }
 
-TEST(JobSheetProcessorTest, GenericFailureCodeShowsItsStatusText) {
-  DocumentTestBed bed;
+TEST_P(JobSheetProcessorTest, GenericFailureCodeShowsItsStatusText) {
+  DocumentTestBed bed(GetParam());
   bed.AddJobSheet("1_0", JobSheet(""));
   bed.erp().Throws("JobSheetsManager", "ProcessJobSheet",
                    Error(error_number::kGenericFailure, "Unspecified error "));
@@ -404,13 +407,11 @@ TEST(JobSheetProcessorTest, GenericFailureCodeShowsItsStatusText) {
   EXPECT_EQ(log[2], "Error Unspecified error in ProcessJobSheets");
 }
 
-TEST(JobSheetProcessorTest, RowThatCannotBeUpdatedStaysPendingWithoutASuccessLine) {
-  DocumentTestBed bed;
+TEST_P(JobSheetProcessorTest, RowThatCannotBeUpdatedStaysPendingWithoutASuccessLine) {
+  DocumentTestBed bed(GetParam());
   bed.AddJobSheet("1_0", JobSheet(""));
   bed.AddJobSheet("2_0", JobSheet(""));
-  bed.installation().Execute(
-      "CREATE TRIGGER refuse_first BEFORE UPDATE ON CLIENTSERVERINTERACTION "
-      "WHEN OLD.BUSINESSDOCUMENTID = '1_0' BEGIN SELECT RAISE(ABORT, 'row 1_0 is locked'); END");
+  bed.installation().RefuseUpdatesOf("1_0", "row 1_0 is locked");
   bed.AnswerProcessJobSheet({Variant(0)});
 
   bed.RunPass();

@@ -33,8 +33,11 @@ constexpr const char* kThreeInspections =
     "<ANY><ATTRIBUTES><cmea>low</cmea><MSEQ>3</MSEQ></ATTRIBUTES></ANY>"
     "</INSPECTIONS></SERVICEINSPECTION>";
 
-TEST(ServiceInspectionTest, InspectionsAreHandedOverOneByOneAndTheRowIsFinished) {
-  DocumentTestBed bed;
+class ServiceInspectionTest : public testing::OnEachBackend {};
+TQS_INSTANTIATE_FOR_BACKENDS(ServiceInspectionTest);
+
+TEST_P(ServiceInspectionTest, InspectionsAreHandedOverOneByOneAndTheRowIsFinished) {
+  DocumentTestBed bed(GetParam());
   bed.AddDocument(kServiceInspectionType, kThreeInspections);
   AnswerServiceInspection(bed.erp(), {});
 
@@ -92,7 +95,7 @@ TEST(ServiceInspectionTest, InspectionsAreHandedOverOneByOneAndTheRowIsFinished)
   EXPECT_THAT(bed.LogMessages(), IsEmpty());
 }
 
-TEST(ServiceInspectionTest, ReturnValueDecidesTheStatus) {
+TEST_P(ServiceInspectionTest, ReturnValueDecidesTheStatus) {
   struct Case {
     InspectionAnswer answer;
     std::string status;
@@ -123,7 +126,7 @@ TEST(ServiceInspectionTest, ReturnValueDecidesTheStatus) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.element);
-    DocumentTestBed bed;
+    DocumentTestBed bed(GetParam());
     bed.AddDocument(kServiceInspectionType, kThreeInspections);
     AnswerServiceInspection(bed.erp(), test.answer);
 
@@ -135,7 +138,7 @@ TEST(ServiceInspectionTest, ReturnValueDecidesTheStatus) {
   }
 }
 
-TEST(ServiceInspectionTest, FailuresLeaveTheRowPendingAndAreReported) {
+TEST_P(ServiceInspectionTest, FailuresLeaveTheRowPendingAndAreReported) {
   struct Case {
     std::string name;
     std::string document;
@@ -175,7 +178,7 @@ TEST(ServiceInspectionTest, FailuresLeaveTheRowPendingAndAreReported) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    DocumentTestBed bed;
+    DocumentTestBed bed(GetParam());
     bed.AddDocument(kServiceInspectionType, test.document);
     test.script(bed.erp());
 
@@ -187,8 +190,8 @@ TEST(ServiceInspectionTest, FailuresLeaveTheRowPendingAndAreReported) {
   }
 }
 
-TEST(ServiceInspectionTest, RootOtherThanServiceInspectionHandsNothingToTheErp) {
-  DocumentTestBed bed;
+TEST_P(ServiceInspectionTest, RootOtherThanServiceInspectionHandsNothingToTheErp) {
+  DocumentTestBed bed(GetParam());
   bed.AddDocument(kServiceInspectionType, "<si><INSPECTIONS><I/></INSPECTIONS></si>");
 
   bed.RunPass();
@@ -196,8 +199,8 @@ TEST(ServiceInspectionTest, RootOtherThanServiceInspectionHandsNothingToTheErp) 
   EXPECT_THAT(bed.erp().Journal("call "), IsEmpty());
 }
 
-TEST(ServiceInspectionTest, MissingAttributesAreReportedAndHandedOnAsNoObject) {
-  DocumentTestBed bed;
+TEST_P(ServiceInspectionTest, MissingAttributesAreReportedAndHandedOnAsNoObject) {
+  DocumentTestBed bed(GetParam());
   bed.AddDocument(kServiceInspectionType,
                   "<SERVICEINSPECTION><INSPECTIONS><I><ATTRIBUTES/></I><I/></INSPECTIONS>"
                   "</SERVICEINSPECTION>");
@@ -222,8 +225,8 @@ TEST(ServiceInspectionTest, MissingAttributesAreReportedAndHandedOnAsNoObject) {
                           "ATTRIBUTES element in GetInspectionData"));
 }
 
-TEST(ServiceInspectionTest, EmptyInspectionsHandNoServiceInspectionToTheProcessInput) {
-  DocumentTestBed bed;
+TEST_P(ServiceInspectionTest, EmptyInspectionsHandNoServiceInspectionToTheProcessInput) {
+  DocumentTestBed bed(GetParam());
   bed.AddDocument(kServiceInspectionType,
                   "<SERVICEINSPECTION><ATTRIBUTES><ID>1</ID></ATTRIBUTES><INSPECTIONS/>"
                   "</SERVICEINSPECTION>");
