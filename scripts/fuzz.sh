@@ -3,7 +3,7 @@
 # bounded time, starting from its seed corpus fuzz/corpus/<target>/. A crash, leak or sanitizer
 # report stops the target and fails the script; the input that caused it is left in the
 # artifacts folder (to become a regression test).
-#   scripts/fuzz.sh                      every target for 60 s
+#   scripts/fuzz.sh                      every target for 60 s (scripts/test.sh: 3 s each)
 #   FUZZ_SECONDS=600 scripts/fuzz.sh     every target for 10 minutes
 #   scripts/fuzz.sh record_ids_fuzzer    only the named targets
 #   FUZZ_BUILD_DIR=... (default build-fuzz)  FUZZ_WORK_DIR=... (default $FUZZ_BUILD_DIR/fuzz-runs)

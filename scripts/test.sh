@@ -1,20 +1,33 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test through CTest, against both
 # server database backends: SQLite, and a throwaway PostgreSQL server that scripts/with-postgres.sh
-# starts for the run and removes afterwards. On request it also builds the whole tree again with
-# AddressSanitizer and UndefinedBehaviorSanitizer (in its own folder) and runs the same suite
-# there (any sanitizer report fails the run), and runs each fuzz target for a few seconds.
-#   scripts/test.sh            build in ./build and run all tests
-#   BUILD_DIR=... ASAN_BUILD_DIR=... scripts/test.sh
+# starts for the run and removes afterwards. Then, unless turned off, it builds the whole tree
+# again with AddressSanitizer and UndefinedBehaviorSanitizer (in its own folder) and runs the same
+# suite there (any sanitizer report, leaks included, fails the run), and runs each fuzz target
+# for a few seconds from its seeds (scripts/fuzz.sh).
+#   scripts/test.sh                              all three passes
+#   TQS_SANITIZERS=0 scripts/test.sh             without the sanitizer suite
+#   TQS_FUZZ=0 scripts/test.sh                   without the fuzz runs
+#   TQS_FUZZ_SECONDS=30 scripts/test.sh          each fuzz target for 30 s (default 3)
+#   BUILD_DIR=... ASAN_BUILD_DIR=... FUZZ_BUILD_DIR=... scripts/test.sh
+#                                                build folders (default build, build-asan,
+#                                                build-fuzz)
 #   TQS_TEST_POSTGRES_DSN=... scripts/test.sh    use that PostgreSQL test database instead
-#   TQS_SANITIZERS=1 scripts/test.sh             also the sanitizer suite (./build-asan)
-#   TQS_FUZZ=1 scripts/test.sh                   also a short run of every fuzz target
+# ccache, when installed, serves all three builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 build_dir="${BUILD_DIR:-build}"
 asan_build_dir="${ASAN_BUILD_DIR:-build-asan}"
+sanitizers="${TQS_SANITIZERS:-1}"
+fuzz="${TQS_FUZZ:-1}"
+if command -v ccache >/dev/null; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+fi
+# Prints how long a step took, for the CI log.
+started=$SECONDS
+took() { echo "== $1: $((SECONDS - started)) s"; started=$SECONDS; }
 
 # run_suite BUILD_DIR LABEL: runs the build's tests inside a throwaway PostgreSQL server and
 # prints what became of the PostgreSQL cases. Returns ctest's status.
@@ -41,16 +54,19 @@ run_suite() {
 
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build_dir" -j2
+took "build"
 status=0
 run_suite "$build_dir" "" || status=$?
+took "test suite"
 
-if [ -n "${TQS_SANITIZERS:-}" ]; then
+if [ "$sanitizers" != 0 ]; then
   # -O1 keeps the instrumented build and its run quick enough for CI while keeping the stacks
   # readable. The option applies the flags to every target, including the libraries that the
   # programs load at run time (the reference ERP, the test modules).
   cmake -S . -B "$asan_build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DTQS_SANITIZE=ON
   cmake --build "$asan_build_dir" -j2
+  took "sanitizer build"
 
   # Every report goes to a file as well as ending the process that made it, so that a report
   # from a child program whose exit status a test does not check still fails the run.
@@ -74,16 +90,19 @@ if [ -n "${TQS_SANITIZERS:-}" ]; then
          "no sanitizer reports ($asan_build_dir, SQLite and PostgreSQL backends)"
   fi
   [ "$asan_status" -eq 0 ] || status=1
+  took "sanitizer suite"
 fi
 
-if [ -n "${TQS_FUZZ:-}" ]; then
+if [ "$fuzz" != 0 ]; then
   # A short run of every fuzz target from its seeds; scripts/fuzz.sh runs them longer.
-  if FUZZ_SECONDS="${TQS_FUZZ_SECONDS:-5}" bash scripts/fuzz.sh; then
-    echo "Fuzz targets: each ran ${TQS_FUZZ_SECONDS:-5}s without a crash, leak or sanitizer report"
+  fuzz_seconds="${TQS_FUZZ_SECONDS:-3}"
+  if FUZZ_SECONDS="$fuzz_seconds" bash scripts/fuzz.sh; then
+    echo "Fuzz targets: each ran ${fuzz_seconds}s without a crash, leak or sanitizer report"
   else
     echo "Fuzz targets: FAILED (see above)"
     status=1
   fi
+  took "fuzz build and runs"
 fi
 
 exit "$status"
