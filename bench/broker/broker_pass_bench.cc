@@ -36,6 +36,7 @@
 #include "broker/job_sheet_processor.h"
 #include "broker/processing_pass.h"
 #include "broker/service_inspection_processor.h"
+#include "bench/support/raw_sqlite.h"
 #include "common/conversions.h"
 #include "common/date_time.h"
 #include "common/erp/job_sheets.h"
@@ -45,6 +46,11 @@
 
 namespace {
 
+using tqs::bench::Bind;
+using tqs::bench::Check;
+using tqs::bench::OpenRaw;
+using tqs::bench::Prepare;
+
 namespace fs = std::filesystem;
 namespace js = tqs::erp::job_sheets;
 using tqs::automation::ObjectPtr;
@@ -53,35 +59,6 @@ using Clock = std::chrono::steady_clock;
 
 int g_docs = 10'000;
 int g_employees = 5'000;
-
-void Check(sqlite3* db, int code, const char* what) {
-  if (code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE) {
-    std::fprintf(stderr, "sqlite (%s): %s\n", what, sqlite3_errmsg(db));
-    std::exit(1);
-  }
-}
-
-sqlite3* OpenRaw(const fs::path& file) {
-  sqlite3* db = nullptr;
-  Check(db, sqlite3_open(file.c_str(), &db), "open");
-  // The settings the data access layer gives a server database.
-  Check(db,
-        sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; "
-                         "PRAGMA busy_timeout=30000",
-                     nullptr, nullptr, nullptr),
-        "pragmas");
-  return db;
-}
-
-sqlite3_stmt* Prepare(sqlite3* db, const char* sql) {
-  sqlite3_stmt* statement = nullptr;
-  Check(db, sqlite3_prepare_v2(db, sql, -1, &statement, nullptr), sql);
-  return statement;
-}
-
-void Bind(sqlite3_stmt* s, int index, const std::string& text) {
-  sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-}
 
 std::string Employee(int n) { return "E" + std::to_string(10000 + n % g_employees); }
 

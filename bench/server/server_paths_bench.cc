@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/raw_sqlite.h"
 #include "platform/automation/component_registry.h"
 #include "platform/automation/variant.h"
 #include "platform/db/connection_string.h"
@@ -39,6 +40,11 @@
 #include "server/jobsheet.h"
 
 namespace {
+
+using tqs::bench::Bind;
+using tqs::bench::Check;
+using tqs::bench::OpenRaw;
+using tqs::bench::Prepare;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -52,13 +58,6 @@ constexpr int kSheetsPerOutbox = 100;
 
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-void Check(sqlite3* db, int code, const char* what) {
-  if (code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE) {
-    std::fprintf(stderr, "sqlite (%s): %s\n", what, sqlite3_errmsg(db));
-    std::exit(1);
-  }
 }
 
 std::string Employee(int n) { return "E" + std::to_string(10000 + n % kEmployees); }
@@ -117,28 +116,6 @@ std::vector<Outbox> MakeOutboxes(int count, int sheets, const std::string& on, i
 }
 
 std::string Dsn(const fs::path& file) { return "Provider=SQLite;Data Source=" + file.string(); }
-
-sqlite3* OpenRaw(const fs::path& file) {
-  sqlite3* db = nullptr;
-  Check(db, sqlite3_open(file.c_str(), &db), "open");
-  // The settings the data access layer gives a server database.
-  Check(db,
-        sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; "
-                         "PRAGMA busy_timeout=30000",
-                     nullptr, nullptr, nullptr),
-        "pragmas");
-  return db;
-}
-
-sqlite3_stmt* Prepare(sqlite3* db, const char* sql) {
-  sqlite3_stmt* statement = nullptr;
-  Check(db, sqlite3_prepare_v2(db, sql, -1, &statement, nullptr), sql);
-  return statement;
-}
-
-void Bind(sqlite3_stmt* s, int index, const std::string& text) {
-  sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-}
 
 // The product's per-document statements through prepared sqlite3 calls.
 class RawUpload {
