@@ -1,7 +1,12 @@
 #include "server/schema/server_schema.h"
 
+#include <cstdint>
+#include <random>
+#include <set>
 #include <sstream>
 #include <string_view>
+
+#include <fmt/format.h>
 
 #include "common/error.h"
 #include "common/text.h"
@@ -55,42 +60,88 @@ std::vector<DefaultLabel> ParseLabels(std::string_view text) {
 
 bool IsSqlite(const db::Connection& connection) { return connection.Provider() == "SQLite"; }
 
-// Whether CLIENTSERVERINTERACTION exists but lacks RECEIVEDON: a database made before the
-// received-at time was kept.
-bool InteractionTableLacksReceivedOn(db::Connection& connection) {
+// The columns of CLIENTSERVERINTERACTION as the database has them (upper case); none when the
+// table does not exist yet.
+std::set<std::string> InteractionColumns(db::Connection& connection) {
   const std::string sql =
       IsSqlite(connection)
-          ? "SELECT COUNT(*), COUNT(CASE WHEN name = 'RECEIVEDON' COLLATE NOCASE THEN 1 END) "
-            "FROM pragma_table_info('CLIENTSERVERINTERACTION')"
-          : "SELECT COUNT(*), COUNT(CASE WHEN column_name = 'receivedon' THEN 1 END) "
-            "FROM information_schema.columns WHERE table_schema = current_schema() "
-            "AND table_name = 'clientserverinteraction'";
+          ? "SELECT upper(name) FROM pragma_table_info('CLIENTSERVERINTERACTION')"
+          : "SELECT upper(column_name) FROM information_schema.columns "
+            "WHERE table_schema = current_schema() AND table_name = 'clientserverinteraction'";
   auto rs =
       db::Recordset::Open(sql, connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
-  return rs->Field(0).AsInt32() > 0 && rs->Field(1).AsInt32() == 0;
+  std::set<std::string> columns;
+  for (; !rs->IsEOF(); rs->MoveNext()) columns.insert(rs->Field(0).AsText());
+  return columns;
 }
 
-// Gives an interaction table of an older database its RECEIVEDON column before the schema
-// script creates the index on it. The rows already there keep no received-at time (NULL): the
-// time they arrived is not known. PostgreSQL takes the default afterwards, so only new rows get
-// it. SQLite cannot add a column whose default is a clock, so a trigger stamps each new row
-// instead; rows inserted with an explicit RECEIVEDON keep it.
-void AddReceivedOnToOlderTable(db::Connection& connection) {
-  if (!InteractionTableLacksReceivedOn(connection)) return;
-  if (IsSqlite(connection)) {
-    connection.ExecuteBatch(
-        "ALTER TABLE CLIENTSERVERINTERACTION ADD COLUMN RECEIVEDON DATETIME;\n"
-        "CREATE TRIGGER IF NOT EXISTS TR_CSI_RECEIVEDON AFTER INSERT ON CLIENTSERVERINTERACTION\n"
-        "  FOR EACH ROW WHEN NEW.RECEIVEDON IS NULL BEGIN\n"
-        "    UPDATE CLIENTSERVERINTERACTION SET RECEIVEDON = CURRENT_TIMESTAMP\n"
-        "      WHERE INTERACTIONKEY = NEW.INTERACTIONKEY;\n"
-        "  END;\n");
-  } else {
-    connection.ExecuteBatch(
-        "ALTER TABLE CLIENTSERVERINTERACTION ADD COLUMN RECEIVEDON timestamp;\n"
-        "ALTER TABLE CLIENTSERVERINTERACTION ALTER COLUMN RECEIVEDON "
-        "SET DEFAULT (now() AT TIME ZONE 'UTC');\n");
+// Gives an interaction table of an older database the columns added since, before the schema
+// script creates the indexes on them.
+//
+// RECEIVEDON: the rows already there keep no received-at time (NULL): the time they arrived is
+// not known. PostgreSQL takes the default afterwards, so only new rows get it. SQLite cannot add
+// a column whose default is a clock, so a trigger stamps each new row instead; rows inserted
+// with an explicit RECEIVEDON keep it.
+// The attempt columns: the rows already there have no attempt on record (NULL), which is true
+// of every row the broker has not finished: it never kept one.
+void AddNewColumnsToOlderTable(db::Connection& connection) {
+  const std::set<std::string> present = InteractionColumns(connection);
+  if (present.empty()) return;
+  const bool sqlite = IsSqlite(connection);
+  if (!present.count("RECEIVEDON")) {
+    if (sqlite) {
+      connection.ExecuteBatch(
+          "ALTER TABLE CLIENTSERVERINTERACTION ADD COLUMN RECEIVEDON DATETIME;\n"
+          "CREATE TRIGGER IF NOT EXISTS TR_CSI_RECEIVEDON AFTER INSERT ON "
+          "CLIENTSERVERINTERACTION\n"
+          "  FOR EACH ROW WHEN NEW.RECEIVEDON IS NULL BEGIN\n"
+          "    UPDATE CLIENTSERVERINTERACTION SET RECEIVEDON = CURRENT_TIMESTAMP\n"
+          "      WHERE INTERACTIONKEY = NEW.INTERACTIONKEY;\n"
+          "  END;\n");
+    } else {
+      connection.ExecuteBatch(
+          "ALTER TABLE CLIENTSERVERINTERACTION ADD COLUMN RECEIVEDON timestamp;\n"
+          "ALTER TABLE CLIENTSERVERINTERACTION ALTER COLUMN RECEIVEDON "
+          "SET DEFAULT (now() AT TIME ZONE 'UTC');\n");
+    }
   }
+  struct AddedColumn {
+    const char* name;
+    const char* sqlite_type;
+    const char* postgres_type;
+  };
+  static constexpr AddedColumn kAttemptColumns[] = {
+      {"ATTEMPTCOUNT", "INTEGER", "integer"},
+      {"ATTEMPTSTARTEDON", "DATETIME", "timestamp"},
+      {"ATTEMPTOPEN", "SMALLINT", "smallint"},
+      {"LASTERROR", "TEXT", "text"},
+  };
+  for (const AddedColumn& column : kAttemptColumns) {
+    if (present.count(column.name)) continue;
+    connection.Execute(std::string("ALTER TABLE CLIENTSERVERINTERACTION ADD COLUMN ") +
+                       column.name + " " + (sqlite ? column.sqlite_type : column.postgres_type));
+  }
+}
+
+// A new installation's identity: 128 random bits as 32 hexadecimal digits. It makes the keys
+// under which the broker hands documents to the ERP unique across installations that share one
+// ERP.
+std::string NewInstallationId() {
+  std::random_device random;
+  std::string id;
+  for (int i = 0; i < 4; ++i) id += fmt::format("{:08x}", static_cast<std::uint32_t>(random()));
+  return id;
+}
+
+void AddInstallationId(db::Connection& connection) {
+  auto rs = db::Recordset::Open(
+      "SELECT 1 FROM PARAMETERS WHERE PARAMNAME = " + QuoteSql(kInstallationIdParameter),
+      connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
+  if (!rs->IsEOF()) return;
+  rs->Close();
+  connection.Execute("INSERT INTO PARAMETERS (PARAMNAME, PARAMVALUE) VALUES (" +
+                     QuoteSql(kInstallationIdParameter) + ", " + QuoteSql(NewInstallationId()) +
+                     ")");
 }
 
 bool LabelExists(db::Connection& connection, const DefaultLabel& label) {
@@ -112,9 +163,10 @@ SchemaReport CreateServerSchema(db::Connection& connection) {
   connection.BeginTrans();
   try {
     const char* const schema = SchemaFor(connection);
-    AddReceivedOnToOlderTable(connection);
+    AddNewColumnsToOlderTable(connection);
     connection.ExecuteBatch(schema);
     connection.ExecuteBatch(schema_text::kDefaultData);
+    AddInstallationId(connection);
     for (const DefaultLabel& label : labels) {
       if (LabelExists(connection, label)) {
         ++report.labels_present;

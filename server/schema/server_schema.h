@@ -4,7 +4,8 @@
 // Connection to that state: on an empty database it creates everything; on one that already has
 // it, it only adds what is missing and never changes or drops an existing row, so it is safe to
 // run on every installation and upgrade. A database made before CLIENTSERVERINTERACTION kept
-// received-at times gains the column RECEIVEDON; its rows from before have none (NULL).
+// received-at times or the broker's attempts gains those columns; its rows from before have none
+// (NULL). Every database gets a random installation id (PARAMETERS InstallationId) once.
 #ifndef TQS_SERVER_SCHEMA_SERVER_SCHEMA_H_
 #define TQS_SERVER_SCHEMA_SERVER_SCHEMA_H_
 
@@ -14,6 +15,9 @@
 #include "platform/db/connection.h"
 
 namespace tqs::server {
+
+// The PARAMETERS row holding the installation's identity.
+inline constexpr const char* kInstallationIdParameter = "InstallationId";
 
 // What CreateServerSchema added.
 struct SchemaReport {

@@ -6,6 +6,11 @@
 -- leave it out). A database made before the column existed gains it without a default (the
 -- engine cannot add a column whose default is a clock): its older rows have no received-at
 -- time (NULL), and a trigger stamps the rows added since.
+-- The broker's record of handing the document to the ERP: ATTEMPTCOUNT attempts so far (NULL:
+-- none), the last one started at ATTEMPTSTARTEDON (local time, as PROCESSEDON); ATTEMPTOPEN is 1
+-- from just before the ERP call until its outcome is stored or the ERP refused the call, so a
+-- pending row holding 1 outside a pass is in doubt: the ERP may have booked it. LASTERROR is the
+-- description of the last attempt that failed.
 CREATE TABLE IF NOT EXISTS CLIENTSERVERINTERACTION (
   INTERACTIONKEY INTEGER PRIMARY KEY,
   EMPLOYEEID TEXT,
@@ -18,10 +23,15 @@ CREATE TABLE IF NOT EXISTS CLIENTSERVERINTERACTION (
   INTERACTIONSTATUS SMALLINT,
   INTERACTIONRESULT TEXT,
   PROCESSEDON DATETIME,
-  RECEIVEDON DATETIME DEFAULT CURRENT_TIMESTAMP
+  RECEIVEDON DATETIME DEFAULT CURRENT_TIMESTAMP,
+  ATTEMPTCOUNT INTEGER,
+  ATTEMPTSTARTEDON DATETIME,
+  ATTEMPTOPEN SMALLINT,
+  LASTERROR TEXT
 );
 
--- The broker's selection: pending rows (status 5) in employee order. Partial, so it holds only
+-- The broker's selection: pending rows (status 5) in employee order and, within an employee, in
+-- upload order (the row key, which every entry of the index carries). Partial, so it holds only
 -- the rows still waiting however large the table grows.
 CREATE INDEX IF NOT EXISTS IX_CSI_PENDING
   ON CLIENTSERVERINTERACTION (EMPLOYEEID) WHERE INTERACTIONSTATUS = 5;
@@ -63,3 +73,13 @@ CREATE TABLE IF NOT EXISTS I18NText (
   PRIMARY KEY (LOCALEID, LABEL, pagecontext)
 );
 CREATE INDEX IF NOT EXISTS IX_I18NTEXT_PAGE ON I18NText (pagecontext, LOCALEID);
+
+-- What operators did to documents (requeued, resolved), newest last.
+CREATE TABLE IF NOT EXISTS OPERATORACTIONS (
+  ACTIONKEY INTEGER PRIMARY KEY,
+  ACTIONON DATETIME DEFAULT CURRENT_TIMESTAMP,
+  OPERATOR TEXT,
+  ACTION TEXT,
+  INTERACTIONKEY INTEGER,
+  DETAILS TEXT
+);
