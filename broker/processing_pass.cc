@@ -4,7 +4,7 @@
 #include <memory>
 #include <utility>
 
-#include "broker/pass_lock.h"
+#include "common/pass_lock.h"
 #include "broker/server_database.h"
 #include "common/error.h"
 #include "common/text.h"

@@ -8,7 +8,7 @@
 // component and a closing banner.
 //
 // Two passes never run at once on one server database: a pass first takes the pass lock
-// (broker/pass_lock.h). When another pass holds it, or it cannot be tried, the reason goes to
+// (common/pass_lock.h). When another pass holds it, or it cannot be tried, the reason goes to
 // the status box and to the error log ("Error : ... in processBusinessdocuments") and the pass
 // ends without reading or changing a row. A connection kept from an earlier pass that fails
 // while the lock is tried is replaced by a new one once, so a manual session outlives a lost
@@ -30,7 +30,7 @@
 #include "broker/broker_window.h"
 #include "broker/business_document_processor.h"
 #include "broker/error_log.h"
-#include "broker/pass_lock.h"
+#include "common/pass_lock.h"
 #include "common/conversions.h"
 #include "common/date_time.h"
 

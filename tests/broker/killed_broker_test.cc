@@ -12,7 +12,7 @@
 #include <fcntl.h>
 #include <thread>
 
-#include "broker/pass_lock.h"
+#include "common/pass_lock.h"
 #include "platform/db/recordset.h"
 #include "tests/broker/broker_on_backends.h"
 #include "tests/broker/broker_test_installation.h"

@@ -6,20 +6,24 @@
 // The lock belongs to the server database, so brokers on other machines are held off too:
 //   PostgreSQL  a session-level advisory lock on the broker's own connection;
 //   SQLite      an exclusive lock on the file "<database file>-broker.lock" beside the database
-//               (the file stays; it holds the process id of the last broker that took it).
+//               file, named after the file's resolved path, so the same database reached through
+//               a symbolic link or another relative path has the same lock (the file stays; it
+//               holds the process id of the last holder).
+// Operator tools that change pending rows (requeue, resolve) take the same lock, so they never
+// act on a row that a pass is handing to the ERP at that moment.
 // Both are released by the system when the broker's process ends or its connection is lost, so
 // a broker that was killed never blocks the next one.
 //
 // Not thread-safe: used by the thread of the pass, whose connection must outlive the lock.
-#ifndef TQS_BROKER_PASS_LOCK_H_
-#define TQS_BROKER_PASS_LOCK_H_
+#ifndef TQS_COMMON_PASS_LOCK_H_
+#define TQS_COMMON_PASS_LOCK_H_
 
 #include <memory>
 #include <string_view>
 
 #include "platform/db/connection.h"
 
-namespace tqs::broker {
+namespace tqs {
 
 class PassLock {
  public:
@@ -37,6 +41,6 @@ class PassLock {
   PassLock() = default;
 };
 
-}  // namespace tqs::broker
+}  // namespace tqs
 
-#endif  // TQS_BROKER_PASS_LOCK_H_
+#endif  // TQS_COMMON_PASS_LOCK_H_

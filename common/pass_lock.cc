@@ -1,4 +1,4 @@
-#include "broker/pass_lock.h"
+#include "common/pass_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,13 +7,14 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <string>
 
 #include "common/error.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/recordset.h"
 
-namespace tqs::broker {
+namespace tqs {
 
 namespace {
 
@@ -52,6 +53,15 @@ class AdvisoryPassLock final : public PassLock {
   db::Connection& connection_;
 };
 
+// The database file's path with every symbolic link, "." and ".." resolved, so that every way of
+// naming one database file leads to one lock file. A file that does not exist (yet) keeps the
+// path as given: the connection would create it there.
+std::string ResolvedPath(const std::string& database_file) {
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::canonical(database_file, error);
+  return error ? database_file : resolved.string();
+}
+
 // An exclusive lock on a file beside the database file.
 class FilePassLock final : public PassLock {
  public:
@@ -59,7 +69,7 @@ class FilePassLock final : public PassLock {
   ~FilePassLock() override { ::close(descriptor_); }
 
   static std::unique_ptr<PassLock> TryAcquire(const std::string& database_file) {
-    const std::string lock_file = database_file + std::string(kLockFileSuffix);
+    const std::string lock_file = ResolvedPath(database_file) + std::string(kLockFileSuffix);
     const int descriptor = ::open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (descriptor < 0) {
       throw Error(error_number::kPathNotFound, "The processing pass lock file '" + lock_file +
@@ -95,4 +105,4 @@ std::unique_ptr<PassLock> PassLock::TryAcquire(std::string_view connection_strin
   return FilePassLock::TryAcquire(parsed.Require("Data Source"));
 }
 
-}  // namespace tqs::broker
+}  // namespace tqs
