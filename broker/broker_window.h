@@ -95,6 +95,10 @@ struct frmTQSRemoteBroker {
   std::unique_ptr<pugi::xml_document> m_oBusinessDocument;  // document of the current row
   std::string m_sBusComponent;                              // business component of the current row
   std::string m_sEmployeeId;                                // EMPLOYEEID of the current row
+  std::string m_sInstallationId;  // PARAMETERS InstallationId, read by each pass
+  // The last pass ended early or left a document it handed to the ERP unfinished (in doubt), so
+  // the run ends with a failure status.
+  bool m_bPassIncomplete = false;
 };
 
 }  // namespace tqs::broker

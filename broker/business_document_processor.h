@@ -14,6 +14,9 @@ class BusinessDocumentProcessor {
  public:
   virtual ~BusinessDocumentProcessor() = default;
   virtual void Process() = 0;
+  // Whether the ERP component of this document type recognises a document sent again (it
+  // accepts idempotency keys), so that a document in doubt may be handed to it once more.
+  virtual bool ErpRecognisesReplays() const = 0;
 };
 
 // The processor of each document type the pass hands on.

@@ -33,7 +33,9 @@ constexpr std::string_view kCommandHelp = "Commands: p = Process, c = Close, l =
 // The status of a window that is closed now: as planned only in a manual session whose Close
 // button is available.
 int ClosingStatus(const frmTQSRemoteBroker& window) {
-  return window.m_bManualProcessing && window.cmdClose.enabled ? kExitSuccess : kExitFailure;
+  return window.m_bManualProcessing && window.cmdClose.enabled && !window.m_bPassIncomplete
+             ? kExitSuccess
+             : kExitFailure;
 }
 
 }  // namespace
@@ -74,7 +76,7 @@ int RunConsole(Broker& broker, std::istream& input, std::ostream& output, bool p
     }
     if (window.lifecycle == Lifecycle::kUnloaded) {
       printer.FinishLine();
-      return kExitSuccess;
+      return window.m_bPassIncomplete ? kExitFailure : kExitSuccess;
     }
     if (prompt) {
       printer.FinishLine();

@@ -11,7 +11,8 @@
 // Exit status: 0 when the run ended as planned (the unattended pass unloaded the window, or a
 // manual session was closed with Close available); 1 when the configuration could not be read
 // (the program ended at once), or the window was closed while start-up or a pass had failed
-// (Close disabled, or an unattended run left open) so a scheduler sees the failure.
+// (Close disabled, or an unattended run left open), or the last pass stopped early or left a
+// document in doubt, so a scheduler sees the failure.
 //
 // Not thread-safe: runs the window on the calling thread.
 #ifndef TQS_BROKER_CONSOLE_H_

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <utility>
 
 #include "common/error.h"
@@ -72,10 +73,13 @@ void ErrorLog::WriteErrorLogEntry(const std::filesystem::path& file, std::string
   std::ofstream out(file, std::ios::binary | std::ios::app);
   if (out) out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
   if (out) out.close();
-  if (!out) {
-    throw Error(error_number::kPathNotFound,
-                "Cannot append to the error log " + file.string() + ": " + std::strerror(errno));
-  }
+  if (out) return;
+  // The entry must not be lost, nor end the procedure that reports: an operator or the
+  // scheduler's journal reads standard error.
+  const std::string reason = std::strerror(errno);
+  std::cerr << "TQSRemoteBroker: cannot append to the error log " << file.string() << " ("
+            << reason << "); the entry is:\n"
+            << entry << std::flush;
 }
 
 }  // namespace tqs::broker

@@ -46,8 +46,9 @@ class ErrorLog {
   // The clock is borrowed and must outlive the log; the settings are copied.
   explicit ErrorLog(const Clock& clock, RegionalSettings settings = RegionalSettings::Current());
 
-  // Appends one entry stamped now to `file`. A file that cannot be opened or written raises
-  // tqs::Error 76 naming it (the handler that writes passes it on to its caller).
+  // Appends one entry stamped now to `file`. When the file cannot be opened or written (a full
+  // disk, no permission), the entry goes to standard error with the file's name and the reason
+  // instead: reporting never fails the procedure that reports.
   void WriteErrorLogEntry(const std::filesystem::path& file, std::string_view procedure,
                           ErrorPrefix prefix, std::string_view description,
                           MessageEnd end = MessageEnd::kJoined) const;

@@ -6,7 +6,7 @@
 //               procedures that call the ERP show status text 17 instead: ReportErpFailure)
 //   error log:  <prefix><description trimmed> in <procedure>
 //
-// A failure while reporting (an error log that cannot be written) is raised to the caller.
+// An entry the error log cannot take goes to standard error (broker/error_log.h).
 //
 // Borrows the window and the log; runs on the window's thread, not thread-safe.
 #ifndef TQS_BROKER_FAILURE_REPORTER_H_

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "broker/erp_answers.h"
-#include "broker/interaction_outcome.h"
 #include "broker/result_elements.h"
 #include "broker/result_writing.h"
+#include "common/erp/contract.h"
 #include "common/erp/hours_accounting.h"
 #include "common/error.h"
 #include "platform/xml/xml.h"
@@ -38,20 +38,26 @@ const Variant kFirst = Variant(std::int16_t{0});
 
 GeneralHoursProcessor::GeneralHoursProcessor(frmTQSRemoteBroker& window, const ErrorLog& error_log,
                                              const automation::ComponentRegistry& components,
-                                             const Clock& clock, RegionalSettings settings)
+                                             const Clock& clock, RegionalSettings settings,
+                                             SaveRetry retry)
     : window_(window),
       components_(components),
       clock_(clock),
       settings_(std::move(settings)),
       reporter_(window, error_log),
-      mapping_(components, reporter_, settings_) {}
+      mapping_(components, reporter_, settings_),
+      delivery_(window, error_log, components, clock,
+                ha::prog_id::kServiceOrderHoursAccountingManager, kProcedureName,
+                std::move(retry)) {}
 
 void GeneralHoursProcessor::ProcessGeneralHours() {
+  delivery_.Begin();
   try {
     ProcessHourLine();
   } catch (const std::exception& error) {
-    // The row was not saved: it stays pending and is offered again at the next pass.
+    // The ERP did not take the line: it stays pending and is offered again at the next pass.
     reporter_.ReportErpFailure(kProcedureName, ErrorPrefix::kError, error);
+    delivery_.RecordFailure(error.what());
   }
 }
 
@@ -91,28 +97,28 @@ void GeneralHoursProcessor::ProcessHourLine() {
                     line_id + "'");
   }
 
-  const LineOutcome outcome = BookHoursLine(manager, recordset, hours_line);
-  const bool rejected = outcome.error_count != 0;
-  SaveInteractionOutcome(
-      *window_.m_oInteractions,
-      {BuildResult(line_id, outcome),
-       rejected ? InteractionStatus::kFailed : InteractionStatus::kProcessed, clock_.Now()});
-
-  // Shown once the row is saved, so the box never calls a line processed that stays pending.
-  std::string shown = texts[rejected ? kRejectedText : kProcessedText];
-  shown += kCrLf;
-  shown += kCrLf;
-  window_.txtProcessStatus.Append(shown);
-}
-
-GeneralHoursProcessor::LineOutcome GeneralHoursProcessor::BookHoursLine(
-    const ObjectPtr& manager, const ObjectPtr& recordset, const Variant& hours_line) const {
   std::vector<Variant> add_args{hours_line};
   recordset->Invoke(ha::method::kAddServiceOrderHoursAccounting, add_args);
   manager->Call(ha::method::kInitialize, {Variant(window_.m_sBusComponent)});
+  if (const std::optional<std::string> key = delivery_.IdempotencyKey()) {
+    manager->Call(erp::kSetIdempotencyKey, {Variant(*key)});
+  }
   std::vector<Variant> create_args{Variant(recordset)};
-  const ObjectPtr accounting = RequireObject(manager->Invoke(ha::method::kCreate, create_args),
-                                             "ServiceOrderHoursAccountingManager.Create");
+  delivery_.Deliver([&] { return manager->Invoke(ha::method::kCreate, create_args); },
+                    [&](const Variant& created) {
+                      const LineOutcome outcome = ReadBooking(created);
+                      const bool rejected = outcome.error_count != 0;
+                      return ErpDelivery::Answer{
+                          {BuildResult(line_id, outcome),
+                           rejected ? InteractionStatus::kFailed : InteractionStatus::kProcessed,
+                           clock_.Now()},
+                          rejected ? kRejectedText : kProcessedText};
+                    });
+}
+
+GeneralHoursProcessor::LineOutcome GeneralHoursProcessor::ReadBooking(
+    const Variant& created) const {
+  const ObjectPtr accounting = RequireObject(created, "ServiceOrderHoursAccountingManager.Create");
   const ObjectPtr error_document =
       RequireObject(accounting->Call(ha::method::kGetKorvoErrorDoc), "getKorvoErrorDoc");
 
@@ -121,7 +127,7 @@ GeneralHoursProcessor::LineOutcome GeneralHoursProcessor::BookHoursLine(
                                     "sizeKorvoErrorStructure", settings_);
   if (outcome.error_count < 0) {
     // Neither accepted nor rejected: recording either would tell the laptop something the ERP
-    // did not say, so the line stays pending.
+    // did not say, so the line stays in doubt.
     throw Error(error_number::kInvalidProcedureCall,
                 "Invalid procedure call: sizeKorvoErrorStructure returned " +
                     std::to_string(outcome.error_count) + " errors");

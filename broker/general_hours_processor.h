@@ -11,10 +11,14 @@
 //                        the ERP's new line number; status text 11 in the status box
 //
 // and PROCESSEDON now, after a line "<status text 8> <lineid>" in the status box. A document
-// whose root is not `hour` is left alone (no message, the row stays pending). Any other failure
-// is reported (the description in the status box, or status text 17 for the ERP's generic
-// failure code; "Error <description> in ProcessGenralHours" in the error log) and the row stays
-// pending, to be offered again at the next pass.
+// whose root is not `hour` is left alone (no message, the row stays pending). Create, the call
+// that books the line, is made through ErpDelivery (broker/erp_delivery.h): the attempt is
+// recorded before it, and a manager that accepts idempotency keys receives the row's key first
+// (setIdempotencyKey). A failure before the ERP took the line is reported (the description in
+// the status box, or status text 17 for the ERP's generic failure code; "Error <description> in
+// ProcessGenralHours" in the error log), recorded as the attempt's error, and the row stays
+// pending, to be offered again at the next pass. After the ERP answered (an answer that cannot
+// be read, a row that cannot be stored) the line is in doubt instead, as ErpDelivery says.
 //
 // Runs on the window's thread; not thread-safe.
 #ifndef TQS_BROKER_GENERAL_HOURS_PROCESSOR_H_
@@ -25,6 +29,7 @@
 
 #include "broker/broker_window.h"
 #include "broker/business_document_processor.h"
+#include "broker/erp_delivery.h"
 #include "broker/error_log.h"
 #include "broker/failure_reporter.h"
 #include "broker/general_hours_mapping.h"
@@ -40,9 +45,11 @@ class GeneralHoursProcessor final : public BusinessDocumentProcessor {
   // govern how the spent time and the ERP's numeric answers are read.
   GeneralHoursProcessor(frmTQSRemoteBroker& window, const ErrorLog& error_log,
                         const automation::ComponentRegistry& components, const Clock& clock,
-                        RegionalSettings settings = RegionalSettings::Current());
+                        RegionalSettings settings = RegionalSettings::Current(),
+                        SaveRetry retry = {});
 
   void Process() override { ProcessGeneralHours(); }
+  bool ErpRecognisesReplays() const override { return delivery_.ErpRecognisesReplays(); }
 
   void ProcessGeneralHours();
 
@@ -57,10 +64,8 @@ class GeneralHoursProcessor final : public BusinessDocumentProcessor {
 
   // The work of ProcessGeneralHours; errors escape to it.
   void ProcessHourLine();
-  // Calls 7 to 14b: books `hours_line` through the manager and reads the outcome.
-  LineOutcome BookHoursLine(const automation::ObjectPtr& manager,
-                            const automation::ObjectPtr& recordset,
-                            const automation::Variant& hours_line) const;
+  // Reads what Create answered (the accounting object): its errors, or the stored line's number.
+  LineOutcome ReadBooking(const automation::Variant& created) const;
   // The result element; the empty text after a reported failure.
   std::string BuildResult(const std::string& line_id, const LineOutcome& outcome) const;
 
@@ -70,6 +75,7 @@ class GeneralHoursProcessor final : public BusinessDocumentProcessor {
   const RegionalSettings settings_;
   const FailureReporter reporter_;
   const GeneralHoursMapping mapping_;
+  ErpDelivery delivery_;
 };
 
 }  // namespace tqs::broker

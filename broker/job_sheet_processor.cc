@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "broker/erp_answers.h"
-#include "broker/interaction_outcome.h"
+#include "common/erp/contract.h"
 #include "common/erp/job_sheets.h"
 #include "common/error.h"
 #include "common/interaction_types.h"
@@ -59,7 +59,8 @@ std::vector<std::string_view> SplitAtUnderscores(std::string_view text) {
 
 JobSheetProcessor::JobSheetProcessor(frmTQSRemoteBroker& window, const ErrorLog& error_log,
                                      const automation::ComponentRegistry& components,
-                                     const Clock& clock, RegionalSettings settings)
+                                     const Clock& clock, RegionalSettings settings,
+                                     SaveRetry retry)
     : window_(window),
       components_(components),
       clock_(clock),
@@ -68,13 +69,17 @@ JobSheetProcessor::JobSheetProcessor(frmTQSRemoteBroker& window, const ErrorLog&
       orders_(window, error_log, components, settings_),
       lines_(window, error_log, components, settings_),
       assembly_(components, orders_, lines_),
-      result_(window, error_log, settings_) {}
+      result_(window, error_log, settings_),
+      delivery_(window, error_log, components, clock, js::prog_id::kJobSheetsManager,
+                "ProcessJobSheets", std::move(retry)) {}
 
 void JobSheetProcessor::ProcessJobSheets() {
+  delivery_.Begin();
   try {
     ProcessCurrentJobSheet();
   } catch (const std::exception& error) {
     reporter_.ReportErpFailure("ProcessJobSheets", ErrorPrefix::kError, error);
+    delivery_.RecordFailure(error.what());
   }
 }
 
@@ -133,31 +138,29 @@ void JobSheetProcessor::ProcessCurrentJobSheet() {
     job_sheet->Invoke(js::graph::kSetServiceOrderData, args);
   }
   manager->Call(js::manager::kInitialize, {Variant(window_.m_sBusComponent)});
+  if (const std::optional<std::string> key = delivery_.IdempotencyKey()) {
+    state->Call(erp::kSetIdempotencyKey, {Variant(*key)});
+  }
 
   Variant args[] = {Variant(window_.m_sEmployeeId), Variant(job_sheet),
                     Variant(std::int32_t{0}),       Variant(state),
                     Variant(error_structure),       Variant(std::int32_t{0})};
-  const ObjectPtr output = RequireObject(manager->Invoke(js::manager::kProcessJobSheet, args),
-                                         "JobSheetsManager.ProcessJobSheet");
-  const Variant errors =
-      output->Call(js::process_output::kGetOErrorProcessStructForProcessJobSheet);
-
-  InteractionOutcome outcome;
-  outcome.result = result_.BuildProcessResult(errors);
-  const ReturnValueOutcome meaning =
-      OutcomeOf(WholeNumber(output->Call(js::process_output::kGetOReturnValue),
-                            js::process_output::kGetOReturnValue, settings_));
-  outcome.status = meaning.status;
-  outcome.processed_on = clock_.Now();
-  SaveInteractionOutcome(row, outcome);
-
-  // Shown only once the row is finished, so the box never reports an outcome that was not kept.
-  if (meaning.status_text) {
-    std::string line = window_.m_asStatusText[*meaning.status_text];
-    line += kCrLf;
-    line += kCrLf;
-    window_.txtProcessStatus.Append(line);
-  }
+  delivery_.Deliver(
+      [&] { return manager->Invoke(js::manager::kProcessJobSheet, args); },
+      [&](const Variant& answer) {
+        const ObjectPtr output = RequireObject(answer, "JobSheetsManager.ProcessJobSheet");
+        const Variant errors =
+            output->Call(js::process_output::kGetOErrorProcessStructForProcessJobSheet);
+        ErpDelivery::Answer read;
+        read.outcome.result = result_.BuildProcessResult(errors);
+        const ReturnValueOutcome meaning =
+            OutcomeOf(WholeNumber(output->Call(js::process_output::kGetOReturnValue),
+                                  js::process_output::kGetOReturnValue, settings_));
+        read.outcome.status = meaning.status;
+        read.outcome.processed_on = clock_.Now();
+        read.shown = meaning.status_text;
+        return read;
+      });
 }
 
 }  // namespace tqs::broker

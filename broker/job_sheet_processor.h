@@ -17,14 +17,18 @@
 //   -3        INTERACTIONSTATUS 15, status text 14
 //   other     INTERACTIONSTATUS null, nothing in the status box
 //
-// The row receives INTERACTIONRESULT, INTERACTIONSTATUS and PROCESSEDON in one update; the
-// status text follows once the update has succeeded. Any failure on the way (a document id
-// without "_", a missing attribute or element, a payment amount that is not a number, an
-// inspection line that could not be mapped, an ERP or database error, a return value that is
-// not a whole number) ends the procedure: the description (status text 17 for the ERP's generic
-// failure code) and CR LF go to the status box, "Error <description> in ProcessJobSheets" to the
-// error log, and the row keeps status 5 with nothing of the outcome written, to be offered again
-// at the next pass. A failure while writing the error log is raised to the pass.
+// ProcessJobSheet is made through ErpDelivery (broker/erp_delivery.h): the attempt is recorded
+// on the row before it, a component that accepts idempotency keys receives the row's key on the
+// state object (setIdempotencyKey), and the row receives INTERACTIONRESULT, INTERACTIONSTATUS
+// and PROCESSEDON in one update with the attempt's end; the status text follows once the update
+// has succeeded. A failure before the ERP took the document (a document id without "_", a
+// missing attribute or element, a payment amount that is not a number, an inspection line that
+// could not be mapped, an ERP error raised by a call) ends the procedure: the description
+// (status text 17 for the ERP's generic failure code) and CR LF go to the status box, "Error
+// <description> in ProcessJobSheets" to the error log, the attempt is recorded with its error,
+// and the row keeps status 5 to be offered again at the next pass. After the ERP answered (a
+// return value that is not a whole number, a row that cannot be stored), the document is in
+// doubt instead, as ErpDelivery says.
 //
 // Runs on the window's thread; not thread-safe.
 #ifndef TQS_BROKER_JOB_SHEET_PROCESSOR_H_
@@ -34,6 +38,7 @@
 
 #include "broker/broker_window.h"
 #include "broker/business_document_processor.h"
+#include "broker/erp_delivery.h"
 #include "broker/error_log.h"
 #include "broker/failure_reporter.h"
 #include "broker/job_sheet_assembly.h"
@@ -52,9 +57,11 @@ class JobSheetProcessor final : public BusinessDocumentProcessor {
   // how payment amounts, registration dates and the ERP's numeric answers are read.
   JobSheetProcessor(frmTQSRemoteBroker& window, const ErrorLog& error_log,
                     const automation::ComponentRegistry& components, const Clock& clock,
-                    RegionalSettings settings = RegionalSettings::Current());
+                    RegionalSettings settings = RegionalSettings::Current(),
+                    SaveRetry retry = {});
 
   void Process() override { ProcessJobSheets(); }
+  bool ErpRecognisesReplays() const override { return delivery_.ErpRecognisesReplays(); }
 
   void ProcessJobSheets();
 
@@ -76,6 +83,7 @@ class JobSheetProcessor final : public BusinessDocumentProcessor {
   const LineMapping lines_;
   const JobSheetAssembly assembly_;
   const JobSheetProcessResult result_;
+  ErpDelivery delivery_;
 };
 
 }  // namespace tqs::broker

@@ -37,8 +37,14 @@ The end of the input closes.
 One pass at a time: a pass started while another broker's pass works on the same server
 database reports this and touches no row.
 
-Exit status: 0 when the run ended as planned; 1 when the configuration could not be read, or
-start-up or a pass failed (see CriticalErrorlog.txt); 2 on wrong arguments.)";
+Each document reaches the ERP at most once: its attempt is recorded before the ERP call. A
+document whose outcome could not be stored is in doubt; a component registered with
+idempotencyKeys="true" gets it again with the same key, any other waits for an operator
+(TQSRemoteAdmin documents --in-doubt, requeue, resolve --done).
+
+Exit status: 0 when the run ended as planned; 1 when the configuration could not be read,
+start-up or a pass failed, a pass stopped early or left a document in doubt (see
+CriticalErrorlog.txt); 2 on wrong arguments.)";
 
 std::filesystem::path ProgramFolder() {
   std::error_code ignored;
@@ -81,8 +87,7 @@ int main(int argc, char** argv) {
     }
     return status;
   } catch (const std::exception& error) {
-    // A component registry that cannot be read, or an error log that cannot be written while
-    // an error is being reported.
+    // A component registry that cannot be read.
     std::cout.flush();
     std::cerr << "TQSRemoteBroker: " << error.what() << "\n";
     return tqs::broker::kExitFailure;

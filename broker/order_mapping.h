@@ -15,8 +15,8 @@
 // Failures: the two details mappers report their own failures (status box and error log: "Error
 // : <description> in GetOrderDetails", "Error <description> in GetActivityDetails") and return
 // no object; the setters called before the failure are not undone. GetPaymentDetails reports
-// nothing itself: its failures are raised to the caller, which fails the whole job sheet. A
-// failure while reporting (an error log that cannot be written) is raised to the caller.
+// nothing itself: its failures are raised to the caller, which fails the whole job sheet. An
+// entry the error log cannot take goes to standard error.
 //
 // Borrows the window, the log and the registry; runs on the window's thread, not thread-safe.
 #ifndef TQS_BROKER_ORDER_MAPPING_H_

@@ -1,12 +1,15 @@
 #include "broker/processing_pass.h"
 
+#include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <utility>
 
-#include "common/pass_lock.h"
 #include "broker/server_database.h"
 #include "common/error.h"
+#include "common/interaction_types.h"
+#include "common/pass_lock.h"
 #include "common/text.h"
 #include "platform/db/recordset.h"
 #include "platform/xml/xml.h"
@@ -15,8 +18,11 @@ namespace tqs::broker {
 
 namespace {
 
+// Within an employee, in upload order: a completion must never reach the ERP before the progress
+// report uploaded before it.
 constexpr std::string_view kPendingRowsQuery =
-    "SELECT * FROM CLIENTSERVERINTERACTION WHERE INTERACTIONSTATUS=5 ORDER BY EMPLOYEEID";
+    "SELECT * FROM CLIENTSERVERINTERACTION WHERE INTERACTIONSTATUS=5 ORDER BY EMPLOYEEID, "
+    "INTERACTIONKEY";
 constexpr std::string_view kBannerStart = "|*****  ";
 constexpr std::string_view kBannerEnd = "  *****|";
 constexpr std::string_view kAnotherPassRunning =
@@ -35,10 +41,19 @@ ProcessingPass::ProcessingPass(frmTQSRemoteBroker& window, const ErrorLog& error
       settings_(std::move(settings)) {}
 
 void ProcessingPass::processBusinessdocuments() {
+  window_.m_bPassIncomplete = false;
   try {
     RunPass();
-  } catch (const std::exception&) {
-    // The pass ends here without a message; the remaining rows stay pending for the next one.
+  } catch (const std::exception& error) {
+    // The remaining rows stay pending for the next pass; the operator and the scheduler learn
+    // that this one did not get through them.
+    window_.m_bPassIncomplete = true;
+    const std::string message = std::string("The processing pass stopped early: ") +
+                                error.what() +
+                                ". The documents not reached stay pending for the next pass.";
+    window_.txtProcessStatus.Append(message + std::string(kCrLf));
+    error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "processBusinessdocuments",
+                                  ErrorPrefix::kErrorColon, message);
   }
 }
 
@@ -48,6 +63,7 @@ void ProcessingPass::RunPass() {
   // no two passes ever hold the same rows.
   const std::unique_ptr<PassLock> lock = TakePassLock();
   if (!lock) return;
+  window_.m_sInstallationId = ReadInstallationId();
   std::string previous_employee;
   window_.m_oBusinessDocument = std::make_unique<pugi::xml_document>();
   if (window_.m_oInteractions) {
@@ -66,20 +82,32 @@ void ProcessingPass::RunPass() {
   window_.txtProcessStatus.SetText(std::move(banner));
 
   db::Recordset& rows = *window_.m_oInteractions;
+  in_doubt_ = 0;
   while (!rows.IsEOF()) {
-    window_.m_sEmployeeId = rows.Field("EMPLOYEEID").AsText();
-    if (Trim(window_.m_sEmployeeId) != Trim(previous_employee)) {
-      previous_employee.clear();
-      window_.m_sBusComponent = RetrieveBusComponent(rows.Field("EMPLOYEEID").AsText());
-      if (!Trim(window_.m_sBusComponent).empty()) {
-        DispatchCurrentRow();
-      } else {
-        previous_employee = window_.m_sEmployeeId;
-        ReportInvalidBusComponent();
+    // A row that cannot be read is passed over with a message; it never ends or blocks the pass.
+    try {
+      if (const std::optional<std::string> unreadable = UnreadableColumn()) {
+        ReportUnreadableRow(*unreadable);
+      } else if (StillPending()) {
+        window_.m_sEmployeeId = rows.Field("EMPLOYEEID").AsText();
+        if (Trim(window_.m_sEmployeeId) != Trim(previous_employee)) {
+          previous_employee.clear();
+          window_.m_sBusComponent = RetrieveBusComponent(rows.Field("EMPLOYEEID").AsText());
+          if (!Trim(window_.m_sBusComponent).empty()) {
+            DispatchCurrentRow();
+          } else {
+            previous_employee = window_.m_sEmployeeId;
+            ReportInvalidBusComponent();
+          }
+        }
       }
+    } catch (const Error& error) {
+      if (error.number() != error_number::kNoCurrentRecord) throw;
+      // Deleted since the set was opened: nothing is left to process.
     }
     rows.MoveNext();
   }
+  ReportDocumentsInDoubt();
 
   std::string closing(kCrLf);
   closing += kBannerStart;
@@ -126,20 +154,84 @@ std::unique_ptr<PassLock> ProcessingPass::TakePassLock() {
   return nullptr;
 }
 
+std::string ProcessingPass::ReadInstallationId() {
+  auto rs = db::Recordset::Open(
+      "SELECT PARAMVALUE FROM PARAMETERS WHERE PARAMNAME = " + QuoteSql(kInstallationIdParameter),
+      ServerConnection(window_), db::CursorType::kForwardOnly, db::LockType::kReadOnly);
+  const db::Variant id = rs->IsEOF() ? db::Variant::Null() : rs->Field("PARAMVALUE");
+  rs->Close();
+  if (id.IsNull() || Trim(id.AsText()).empty()) {
+    // Without the id the database also lacks the columns that record attempts: documents could
+    // be booked twice. The database is brought up to date without losing a row by init-db.
+    throw Error(error_number::kItemNotFound,
+                "The server database has no installation id (PARAMETERS InstallationId) and so "
+                "cannot record the broker's attempts; bring it up to date once with "
+                "\"TQSRemoteAdmin init-db --dsn ...\", which only adds what is missing");
+  }
+  return id.AsText();
+}
+
+std::optional<std::string> ProcessingPass::UnreadableColumn() const {
+  const db::Recordset& rows = *window_.m_oInteractions;
+  for (const char* column : {"EMPLOYEEID", "BUSINESSDOCUMENTTYPE", "BUSINESSDOCUMENTCONTENTS"}) {
+    if (rows.Field(column).IsNull()) return std::string(column);
+  }
+  return std::nullopt;
+}
+
+void ProcessingPass::ReportUnreadableRow(const std::string& column) {
+  const std::string message =
+      "The pending row with INTERACTIONKEY " +
+      window_.m_oInteractions->Field("INTERACTIONKEY").AsText() + " has no " + column +
+      "; it is passed over";
+  window_.txtProcessStatus.Append(message + std::string(kCrLf));
+  error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "processBusinessdocuments",
+                                ErrorPrefix::kErrorColon, message);
+}
+
+bool ProcessingPass::StillPending() const {
+  // The row is read when it becomes current: one that another pass finished since the set was
+  // opened shows its new status here and is left alone.
+  const db::Variant status = window_.m_oInteractions->Field("INTERACTIONSTATUS");
+  return !status.IsNull() && status.AsInt32() == ToNumber(InteractionStatus::kPending);
+}
+
+BusinessDocumentProcessor* ProcessingPass::ProcessorOf(const std::string& type) const {
+  if (type == "5") return &processors_.job_sheets;
+  if (type == "10") return &processors_.general_hours;
+  if (type == "15") return &processors_.service_inspections;
+  return nullptr;
+}
+
 void ProcessingPass::DispatchCurrentRow() {
   db::Recordset& rows = *window_.m_oInteractions;
   const std::string contents = rows.Field("BUSINESSDOCUMENTCONTENTS").AsText();
   // A document that is not well-formed is left pending without a message.
   if (!xml::LoadXml(*window_.m_oBusinessDocument, contents)) return;
-  const std::string type = rows.Field("BUSINESSDOCUMENTTYPE").AsText();
-  if (type == "5") {
-    processors_.job_sheets.Process();
-  } else if (type == "10") {
-    processors_.general_hours.Process();
-  } else if (type == "15") {
-    processors_.service_inspections.Process();
-  }
   // Any other type is left pending without a message.
+  BusinessDocumentProcessor* processor = ProcessorOf(rows.Field("BUSINESSDOCUMENTTYPE").AsText());
+  if (processor == nullptr) return;
+  // The ERP may have booked a document whose last attempt never finished: only a component that
+  // recognises a document sent again may have it once more.
+  const db::Variant attempt_open = rows.Field("ATTEMPTOPEN");
+  if (!attempt_open.IsNull() && attempt_open.AsInt32() != 0 &&
+      !processor->ErpRecognisesReplays()) {
+    ++in_doubt_;
+    return;
+  }
+  processor->Process();
+}
+
+void ProcessingPass::ReportDocumentsInDoubt() {
+  if (in_doubt_ == 0) return;
+  const std::string message =
+      std::to_string(in_doubt_) +
+      " pending document(s) are in doubt: the ERP may have booked them before an earlier pass "
+      "could store the outcome. They are not sent again until an operator decides "
+      "(TQSRemoteAdmin documents --in-doubt; requeue or resolve --done)";
+  window_.txtProcessStatus.Append(message + std::string(kCrLf));
+  error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "processBusinessdocuments",
+                                ErrorPrefix::kErrorColon, message);
 }
 
 void ProcessingPass::ReportInvalidBusComponent() {

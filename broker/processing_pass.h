@@ -1,5 +1,6 @@
 // ProcessingPass is one processing pass of the broker (processBusinessdocuments): it walks the
-// CLIENTSERVERINTERACTION rows waiting for processing (status 5) in EMPLOYEEID order, checks that
+// CLIENTSERVERINTERACTION rows waiting for processing (status 5) in EMPLOYEEID order, and in
+// upload order (INTERACTIONKEY) within an employee, checks that
 // each row's employee has a business component in USERDEFAULTS, loads the row's business
 // document and hands it to the processor of its document type ("5" job sheets, "10" general
 // hours, "15" service inspections). The pass itself changes no row: a row it skips (employee
@@ -16,14 +17,26 @@
 //
 // Grouping: after an employee without business component, the further rows of that employee
 // are skipped without a message; for an employee with one, the business component is looked
-// up again for every row. An error the pass does not expect (reading or moving in the pending
-// set) ends it at once and silently: no message, no log entry, no closing banner.
+// up again for every row.
+//
+// Rows the pass leaves alone: a row with no employee, type or document (NULL) is reported in
+// the status box and the log and passed over; a row another pass finished since the set was
+// opened is passed over silently; a row in doubt (its last attempt never finished, so the ERP
+// may have booked it) is handed on only to a processor whose ERP recognises a replay, and the
+// others are counted in one message at the end of the pass. A pass needs the server database's
+// installation id (PARAMETERS InstallationId, added with the attempt columns by init-db).
+//
+// An error the pass does not expect (reading or moving in the pending set) ends it at once: the
+// reason goes to the status box and to the log ("Error : The processing pass stopped early: ...
+// in processBusinessdocuments"), no closing banner follows, and the window's m_bPassIncomplete
+// makes the run end with a failure status.
 //
 // Runs on the window's thread; not thread-safe.
 #ifndef TQS_BROKER_PROCESSING_PASS_H_
 #define TQS_BROKER_PROCESSING_PASS_H_
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,8 +72,19 @@ class ProcessingPass {
   void RunPass();
   // The pass lock, or nullptr after reporting why the pass cannot have it.
   std::unique_ptr<PassLock> TakePassLock();
+  // PARAMETERS InstallationId; raises when the database has none.
+  std::string ReadInstallationId();
+  // The first of the columns the pass needs that the current row holds as NULL, if any.
+  std::optional<std::string> UnreadableColumn() const;
+  void ReportUnreadableRow(const std::string& column);
+  // Whether the current row, as read now, still waits for processing.
+  bool StillPending() const;
+  // The processor of a document type, or nullptr for a type the pass leaves alone.
+  BusinessDocumentProcessor* ProcessorOf(const std::string& type) const;
   // Loads the current row's document and hands it to its processor.
   void DispatchCurrentRow();
+  // The message about the documents in doubt that this pass left alone.
+  void ReportDocumentsInDoubt();
   // The status line and log entry of an employee without business component.
   void ReportInvalidBusComponent();
 
@@ -69,6 +93,9 @@ class ProcessingPass {
   const DocumentProcessors processors_;
   const Clock& clock_;
   const RegionalSettings settings_;
+
+  // The documents in doubt this pass left alone.
+  int in_doubt_ = 0;
 };
 
 }  // namespace tqs::broker

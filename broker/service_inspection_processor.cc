@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "broker/erp_answers.h"
-#include "broker/interaction_outcome.h"
 #include "broker/result_elements.h"
 #include "broker/result_writing.h"
+#include "common/erp/contract.h"
 #include "common/erp/service_inspections.h"
 #include "common/error.h"
 #include "platform/xml/xml.h"
@@ -48,20 +48,25 @@ ReturnValueMeaning MeaningOf(std::int32_t return_value) {
 
 ServiceInspectionProcessor::ServiceInspectionProcessor(
     frmTQSRemoteBroker& window, const ErrorLog& error_log,
-    const automation::ComponentRegistry& components, const Clock& clock, RegionalSettings settings)
+    const automation::ComponentRegistry& components, const Clock& clock, RegionalSettings settings,
+    SaveRetry retry)
     : window_(window),
       components_(components),
       clock_(clock),
       settings_(std::move(settings)),
       reporter_(window, error_log),
-      mapping_(components, reporter_) {}
+      mapping_(components, reporter_),
+      delivery_(window, error_log, components, clock, si::prog_id::kServiceInspectionsManager,
+                kProcedureName, std::move(retry)) {}
 
 void ServiceInspectionProcessor::ProcessServiceInspections() {
+  delivery_.Begin();
   try {
     ProcessInspection();
   } catch (const std::exception& error) {
-    // The row was not saved: it stays pending and is offered again at the next pass.
+    // The ERP did not take the document: it stays pending and is offered again at the next pass.
     reporter_.ReportErpFailure(kProcedureName, ErrorPrefix::kError, error);
+    delivery_.RecordFailure(error.what());
   }
 }
 
@@ -102,25 +107,22 @@ void ServiceInspectionProcessor::ProcessInspection() {
   }
 
   manager->Call(si::method::kInitialize, {Variant(window_.m_sBusComponent)});
+  if (const std::optional<std::string> key = delivery_.IdempotencyKey()) {
+    manager->Call(erp::kSetIdempotencyKey, {Variant(*key)});
+  }
   std::vector<Variant> process_args{Variant(process_input), Variant(std::int32_t{0}),
                                     Variant(error_structure), Variant(std::int32_t{0})};
-  const ObjectPtr outcome =
-      RequireObject(manager->Invoke(si::method::kProcessServiceInspection, process_args),
-                    "ServiceInspectionsManager.ProcessServiceInspection");
-
-  std::string result = ReadResult(outcome);
-  const ReturnValueMeaning meaning = MeaningOf(
-      WholeNumber(outcome->Call(si::method::kGetOReturnValue), "getOReturnValue", settings_));
-  SaveInteractionOutcome(*window_.m_oInteractions,
-                         {std::move(result), meaning.status, clock_.Now()});
-
-  // Shown once the row is saved, so the box never reports an outcome that was not stored.
-  if (meaning.shown) {
-    std::string shown = window_.m_asStatusText[*meaning.shown];
-    shown += kCrLf;
-    shown += kCrLf;
-    window_.txtProcessStatus.Append(shown);
-  }
+  delivery_.Deliver(
+      [&] { return manager->Invoke(si::method::kProcessServiceInspection, process_args); },
+      [&](const Variant& answer) {
+        const ObjectPtr outcome =
+            RequireObject(answer, "ServiceInspectionsManager.ProcessServiceInspection");
+        std::string result = ReadResult(outcome);
+        const ReturnValueMeaning meaning = MeaningOf(WholeNumber(
+            outcome->Call(si::method::kGetOReturnValue), "getOReturnValue", settings_));
+        return ErpDelivery::Answer{{std::move(result), meaning.status, clock_.Now()},
+                                   meaning.shown};
+      });
 }
 
 std::string ServiceInspectionProcessor::ReadResult(const ObjectPtr& outcome) const {

@@ -12,10 +12,15 @@
 //   any other INTERACTIONSTATUS null, nothing in the status box
 //
 // The inspections are handed over one by one: after each addInspection the inspection list is
-// set on the service inspection and the service inspection on the process input again. Any
-// failure is reported (the description in the status box, or status text 17 for the ERP's
-// generic failure code; "Error <description> in ProcessServiceInspections" in the error log)
-// and the row stays pending, to be offered again at the next pass.
+// set on the service inspection and the service inspection on the process input again.
+// ProcessServiceInspection, the call that books them, is made through ErpDelivery
+// (broker/erp_delivery.h): the attempt is recorded before it, and a manager that accepts
+// idempotency keys receives the row's key first (setIdempotencyKey). A failure before the ERP
+// took the document is reported (the description in the status box, or status text 17 for the
+// ERP's generic failure code; "Error <description> in ProcessServiceInspections" in the error
+// log), recorded as the attempt's error, and the row stays pending, to be offered again at the
+// next pass. After the ERP answered (an answer that cannot be read, a row that cannot be
+// stored) the document is in doubt instead, as ErpDelivery says.
 //
 // Runs on the window's thread; not thread-safe.
 #ifndef TQS_BROKER_SERVICE_INSPECTION_PROCESSOR_H_
@@ -25,6 +30,7 @@
 
 #include "broker/broker_window.h"
 #include "broker/business_document_processor.h"
+#include "broker/erp_delivery.h"
 #include "broker/error_log.h"
 #include "broker/failure_reporter.h"
 #include "broker/service_inspection_mapping.h"
@@ -40,9 +46,11 @@ class ServiceInspectionProcessor final : public BusinessDocumentProcessor {
   // govern how the ERP's result code and return value are read.
   ServiceInspectionProcessor(frmTQSRemoteBroker& window, const ErrorLog& error_log,
                              const automation::ComponentRegistry& components, const Clock& clock,
-                             RegionalSettings settings = RegionalSettings::Current());
+                             RegionalSettings settings = RegionalSettings::Current(),
+                             SaveRetry retry = {});
 
   void Process() override { ProcessServiceInspections(); }
+  bool ErpRecognisesReplays() const override { return delivery_.ErpRecognisesReplays(); }
 
   void ProcessServiceInspections();
 
@@ -59,6 +67,7 @@ class ServiceInspectionProcessor final : public BusinessDocumentProcessor {
   const RegionalSettings settings_;
   const FailureReporter reporter_;
   const ServiceInspectionMapping mapping_;
+  ErpDelivery delivery_;
 };
 
 }  // namespace tqs::broker

@@ -41,6 +41,11 @@ constexpr std::int16_t ToNumber(InteractionStatus value) {
   return static_cast<std::int16_t>(value);
 }
 
+// The PARAMETERS row holding the installation's identity: a random text made once when the
+// server database is created or brought up to date. With a row's INTERACTIONKEY it makes the
+// idempotency key under which the broker hands the row's document to the ERP.
+inline constexpr const char* kInstallationIdParameter = "InstallationId";
+
 }  // namespace tqs
 
 #endif  // TQS_COMMON_INTERACTION_TYPES_H_

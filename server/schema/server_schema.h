@@ -12,12 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "common/interaction_types.h"
 #include "platform/db/connection.h"
 
 namespace tqs::server {
-
-// The PARAMETERS row holding the installation's identity.
-inline constexpr const char* kInstallationIdParameter = "InstallationId";
 
 // What CreateServerSchema added.
 struct SchemaReport {

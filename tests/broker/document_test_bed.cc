@@ -31,6 +31,12 @@ void UseMarkerTexts(frmTQSRemoteBroker& window) {
 
 }  // namespace
 
+SaveRetry ImpatientRetry() {
+  return SaveRetry{.tries = 3,
+                   .first_wait = std::chrono::milliseconds{0},
+                   .sleep = [](std::chrono::milliseconds) {}};
+}
+
 std::vector<std::string> ErrorLogMessages(const std::filesystem::path& file) {
   const std::string log = ReadFile(file);
   std::vector<std::string> messages;
@@ -92,17 +98,18 @@ void AnswerServiceInspection(test_support::RecordingComponents& erp,
   erp.Returns("Outcome", "getOReturnValue", answer.return_value);
 }
 
-DocumentTestBed::DocumentTestBed(test_support::Backend backend, RegionalSettings settings)
+DocumentTestBed::DocumentTestBed(test_support::Backend backend, RegionalSettings settings,
+                                 automation::ComponentOptions erp_options)
     : installation_(backend),
       erp_(std::make_shared<test_support::RecordingComponents>()),
-      job_sheets_(window_, log_, registry_, clock_, settings),
-      general_hours_(window_, log_, registry_, clock_, settings),
-      service_inspections_(window_, log_, registry_, clock_, settings),
+      job_sheets_(window_, log_, registry_, clock_, settings, ImpatientRetry()),
+      general_hours_(window_, log_, registry_, clock_, settings, ImpatientRetry()),
+      service_inspections_(window_, log_, registry_, clock_, settings, ImpatientRetry()),
       pass_(window_, log_, {job_sheets_, general_hours_, service_inspections_}, clock_,
             RegionalSettings::EnglishUS()) {
   for (std::string_view prefix :
        {js::kPrefix, erp::hours_accounting::kPrefix, erp::service_inspections::kPrefix}) {
-    registry_.Register(std::string(prefix), erp_);
+    registry_.Register(std::string(prefix), erp_, erp_options);
   }
   window_.m_sErrorLogFile = (installation_.root() / "CriticalErrorlog.txt").string();
   window_.m_sConnectionString = installation_.dsn();

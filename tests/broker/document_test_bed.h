@@ -42,6 +42,9 @@ inline constexpr int kJobSheetType = 5;
 inline constexpr int kGeneralHoursType = 10;
 inline constexpr int kServiceInspectionType = 15;
 
+// Three tries to store a row after the ERP answered, without waiting in between.
+SaveRetry ImpatientRetry();
+
 // The messages of the entries of an error log, without their stamps ("Error : ... in X"); none
 // when the log does not exist.
 std::vector<std::string> ErrorLogMessages(const std::filesystem::path& file);
@@ -68,9 +71,12 @@ void AnswerServiceInspection(test_support::RecordingComponents& erp,
 class DocumentTestBed {
  public:
   // `settings` are the processors' regional settings; the pass and the log use US English. The
-  // server database is on `backend`.
+  // server database is on `backend`. `erp_options` say whether the recording ERP is registered
+  // as accepting idempotency keys. A row that cannot be stored after the ERP answered is tried
+  // three times, without waiting.
   explicit DocumentTestBed(test_support::Backend backend = test_support::Backend::kSqlite,
-                           RegionalSettings settings = RegionalSettings::EnglishUS());
+                           RegionalSettings settings = RegionalSettings::EnglishUS(),
+                           automation::ComponentOptions erp_options = {});
 
   TestInstallation& installation() { return installation_; }
   test_support::RecordingComponents& erp() { return *erp_; }

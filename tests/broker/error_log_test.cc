@@ -68,7 +68,7 @@ TEST(ErrorLogTest, SeparatorAlwaysMovesToTheNextPrintZone) {
                 "Error x in P\r\n\r\n");
 }
 
-TEST(ErrorLogTest, EntriesAreAppendedToTheFileAndAFolderThatDoesNotExistIsAnError) {
+TEST(ErrorLogTest, EntriesAreAppendedToTheFileAndThoseOfAMissingFolderGoToStandardError) {
   test_support::ScopedTempDir folder;
   const FixedClock clock;
   const ErrorLog log(clock, RegionalSettings::EnglishUS());
@@ -81,10 +81,12 @@ TEST(ErrorLogTest, EntriesAreAppendedToTheFileAndAFolderThatDoesNotExistIsAnErro
             "Monday, December 07, 2026 at 12:49 PM     Error : second in cmdProcess_Click\r\n\r\n");
 
   const auto missing = folder.path() / "no-such-folder" / "CriticalErrorlog.txt";
-  EXPECT_THAT(test_support::ErrorDescriptionOf([&] {
-                log.WriteErrorLogEntry(missing, "Initialize", ErrorPrefix::kErrorColon, "x");
-              }),
-              HasSubstr(missing.string()));
+  ::testing::internal::CaptureStderr();
+  log.WriteErrorLogEntry(missing, "Initialize", ErrorPrefix::kErrorColon, "x");
+  const std::string shown = ::testing::internal::GetCapturedStderr();
+  EXPECT_THAT(shown, HasSubstr(missing.string()));
+  EXPECT_THAT(shown, HasSubstr("Error : x in Initialize"));
+  EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
 }
 
 }  // namespace

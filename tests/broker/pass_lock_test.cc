@@ -7,13 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
 
 #include "broker/broker.h"
-#include "broker/pass_lock.h"
+#include "common/pass_lock.h"
+#include "platform/db/connection_string.h"
 #include "platform/db/recordset.h"
 #include "server/jobsheet.h"
 #include "tests/broker/broker_on_backends.h"
@@ -48,6 +50,19 @@ TEST_P(PassLockTest, SecondPassWhileOneRunsTouchesNoRowAndSaysWhy) {
   auto held = PassLock::TryAcquire(dsn_, *other_broker);
   ASSERT_NE(held, nullptr);
   EXPECT_EQ(PassLock::TryAcquire(dsn_, *Connect()), nullptr);
+  if (GetParam() == test_support::Backend::kSqlite) {
+    // The same database file reached through a symbolic link and a path with "..": one lock.
+    const db::ConnectionString parsed = db::ConnectionString::Parse(dsn_);
+    const std::filesystem::path file = parsed.Require("Data Source");
+    const std::filesystem::path link = file.parent_path().parent_path() / "linked.db";
+    std::filesystem::create_symlink(file, link);
+    for (const std::filesystem::path& other :
+         {link, file.parent_path() / ".." / file.parent_path().filename() / file.filename()}) {
+      const std::string other_dsn = "Provider=SQLite;Data Source=" + other.string();
+      auto connection = db::Connection::Open(other_dsn);
+      EXPECT_EQ(PassLock::TryAcquire(other_dsn, *connection), nullptr) << other;
+    }
+  }
 
   EXPECT_THAT(RunBroker(erp_components_), HasSubstr(kAnotherPass));
   EXPECT_THAT(ErrorLogText(),

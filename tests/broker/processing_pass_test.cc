@@ -38,8 +38,10 @@ class RecordingProcessor final : public BusinessDocumentProcessor {
                      window_.m_oInteractions->Field("BUSINESSDOCUMENTID").AsText());
     if (after_call) after_call();
   }
+  bool ErpRecognisesReplays() const override { return replays; }
 
   std::function<void()> after_call;
+  bool replays = false;  // whether its ERP recognises a document sent again
 
  private:
   const std::string name_;
@@ -145,19 +147,117 @@ TEST_P(ProcessingPassTest, EachPassTakesTheRowsPendingAtItsStart) {
   EXPECT_EQ(Log(), "<missing>");
 }
 
-TEST_P(ProcessingPassTest, UnexpectedErrorEndsThePassSilently) {
+TEST_P(ProcessingPassTest, RowsWithoutEmployeeTypeOrDocumentArePassedOverWithAMessage) {
   installation_->AddUser("E200", "BC200");
-  installation_->AddPendingRow("E200", 5, "<JBSH/>");
-  installation_->AddPendingRow("E300", 5, "<JBSH/>");  // would be reported if reached
-  installation_->Execute(
-      "UPDATE CLIENTSERVERINTERACTION SET BUSINESSDOCUMENTCONTENTS = NULL WHERE EMPLOYEEID = "
-      "'E200'");
+  installation_->AddPendingRow("E200", 5, "<JBSH/>");  // doc-1: no document
+  installation_->AddPendingRow("E200", 5, "<JBSH/>");  // doc-2: no type
+  installation_->AddPendingRow("E200", 5, "<JBSH/>");  // doc-3: no employee (sorts first)
+  installation_->AddPendingRow("E200", 5, "<JBSH/>");  // doc-4
+  installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET BUSINESSDOCUMENTCONTENTS = NULL "
+                         "WHERE BUSINESSDOCUMENTID = 'doc-1'");
+  installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET BUSINESSDOCUMENTTYPE = NULL "
+                         "WHERE BUSINESSDOCUMENTID = 'doc-2'");
+  installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET EMPLOYEEID = NULL "
+                         "WHERE BUSINESSDOCUMENTID = 'doc-3'");
+
+  for (int pass = 0; pass < 2; ++pass) {  // never blocks a later pass either
+    calls_.clear();
+    window_.txtProcessStatus.SetText("");
+    pass_.processBusinessdocuments();
+    EXPECT_THAT(calls_, ElementsAre("ProcessJobSheets E200 BC200 JBSH doc-4"));
+    EXPECT_FALSE(window_.m_bPassIncomplete);
+  }
+  const std::string key1 = installation_->Scalar(
+      "SELECT INTERACTIONKEY FROM CLIENTSERVERINTERACTION WHERE BUSINESSDOCUMENTID = 'doc-1'");
+  const std::string key2 = installation_->Scalar(
+      "SELECT INTERACTIONKEY FROM CLIENTSERVERINTERACTION WHERE BUSINESSDOCUMENTID = 'doc-2'");
+  const std::string key3 = installation_->Scalar(
+      "SELECT INTERACTIONKEY FROM CLIENTSERVERINTERACTION WHERE BUSINESSDOCUMENTID = 'doc-3'");
+  EXPECT_EQ(window_.txtProcessStatus.text(),
+            std::string(kOpening) + "The pending row with INTERACTIONKEY " + key3 +
+                " has no EMPLOYEEID; it is passed over\r\n" +
+                "The pending row with INTERACTIONKEY " + key1 +
+                " has no BUSINESSDOCUMENTCONTENTS; it is passed over\r\n" +
+                "The pending row with INTERACTIONKEY " + key2 +
+                " has no BUSINESSDOCUMENTTYPE; it is passed over\r\n" + kClosing);
+  EXPECT_NE(Log().find("Error : The pending row with INTERACTIONKEY " + key3 +
+                       " has no EMPLOYEEID; it is passed over in processBusinessdocuments"),
+            std::string::npos);
+}
+
+TEST_P(ProcessingPassTest, AnEmployeesRowsGoInUploadOrderAndFinishedOnesAreLeftAlone) {
+  installation_->AddUser("E200", "BC200");
+  installation_->AddUser("E100", "BC100");
+  installation_->AddPendingRow("E200", 5, "<JBSH/>");   // doc-1
+  installation_->AddPendingRow("E100", 5, "<JBSH/>");   // doc-2
+  installation_->AddPendingRow("E200", 10, "<hour/>");  // doc-3
+  installation_->AddPendingRow("E200", 5, "<JBSH/>");   // doc-4: finished by another pass
+  installation_->AddPendingRow("E200", 15, "<si/>");    // doc-5
+  job_sheets_.after_call = [&] {
+    installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET INTERACTIONSTATUS = 10 "
+                           "WHERE BUSINESSDOCUMENTID = 'doc-4'");
+  };
 
   pass_.processBusinessdocuments();
 
+  EXPECT_THAT(calls_, ElementsAre("ProcessJobSheets E100 BC100 JBSH doc-2",
+                                  "ProcessJobSheets E200 BC200 JBSH doc-1",
+                                  "ProcessGeneralHours E200 BC200 hour doc-3",
+                                  "ProcessServiceInspections E200 BC200 si doc-5"));
+}
+
+TEST_P(ProcessingPassTest, DocumentsInDoubtGoOnlyToAnErpThatRecognisesAReplay) {
+  installation_->AddUser("E200", "BC200");
+  installation_->AddPendingRow("E200", 5, "<JBSH/>");   // doc-1: in doubt
+  installation_->AddPendingRow("E200", 10, "<hour/>");  // doc-2: in doubt, replays recognised
+  installation_->AddPendingRow("E200", 15, "<si/>");    // doc-3: in doubt
+  installation_->AddPendingRow("E200", 5, "<JBSH/>");   // doc-4: attempt closed
+  installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET ATTEMPTCOUNT = 1, ATTEMPTOPEN = 1");
+  installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET ATTEMPTOPEN = 0 "
+                         "WHERE BUSINESSDOCUMENTID = 'doc-4'");
+  general_hours_.replays = true;
+
+  pass_.processBusinessdocuments();
+
+  EXPECT_THAT(calls_, ElementsAre("ProcessGeneralHours E200 BC200 hour doc-2",
+                                  "ProcessJobSheets E200 BC200 JBSH doc-4"));
+  const std::string message =
+      "2 pending document(s) are in doubt: the ERP may have booked them before an earlier pass "
+      "could store the outcome. They are not sent again until an operator decides "
+      "(TQSRemoteAdmin documents --in-doubt; requeue or resolve --done)";
+  EXPECT_EQ(window_.txtProcessStatus.text(),
+            std::string(kOpening) + message + "\r\n" + kClosing);
+  EXPECT_EQ(Log(), std::string(kStamp) + "Error : " + message +
+                       " in processBusinessdocuments\r\n\r\n");
+}
+
+TEST_P(ProcessingPassTest, APassThatStopsEarlySaysSoAndMarksTheRunFailed) {
+  installation_->AddUser("E200", "BC200");
+  installation_->AddPendingRow("E200", 5, "<JBSH/>");
+  installation_->AddPendingRow("E200", 5, "<JBSH/>");
+  // The pending set's table goes away under the pass: the next row cannot be read.
+  job_sheets_.after_call = [&] {
+    window_.m_oInteractions->Close();
+  };
+
+  pass_.processBusinessdocuments();
+
+  EXPECT_TRUE(window_.m_bPassIncomplete);
+  const std::string status = window_.txtProcessStatus.text();
+  EXPECT_THAT(status, ::testing::HasSubstr("The processing pass stopped early: "));
+  EXPECT_THAT(status, ::testing::EndsWith(
+                          ". The documents not reached stay pending for the next pass.\r\n"));
+  EXPECT_THAT(Log(), ::testing::HasSubstr("Error : The processing pass stopped early: "));
+  EXPECT_THAT(installation_->Statuses(), ElementsAre("5", "5"));
+
+  // A database made before attempts were recorded: nothing is processed until it is updated.
+  job_sheets_.after_call = nullptr;
+  calls_.clear();
+  installation_->Execute("DELETE FROM PARAMETERS WHERE PARAMNAME = 'InstallationId'");
+  pass_.processBusinessdocuments();
   EXPECT_THAT(calls_, IsEmpty());
-  EXPECT_EQ(window_.txtProcessStatus.text(), kOpening);
-  EXPECT_EQ(Log(), "<missing>");
+  EXPECT_TRUE(window_.m_bPassIncomplete);
+  EXPECT_THAT(window_.txtProcessStatus.text(), ::testing::HasSubstr("TQSRemoteAdmin init-db"));
 }
 
 TEST_P(ProcessingPassTest, FailingLookupIsReportedAndTreatedAsNoBusinessComponent) {

@@ -134,7 +134,7 @@ TEST(StartUpTest, SixtySecondLabelRowFailsStartUpThroughFormLoad) {
   EXPECT_EQ(window.lifecycle, Lifecycle::kUnloaded);
 }
 
-TEST(StartUpTest, DatabaseThatCannotBeOpenedShowsTheOpenDatabaseLineAndThePassEndsSilently) {
+TEST(StartUpTest, DatabaseThatCannotBeOpenedShowsTheOpenDatabaseLineAndThePassStopsEarly) {
   TestInstallation installation;
   installation.SetProcessingMode("Manual");
   TestBroker run(installation.bin());
@@ -145,16 +145,22 @@ TEST(StartUpTest, DatabaseThatCannotBeOpenedShowsTheOpenDatabaseLineAndThePassEn
   run.broker().cmdProcess_Click();
   const frmTQSRemoteBroker& window = run.window();
   const std::string status = window.txtProcessStatus.text();
-  // CR LF + description + " " + text 2 + " " + text 9 + CR LF, and nothing after it.
+  // CR LF + description + " " + text 2 + " " + text 9 + CR LF, then why the pass stopped.
   ASSERT_THAT(status, StartsWith("\r\n"));
   const std::string description = status.substr(2, status.find(' ' + Text("SLKRU0502")) - 2);
   EXPECT_THAT(description, HasSubstr("server.db"));
-  EXPECT_EQ(status,
-            "\r\n" + description + " " + Text("SLKRU0502") + " " + Text("SLKRU0509") + "\r\n");
+  const std::string stopped =
+      "The processing pass stopped early: The connection cannot be used to perform this "
+      "operation: the server database is not open. The documents not reached stay pending for "
+      "the next pass.";
+  EXPECT_EQ(status, "\r\n" + description + " " + Text("SLKRU0502") + " " + Text("SLKRU0509") +
+                        "\r\n" + stopped + "\r\n");
   EXPECT_EQ(window.m_oConnection, nullptr);
-  EXPECT_TRUE(window.cmdClose.enabled);  // the pass itself ended normally
+  EXPECT_TRUE(window.cmdClose.enabled);
+  EXPECT_TRUE(window.m_bPassIncomplete);  // closing the session reports the failure
   EXPECT_EQ(ReadFile(installation.bin() / "CriticalErrorlog.txt"),
-            std::string(kStamp) + "Error " + description + " in OpenDatabase\r\n\r\n");
+            std::string(kStamp) + "Error " + description + " in OpenDatabase\r\n\r\n" + kStamp +
+                "Error : " + stopped + " in processBusinessdocuments\r\n\r\n");
 }
 
 TEST(StartUpTest, DatabaseMissingAtStartUpReportsEachFailingStepAndKeepsTheWindowOpen) {
@@ -179,10 +185,14 @@ TEST(StartUpTest, DatabaseMissingAtStartUpReportsEachFailingStepAndKeepsTheWindo
   EXPECT_THAT(log, HasSubstr(" in get_LocaleID\r\n\r\n" + std::string(kStamp) + "Error The "));
   EXPECT_THAT(log, EndsWith(" in Form_Load\r\n\r\n"));
 
-  // Process: the pass shows the failure line again and ends without banners.
+  // Process: the pass shows the failure line again, says it stopped, and ends without banners.
   run.broker().cmdProcess_Click();
-  EXPECT_EQ(window.txtProcessStatus.text(), open_failure);
+  EXPECT_EQ(window.txtProcessStatus.text(),
+            open_failure + "The processing pass stopped early: " +
+                no_connection.substr(0, no_connection.size() - 2) +
+                ". The documents not reached stay pending for the next pass.\r\n");
   EXPECT_EQ(window.lifecycle, Lifecycle::kUnloaded);
+  EXPECT_TRUE(window.m_bPassIncomplete);
 }
 
 }  // namespace
