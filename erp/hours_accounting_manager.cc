@@ -89,7 +89,8 @@ struct HoursOutcome {
 
 // Checks the record set handed to Create and books its lines when all pass.
 HoursOutcome BookRecordSet(Store& store, const Variant& record_set_argument) {
-  const ObjectPtr record_set = OptionalObject(record_set_argument, "the record set argument of Create");
+  const ObjectPtr record_set =
+      OptionalObject(record_set_argument, "the record set argument of Create");
   HoursOutcome outcome;
   std::vector<HoursLine> lines;
   if (!record_set) {
@@ -102,8 +103,7 @@ HoursOutcome BookRecordSet(Store& store, const Variant& record_set_argument) {
       const ObjectPtr line = OptionalObject(
           internal::AskAt(record_set, ha::method::kGetServiceOrderHoursAccountingAt, index),
           ha::method::kGetServiceOrderHoursAccountingAt);
-      lines.push_back(
-          ReadLine(store, line, static_cast<std::size_t>(index) + 1, outcome.problems));
+      lines.push_back(ReadLine(store, line, static_cast<std::size_t>(index) + 1, outcome.problems));
     }
   }
   if (outcome.problems.empty()) {

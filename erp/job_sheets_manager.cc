@@ -60,8 +60,7 @@ std::string ProgId(std::string_view class_name) {
 // The idempotency key the caller gave the ioState of ProcessJobSheet, if any. A state of
 // another implementation that has no such property carries no key.
 std::optional<std::string> IdempotencyKeyOf(const Variant& state_argument) {
-  const ObjectPtr state =
-      OptionalObject(state_argument, "the ioState argument of ProcessJobSheet");
+  const ObjectPtr state = OptionalObject(state_argument, "the ioState argument of ProcessJobSheet");
   if (!state) return std::nullopt;
   try {
     return internal::IdempotencyKey(
@@ -100,11 +99,10 @@ nlohmann::json ObjectToJson(const ObjectOutcome& object) {
 }
 
 ObjectOutcome ObjectFromJson(const nlohmann::json& json) {
-  return ObjectOutcome{json.at("id").get<std::string>(),
-                       json.at("measurement_type").get<std::string>(),
-                       json.at("result").get<std::int32_t>(),
-                       json.at("description").get<std::string>(),
-                       json.at("new_id").get<std::string>()};
+  return ObjectOutcome{
+      json.at("id").get<std::string>(), json.at("measurement_type").get<std::string>(),
+      json.at("result").get<std::int32_t>(), json.at("description").get<std::string>(),
+      json.at("new_id").get<std::string>()};
 }
 
 // An optional list: null when the upload held no such list.

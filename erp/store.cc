@@ -593,8 +593,7 @@ std::string Store::BookOnce(BookingKind kind, std::string_view key,
   return outcome;
 }
 
-std::optional<std::string> Store::FindBookingOutcome(BookingKind kind,
-                                                     std::string_view key) const {
+std::optional<std::string> Store::FindBookingOutcome(BookingKind kind, std::string_view key) const {
   std::lock_guard lock(mutex_);
   Statement row =
       database_->Prepare("SELECT outcome FROM booking_keys WHERE kind = ?1 AND key = ?2");

@@ -1,7 +1,8 @@
 // A Store is the reference ERP's persistent data: one SQLite file holding employees, tasks,
 // service orders (with activities, lines and payments), booked hours lines, service
-// inspections, assignment actions and the outcomes booked under idempotency keys. A service order is read and written as a whole
-// aggregate; changes that belong together run in one transaction (InTransaction).
+// inspections, assignment actions and the outcomes booked under idempotency keys. A service order
+// is read and written as a whole aggregate; changes that belong together run in one transaction
+// (InTransaction).
 //
 // A Store is thread-safe: its calls are serialised. Several Stores, in one process or in
 // several (the broker and the server component), may open the same file at once.

@@ -256,8 +256,7 @@ void ComponentRegistry::LoadFile(const std::filesystem::path& registry_file) {
     }
     new_factories.emplace(
         entry.prefix,
-        Registration{std::make_shared<LibraryFactory>(library, std::move(factory)),
-                     entry.options});
+        Registration{std::make_shared<LibraryFactory>(library, std::move(factory)), entry.options});
   }
   impl_->libraries.merge(new_libraries);
   impl_->factories.merge(new_factories);

@@ -169,7 +169,8 @@ TEST_F(ErpHoursAccountingTest, ARejectedLineIsRejectedAgainUnderItsKey) {
   HoursValues golf;
   golf.task = Variant("GOLF");
   const Booking rejected = Book({Line(golf)}, "3f2a/20");
-  EXPECT_THAT(rejected.errors, ElementsAre("Hours line 1: task 'GOLF' is not a task the ERP knows"));
+  EXPECT_THAT(rejected.errors,
+              ElementsAre("Hours line 1: task 'GOLF' is not a task the ERP knows"));
 
   // Once the task is known the line passes, but not under the key that was rejected.
   OpenStore()->PutTask("GOLF", "Golf course maintenance");

@@ -151,8 +151,8 @@ TEST_F(ErpInstallationTest, DemoEngineersDownloadTheirOwnCentresOrders) {
   EXPECT_TRUE(components.AcceptsIdempotencyKeys(job_sheets::prog_id::kJobSheetsManager));
   EXPECT_TRUE(components.AcceptsIdempotencyKeys(
       hours_accounting::prog_id::kServiceOrderHoursAccountingManager));
-  EXPECT_TRUE(components.AcceptsIdempotencyKeys(
-      service_inspections::prog_id::kServiceInspectionsManager));
+  EXPECT_TRUE(
+      components.AcceptsIdempotencyKeys(service_inspections::prog_id::kServiceInspectionsManager));
   EXPECT_FALSE(components.AcceptsIdempotencyKeys(assignments::prog_id::kManager));
   server::JobSheet job_sheet(components);
   const auto orders_of = [&](const char* login) {

@@ -96,12 +96,11 @@ class ErpProcessJobSheetTest : public ReferenceErpTest {
     Call(manager, js::manager::kInitialize, {Variant("100")});
     const ObjectPtr state = Create(js::prog_id::kIoState);
     if (key != nullptr) Call(state, js::process_state::kSetIdempotencyKey, {Variant(key)});
-    const ObjectPtr output =
-        ObjectOf(Call(manager, js::manager::kProcessJobSheet,
-                      {Variant(std::string(employee)), Variant(job_sheet), Variant(std::int32_t{0}),
-                       Variant(state),
-                       Variant(Create(js::prog_id::kOErrorProcessStructForProcessJobSheet)),
-                       Variant(std::int32_t{0})}));
+    const ObjectPtr output = ObjectOf(
+        Call(manager, js::manager::kProcessJobSheet,
+             {Variant(std::string(employee)), Variant(job_sheet), Variant(std::int32_t{0}),
+              Variant(state), Variant(Create(js::prog_id::kOErrorProcessStructForProcessJobSheet)),
+              Variant(std::int32_t{0})}));
     Processed processed;
     processed.return_value = Call(output, js::process_output::kGetOReturnValue).AsInt32();
     Describe(ObjectOf(Call(output, js::process_output::kGetOErrorProcessStructForProcessJobSheet)),
@@ -418,8 +417,7 @@ TEST_F(ErpProcessJobSheetTest, ARepeatedKeyIsAnsweredWithTheFirstOutcomeAndAppli
   EXPECT_EQ(added_lines(), std::pair(std::size_t{3}, std::size_t{2}));
 
   // Without a key every call applies the job sheet, as it always did.
-  EXPECT_THAT(Process("E1", AdditionsToA1()).outcomes,
-              ::testing::Contains("material N1 0 new 7"));
+  EXPECT_THAT(Process("E1", AdditionsToA1()).outcomes, ::testing::Contains("material N1 0 new 7"));
   EXPECT_EQ(added_lines(), std::pair(std::size_t{4}, std::size_t{3}));
 }
 

@@ -80,8 +80,7 @@ TEST(ComponentRegistryTest, TheServingFactorysRegistrationSaysWhetherKeysAreAcce
                     ComponentOptions{.accepts_idempotency_keys = true});
   registry.Register("Erp.Jobs.",
                     std::make_shared<NamedFactory>("jobs", std::vector<std::string>{}));
-  registry.Register("Hours.",
-                    std::make_shared<NamedFactory>("hours", std::vector<std::string>{}),
+  registry.Register("Hours.", std::make_shared<NamedFactory>("hours", std::vector<std::string>{}),
                     ComponentOptions{.accepts_idempotency_keys = true});
 
   EXPECT_TRUE(registry.AcceptsIdempotencyKeys("Erp.Manager"));
@@ -137,10 +136,13 @@ TEST_F(ComponentRegistryFileTest, LoadsLibraryAndPassesSettingsThrough) {
 
 TEST_F(ComponentRegistryFileTest, EntriesSayWhetherTheirComponentsAcceptIdempotencyKeys) {
   const std::string module = TQS_TEST_MODULE;
-  registry_.LoadFile(WriteRegistry(
-      "<component prefix='Keys.' library='" + module + "' idempotencyKeys='true'/>"
-      "<component prefix='Keys.Old.' library='" + module + "' idempotencyKeys='false'/>"
-      "<component prefix='Plain.' library='" + module + "'/>"));
+  registry_.LoadFile(WriteRegistry("<component prefix='Keys.' library='" + module +
+                                   "' idempotencyKeys='true'/>"
+                                   "<component prefix='Keys.Old.' library='" +
+                                   module +
+                                   "' idempotencyKeys='false'/>"
+                                   "<component prefix='Plain.' library='" +
+                                   module + "'/>"));
   EXPECT_TRUE(registry_.AcceptsIdempotencyKeys("Keys.Echo"));
   EXPECT_FALSE(registry_.AcceptsIdempotencyKeys("Keys.Old.Echo"));
   EXPECT_FALSE(registry_.AcceptsIdempotencyKeys("Plain.Echo"));
