@@ -2,10 +2,12 @@
 
 #include <fmt/format.h>
 
+#include <utility>
 #include <vector>
 
 #include "common/erp/hours_accounting.h"
 #include "common/error.h"
+#include "erp/booking_once_internal.h"
 #include "erp/late_bound_internal.h"
 #include "erp/values.h"
 
@@ -79,6 +81,65 @@ HoursLine ReadLine(const Store& store, const ObjectPtr& line, std::size_t positi
   return hours;
 }
 
+// What Create decided: the problems found (nothing booked), or the lines booked.
+struct HoursOutcome {
+  std::vector<std::string> problems;
+  std::vector<HoursLine> booked;
+};
+
+// Checks the record set handed to Create and books its lines when all pass.
+HoursOutcome BookRecordSet(Store& store, const Variant& record_set_argument) {
+  const ObjectPtr record_set =
+      OptionalObject(record_set_argument, "the record set argument of Create");
+  HoursOutcome outcome;
+  std::vector<HoursLine> lines;
+  if (!record_set) {
+    outcome.problems.push_back("No record set of hours lines was handed over");
+  } else {
+    const std::string name(ha::method::kAddServiceOrderHoursAccounting.substr(3));
+    const std::int32_t count = internal::AskCount(record_set, "size" + name);
+    if (count == 0) outcome.problems.push_back("The record set holds no hours lines");
+    for (std::int32_t index = 0; index < count; ++index) {
+      const ObjectPtr line = OptionalObject(
+          internal::AskAt(record_set, ha::method::kGetServiceOrderHoursAccountingAt, index),
+          ha::method::kGetServiceOrderHoursAccountingAt);
+      lines.push_back(ReadLine(store, line, static_cast<std::size_t>(index) + 1, outcome.problems));
+    }
+  }
+  if (outcome.problems.empty()) {
+    store.InTransaction([&] {
+      for (HoursLine& line : lines) line.line_number = store.BookHours(line);
+    });
+    outcome.booked = std::move(lines);
+  }
+  return outcome;
+}
+
+// The outcome as it is kept under an idempotency key: what the answer shows of each line.
+nlohmann::json OutcomeToJson(const HoursOutcome& outcome) {
+  nlohmann::json booked = nlohmann::json::array();
+  for (const HoursLine& line : outcome.booked) {
+    booked.push_back({{"line_number", line.line_number},
+                      {"employee", line.employee},
+                      {"task", line.task},
+                      {"spent_time", line.spent_time}});
+  }
+  return {{"problems", outcome.problems}, {"booked", std::move(booked)}};
+}
+
+HoursOutcome OutcomeFromJson(const nlohmann::json& json) {
+  HoursOutcome outcome;
+  outcome.problems = json.at("problems").get<std::vector<std::string>>();
+  for (const nlohmann::json& line : json.at("booked")) {
+    HoursLine& booked = outcome.booked.emplace_back();
+    booked.line_number = line.at("line_number").get<std::int64_t>();
+    booked.employee = line.at("employee").get<std::string>();
+    booked.task = line.at("task").get<std::string>();
+    booked.spent_time = line.at("spent_time").get<double>();
+  }
+  return outcome;
+}
+
 }  // namespace
 
 ObjectPtr HoursAccountingManager::NewObject(std::shared_ptr<Store> store) {
@@ -86,13 +147,21 @@ ObjectPtr HoursAccountingManager::NewObject(std::shared_ptr<Store> store) {
       ha::prog_id::kServiceOrderHoursAccountingManager,
       std::make_shared<HoursAccountingManager>(std::move(store)),
       {{ha::method::kInitialize, &HoursAccountingManager::Initialize},
-       {ha::method::kCreate, &HoursAccountingManager::Create}});
+       {ha::method::kCreate, &HoursAccountingManager::Create},
+       {ha::method::kSetIdempotencyKey, &HoursAccountingManager::SetIdempotencyKey}});
 }
 
 Variant HoursAccountingManager::Initialize(std::span<Variant> args) {
   internal::RequireArguments(args, 1, ha::prog_id::kServiceOrderHoursAccountingManager,
                              ha::method::kInitialize);
   business_component_ = KeptText(args[0]);
+  return {};
+}
+
+Variant HoursAccountingManager::SetIdempotencyKey(std::span<Variant> args) {
+  internal::RequireArguments(args, 1, ha::prog_id::kServiceOrderHoursAccountingManager,
+                             ha::method::kSetIdempotencyKey);
+  idempotency_key_ = internal::IdempotencyKey(args[0]);
   return {};
 }
 
@@ -103,52 +172,35 @@ Variant HoursAccountingManager::Create(std::span<Variant> args) {
     throw Error(error_number::kGenericFailure,
                 "ServiceOrderHoursAccountingManager.Create was called before Initialize");
   }
-  const ObjectPtr record_set = OptionalObject(args[0], "the record set argument of Create");
-  std::vector<std::string> problems;
-  std::vector<HoursLine> lines;
-  if (!record_set) {
-    problems.push_back("No record set of hours lines was handed over");
-  } else {
-    const std::string name(ha::method::kAddServiceOrderHoursAccounting.substr(3));
-    const std::int32_t count = internal::AskCount(record_set, "size" + name);
-    if (count == 0) problems.push_back("The record set holds no hours lines");
-    for (std::int32_t index = 0; index < count; ++index) {
-      const ObjectPtr line = OptionalObject(
-          internal::AskAt(record_set, ha::method::kGetServiceOrderHoursAccountingAt, index),
-          ha::method::kGetServiceOrderHoursAccountingAt);
-      lines.push_back(ReadLine(*store_, line, static_cast<std::size_t>(index) + 1, problems));
-    }
-  }
+  const std::optional<std::string> key = std::exchange(idempotency_key_, std::nullopt);
+  const HoursOutcome outcome = internal::BookOncePerKey<HoursOutcome>(
+      *store_, BookingKind::kHours, key, [&] { return BookRecordSet(*store_, args[0]); },
+      OutcomeToJson, OutcomeFromJson);
 
   auto error_document = NewDataObject(ProgId("KorvoErrorDoc"));
   auto stored = NewDataObject(ha::prog_id::kRecordset);
   const std::string error_list(ha::method::kSizeKorvoErrorStructure.substr(4));
-  for (const std::string& problem : problems) {
+  for (const std::string& problem : outcome.problems) {
     auto error = NewDataObject(ProgId("KorvoErrorStructure"));
     error->Set(ha::method::kGetErrorDescription.substr(3), Variant(problem));
     error_document->Add(error_list, Variant(ObjectPtr(std::move(error))));
   }
-  if (problems.empty()) {
-    store_->InTransaction([&] {
-      for (HoursLine& line : lines) line.line_number = store_->BookHours(line);
-    });
-    for (const HoursLine& line : lines) {
-      auto booked = NewDataObject(ha::prog_id::kServiceOrderHoursAccounting);
-      booked->Set(ha::method::kSetEmployee.substr(3), Variant(line.employee));
-      booked->Set(ha::method::kSetTask.substr(3), Variant(line.task));
-      booked->Set(ha::method::kSetSpentTime.substr(3), Variant(line.spent_time));
-      booked->Set(ha::method::kGetLineNumber.substr(3),
-                  Variant(static_cast<std::int32_t>(line.line_number)));
-      stored->Add(ha::method::kAddServiceOrderHoursAccounting.substr(3),
-                  Variant(ObjectPtr(std::move(booked))));
-    }
+  for (const HoursLine& line : outcome.booked) {
+    auto booked = NewDataObject(ha::prog_id::kServiceOrderHoursAccounting);
+    booked->Set(ha::method::kSetEmployee.substr(3), Variant(line.employee));
+    booked->Set(ha::method::kSetTask.substr(3), Variant(line.task));
+    booked->Set(ha::method::kSetSpentTime.substr(3), Variant(line.spent_time));
+    booked->Set(ha::method::kGetLineNumber.substr(3),
+                Variant(static_cast<std::int32_t>(line.line_number)));
+    stored->Add(ha::method::kAddServiceOrderHoursAccounting.substr(3),
+                Variant(ObjectPtr(std::move(booked))));
   }
 
-  auto outcome = NewDataObject(ProgId("ServiceOrderHoursAccountingOutcome"));
-  outcome->Set(ha::method::kGetKorvoErrorDoc.substr(3), Variant(ObjectPtr(error_document)));
-  outcome->Set(ha::method::kGetRecordSet.substr(3), Variant(ObjectPtr(stored)));
-  outcome->Set("OReturnValue", Variant(std::int32_t{problems.empty() ? 0 : -1}));
-  return Variant(ObjectPtr(std::move(outcome)));
+  auto answer = NewDataObject(ProgId("ServiceOrderHoursAccountingOutcome"));
+  answer->Set(ha::method::kGetKorvoErrorDoc.substr(3), Variant(ObjectPtr(error_document)));
+  answer->Set(ha::method::kGetRecordSet.substr(3), Variant(ObjectPtr(stored)));
+  answer->Set("OReturnValue", Variant(std::int32_t{outcome.problems.empty() ? 0 : -1}));
+  return Variant(ObjectPtr(std::move(answer)));
 }
 
 }  // namespace tqs::erp

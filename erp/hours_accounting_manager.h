@@ -7,6 +7,10 @@
 // is booked and the outcome's error document (getKorvoErrorDoc) holds one error per problem;
 // otherwise the lines are booked under increasing line numbers and the outcome's record set
 // (getRecordSet) holds them with getLineNumber.
+//   setIdempotencyKey(key)   before Create: that Create books at most once per key; a
+//                            repeated key is answered with the first outcome (the same
+//                            errors, or the same lines and line numbers) and books nothing.
+// The key applies to the next Create only; it is kept in the store with the booking.
 //
 // A manager serves one caller at a time; managers sharing a Store may run on several threads.
 #ifndef TQS_ERP_HOURS_ACCOUNTING_MANAGER_H_
@@ -31,10 +35,12 @@ class HoursAccountingManager {
 
   automation::Variant Initialize(std::span<automation::Variant> args);
   automation::Variant Create(std::span<automation::Variant> args);
+  automation::Variant SetIdempotencyKey(std::span<automation::Variant> args);
 
  private:
   const std::shared_ptr<Store> store_;
   std::optional<std::string> business_component_;
+  std::optional<std::string> idempotency_key_;  // for the next Create
 };
 
 }  // namespace tqs::erp

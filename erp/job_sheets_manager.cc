@@ -6,6 +6,7 @@
 
 #include "common/erp/job_sheets.h"
 #include "common/error.h"
+#include "erp/booking_once_internal.h"
 #include "erp/download_objects.h"
 #include "erp/download_planner.h"
 #include "erp/job_sheet_processing.h"
@@ -54,6 +55,103 @@ constexpr std::string_view kCompleted = "CompletedState";
 
 std::string ProgId(std::string_view class_name) {
   return std::string(js::kPrefix) + std::string(class_name);
+}
+
+// The idempotency key the caller gave the ioState of ProcessJobSheet, if any. A state of
+// another implementation that has no such property carries no key.
+std::optional<std::string> IdempotencyKeyOf(const Variant& state_argument) {
+  const ObjectPtr state = OptionalObject(state_argument, "the ioState argument of ProcessJobSheet");
+  if (!state) return std::nullopt;
+  try {
+    return internal::IdempotencyKey(
+        internal::Ask(state, "get" + std::string(js::process_state::kSetIdempotencyKey.substr(3))));
+  } catch (const Error& error) {
+    if (error.number() == error_number::kMethodNotSupported) return std::nullopt;
+    throw;
+  }
+}
+
+// The outcome of an upload: read the job sheet handed over and apply it.
+JobSheetOutcome ProcessUpload(Store& store, const std::string& employee,
+                              const Variant& job_sheet_argument) {
+  UploadedJobSheet upload;
+  try {
+    upload = ReadUploadedJobSheet(
+        OptionalObject(job_sheet_argument, "the iJobSheetForProcess argument of ProcessJobSheet"));
+  } catch (const Error& error) {
+    JobSheetOutcome outcome;
+    outcome.return_value = kJobSheetRejected;
+    outcome.order.result = kObjectRejected;
+    outcome.order.description = "The job sheet could not be read: " + error.description();
+    return outcome;
+  }
+  return JobSheetProcessing(store).Process(employee, upload);
+}
+
+// --- The outcome as it is kept under an idempotency key ---------------------------------------
+
+nlohmann::json ObjectToJson(const ObjectOutcome& object) {
+  return {{"id", object.id},
+          {"measurement_type", object.measurement_type},
+          {"result", object.result},
+          {"description", object.description},
+          {"new_id", object.new_id}};
+}
+
+ObjectOutcome ObjectFromJson(const nlohmann::json& json) {
+  return ObjectOutcome{
+      json.at("id").get<std::string>(), json.at("measurement_type").get<std::string>(),
+      json.at("result").get<std::int32_t>(), json.at("description").get<std::string>(),
+      json.at("new_id").get<std::string>()};
+}
+
+// An optional list: null when the upload held no such list.
+template <typename T, typename ToJson>
+nlohmann::json ListToJson(const std::optional<std::vector<T>>& list, ToJson to_json) {
+  if (!list) return nullptr;
+  nlohmann::json array = nlohmann::json::array();
+  for (const T& entry : *list) array.push_back(to_json(entry));
+  return array;
+}
+
+template <typename T, typename FromJson>
+std::optional<std::vector<T>> ListFromJson(const nlohmann::json& json, FromJson from_json) {
+  if (json.is_null()) return std::nullopt;
+  std::vector<T> list;
+  for (const nlohmann::json& entry : json) list.push_back(from_json(entry));
+  return list;
+}
+
+nlohmann::json ActivityToJson(const ActivityOutcome& activity) {
+  nlohmann::json lines = nlohmann::json::array();
+  for (const auto& kind : activity.lines) lines.push_back(ListToJson(kind, ObjectToJson));
+  return {{"activity", ObjectToJson(activity.activity)}, {"lines", std::move(lines)}};
+}
+
+ActivityOutcome ActivityFromJson(const nlohmann::json& json) {
+  ActivityOutcome activity;
+  activity.activity = ObjectFromJson(json.at("activity"));
+  const nlohmann::json& lines = json.at("lines");
+  for (std::size_t kind = 0; kind < activity.lines.size(); ++kind) {
+    activity.lines[kind] = ListFromJson<ObjectOutcome>(lines.at(kind), ObjectFromJson);
+  }
+  return activity;
+}
+
+nlohmann::json OutcomeToJson(const JobSheetOutcome& outcome) {
+  return {{"return_value", outcome.return_value},
+          {"order", ObjectToJson(outcome.order)},
+          {"activities", ListToJson(outcome.activities, ActivityToJson)},
+          {"payments", ListToJson(outcome.payments, ObjectToJson)}};
+}
+
+JobSheetOutcome OutcomeFromJson(const nlohmann::json& json) {
+  JobSheetOutcome outcome;
+  outcome.return_value = json.at("return_value").get<std::int32_t>();
+  outcome.order = ObjectFromJson(json.at("order"));
+  outcome.activities = ListFromJson<ActivityOutcome>(json.at("activities"), ActivityFromJson);
+  outcome.payments = ListFromJson<ObjectOutcome>(json.at("payments"), ObjectFromJson);
+  return outcome;
 }
 
 std::int32_t PositionOf(const Variant& state_argument) {
@@ -149,20 +247,10 @@ Variant JobSheetsManager::ProcessJobSheet(std::span<Variant> args) {
                    js::manager::kProcessJobSheet);
   RequireInitialized(js::manager::kProcessJobSheet);
   const std::string employee = KeptText(args[kProcessEmployee]);
-
-  JobSheetOutcome outcome;
-  bool readable = true;
-  UploadedJobSheet upload;
-  try {
-    upload = ReadUploadedJobSheet(
-        OptionalObject(args[kJobSheet], "the iJobSheetForProcess argument of ProcessJobSheet"));
-  } catch (const Error& error) {
-    readable = false;
-    outcome.return_value = kJobSheetRejected;
-    outcome.order.result = kObjectRejected;
-    outcome.order.description = "The job sheet could not be read: " + error.description();
-  }
-  if (readable) outcome = JobSheetProcessing(*store_).Process(employee, upload);
+  const JobSheetOutcome outcome = internal::BookOncePerKey<JobSheetOutcome>(
+      *store_, BookingKind::kJobSheet, IdempotencyKeyOf(args[kProcessState]),
+      [&] { return ProcessUpload(*store_, employee, args[kJobSheet]); }, OutcomeToJson,
+      OutcomeFromJson);
 
   auto output = NewDataObject(ProgId("oProcessJobSheet"));
   output->Set(js::process_output::kGetOErrorProcessStructForProcessJobSheet.substr(3),

@@ -11,7 +11,11 @@
 // position of the next portion and answers completedStateAttribute() = 1 with the last one.
 // An unknown employee is reported in the response's error structure. ProcessJobSheet returns
 // an output whose getOReturnValue is 0, -1 or -3 and whose error structure holds the outcome
-// of every object (see JobSheetProcessing).
+// of every object (see JobSheetProcessing). When the ioState handed to ProcessJobSheet was given
+// an idempotency key (setIdempotencyKey), the job sheet is applied at most once per key: a
+// repeated key is answered with the return value and error structure of the first call (new
+// line numbers included) and changes nothing; the outcome is kept in the store with what was
+// applied.
 //
 // A manager serves one caller at a time; managers sharing a Store may run on several threads.
 #ifndef TQS_ERP_JOB_SHEETS_MANAGER_H_

@@ -37,9 +37,14 @@ constexpr std::pair<std::string_view, std::string_view> kTasks[] = {
     {"TRAV", "Travel"},     {"ADMN", "Administration"}, {"TRNG", "Training"},
 };
 
-constexpr std::array<std::string_view, 4> kPrefixes = {
-    job_sheets::kPrefix, service_inspections::kPrefix, hours_accounting::kPrefix,
-    assignments::kPrefix};
+// The prefixes the reference ERP serves, and whether their components take idempotency keys
+// (the three that book uploaded documents do; assignments only record the latest action).
+constexpr std::array<std::pair<std::string_view, bool>, 4> kPrefixes = {{
+    {job_sheets::kPrefix, true},
+    {service_inspections::kPrefix, true},
+    {hours_accounting::kPrefix, true},
+    {assignments::kPrefix, false},
+}};
 
 void WriteTextFile(const fs::path& file, std::string_view text) {
   fs::create_directories(file.parent_path());
@@ -99,13 +104,15 @@ void WriteReferenceErpRegistry(const fs::path& registry_file, const fs::path& li
       .set_value(
           " Which library serves which component identifiers. One entry per identifier prefix,\n"
           "     with the settings the library reads. A relative library path is taken relative\n"
-          "     to this file's folder. The reference ERP reads Store (its store file) and\n"
-          "     PortionSize (the most job sheets per download portion). ");
+          "     to this file's folder. idempotencyKeys=\"true\" says the components book a\n"
+          "     document at most once per idempotency key. The reference ERP reads Store (its\n"
+          "     store file) and PortionSize (the most job sheets per download portion). ");
   pugi::xml_node components = document.append_child("components");
-  for (const std::string_view prefix : kPrefixes) {
+  for (const auto& [prefix, accepts_keys] : kPrefixes) {
     pugi::xml_node component = components.append_child("component");
     component.append_attribute("prefix") = std::string(prefix).c_str();
     component.append_attribute("library") = library.c_str();
+    component.append_attribute("idempotencyKeys") = accepts_keys ? "true" : "false";
     pugi::xml_node store = component.append_child("setting");
     store.append_attribute("key") = std::string(kStoreSetting).c_str();
     store.append_attribute("value") = store_file.c_str();

@@ -45,7 +45,8 @@ std::string_view DemoOrderDocuments();
 void SeedDemoData(Store& store);
 
 // Writes the component registry file naming `library` for the four prefixes of the reference
-// ERP, each with the settings Store = `store_file` and PortionSize = `portion_size`.
+// ERP, each with the settings Store = `store_file` and PortionSize = `portion_size`; the job
+// sheet, service inspection and hours accounting entries say idempotencyKeys="true".
 void WriteReferenceErpRegistry(const std::filesystem::path& registry_file,
                                const std::filesystem::path& library,
                                const std::filesystem::path& store_file, int portion_size);

@@ -2,10 +2,12 @@
 
 #include <fmt/format.h>
 
+#include <utility>
 #include <vector>
 
 #include "common/erp/service_inspections.h"
 #include "common/error.h"
+#include "erp/booking_once_internal.h"
 #include "erp/late_bound_internal.h"
 #include "erp/values.h"
 
@@ -94,6 +96,42 @@ ServiceInspection ReadInspection(const ObjectPtr& input, std::vector<std::string
   return inspection;
 }
 
+// What ProcessServiceInspection decided: the id the inspection is stored under (the laptop's
+// id when it was rejected) and the problems found.
+struct InspectionOutcome {
+  std::string id;
+  bool stored = false;
+  std::string description;
+};
+
+InspectionOutcome StoreInspection(Store& store, const Variant& input_argument) {
+  std::vector<std::string> problems;
+  const ServiceInspection inspection = ReadInspection(
+      OptionalObject(input_argument, "the input argument of ProcessServiceInspection"), problems);
+  InspectionOutcome outcome;
+  outcome.stored = problems.empty();
+  if (outcome.stored) {
+    outcome.id = std::to_string(store.AddServiceInspection(inspection));
+    return outcome;
+  }
+  outcome.id = inspection.client_id;
+  for (const std::string& problem : problems) {
+    if (!outcome.description.empty()) outcome.description += "; ";
+    outcome.description += problem;
+  }
+  return outcome;
+}
+
+// The outcome as it is kept under an idempotency key.
+nlohmann::json OutcomeToJson(const InspectionOutcome& outcome) {
+  return {{"id", outcome.id}, {"stored", outcome.stored}, {"description", outcome.description}};
+}
+
+InspectionOutcome OutcomeFromJson(const nlohmann::json& json) {
+  return InspectionOutcome{json.at("id").get<std::string>(), json.at("stored").get<bool>(),
+                           json.at("description").get<std::string>()};
+}
+
 }  // namespace
 
 ObjectPtr ServiceInspectionsManager::NewObject(std::shared_ptr<Store> store) {
@@ -102,13 +140,21 @@ ObjectPtr ServiceInspectionsManager::NewObject(std::shared_ptr<Store> store) {
       std::make_shared<ServiceInspectionsManager>(std::move(store)),
       {{si::method::kInitialize, &ServiceInspectionsManager::Initialize},
        {si::method::kProcessServiceInspection,
-        &ServiceInspectionsManager::ProcessServiceInspection}});
+        &ServiceInspectionsManager::ProcessServiceInspection},
+       {si::method::kSetIdempotencyKey, &ServiceInspectionsManager::SetIdempotencyKey}});
 }
 
 Variant ServiceInspectionsManager::Initialize(std::span<Variant> args) {
   internal::RequireArguments(args, 1, si::prog_id::kServiceInspectionsManager,
                              si::method::kInitialize);
   business_component_ = KeptText(args[0]);
+  return {};
+}
+
+Variant ServiceInspectionsManager::SetIdempotencyKey(std::span<Variant> args) {
+  internal::RequireArguments(args, 1, si::prog_id::kServiceInspectionsManager,
+                             si::method::kSetIdempotencyKey);
+  idempotency_key_ = internal::IdempotencyKey(args[0]);
   return {};
 }
 
@@ -119,26 +165,16 @@ Variant ServiceInspectionsManager::ProcessServiceInspection(std::span<Variant> a
     throw Error(error_number::kGenericFailure,
                 "ServiceInspectionsManager.ProcessServiceInspection was called before Initialize");
   }
-  std::vector<std::string> problems;
-  const ServiceInspection inspection = ReadInspection(
-      OptionalObject(args[0], "the input argument of ProcessServiceInspection"), problems);
-
-  std::string id = inspection.client_id;
-  std::string description;
-  if (problems.empty()) {
-    id = std::to_string(store_->AddServiceInspection(inspection));
-  } else {
-    for (const std::string& problem : problems) {
-      if (!description.empty()) description += "; ";
-      description += problem;
-    }
-  }
-  const bool stored = problems.empty();
+  const std::optional<std::string> key = std::exchange(idempotency_key_, std::nullopt);
+  const InspectionOutcome decided = internal::BookOncePerKey<InspectionOutcome>(
+      *store_, BookingKind::kServiceInspection, key,
+      [&] { return StoreInspection(*store_, args[0]); }, OutcomeToJson, OutcomeFromJson);
+  const bool stored = decided.stored;
 
   auto result = NewDataObject(ProgId("SI"));
-  result->Set(si::method::kGetServiceInspectionLineAttribute.substr(3), Variant(id));
+  result->Set(si::method::kGetServiceInspectionLineAttribute.substr(3), Variant(decided.id));
   result->Set(si::method::kGetResult.substr(3), Variant(stored ? "0" : "-1"));
-  result->Set(si::method::kGetErrorDescription.substr(3), Variant(description));
+  result->Set(si::method::kGetErrorDescription.substr(3), Variant(decided.description));
   auto structure = NewDataObject(si::prog_id::kOErrorProcessStructForProcessSI);
   structure->Set(si::method::kGetSI.substr(3), Variant(ObjectPtr(std::move(result))));
   auto outcome = NewDataObject(ProgId("oProcessServiceInspection"));

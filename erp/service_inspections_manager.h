@@ -7,6 +7,11 @@
 // values and a registration time that is a date. The outcome's error structure answers getSI:
 // the id the ERP stored it under (the laptop's id when it was rejected), the result ("0"
 // stored, "-1" rejected) and the problems found; getOReturnValue is 0 or -1.
+//   setIdempotencyKey(key)   before ProcessServiceInspection: that call stores at most once
+//                            per key; a repeated key is answered with the first outcome (the
+//                            same id, result, errors and return value) and stores nothing.
+// The key applies to the next ProcessServiceInspection only; it is kept in the store with the
+// inspection.
 //
 // A manager serves one caller at a time; managers sharing a Store may run on several threads.
 #ifndef TQS_ERP_SERVICE_INSPECTIONS_MANAGER_H_
@@ -31,10 +36,12 @@ class ServiceInspectionsManager {
 
   automation::Variant Initialize(std::span<automation::Variant> args);
   automation::Variant ProcessServiceInspection(std::span<automation::Variant> args);
+  automation::Variant SetIdempotencyKey(std::span<automation::Variant> args);
 
  private:
   const std::shared_ptr<Store> store_;
   std::optional<std::string> business_component_;
+  std::optional<std::string> idempotency_key_;  // for the next ProcessServiceInspection
 };
 
 }  // namespace tqs::erp

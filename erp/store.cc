@@ -110,7 +110,22 @@ CREATE TABLE IF NOT EXISTS assignment_actions (
   accepted_on TEXT NOT NULL,
   PRIMARY KEY (order_id, activity_id)
 );
+CREATE TABLE IF NOT EXISTS booking_keys (
+  kind TEXT NOT NULL,
+  key TEXT NOT NULL,
+  outcome TEXT NOT NULL,
+  PRIMARY KEY (kind, key)
+);
 )sql";
+
+// The table created last: a store that has it has them all.
+constexpr std::string_view kNewestTable = "booking_keys";
+
+constexpr std::string_view kBookingKindNames[] = {"jobsheet", "hours", "serviceinspection"};
+
+std::string_view BookingKindName(BookingKind kind) {
+  return kBookingKindNames[static_cast<std::size_t>(kind)];
+}
 
 constexpr std::string_view kLineKindNames[] = {"material", "labor", "other", "inspection", "hour"};
 
@@ -220,10 +235,12 @@ const Activity* ServiceOrder::FindActivity(std::string_view activity_id) const {
 namespace {
 
 // Creates the tables of a new store in one transaction (one write to the disk instead of one
-// per table); a store that has them is left alone.
+// per table), and those a store of an earlier release lacks; a store that has them all is
+// left alone.
 void CreateMissingTables(SqliteDatabase& database) {
-  Statement tables = database.Prepare(
-      "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'assignment_actions'");
+  Statement tables =
+      database.Prepare("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ?1");
+  tables.Bind(1, kNewestTable);
   tables.Step();
   if (tables.Integer(0) != 0) return;
   database.Execute("BEGIN IMMEDIATE;" + std::string(kSchema) + "COMMIT;");
@@ -556,6 +573,33 @@ std::optional<AssignmentAction> Store::FindAssignment(std::string_view order_id,
   if (!row.Step()) return std::nullopt;
   return AssignmentAction{row.Text(0), row.Text(1), row.Text(2),
                           row.Text(3), row.Text(4), row.Text(5)};
+}
+
+std::string Store::BookOnce(BookingKind kind, std::string_view key,
+                            const std::function<std::string()>& book) {
+  std::string outcome;
+  InTransaction([&] {
+    if (std::optional<std::string> stored = FindBookingOutcome(kind, key)) {
+      outcome = std::move(*stored);
+      return;
+    }
+    outcome = book();
+    database_->Prepare("INSERT INTO booking_keys (kind, key, outcome) VALUES (?1, ?2, ?3)")
+        .Bind(1, BookingKindName(kind))
+        .Bind(2, key)
+        .Bind(3, outcome)
+        .Run();
+  });
+  return outcome;
+}
+
+std::optional<std::string> Store::FindBookingOutcome(BookingKind kind, std::string_view key) const {
+  std::lock_guard lock(mutex_);
+  Statement row =
+      database_->Prepare("SELECT outcome FROM booking_keys WHERE kind = ?1 AND key = ?2");
+  row.Bind(1, BookingKindName(kind)).Bind(2, key);
+  if (!row.Step()) return std::nullopt;
+  return row.Text(0);
 }
 
 }  // namespace tqs::erp

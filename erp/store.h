@@ -1,7 +1,8 @@
 // A Store is the reference ERP's persistent data: one SQLite file holding employees, tasks,
 // service orders (with activities, lines and payments), booked hours lines, service
-// inspections and assignment actions. A service order is read and written as a whole
-// aggregate; changes that belong together run in one transaction (InTransaction).
+// inspections, assignment actions and the outcomes booked under idempotency keys. A service order
+// is read and written as a whole aggregate; changes that belong together run in one transaction
+// (InTransaction).
 //
 // A Store is thread-safe: its calls are serialised. Several Stores, in one process or in
 // several (the broker and the server component), may open the same file at once.
@@ -25,6 +26,9 @@ namespace tqs::erp {
 namespace internal {
 class SqliteDatabase;
 }  // namespace internal
+
+// What a booking under an idempotency key booked: keys of different kinds never meet.
+enum class BookingKind { kJobSheet, kHours, kServiceInspection };
 
 class Store {
  public:
@@ -75,6 +79,17 @@ class Store {
   void RecordAssignment(const AssignmentAction& action);
   std::optional<AssignmentAction> FindAssignment(std::string_view order_id,
                                                  std::string_view activity_id) const;
+
+  // --- Idempotency keys -----------------------------------------------------------------------
+  // Books at most once per key: returns the outcome stored under (`kind`, `key`) when there is
+  // one; otherwise runs `book`, stores the outcome text it returns under the key and returns
+  // it. The look-up, everything `book` stores and the outcome are one transaction, so a key is
+  // never stored without its booking nor a booking without its key; when `book` raises,
+  // nothing is stored and the key stays free.
+  std::string BookOnce(BookingKind kind, std::string_view key,
+                       const std::function<std::string()>& book);
+  // The outcome stored under (`kind`, `key`), if any.
+  std::optional<std::string> FindBookingOutcome(BookingKind kind, std::string_view key) const;
 
   const std::filesystem::path& file() const;
 

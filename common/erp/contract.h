@@ -37,6 +37,17 @@ struct List {
   std::string_view add;
 };
 
+// Hands a component the idempotency key of the document it is about to book (one text: the
+// installation id, "/" and the document's interaction key, stable across every attempt to
+// deliver that document). Called only on components whose registry entry says they accept
+// keys (ComponentRegistry::AcceptsIdempotencyKeys). A component that accepts keys books a
+// document at most once per key: a repeated call with a key it has seen is answered with the
+// outcome of the first call with that key (the same return value, the same errors, the same
+// new line numbers), without booking again; a rejection is remembered and repeated the same
+// way. Keys are scoped per component and method, so the same text given to two components
+// names two documents. Without a key a component books as it always does.
+inline constexpr std::string_view kSetIdempotencyKey = "setIdempotencyKey";
+
 }  // namespace tqs::erp
 
 #endif  // TQS_COMMON_ERP_CONTRACT_H_

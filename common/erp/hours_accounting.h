@@ -9,6 +9,8 @@
 
 #include <string_view>
 
+#include "common/erp/contract.h"
+
 namespace tqs::erp::hours_accounting {
 
 inline constexpr std::string_view kPrefix = "TQSRCServiceOrderHoursAccounting.";
@@ -39,6 +41,9 @@ inline constexpr std::string_view kGetServiceOrderHoursAccountingAt =
 // reference) returning the outcome.
 inline constexpr std::string_view kInitialize = "Initialize";
 inline constexpr std::string_view kCreate = "Create";
+// setIdempotencyKey(key) on the manager before Create: Create books the record set at most
+// once per key (see contract.h).
+inline constexpr std::string_view kSetIdempotencyKey = erp::kSetIdempotencyKey;
 // The outcome and its error document.
 inline constexpr std::string_view kGetKorvoErrorDoc = "getKorvoErrorDoc";
 inline constexpr std::string_view kGetRecordSet = "getRecordSet";

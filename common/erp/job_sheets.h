@@ -99,6 +99,12 @@ inline constexpr std::string_view kGetJobSheets = "getJobSheets";
 inline constexpr std::string_view kClose = "Close";
 }  // namespace manager
 
+// The ioState object handed to ProcessJobSheet: setIdempotencyKey(key) before the call makes
+// ProcessJobSheet book the job sheet at most once per key (see contract.h).
+namespace process_state {
+inline constexpr std::string_view kSetIdempotencyKey = erp::kSetIdempotencyKey;
+}  // namespace process_state
+
 // The output object of ProcessJobSheet.
 namespace process_output {
 inline constexpr std::string_view kGetOErrorProcessStructForProcessJobSheet =

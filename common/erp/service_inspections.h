@@ -9,6 +9,8 @@
 
 #include <string_view>
 
+#include "common/erp/contract.h"
+
 namespace tqs::erp::service_inspections {
 
 inline constexpr std::string_view kPrefix = "Q72dVXRsvordServiceInspections.";
@@ -52,6 +54,9 @@ inline constexpr std::string_view kSetServiceInspection = "setServiceInspection"
 // reference, returning the outcome.
 inline constexpr std::string_view kInitialize = "Initialize";
 inline constexpr std::string_view kProcessServiceInspection = "ProcessServiceInspection";
+// setIdempotencyKey(key) on the manager before ProcessServiceInspection: the inspection is
+// stored at most once per key (see contract.h).
+inline constexpr std::string_view kSetIdempotencyKey = erp::kSetIdempotencyKey;
 // The outcome and its error structure.
 inline constexpr std::string_view kGetOErrorProcessStructForProcessSI =
     "getOErrorProcessStructForProcessSI";

@@ -97,7 +97,21 @@ struct FileEntry {
   std::string prefix;
   std::filesystem::path library;  // absolute, normalised
   ComponentSettings settings;
+  ComponentOptions options;
 };
+
+// The optional Boolean attribute `name` of a <component> element: absent is false.
+bool BooleanAttribute(const std::filesystem::path& file, const pugi::xml_node component,
+                      const char* name, std::string_view prefix) {
+  const pugi::xml_attribute attribute = component.attribute(name);
+  if (!attribute) return false;
+  const std::string_view value = attribute.value();
+  if (value == "true") return true;
+  if (value == "false") return false;
+  throw MalformedFileError(file, "the component with prefix '" + std::string(prefix) + "' has " +
+                                     name + "=\"" + std::string(value) +
+                                     "\" (expected \"true\" or \"false\")");
+}
 
 std::vector<FileEntry> ReadRegistryFile(const std::filesystem::path& file) {
   pugi::xml_document document;
@@ -137,6 +151,8 @@ std::vector<FileEntry> ReadRegistryFile(const std::filesystem::path& file) {
     const std::filesystem::path canonical =
         std::filesystem::weakly_canonical(library_path, ignored);
     entry.library = canonical.empty() ? library_path.lexically_normal() : canonical;
+    entry.options.accepts_idempotency_keys =
+        BooleanAttribute(file, component, "idempotencyKeys", entry.prefix);
     for (const pugi::xml_node setting : component.children()) {
       if (setting.type() != pugi::node_element) continue;
       const std::string key = setting.attribute("key").value();
@@ -154,13 +170,37 @@ std::vector<FileEntry> ReadRegistryFile(const std::filesystem::path& file) {
 
 }  // namespace
 
+namespace {
+
+// A factory with what its registration said.
+struct Registration {
+  std::shared_ptr<ComponentFactory> factory;
+  ComponentOptions options;
+};
+
+using Registrations = std::map<std::string, Registration, std::less<>>;
+
+}  // namespace
+
 struct ComponentRegistry::Impl {
   // Libraries by absolute path: each is loaded once and shared by the entries naming it.
   std::map<std::filesystem::path, std::shared_ptr<LoadedLibrary>> libraries;
-  std::map<std::string, std::shared_ptr<ComponentFactory>, std::less<>> factories;
+  Registrations factories;
 
   bool HasPrefix(std::string_view prefix) const {
     return factories.find(prefix) != factories.end();
+  }
+
+  // The registration of the longest prefix `prog_id` starts with, or nullptr.
+  const Registrations::value_type* Serving(std::string_view prog_id) const {
+    const Registrations::value_type* best = nullptr;
+    for (const auto& registered : factories) {
+      if (prog_id.starts_with(registered.first) &&
+          (best == nullptr || registered.first.size() > best->first.size())) {
+        best = &registered;
+      }
+    }
+    return best;
   }
 };
 
@@ -168,12 +208,13 @@ ComponentRegistry::ComponentRegistry() : impl_(std::make_unique<Impl>()) {}
 
 ComponentRegistry::~ComponentRegistry() = default;
 
-void ComponentRegistry::Register(std::string prefix, std::shared_ptr<ComponentFactory> factory) {
+void ComponentRegistry::Register(std::string prefix, std::shared_ptr<ComponentFactory> factory,
+                                 ComponentOptions options) {
   if (!factory) {
     throw InvalidProcedureCallError("no factory given for component prefix '" + prefix + "'");
   }
   if (impl_->HasPrefix(prefix)) throw DuplicatePrefixError(prefix);
-  impl_->factories.emplace(std::move(prefix), std::move(factory));
+  impl_->factories.emplace(std::move(prefix), Registration{std::move(factory), options});
 }
 
 void ComponentRegistry::LoadFile(const std::filesystem::path& registry_file) {
@@ -181,7 +222,7 @@ void ComponentRegistry::LoadFile(const std::filesystem::path& registry_file) {
 
   // Everything is prepared aside and only merged when the whole file succeeded.
   std::map<std::filesystem::path, std::shared_ptr<LoadedLibrary>> new_libraries;
-  std::map<std::string, std::shared_ptr<ComponentFactory>, std::less<>> new_factories;
+  Registrations new_factories;
   for (const FileEntry& entry : entries) {
     if (impl_->HasPrefix(entry.prefix) || new_factories.count(entry.prefix) != 0) {
       throw Error(error_number::kInvalidProcedureCall,
@@ -213,21 +254,16 @@ void ComponentRegistry::LoadFile(const std::filesystem::path& registry_file) {
                   "Component library '" + library->path().string() +
                       "' returned no factory for prefix '" + entry.prefix + "'");
     }
-    new_factories.emplace(entry.prefix,
-                          std::make_shared<LibraryFactory>(library, std::move(factory)));
+    new_factories.emplace(
+        entry.prefix,
+        Registration{std::make_shared<LibraryFactory>(library, std::move(factory)), entry.options});
   }
   impl_->libraries.merge(new_libraries);
   impl_->factories.merge(new_factories);
 }
 
 ObjectPtr ComponentRegistry::Create(std::string_view prog_id) const {
-  const std::pair<const std::string, std::shared_ptr<ComponentFactory>>* best = nullptr;
-  for (const auto& registered : impl_->factories) {
-    if (prog_id.starts_with(registered.first) &&
-        (best == nullptr || registered.first.size() > best->first.size())) {
-      best = &registered;
-    }
-  }
+  const Registrations::value_type* best = impl_->Serving(prog_id);
   const std::string quoted = "'" + std::string(prog_id) + "'";
   if (best == nullptr) {
     throw Error(
@@ -236,7 +272,7 @@ ObjectPtr ComponentRegistry::Create(std::string_view prog_id) const {
   }
   ObjectPtr object;
   try {
-    object = best->second->Create(prog_id);
+    object = best->second.factory->Create(prog_id);
   } catch (const Error&) {
     throw;
   } catch (const std::exception& e) {
@@ -249,6 +285,11 @@ ObjectPtr ComponentRegistry::Create(std::string_view prog_id) const {
                                                           best->first + "' does not know it");
   }
   return object;
+}
+
+bool ComponentRegistry::AcceptsIdempotencyKeys(std::string_view prog_id) const {
+  const Registrations::value_type* serving = impl_->Serving(prog_id);
+  return serving != nullptr && serving->second.options.accepts_idempotency_keys;
 }
 
 std::vector<std::string> ComponentRegistry::Prefixes() const {

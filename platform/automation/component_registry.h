@@ -7,8 +7,14 @@
 // no prefix serves, or that the serving factory does not know, raises tqs::Error 429 naming the
 // identifier.
 //
+// A factory may be registered as accepting idempotency keys: its components take a stable key
+// per document handed to them and book a document at most once per key (see
+// common/erp/contract.h). Callers ask AcceptsIdempotencyKeys before passing a key, so
+// components that know nothing of keys keep working.
+//
 // The registry is an object passed to whoever creates components, not a hidden global. Create()
-// is safe to call from several threads once registration is finished.
+// and AcceptsIdempotencyKeys() are safe to call from several threads once registration is
+// finished.
 #ifndef TQS_PLATFORM_AUTOMATION_COMPONENT_REGISTRY_H_
 #define TQS_PLATFORM_AUTOMATION_COMPONENT_REGISTRY_H_
 
@@ -51,6 +57,12 @@ inline constexpr const char* kFactorySymbol = "TQSCreateComponentFactory";
   extern "C" __attribute__((visibility("default")))              \
   ::tqs::automation::ComponentFactory* TQSCreateComponentFactory
 
+// What a registration says about the components of a factory besides creating them.
+struct ComponentOptions {
+  // The components take an idempotency key per document (setIdempotencyKey).
+  bool accepts_idempotency_keys = false;
+};
+
 class ComponentRegistry {
  public:
   ComponentRegistry();
@@ -61,7 +73,8 @@ class ComponentRegistry {
   // Serves every identifier starting with `prefix` (compared exactly, case included) by
   // `factory`. The empty prefix serves whatever no longer prefix serves. A prefix that is
   // already registered raises tqs::Error 5 naming it.
-  void Register(std::string prefix, std::shared_ptr<ComponentFactory> factory);
+  void Register(std::string prefix, std::shared_ptr<ComponentFactory> factory,
+                ComponentOptions options = {});
 
   // Reads a registry file and registers its entries; relative library paths are taken relative
   // to the file's folder. Each library is loaded once (a second entry naming the same file
@@ -71,13 +84,21 @@ class ComponentRegistry {
   // entry point missing: 453; entry point returning nullptr: 429; duplicate prefix: 5), nothing
   // of it is registered. Format:
   //   <components>
-  //     <component prefix="Q72dVXRsvordJobSheets." library="lib/libtqs_erp.so">
+  //     <component prefix="Q72dVXRsvordJobSheets." library="lib/libtqs_erp.so"
+  //                idempotencyKeys="true">
   //       <setting key="Store" value="../data/erp.db"/>
   //     </component>
   //   </components>
+  // idempotencyKeys is optional: "true" registers the entry as accepting idempotency keys,
+  // "false" or no attribute as not; any other value makes the file malformed.
   void LoadFile(const std::filesystem::path& registry_file);
 
   ObjectPtr Create(std::string_view prog_id) const;
+
+  // Whether the factory that serves `prog_id` (the longest matching prefix, as for Create) was
+  // registered as accepting idempotency keys; false when no prefix serves it. Creates nothing
+  // and never raises.
+  bool AcceptsIdempotencyKeys(std::string_view prog_id) const;
 
   // The registered prefixes, for diagnostics.
   std::vector<std::string> Prefixes() const;

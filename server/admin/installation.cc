@@ -81,10 +81,13 @@ void WriteComponentRegistry(const fs::path& file) {
   document.append_child(pugi::node_comment)
       .set_value(
           " Which library serves which component identifiers. One entry per identifier prefix:\n"
-          "     <component prefix=\"Q72dVXRsvordJobSheets.\" library=\"libMyErpAdapter.so\">\n"
+          "     <component prefix=\"Q72dVXRsvordJobSheets.\" library=\"libMyErpAdapter.so\"\n"
+          "                idempotencyKeys=\"true\">\n"
           "       <setting key=\"...\" value=\"...\"/>\n"
           "     </component>\n"
-          "   A relative library path is taken relative to this file's folder. ");
+          "   A relative library path is taken relative to this file's folder. idempotencyKeys\n"
+          "   (\"true\" or \"false\", default false) says whether the components book a document\n"
+          "   at most once per idempotency key; only then do the programs pass them keys. ");
   document.append_child("components");
   if (!document.save_file(file.c_str(), "  ")) {
     throw Error(error_number::kPathNotFound, "Cannot write " + file.string());

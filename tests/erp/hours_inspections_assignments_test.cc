@@ -31,6 +31,7 @@ struct HoursValues {
 struct Booking {
   std::vector<std::string> errors;
   std::vector<std::int32_t> line_numbers;
+  bool operator==(const Booking&) const = default;
 };
 
 class ErpHoursAccountingTest : public ReferenceErpTest {
@@ -44,14 +45,23 @@ class ErpHoursAccountingTest : public ReferenceErpTest {
     return line;
   }
 
-  // Books the lines (nullptr: an empty entry) as the broker does, and reads the outcome.
-  Booking Book(const std::vector<ObjectPtr>& lines) const {
+  ObjectPtr Manager() const {
+    const ObjectPtr manager = Create(ha::prog_id::kServiceOrderHoursAccountingManager);
+    Call(manager, ha::method::kInitialize, {Variant("100")});
+    return manager;
+  }
+
+  // Books the lines (nullptr: an empty entry) as the broker does, and reads the outcome; with
+  // `key`, the manager is given it as the idempotency key first. A new manager unless one is
+  // given.
+  Booking Book(const std::vector<ObjectPtr>& lines, const char* key = nullptr,
+               ObjectPtr manager = nullptr) const {
     const ObjectPtr record_set = Create(ha::prog_id::kRecordset);
     for (const ObjectPtr& line : lines) {
       Call(record_set, ha::method::kAddServiceOrderHoursAccounting, {Variant(line)});
     }
-    const ObjectPtr manager = Create(ha::prog_id::kServiceOrderHoursAccountingManager);
-    Call(manager, ha::method::kInitialize, {Variant("100")});
+    if (!manager) manager = Manager();
+    if (key != nullptr) Call(manager, ha::method::kSetIdempotencyKey, {Variant(key)});
     const ObjectPtr outcome = ObjectOf(Call(manager, ha::method::kCreate, {Variant(record_set)}));
     Booking booking;
     const ObjectPtr errors = ObjectOf(Call(outcome, ha::method::kGetKorvoErrorDoc));
@@ -129,6 +139,47 @@ TEST_F(ErpHoursAccountingTest, RejectsLinesARealErpWouldRejectAndBooksNothing) {
   EXPECT_THAT(OpenStore()->HoursLinesOf("E1"), IsEmpty());
 }
 
+TEST_F(ErpHoursAccountingTest, ARepeatedKeyIsAnsweredWithTheFirstOutcomeAndBooksOnce) {
+  const auto booked = [&] { return OpenStore()->HoursLinesOf("E1").size(); };
+  const Booking first = Book({Line({}), Line({})}, "3f2a/10");
+  EXPECT_THAT(first.errors, IsEmpty());
+  ASSERT_EQ(first.line_numbers.size(), 2u);
+  EXPECT_EQ(Book({Line({}), Line({})}, "3f2a/10"), first);
+  EXPECT_EQ(booked(), 2u);
+
+  // The key decides, not the content: another key books the same lines under new numbers.
+  EXPECT_THAT(Book({Line({}), Line({})}, "3f2a/11").line_numbers,
+              ElementsAre(first.line_numbers[1] + 1, first.line_numbers[1] + 2));
+  EXPECT_EQ(booked(), 4u);
+
+  // After a restart (a new factory on the same store) the key is still known.
+  LoadRegistry();
+  EXPECT_EQ(Book({Line({}), Line({})}, "3f2a/10"), first);
+  EXPECT_EQ(booked(), 4u);
+
+  // A key holds for one Create: the manager's next Create without a key books as always.
+  const ObjectPtr manager = Manager();
+  EXPECT_EQ(Book({Line({}), Line({})}, "3f2a/10", manager), first);
+  EXPECT_THAT(Book({Line({})}, nullptr, manager).errors, IsEmpty());
+  EXPECT_THAT(Book({Line({})}).errors, IsEmpty());
+  EXPECT_EQ(booked(), 6u);
+}
+
+TEST_F(ErpHoursAccountingTest, ARejectedLineIsRejectedAgainUnderItsKey) {
+  HoursValues golf;
+  golf.task = Variant("GOLF");
+  const Booking rejected = Book({Line(golf)}, "3f2a/20");
+  EXPECT_THAT(rejected.errors,
+              ElementsAre("Hours line 1: task 'GOLF' is not a task the ERP knows"));
+
+  // Once the task is known the line passes, but not under the key that was rejected.
+  OpenStore()->PutTask("GOLF", "Golf course maintenance");
+  EXPECT_EQ(Book({Line(golf)}, "3f2a/20"), rejected);
+  EXPECT_THAT(OpenStore()->HoursLinesOf("E1"), IsEmpty());
+  EXPECT_THAT(Book({Line(golf)}, "3f2a/21").errors, IsEmpty());
+  EXPECT_EQ(OpenStore()->HoursLinesOf("E1").size(), 1u);
+}
+
 // --- Service inspections --------------------------------------------------------------------
 
 struct InspectionOutcome {
@@ -136,6 +187,7 @@ struct InspectionOutcome {
   std::string id;
   std::string result;
   std::string error;
+  bool operator==(const InspectionOutcome&) const = default;
 };
 
 class ErpServiceInspectionTest : public ReferenceErpTest {
@@ -174,8 +226,11 @@ class ErpServiceInspectionTest : public ReferenceErpTest {
                 {{si::method::kSetServiceInspection, Variant(inspection)}});
   }
 
-  InspectionOutcome Process(const ObjectPtr& input) const {
+  // Processes as the broker does; with `key`, the manager is given it as the idempotency key
+  // first.
+  InspectionOutcome Process(const ObjectPtr& input, const char* key = nullptr) const {
     const ObjectPtr manager = Create(si::prog_id::kServiceInspectionsManager);
+    if (key != nullptr) Call(manager, si::method::kSetIdempotencyKey, {Variant(key)});
     Call(manager, si::method::kInitialize, {Variant("100")});
     const ObjectPtr outcome =
         ObjectOf(Call(manager, si::method::kProcessServiceInspection,
@@ -232,6 +287,44 @@ TEST_F(ErpServiceInspectionTest, RejectsIncompleteOrMalformedInspections) {
     EXPECT_THAT(outcome.error, HasSubstr(test.error));
   }
   EXPECT_EQ(Process(Input({Measurement("TEMP", "x")})).id, "LAP-17");  // the laptop's id
+}
+
+TEST_F(ErpServiceInspectionTest, ARepeatedKeyIsAnsweredWithTheFirstOutcomeAndStoresOnce) {
+  const InspectionOutcome first = Process(Input({Measurement("TEMP", "4.5")}), "3f2a/30");
+  EXPECT_EQ(first.return_value, 0);
+  EXPECT_EQ(Process(Input({Measurement("TEMP", "4.5")}), "3f2a/30"), first);
+
+  // Ids are allocated one after the other: the next stored inspection shows that the repeat
+  // stored nothing.
+  const InspectionOutcome other = Process(Input({Measurement("TEMP", "4.5")}), "3f2a/31");
+  EXPECT_EQ(other.return_value, 0);
+  EXPECT_EQ(other.id, std::to_string(std::stoll(first.id) + 1));
+
+  // After a restart (a new factory on the same store) the key is still known.
+  LoadRegistry();
+  EXPECT_EQ(Process(Input({Measurement("TEMP", "4.5")}), "3f2a/30"), first);
+
+  // Keys of other components name other documents: the same text as an hours key stores.
+  OpenStore()->BookOnce(BookingKind::kHours, "3f2a/32", [] { return std::string("{}"); });
+  EXPECT_EQ(Process(Input({Measurement("TEMP", "4.5")}), "3f2a/32").id,
+            std::to_string(std::stoll(first.id) + 2));
+  // Without a key every call stores, as it always did.
+  EXPECT_EQ(Process(Input({Measurement("TEMP", "4.5")})).id,
+            std::to_string(std::stoll(first.id) + 3));
+  EXPECT_FALSE(OpenStore()->FindServiceInspection(std::stoll(first.id) + 4).has_value());
+}
+
+TEST_F(ErpServiceInspectionTest, ARejectedInspectionIsRejectedAgainUnderItsKey) {
+  const InspectionOutcome rejected = Process(Input({Measurement("TEMP", "warm")}), "3f2a/40");
+  EXPECT_EQ(rejected.return_value, -1);
+  EXPECT_EQ(rejected.id, "LAP-17");
+  EXPECT_THAT(rejected.error, HasSubstr("measured value (MIVL) 'warm' is not a number"));
+
+  // A corrected inspection under the same key gets the same rejection and is not stored.
+  EXPECT_EQ(Process(Input({Measurement("TEMP", "4")}), "3f2a/40"), rejected);
+  const InspectionOutcome stored = Process(Input({Measurement("TEMP", "4")}), "3f2a/41");
+  EXPECT_EQ(stored.return_value, 0);
+  EXPECT_EQ(stored.id, "1");  // the first inspection the store holds
 }
 
 // --- Assignments ----------------------------------------------------------------------------

@@ -2,7 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "common/erp/assignments.h"
+#include "common/erp/hours_accounting.h"
 #include "common/erp/job_sheets.h"
+#include "common/erp/service_inspections.h"
 #include "erp/job_sheet_import.h"
 #include "erp/seed.h"
 #include "platform/db/connection.h"
@@ -144,6 +147,13 @@ TEST_F(ErpInstallationTest, DemoEngineersDownloadTheirOwnCentresOrders) {
   automation::ComponentRegistry components;
   components.LoadFile(dir_ / "bin" / "TQSRemoteComponents.xml");
   EXPECT_EQ(components.Prefixes().size(), 4u);
+  // The components that book uploaded documents take idempotency keys; assignments do not.
+  EXPECT_TRUE(components.AcceptsIdempotencyKeys(job_sheets::prog_id::kJobSheetsManager));
+  EXPECT_TRUE(components.AcceptsIdempotencyKeys(
+      hours_accounting::prog_id::kServiceOrderHoursAccountingManager));
+  EXPECT_TRUE(
+      components.AcceptsIdempotencyKeys(service_inspections::prog_id::kServiceInspectionsManager));
+  EXPECT_FALSE(components.AcceptsIdempotencyKeys(assignments::prog_id::kManager));
   server::JobSheet job_sheet(components);
   const auto orders_of = [&](const char* login) {
     Variant job_sheets;

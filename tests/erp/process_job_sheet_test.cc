@@ -74,15 +74,33 @@ class ErpProcessJobSheetTest : public ReferenceErpTest {
     return Data("MaterialData", values);
   }
 
-  Processed Process(std::string_view employee, const ObjectPtr& job_sheet) const {
+  // A job sheet for A1's activity 20 adding a material line (one more rejected) and a payment.
+  ObjectPtr AdditionsToA1() const {
+    return JobSheet(
+        "A1",
+        {Activity("20", "",
+                  {{"setMaterialRequirement",
+                    Lines("MaterialRequirement", "addMaterialData",
+                          {Material("N1", {{"setActualCumulativeQuantity", Variant("1")}}),
+                           Material("N2", {{"setActualCumulativeQuantity", Variant("two")}})})}})},
+        {{"setPaymentsData",
+          Variant(Data("PaymentsData",
+                       {{"addPaymentData",
+                         Variant(Data("PaymentData", {{"setPaymentMode", Variant("CASH")}}))}}))}});
+  }
+
+  // Processes as the broker does; with `key`, the ioState carries it as the idempotency key.
+  Processed Process(std::string_view employee, const ObjectPtr& job_sheet,
+                    const char* key = nullptr) const {
     const ObjectPtr manager = Create(js::prog_id::kJobSheetsManager);
     Call(manager, js::manager::kInitialize, {Variant("100")});
-    const ObjectPtr output =
-        ObjectOf(Call(manager, js::manager::kProcessJobSheet,
-                      {Variant(std::string(employee)), Variant(job_sheet), Variant(std::int32_t{0}),
-                       Variant(Create(js::prog_id::kIoState)),
-                       Variant(Create(js::prog_id::kOErrorProcessStructForProcessJobSheet)),
-                       Variant(std::int32_t{0})}));
+    const ObjectPtr state = Create(js::prog_id::kIoState);
+    if (key != nullptr) Call(state, js::process_state::kSetIdempotencyKey, {Variant(key)});
+    const ObjectPtr output = ObjectOf(
+        Call(manager, js::manager::kProcessJobSheet,
+             {Variant(std::string(employee)), Variant(job_sheet), Variant(std::int32_t{0}),
+              Variant(state), Variant(Create(js::prog_id::kOErrorProcessStructForProcessJobSheet)),
+              Variant(std::int32_t{0})}));
     Processed processed;
     processed.return_value = Call(output, js::process_output::kGetOReturnValue).AsInt32();
     Describe(ObjectOf(Call(output, js::process_output::kGetOErrorProcessStructForProcessJobSheet)),
@@ -364,6 +382,58 @@ TEST_F(ErpProcessJobSheetTest, CompletingEveryActivityClosesTheOrderForUploadsAn
       Call(ObjectOf(Call(new_list, js::download::kJobSheetData.at, {Variant(std::int32_t{0})})),
            js::download::kServiceOrderData.get));
   EXPECT_EQ(Call(order, js::attribute::kServiceOrder.get).AsText(), "A1");
+}
+
+TEST_F(ErpProcessJobSheetTest, ARepeatedKeyIsAnsweredWithTheFirstOutcomeAndAppliedOnce) {
+  const auto added_lines = [&] {
+    const std::unique_ptr<Store> store = OpenStore();
+    return std::pair{store->FindServiceOrder("A1")->FindActivity("20")->lines.size(),
+                     store->PaymentsOf("A1").size()};
+  };
+  const Processed first = Process("E1", AdditionsToA1(), "3f2a/1234");
+  EXPECT_EQ(first.return_value, -1);
+  EXPECT_THAT(first.outcomes,
+              ElementsAre("order A1 0", "activity 20 0", "material N1 0 new 5",
+                          "material N2 -1: Material line 'N2' of activity '20': actual "
+                          "cumulative quantity (adqt) 'two' is not a number",
+                          "payment 1 0 new 1"));
+  EXPECT_EQ(added_lines(), std::pair(std::size_t{2}, std::size_t{1}));
+
+  // Sent again under the same key: the same answer, new line numbers included; nothing added.
+  const Processed again = Process("E1", AdditionsToA1(), "3f2a/1234");
+  EXPECT_EQ(again.return_value, first.return_value);
+  EXPECT_EQ(again.outcomes, first.outcomes);
+  EXPECT_EQ(added_lines(), std::pair(std::size_t{2}, std::size_t{1}));
+
+  // The key decides, not the content: another key applies the same job sheet again.
+  const Processed other = Process("E1", AdditionsToA1(), "3f2a/1235");
+  EXPECT_THAT(other.outcomes, ::testing::Contains("material N1 0 new 6"));
+  EXPECT_THAT(other.outcomes, ::testing::Contains("payment 1 0 new 2"));
+  EXPECT_EQ(added_lines(), std::pair(std::size_t{3}, std::size_t{2}));
+
+  // After a restart (a new factory on the same store) the key is still known.
+  LoadRegistry();
+  EXPECT_EQ(Process("E1", AdditionsToA1(), "3f2a/1234").outcomes, first.outcomes);
+  EXPECT_EQ(added_lines(), std::pair(std::size_t{3}, std::size_t{2}));
+
+  // Without a key every call applies the job sheet, as it always did.
+  EXPECT_THAT(Process("E1", AdditionsToA1()).outcomes, ::testing::Contains("material N1 0 new 7"));
+  EXPECT_EQ(added_lines(), std::pair(std::size_t{4}, std::size_t{3}));
+}
+
+TEST_F(ErpProcessJobSheetTest, ARefusedJobSheetIsRefusedAgainUnderItsKey) {
+  const Processed refused = Process("E1", JobSheet("A5", {Activity("50", "RDC")}), "3f2a/77");
+  EXPECT_EQ(refused.return_value, -3);
+  EXPECT_THAT(refused.outcomes,
+              ElementsAre("order A5 -1: Service order 'A5' is Completed and takes no more job "
+                          "sheets"));
+
+  // Whatever comes under that key later is answered with the refusal and applies nothing.
+  const Processed again = Process("E1", AdditionsToA1(), "3f2a/77");
+  EXPECT_EQ(again.return_value, -3);
+  EXPECT_EQ(again.outcomes, refused.outcomes);
+  EXPECT_EQ(OpenStore()->FindServiceOrder("A1")->FindActivity("20")->lines.size(), 1u);
+  EXPECT_TRUE(OpenStore()->PaymentsOf("A1").empty());
 }
 
 }  // namespace

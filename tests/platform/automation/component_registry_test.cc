@@ -74,6 +74,23 @@ TEST(ComponentRegistryTest, LongestPrefixServesAndUnknownIdentifiersRaise429) {
   EXPECT_EQ(ServedBy(registry, "Erp.A"), "general");
 }
 
+TEST(ComponentRegistryTest, TheServingFactorysRegistrationSaysWhetherKeysAreAccepted) {
+  ComponentRegistry registry;
+  registry.Register("Erp.", std::make_shared<NamedFactory>("general", std::vector<std::string>{}),
+                    ComponentOptions{.accepts_idempotency_keys = true});
+  registry.Register("Erp.Jobs.",
+                    std::make_shared<NamedFactory>("jobs", std::vector<std::string>{}));
+  registry.Register("Hours.", std::make_shared<NamedFactory>("hours", std::vector<std::string>{}),
+                    ComponentOptions{.accepts_idempotency_keys = true});
+
+  EXPECT_TRUE(registry.AcceptsIdempotencyKeys("Erp.Manager"));
+  EXPECT_TRUE(registry.AcceptsIdempotencyKeys("Hours.Manager"));
+  // The longest prefix decides, as for Create, whether or not its factory knows the class.
+  EXPECT_FALSE(registry.AcceptsIdempotencyKeys("Erp.Jobs.Manager"));
+  EXPECT_FALSE(registry.AcceptsIdempotencyKeys("Other.Manager"));
+  EXPECT_FALSE(registry.AcceptsIdempotencyKeys("erp.Manager"));
+}
+
 class ComponentRegistryFileTest : public ::testing::Test {
  protected:
   // A registry file in the temporary folder naming the test module by a relative path.
@@ -117,6 +134,21 @@ TEST_F(ComponentRegistryFileTest, LoadsLibraryAndPassesSettingsThrough) {
               HasSubstr("'Fixture.Unknown'"));
 }
 
+TEST_F(ComponentRegistryFileTest, EntriesSayWhetherTheirComponentsAcceptIdempotencyKeys) {
+  const std::string module = TQS_TEST_MODULE;
+  registry_.LoadFile(WriteRegistry("<component prefix='Keys.' library='" + module +
+                                   "' idempotencyKeys='true'/>"
+                                   "<component prefix='Keys.Old.' library='" +
+                                   module +
+                                   "' idempotencyKeys='false'/>"
+                                   "<component prefix='Plain.' library='" +
+                                   module + "'/>"));
+  EXPECT_TRUE(registry_.AcceptsIdempotencyKeys("Keys.Echo"));
+  EXPECT_FALSE(registry_.AcceptsIdempotencyKeys("Keys.Old.Echo"));
+  EXPECT_FALSE(registry_.AcceptsIdempotencyKeys("Plain.Echo"));
+  EXPECT_EQ(registry_.Create("Keys.Echo")->ProgId(), "Keys.Echo");
+}
+
 TEST_F(ComponentRegistryFileTest, BadFilesRaiseNamingWhatWasWrongAndRegisterNothing) {
   registry_.Register("Fixture.",
                      std::make_shared<NamedFactory>("code", std::vector<std::string>{}));
@@ -148,6 +180,10 @@ TEST_F(ComponentRegistryFileTest, BadFilesRaiseNamingWhatWasWrongAndRegisterNoth
        "<components><component prefix='A.' library='" + module +
            "'><setting key='Refuse' value='yes'/></component></components>",
        en::kCannotCreateComponent, "prefix 'A.'"},
+      {"unclear keys",
+       "<components><component prefix='A.' library='" + module +
+           "' idempotencyKeys='yes'/></components>",
+       en::kGenericFailure, "idempotencyKeys=\"yes\""},
       {"duplicate in file",
        "<components><component prefix='A.' library='" + module +
            "'/><component prefix='A.' library='" + module + "'/></components>",
