@@ -3,6 +3,11 @@
 //   TQSRemoteAdmin install DIR [--dsn DSN] [--overwrite]
 //   TQSRemoteAdmin add-user --dsn DSN --login L --employee E --bus-component B
 //   TQSRemoteAdmin status --dsn DSN [--json]
+//   TQSRemoteAdmin documents --dsn DSN [--in-doubt] [--failing] [--employee E] [--type T]
+//                            [--limit N] [--json] [--show KEY]
+//   TQSRemoteAdmin requeue --dsn DSN (KEY... | --in-doubt|--failing [--employee E] [--type T])
+//                          [--note TEXT]
+//   TQSRemoteAdmin resolve --done --dsn DSN (KEY... | filters) [--note TEXT]
 //   TQSRemoteAdmin erp import FILE... [--store STORE]
 // Exit status 0 on success, 1 on failure with the reason on standard error.
 #include <unistd.h>
@@ -18,7 +23,9 @@
 #include "erp/seed.h"
 #include "erp/store.h"
 #include "platform/db/connection.h"
+#include "server/admin/document_decisions.h"
 #include "server/admin/installation.h"
+#include "server/admin/pending_documents.h"
 #include "server/admin/queue_health.h"
 
 namespace {
@@ -51,6 +58,56 @@ void ImportIntoReferenceErp(const std::vector<std::filesystem::path>& files,
     }
     std::cout << " into " << store->file().string() << "\n";
   }
+}
+
+// The options that name pending documents by kind, employee and type.
+void AddSelectionOptions(CLI::App& command, tqs::server::DocumentSelection& selection,
+                         std::string_view kinds_help) {
+  command.add_flag("--in-doubt", selection.in_doubt,
+                   std::string("Documents in doubt: the ERP may have booked them") +
+                       std::string(kinds_help));
+  command.add_flag("--failing", selection.failing,
+                   "Documents that failed at least 3 times and are not in doubt");
+  command.add_option("--employee", selection.employee, "Only this employee's documents");
+  command.add_option("--type", selection.type, "Only this document type (5 job sheet, 10 "
+                                               "general hours line, 15 service inspection)")
+      ->check(CLI::IsMember({5, 10, 15}));
+}
+
+// A requeue or resolve command: keys or a selection, and a note for the audit log.
+struct DecisionOptions {
+  std::string dsn;
+  std::vector<std::int64_t> keys;
+  tqs::server::DocumentSelection selection;
+  std::optional<std::string> note;
+  bool done = false;
+};
+
+CLI::App* AddDecisionCommand(CLI::App& app, const char* name, const char* help,
+                             DecisionOptions& options) {
+  auto* command = app.add_subcommand(name, help);
+  command->add_option("--dsn", options.dsn, "Connection string")->required();
+  auto* keys = command->add_option("keys", options.keys, "INTERACTIONKEY of each document");
+  AddSelectionOptions(*command, options.selection, "");
+  for (const char* filter : {"--in-doubt", "--failing", "--employee", "--type"}) {
+    keys->excludes(command->get_option(filter));
+  }
+  command->add_option("--note", options.note, "A note for the audit log (OPERATORACTIONS)");
+  return command;
+}
+
+int RunDecision(tqs::server::Decision decision, const DecisionOptions& options) {
+  tqs::server::DecisionRequest request{.decision = decision,
+                                       .keys = options.keys,
+                                       .operator_name = tqs::server::OperatingSystemUser(),
+                                       .note = options.note};
+  if (options.keys.empty()) request.selection = options.selection;
+  const tqs::server::DecisionTotals totals = tqs::server::ApplyDecision(
+      options.dsn, request, tqs::Clock::System(), [](const tqs::server::DecisionLine& line) {
+        std::cout << line.key << ": " << (line.changed ? "" : "skipped: ") << line.text << "\n";
+      });
+  std::cout << tqs::server::FormatDecisionTotals(decision, totals) << "\n";
+  return 0;
 }
 
 }  // namespace
@@ -88,6 +145,35 @@ int main(int argc, char** argv) {
   status->add_option("--dsn", dsn, "Connection string")->required();
   status->add_flag("--json", as_json, "Print JSON instead of a table");
 
+  tqs::server::DocumentSelection document_selection;
+  std::optional<std::int64_t> document_limit;
+  std::optional<std::int64_t> show_key;
+  auto* documents = app.add_subcommand(
+      "documents", "List pending documents that wait for an operator: in doubt (the ERP may "
+                   "have booked them) and repeatedly failing; or show one document");
+  documents->add_option("--dsn", dsn, "Connection string")->required();
+  AddSelectionOptions(*documents, document_selection, " (default: in doubt and failing)");
+  documents->add_option("--limit", document_limit, "At most N documents")
+      ->check(CLI::PositiveNumber);
+  documents->add_flag("--json", as_json, "Print JSON instead of a table");
+  auto* show = documents->add_option(
+      "--show", show_key, "Show everything stored about the document with this INTERACTIONKEY");
+  for (const char* filter : {"--in-doubt", "--failing", "--employee", "--type", "--limit"}) {
+    show->excludes(documents->get_option(filter));
+  }
+
+  DecisionOptions requeue_options;
+  auto* requeue = AddDecisionCommand(
+      app, "requeue",
+      "The ERP did not book these documents: the next broker pass sends them again (pending "
+      "documents in doubt or failing only)",
+      requeue_options);
+  DecisionOptions resolve_options;
+  auto* resolve = AddDecisionCommand(
+      app, "resolve",
+      "The ERP booked these pending documents: mark them processed (status 10)", resolve_options);
+  resolve->add_flag("--done", resolve_options.done, "The ERP booked them")->required();
+
   std::vector<std::filesystem::path> import_files;
   std::filesystem::path import_store;
   auto* erp = app.add_subcommand("erp", "The reference ERP");
@@ -118,6 +204,31 @@ int main(int argc, char** argv) {
       const tqs::server::QueueHealth health = tqs::server::ReadQueueHealth(*connection);
       std::cout << (as_json ? tqs::server::ToJson(health).dump(2) + "\n"
                             : tqs::server::FormatQueueHealth(health));
+    } else if (documents->parsed()) {
+      auto connection = tqs::db::Connection::Open(dsn);
+      if (show_key) {
+        const auto document = tqs::server::ReadDocument(*connection, *show_key);
+        if (!document) {
+          throw tqs::Error(tqs::error_number::kNoCurrentRecord,
+                           "No document has INTERACTIONKEY " + std::to_string(*show_key));
+        }
+        std::cout << (as_json ? tqs::server::ToJson(*document).dump(2) + "\n"
+                              : tqs::server::FormatDocumentDetail(*document));
+      } else {
+        const auto rows =
+            tqs::server::ListPendingDocuments(*connection, document_selection, document_limit);
+        if (as_json) {
+          nlohmann::json list = nlohmann::json::array();
+          for (const auto& row : rows) list.push_back(tqs::server::ToJson(row));
+          std::cout << list.dump(2) << "\n";
+        } else {
+          std::cout << tqs::server::FormatDocumentList(rows);
+        }
+      }
+    } else if (requeue->parsed()) {
+      return RunDecision(tqs::server::Decision::kRequeue, requeue_options);
+    } else if (resolve->parsed()) {
+      return RunDecision(tqs::server::Decision::kResolveDone, resolve_options);
     } else if (erp_import->parsed()) {
       ImportIntoReferenceErp(import_files, import_store);
     } else if (add_user->parsed()) {

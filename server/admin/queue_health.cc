@@ -6,22 +6,11 @@
 
 #include "common/error.h"
 #include "platform/db/recordset.h"
+#include "server/admin/pending_documents.h"
+#include "server/admin/report_text.h"
 
 namespace tqs::server {
 namespace {
-
-std::string TypeName(std::int32_t type) {
-  switch (type) {
-    case 5:
-      return "job sheet";
-    case 10:
-      return "general hours line";
-    case 15:
-      return "service inspection";
-    default:
-      return "type " + std::to_string(type);
-  }
-}
 
 std::int64_t Count(const automation::Variant& value) {
   return static_cast<std::int64_t>(value.AsDouble());
@@ -71,16 +60,6 @@ std::optional<QueueHealth::OldestPending> ReadOldestPending(db::Connection& conn
   return oldest;
 }
 
-// "2026-12-08T17:03:29Z"
-std::string IsoUtc(DateTime value) {
-  const auto day = std::chrono::floor<std::chrono::days>(value);
-  const std::chrono::year_month_day date{day};
-  const std::chrono::hh_mm_ss<std::chrono::seconds> time{value - day};
-  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z", int(date.year()),
-                     unsigned(date.month()), unsigned(date.day()), time.hours().count(),
-                     time.minutes().count(), time.seconds().count());
-}
-
 // "3d 04:05:06", "04:05:06"
 std::string FormatAge(std::int64_t seconds) {
   const std::int64_t days = seconds / 86400;
@@ -109,7 +88,7 @@ QueueHealth ReadQueueHealth(db::Connection& connection, int top) {
     const std::int32_t type = counts->Field(0).IsNull() ? 0 : counts->Field(0).AsInt32();
     QueueHealth::DocumentType& entry = types[type];
     entry.type = type;
-    entry.name = TypeName(type);
+    entry.name = DocumentTypeName(type);
     const automation::Variant status = counts->Field(1);
     const std::int64_t count = Count(counts->Field(2));
     if (status.IsNull()) {
@@ -136,6 +115,9 @@ QueueHealth ReadQueueHealth(db::Connection& connection, int top) {
     health.busiest_employees.push_back(
         {employees->Field(0).ToTextOrEmpty(), Count(employees->Field(1))});
   }
+  health.in_doubt = CountPendingDocuments(connection, DocumentSelection{.in_doubt = true});
+  health.repeatedly_failing =
+      CountPendingDocuments(connection, DocumentSelection{.failing = true});
   return health;
 }
 
@@ -160,7 +142,10 @@ nlohmann::json ToJson(const QueueHealth& health) {
   for (const auto& employee : health.busiest_employees) {
     employees.push_back({{"employee", employee.employee}, {"pending", employee.pending}});
   }
-  return {{"types", types}, {"busiest_employees", employees}};
+  return {{"types", types},
+          {"busiest_employees", employees},
+          {"in_doubt", health.in_doubt},
+          {"repeatedly_failing", health.repeatedly_failing}};
 }
 
 std::string FormatQueueHealth(const QueueHealth& health) {
@@ -183,6 +168,16 @@ std::string FormatQueueHealth(const QueueHealth& health) {
     for (const auto& employee : health.busiest_employees) {
       text += fmt::format("  {:<20}{:>10}\n", employee.employee, employee.pending);
     }
+  }
+  text += fmt::format("\ndocuments in doubt: {}\nrepeatedly failing documents: {}\n",
+                      health.in_doubt, health.repeatedly_failing);
+  if (health.in_doubt > 0) {
+    text +=
+        "  In doubt: the ERP may have booked them; the broker leaves them until an operator\n"
+        "  decides (TQSRemoteAdmin documents --in-doubt, then requeue or resolve --done).\n";
+  }
+  if (health.repeatedly_failing > 0) {
+    text += "  Failing: see their last error with TQSRemoteAdmin documents --failing.\n";
   }
   return text;
 }

@@ -2,7 +2,9 @@
 // monitoring want to see it: per document type the number of rows per interaction status, and
 // the employees with the most pending rows. A growing count of pending rows, or one employee
 // with many, shows a broker that does not run or an ERP that rejects someone's documents; the
-// age of the oldest pending row tells how long the queue has been stuck.
+// age of the oldest pending row tells how long the queue has been stuck. Rows in doubt (the
+// ERP may have booked them) and rows that keep failing are counted apart: they wait for an
+// operator.
 //
 // Received-at times (CLIENTSERVERINTERACTION.RECEIVEDON) are in UTC, stamped by the database,
 // and ages are measured by the database's clock, so a server database on another machine gives
@@ -45,6 +47,10 @@ struct QueueHealth {
   };
   std::vector<DocumentType> types;          // by type number
   std::vector<Employee> busiest_employees;  // most pending rows first, at most `top`
+  // Pending rows that need an operator (server/admin/pending_documents.h): in doubt, and
+  // repeatedly failing.
+  std::int64_t in_doubt = 0;
+  std::int64_t repeatedly_failing = 0;
 };
 
 // Reads the queue's state with a few aggregate queries; the pending rows' queries (busiest
