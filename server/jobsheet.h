@@ -75,6 +75,9 @@ class TQS_EXPORT JobSheet {
   // Raises the laptop's last used order, quotation and invoice numbers in io_sXML (a recordids
   // document) and the login's USERDEFAULTS row to the larger of each pair. Empty on success;
   // false when the database cannot be opened (io_sXML unchanged). Raises on anything else.
+  // Calls for one login at the same moment never lower a counter: a write refused because the
+  // row changed since it was read is redone on the row as it is then (up to 20 times), and
+  // io_sXML shows the numbers finally stored.
   automation::Variant UpdateLastUsedNumbersInServer(const std::string& i_sLogin,
                                                     const std::string& i_sDSNString,
                                                     automation::Variant& io_sXML);

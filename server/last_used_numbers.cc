@@ -1,6 +1,7 @@
 // JobSheet::UpdateLastUsedNumbersInServer: the laptop's last used order, quotation and invoice
 // numbers and the server's copies in USERDEFAULTS are raised to the larger of each pair, so
 // numbers given out offline never collide with numbers known to the server.
+#include <array>
 #include <string>
 
 #include "common/error.h"
@@ -15,12 +16,20 @@ namespace {
 
 using automation::Variant;
 
+// The most read-modify-writes of the user's row in one call. A write refused because another
+// call changed the row since it was read is redone on the row as it is then, so two calls at
+// the same moment never lower a counter (each would otherwise write its own maximum over the
+// other's); after this many refusals the last one goes out as the call's error.
+constexpr int kMaxTries = 20;
+
 // One counter: its element in the record ids document and its USERDEFAULTS column.
 struct Counter {
   const char* element;
   const char* column;
   pugi::xml_node node;
-  std::int16_t number = 0;
+  std::int16_t sent = 0;    // the document's number
+  std::int16_t number = 0;  // the larger of the document's and the row's, written to the row
+  bool raised = false;      // the row's value was larger: the element's text becomes it
 };
 
 pugi::xml_node RequiredElement(pugi::xml_node parent, const char* name) {
@@ -32,6 +41,27 @@ pugi::xml_node RequiredElement(pugi::xml_node parent, const char* name) {
                     name + "' element");
   }
   return element;
+}
+
+// One read-modify-write of the user's row: reads it (spec steps 5 and 6), raises each counter
+// to the row's value when that is larger, writes the three numbers (step 7). Raises what the
+// record set raises, among them the refusal of a row changed since it was read.
+void RaiseCountersInRow(const std::string& sql, db::Connection& connection,
+                        const std::array<Counter*, 3>& counters) {
+  auto user =
+      db::Recordset::Open(sql, connection, db::CursorType::kDynamic, db::LockType::kOptimistic);
+  for (Counter* counter : counters) {
+    counter->number = counter->sent;
+    counter->raised = false;
+    const Variant stored = user->Field(counter->column);
+    if (!stored.IsNull() && stored.AsDouble() > counter->number) {
+      counter->number = stored.AsInt16();
+      counter->raised = true;
+    }
+  }
+  for (const Counter* counter : counters) user->SetField(counter->column, counter->number);
+  user->Update();
+  user->Close();
 }
 
 }  // namespace
@@ -48,7 +78,7 @@ Variant JobSheet::UpdateLastUsedNumbersInServer(const std::string& i_sLogin,
   Counter quotation{"quotation", "LASTQUOTEID"};
   for (Counter* counter : {&order, &invoice, &quotation}) {
     counter->node = RequiredElement(record_ids, counter->element);
-    counter->number = Variant(xml::Text(counter->node)).AsInt16();
+    counter->sent = Variant(xml::Text(counter->node)).AsInt16();
   }
 
   ThreadConnection& state = ThreadConnection::ForCurrentThread();
@@ -58,25 +88,24 @@ Variant JobSheet::UpdateLastUsedNumbersInServer(const std::string& i_sLogin,
   std::string error_details;
   if (!state.OpenConnection(error_details)) return Variant(false);
   try {
-    auto user = db::Recordset::Open(sql, state.connection(), db::CursorType::kDynamic,
-                                    db::LockType::kOptimistic);
-    for (Counter* counter : {&order, &quotation, &invoice}) {
-      const Variant stored = user->Field(counter->column);
-      if (!stored.IsNull() && stored.AsDouble() > counter->number) {
-        counter->number = stored.AsInt16();
-        counter->node.text().set(std::to_string(counter->number).c_str());
+    for (int tries = 1;; ++tries) {
+      try {
+        RaiseCountersInRow(sql, state.connection(), {&order, &quotation, &invoice});
+        break;
+      } catch (const Error& error) {
+        // The set that was refused is gone with its staged values; the next try reads anew.
+        if (!db::IsRowChangedError(error) || tries == kMaxTries) throw;
       }
     }
-    for (const Counter* counter : {&order, &quotation, &invoice}) {
-      user->SetField(counter->column, counter->number);
-    }
-    user->Update();
-    user->Close();
   } catch (...) {
     state.DropConnection();
     throw;
   }
   state.DropConnection();
+  // The document shows what the row now holds: the numbers of the try that was written.
+  for (const Counter* counter : {&order, &quotation, &invoice}) {
+    if (counter->raised) counter->node.text().set(std::to_string(counter->number).c_str());
+  }
   io_sXML = xml::Serialize(record_ids);
   return {};
 }

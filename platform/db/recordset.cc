@@ -252,7 +252,7 @@ class RecordsetImpl final : public Recordset {
       const Row* current = cursor_->Current();
       if (current == nullptr) throw NoCurrentRecordError();
       const std::int64_t key = *current->key;
-      access_->UpdateRow(key, edits_);
+      access_->UpdateRow(key, edits_, current->values);
       if (std::optional<Row> row = access_->ReadRow(key)) cursor_->ReplaceCurrent(std::move(*row));
     }
     edit_mode_ = EditMode::kNone;
@@ -424,6 +424,11 @@ class RecordsetImpl final : public Recordset {
 
 }  // namespace
 }  // namespace internal
+
+bool IsRowChangedError(const Error& error) {
+  return error.number() == error_number::kNoCurrentRecord &&
+         error.description() == kRowChangedDescription;
+}
 
 std::unique_ptr<Recordset> Recordset::OpenWithParameters(std::string_view sql,
                                                          std::span<const Variant> parameters,

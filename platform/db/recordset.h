@@ -8,13 +8,25 @@
 //                 "no current record";
 //   static:       reads all rows at open; can be filtered and disconnected from its connection.
 // Field values are Variants: a null column is a null Variant, never empty text. An updatable
-// set (lock type optimistic) changes the current row with SetField + Update, addressed by the
-// row's stable key (never by matching column values); AddNew + SetField + Update appends a row.
+// set (lock type optimistic; pessimistic and batch optimistic are served so) changes the
+// current row with SetField + Update, addressed by the row's stable key, so of two identical
+// rows only the current one changes; AddNew + SetField + Update appends a row.
+// Update of an existing row is optimistic locking with the platform's default update criteria:
+// it writes only if the row still holds, in every column being written, the value this set
+// read for it (compared null-safely, at the precision the set reads: a date column holding
+// fractions of a second, or a big integer read as a Double, is never refused for that). A row
+// changed since it was read, in a column being written, is left as the other writer left it
+// and Update raises 3021 with kRowChangedDescription (IsRowChangedError tells it); a change
+// only to columns not written does not stand in the way; a row deleted since raises 3021
+// saying so. After a successful Update the set holds the row as stored, so the same set may
+// update it again. The caller that must not lose a concurrent change reads the row again and
+// redoes its change.
 // Updating needs a set on one table; on a join or an aggregate it raises tqs::Error. A keyset
 // asked for on any other source is served as a static read-only set, as the platform
 // downgrades a cursor. Moving to another row (or AddNew) while values are staged writes them
-// first, as Update would; a failed Update keeps them staged until CancelUpdate; Close drops
-// them. A set whose connection was closed raises 3704 on any use, unless it was disconnected.
+// first, as Update would; a failed (also a refused) Update keeps them staged until
+// CancelUpdate; Close drops them. A set whose connection was closed raises 3704 on any use,
+// unless it was disconnected.
 //
 // Values read: NULL -> Null; an integer -> Int32 when it fits, else Double, but Int16 for a
 // column declared SMALLINT; a real -> Double; text -> Text, but a Date for a column declared
@@ -32,6 +44,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/error.h"
 #include "platform/automation/variant.h"
 #include "platform/db/connection.h"
 #include "platform/db/types.h"
@@ -39,6 +52,15 @@
 namespace tqs::db {
 
 using automation::Variant;
+
+// The description of the error (number 3021) by which Update refuses to overwrite a row that
+// was changed since the set read it: the platform's own text for it.
+inline constexpr std::string_view kRowChangedDescription =
+    "Row cannot be located for updating. Some values may have been changed since it was last "
+    "read.";
+
+// True when `error` is that refusal (and not, for example, a row deleted since it was read).
+bool IsRowChangedError(const Error& error);
 
 class Recordset {
  public:
@@ -79,7 +101,8 @@ class Recordset {
   virtual Variant Field(int index) const = 0;
 
   // Changing rows (lock type optimistic). SetField stages a value on the current row (or the
-  // row being added); Update writes the staged values; CancelUpdate drops them.
+  // row being added); Update writes the staged values (refusing to overwrite a row changed
+  // since it was read, see above); CancelUpdate drops them.
   virtual void AddNew() = 0;
   virtual void SetField(std::string_view name, const Variant& value) = 0;
   // The same by 0-based position (an unknown position raises 3265), for loops that copy many

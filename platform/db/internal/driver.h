@@ -79,6 +79,13 @@ class Driver {
   virtual std::int64_t LastInsertKey() const = 0;
   // A column name as a quoted identifier of the engine.
   virtual std::string QuoteIdentifier(std::string_view name) const = 0;
+  // The condition that `column` (a quoted identifier) holds the value bound to the condition's
+  // one "?" place, a null matching a null, compared as the engine compares values of the
+  // column's type (`declared_type` as Column reports it): the update of a row that must still
+  // hold what was read compares each written column so. Never fails to compile for a column
+  // of a type that has no equality.
+  virtual std::string NullSafeEquals(std::string_view column,
+                                     std::string_view declared_type) const = 0;
 
   // Called before a transaction starts and after it ended (committed, rolled back, or failed to
   // start), on the session's thread; an engine whose writers queue badly may make the writers of

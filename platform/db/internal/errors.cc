@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/db/recordset.h"
+
 namespace tqs::db::internal {
 
 Error ObjectClosedError() {
@@ -12,6 +14,10 @@ Error NoCurrentRecordError() {
   return Error(error_number::kNoCurrentRecord,
                "Either BOF or EOF is True, or the current record has been deleted. Requested "
                "operation requires a current record.");
+}
+
+Error RowChangedError() {
+  return Error(error_number::kNoCurrentRecord, std::string(kRowChangedDescription));
 }
 
 Error ItemNotFoundError(std::string_view item) {

@@ -13,6 +13,9 @@ namespace tqs::db::internal {
 Error ObjectClosedError();
 // 3021: no current row (EOF, BOF, or a row deleted since the set was opened).
 Error NoCurrentRecordError();
+// 3021: an update found its row holding other values than the set read (changed by someone
+// else since), with the platform's text for it.
+Error RowChangedError();
 // 3265: a column that the set does not have; `item` is its name or position.
 Error ItemNotFoundError(std::string_view item);
 // 3219: an operation the set or connection does not allow in its state; `detail` says why.

@@ -82,20 +82,67 @@ std::vector<SqlValue> TableAccess::EditValues(const std::vector<ColumnEdit>& edi
   return values;
 }
 
-void TableAccess::UpdateRow(std::int64_t key, const std::vector<ColumnEdit>& edits) {
-  if (edits.empty()) return;
+std::string TableAccess::UpdateSql(const std::vector<ColumnEdit>& edits) const {
   std::string sql = "UPDATE " + source_.table + " SET ";
+  std::string criteria;
   for (std::size_t i = 0; i < edits.size(); ++i) {
+    const std::string column = TargetColumn(edits[i].column);
     if (i > 0) sql += ", ";
-    sql += TargetColumn(edits[i].column) + "=?";
+    sql += column + "=?";
+    criteria +=
+        " AND " + session_->driver().NullSafeEquals(
+                      column, columns_.at(static_cast<std::size_t>(edits[i].column)).declared_type);
   }
-  sql += " WHERE " + key_ + "=?";
-  std::vector<SqlValue> values = EditValues(edits);
-  values.emplace_back(key);
-  if (session_->Execute(sql, values) == 0) {
-    throw Error(error_number::kNoCurrentRecord,
-                "Row cannot be located for updating: the row of table '" + source_.table +
-                    "' with key " + std::to_string(key) + " was deleted since it was read.");
+  return sql + " WHERE " + key_ + "=?" + criteria;
+}
+
+std::optional<std::vector<SqlValue>> TableAccess::ReadStoredValues(std::int64_t key) {
+  StatementLease statement = session_->Prepare(row_by_key_sql_);
+  statement->Bind(0, key);
+  if (!statement->Step()) return std::nullopt;
+  std::vector<SqlValue> values;
+  values.reserve(columns_.size());
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    values.push_back(statement->Value(static_cast<int>(i)));
+  }
+  return values;
+}
+
+void TableAccess::UpdateRow(std::int64_t key, const std::vector<ColumnEdit>& edits,
+                            const std::vector<automation::Variant>& read) {
+  if (edits.empty()) return;
+  // Runs of the statement when the row is found unchanged but not matched: the first with the
+  // values as read, the others with the values as stored by then.
+  constexpr int kRuns = 4;
+  const std::string sql = UpdateSql(edits);
+  // The new values, the key, then what each written column must still hold.
+  std::vector<SqlValue> parameters = EditValues(edits);
+  parameters.emplace_back(key);
+  const std::size_t first_expected = parameters.size();
+  for (const ColumnEdit& edit : edits) {
+    const auto column = static_cast<std::size_t>(edit.column);
+    parameters.push_back(FromVariant(read.at(column), columns_.at(column).name));
+  }
+  for (int run = 1;; ++run) {
+    if (session_->Execute(sql, parameters) > 0) return;
+    // No row matched: it is gone, it holds other values, or a value was read lossily.
+    std::optional<std::vector<SqlValue>> stored = ReadStoredValues(key);
+    if (!stored) {
+      throw Error(error_number::kNoCurrentRecord,
+                  "Row cannot be located for updating: the row of table '" + source_.table +
+                      "' with key " + std::to_string(key) + " was deleted since it was read.");
+    }
+    bool compared_as_stored = true;  // the last run already compared with these values
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+      const auto column = static_cast<std::size_t>(edits[i].column);
+      SqlValue& now = (*stored)[column];
+      if (ToVariant(now, columns_[column].declared_type) != read[column]) throw RowChangedError();
+      SqlValue& expected = parameters[first_expected + i];
+      compared_as_stored = compared_as_stored && expected == now;
+      expected = std::move(now);
+    }
+    // The engine did not match a value with itself, or the values keep changing underneath.
+    if (compared_as_stored || run == kRuns) throw RowChangedError();
   }
 }
 

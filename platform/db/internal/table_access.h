@@ -1,7 +1,8 @@
 // Keyed access to the rows of a single-table source: the queries that read keys, rows with
 // their keys, and one row by its key, and the statements that change a row by its key or add
-// one. Every change addresses the row by the engine's stable row key, never by matching column
-// values, so of two identical rows only the one meant is changed.
+// one. Every change addresses the row by the engine's stable row key, so of two identical rows
+// only the one meant is changed; an update also requires that the row still holds, in every
+// column it writes, the value read for it (optimistic locking).
 //
 // Not thread-safe; used by the thread of its session.
 #ifndef TQS_PLATFORM_DB_INTERNAL_TABLE_ACCESS_H_
@@ -57,8 +58,21 @@ class TableAccess {
 
   // The row with `key`, or std::nullopt when it was deleted.
   std::optional<Row> ReadRow(std::int64_t key);
-  // Writes `edits` into the row with `key`; raises 3021 when the row is gone.
-  void UpdateRow(std::int64_t key, const std::vector<ColumnEdit>& edits);
+  // Writes `edits` into the row with `key` if the row still holds, in each column written, the
+  // value that `read` (the row's values as the set read them, by column) shows for it: the
+  // statement's condition is the key and every written column compared null-safely with that
+  // value, the platform's default update criteria, so a change by someone else since the read
+  // is never overwritten, while a change to columns not written does not stand in the way.
+  // A value read lossily (a date column holding text the date rule reads with less detail, a
+  // big integer read as a Double) may not compare equal as it is written back: when no row
+  // matched, the row is read again and, if each written column still reads as `read` shows it,
+  // the update runs once more comparing with the values as now stored (a few times if they
+  // keep changing underneath at a precision the set does not see).
+  // Raises 3021 with a text naming the deletion when the row is gone, and 3021 with
+  // RowChangedError's text when it holds other values. A value the engine cannot compare with
+  // itself (a BLOB on SQLite, whose bytes are bound as text) is refused as changed.
+  void UpdateRow(std::int64_t key, const std::vector<ColumnEdit>& edits,
+                 const std::vector<automation::Variant>& read);
   // Adds a row with `edits` (other columns take their defaults) and returns its key and, with
   // RowReadBack::kNow, the row as stored, every column. When all columns are plain table
   // columns the insert statement hands the stored row back itself; otherwise the row is read
@@ -76,6 +90,11 @@ class TableAccess {
   // The quoted table column that edit column `column` writes; raises when it is an expression.
   std::string TargetColumn(int column) const;
   std::vector<SqlValue> EditValues(const std::vector<ColumnEdit>& edits) const;
+  // UPDATE <table> SET <column>=?, ... WHERE <key>=? AND <column> null-safe = ? AND ...
+  std::string UpdateSql(const std::vector<ColumnEdit>& edits) const;
+  // The row with `key` as the engine stores it (every column of the source), or std::nullopt
+  // when it is gone.
+  std::optional<std::vector<SqlValue>> ReadStoredValues(std::int64_t key);
   // The INSERT text for `edits` (cached for the last column list).
   const std::string& InsertSql(const std::vector<ColumnEdit>& edits, RowReadBack read_back);
 

@@ -3,6 +3,8 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -98,7 +100,19 @@ SqlValue ValueFromText(TypeOid type, std::string_view text) {
 std::string ParameterText(const SqlValue& value) {
   if (const auto* integer = std::get_if<std::int64_t>(&value)) return std::to_string(*integer);
   if (const auto* real = std::get_if<double>(&value)) {
+    // A whole number as its digits, never in exponent form, so that an integer column (read as
+    // a Double beyond 32 bits) takes it back; any other finite number in the fewest digits
+    // that read back as the same double, so that a numeric column holding 1.1 equals it.
+    constexpr double kInt64Limit = 9223372036854775808.0;  // 2^63
+    if (std::isfinite(*real) && std::trunc(*real) == *real && *real < kInt64Limit &&
+        *real >= -kInt64Limit) {
+      return std::to_string(static_cast<std::int64_t>(*real));
+    }
     char buffer[32];
+    if (std::isfinite(*real)) {
+      const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, *real);
+      if (error == std::errc()) return std::string(buffer, end);
+    }
     std::snprintf(buffer, sizeof buffer, "%.17g", *real);
     return buffer;
   }

@@ -46,7 +46,9 @@ std::string DeclaredTypeName(TypeOid type);
 internal::SqlValue ValueFromText(TypeOid type, std::string_view text);
 
 // The text form in which `value` is sent as a statement parameter; the server converts it to
-// the type the statement needs there. Not called for null.
+// the type the statement needs there. A whole-numbered real goes as its digits (an integer
+// column takes it), any other real in the fewest digits that read back as the same double.
+// Not called for null.
 std::string ParameterText(const internal::SqlValue& value);
 
 }  // namespace tqs::db::postgres

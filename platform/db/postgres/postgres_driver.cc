@@ -260,6 +260,18 @@ class PgDriver final : public internal::Driver {
     return QuotedIdentifier(name);
   }
 
+  // The parameter takes the column's type, as in "column = $n" (the statements are prepared
+  // without parameter types), so the text of a timestamp or an integer is read as one. A type
+  // the core has no rule for (json, uuid, interval, ...) is read as its text form, and compared
+  // so: json has no equality at all.
+  std::string NullSafeEquals(std::string_view column,
+                             std::string_view declared_type) const override {
+    if (declared_type.empty()) {
+      return "CAST(" + std::string(column) + " AS text) IS NOT DISTINCT FROM CAST(? AS text)";
+    }
+    return std::string(column) + " IS NOT DISTINCT FROM ?";
+  }
+
   std::string BeginTransactionSql() const override { return "BEGIN"; }
   std::string CommitSql() const override { return "COMMIT"; }
   std::string RollbackSql() const override { return "ROLLBACK"; }

@@ -191,6 +191,12 @@ class SqliteDriver final : public internal::Driver {
     return quoted + "\"";
   }
 
+  // IS compares as = does (with the column's affinity applied to the value) and matches a
+  // null with a null.
+  std::string NullSafeEquals(std::string_view column, std::string_view) const override {
+    return std::string(column) + " IS ?";
+  }
+
   void BeforeTransaction() override {
     if (!turn_.owns_lock()) {
       [[maybe_unused]] const bool had =

@@ -79,6 +79,13 @@ TEST(PostgresTypesTest, ValuesReadLikeTheSameSqliteColumns) {
   }
   EXPECT_EQ(postgres::ParameterText(SqlValue(std::int64_t{-12})), "-12");
   EXPECT_EQ(std::stod(postgres::ParameterText(SqlValue(0.1))), 0.1);  // no digit lost
+  // Fewest digits (a numeric column holding 1.1 equals it), whole numbers as digits (an
+  // integer column takes a big integer that was read as a Double).
+  EXPECT_EQ(postgres::ParameterText(SqlValue(1.1)), "1.1");
+  EXPECT_EQ(postgres::ParameterText(SqlValue(-2.5e-7)), "-2.5e-07");
+  EXPECT_EQ(postgres::ParameterText(SqlValue(3e9)), "3000000000");
+  EXPECT_EQ(postgres::ParameterText(SqlValue(1152921504606846976.0)), "1152921504606846976");
+  EXPECT_EQ(std::stod(postgres::ParameterText(SqlValue(1e300))), 1e300);
   EXPECT_EQ(postgres::ParameterText(SqlValue(std::string("O'Neil"))), "O'Neil");
 }
 
