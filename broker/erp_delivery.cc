@@ -73,11 +73,13 @@ bool ErpDelivery::Deliver(const std::function<Variant()>& booking_call,
   }
 
   std::chrono::milliseconds wait = retry_.first_wait;
+  std::string first_error;  // the cause; later tries often fail only as its consequence
   for (int attempt = 1;; ++attempt) {
     try {
       StageAndSaveInteractionOutcome(row, read.outcome);
       break;
     } catch (const std::exception& error) {
+      if (first_error.empty()) first_error = error.what();
       if (attempt < retry_.tries) {
         Wait(wait);
         wait *= 2;
@@ -88,7 +90,7 @@ bool ErpDelivery::Deliver(const std::function<Variant()>& booking_call,
       window_.m_bPassIncomplete = true;
       Report(std::string("The ERP took the document, but its outcome could not be stored in the "
                          "server database after ") +
-             std::to_string(retry_.tries) + " tries: " + error.what() + "; " +
+             std::to_string(retry_.tries) + " tries: " + first_error + "; " +
              InDoubtConsequence());
       return false;
     }

@@ -43,8 +43,8 @@ pugi::xml_node RequiredElement(pugi::xml_node parent, const char* name) {
   return element;
 }
 
-// One read-modify-write of the user's row: reads it (spec steps 5 and 6), raises each counter
-// to the row's value when that is larger, writes the three numbers (step 7). Raises what the
+// One read-modify-write of the user's row: reads it, raises each counter
+// to the row's value when that is larger, writes the three numbers. Raises what the
 // record set raises, among them the refusal of a row changed since it was read.
 void RaiseCountersInRow(const std::string& sql, db::Connection& connection,
                         const std::array<Counter*, 3>& counters) {

@@ -99,12 +99,12 @@ void AnswerServiceInspection(test_support::RecordingComponents& erp,
 }
 
 DocumentTestBed::DocumentTestBed(test_support::Backend backend, RegionalSettings settings,
-                                 automation::ComponentOptions erp_options)
+                                 automation::ComponentOptions erp_options, SaveRetry retry)
     : installation_(backend),
       erp_(std::make_shared<test_support::RecordingComponents>()),
-      job_sheets_(window_, log_, registry_, clock_, settings, ImpatientRetry()),
-      general_hours_(window_, log_, registry_, clock_, settings, ImpatientRetry()),
-      service_inspections_(window_, log_, registry_, clock_, settings, ImpatientRetry()),
+      job_sheets_(window_, log_, registry_, clock_, settings, retry),
+      general_hours_(window_, log_, registry_, clock_, settings, retry),
+      service_inspections_(window_, log_, registry_, clock_, settings, std::move(retry)),
       pass_(window_, log_, {job_sheets_, general_hours_, service_inspections_}, clock_,
             RegionalSettings::EnglishUS()) {
   for (std::string_view prefix :

@@ -73,10 +73,11 @@ class DocumentTestBed {
   // `settings` are the processors' regional settings; the pass and the log use US English. The
   // server database is on `backend`. `erp_options` say whether the recording ERP is registered
   // as accepting idempotency keys. A row that cannot be stored after the ERP answered is tried
-  // three times, without waiting.
+  // as `retry` says: by default three times, without waiting.
   explicit DocumentTestBed(test_support::Backend backend = test_support::Backend::kSqlite,
                            RegionalSettings settings = RegionalSettings::EnglishUS(),
-                           automation::ComponentOptions erp_options = {});
+                           automation::ComponentOptions erp_options = {},
+                           SaveRetry retry = ImpatientRetry());
 
   TestInstallation& installation() { return installation_; }
   test_support::RecordingComponents& erp() { return *erp_; }

@@ -147,9 +147,15 @@ TEST_P(GeneralHoursTest, FailuresLeaveTheRowPendingAndAreReported) {
       {"no line number",
        "<hour lineid='6'><sptm>1</sptm></hour>",
        [](RecordingComponents& erp) { AnswerHoursAccounting(erp, {}, Variant::Null()); },
-       "\r\nS8 6\r\nInvalid use of Null: getLineNumber returned null, not a number\r\n",
-       {"Error Invalid use of Null: getLineNumber returned null, not a number in "
-        "ProcessGenralHours"}},
+       // After the ERP's answer: the line may be booked, so it is in doubt.
+       "\r\nS8 6\r\nThe ERP answered, but its answer cannot be used: Invalid use of Null: "
+       "getLineNumber returned null, not a number. The ERP may have booked the document; the "
+       "document is in doubt and is not sent again until an operator decides (TQSRemoteAdmin "
+       "documents --in-doubt).\r\n",
+       {"Error The ERP answered, but its answer cannot be used: Invalid use of Null: "
+        "getLineNumber returned null, not a number. The ERP may have booked the document; the "
+        "document is in doubt and is not sent again until an operator decides (TQSRemoteAdmin "
+        "documents --in-doubt). in ProcessGenralHours"}},
   };
   for (const PendingCase& test : cases) {
     SCOPED_TRACE(test.name);
@@ -177,8 +183,13 @@ TEST_P(GeneralHoursTest, RowWhoseUpdateFailsStaysPendingAndThePassGoesOn) {
   EXPECT_THAT(bed.Row("doc-1"), ElementsAre("5", "<null>", "<null>"));
   EXPECT_THAT(bed.Row("doc-2"),
               ElementsAre("10", "<hour lineid='2' result='5' error='' new='42' />", kNow));
-  // The first line is not called processed; the database reports the generic failure code.
-  EXPECT_EQ(bed.StatusLines(), "\r\nS8 1\r\nS17\r\n\r\nS8 2\r\nS11\r\n\r\n");
+  // The first line never reached the ERP, and the box says why in the database's words.
+  EXPECT_THAT(bed.StatusLines(),
+              ::testing::AllOf(::testing::StartsWith("\r\nS8 1\r\nThe document was not handed to "
+                                                     "the ERP, because its attempt could not be "
+                                                     "recorded in the server database: "),
+                               ::testing::EndsWith("\r\n\r\nS8 2\r\nS11\r\n\r\n")));
+  EXPECT_EQ(bed.erp().Journal(".Create(").size(), 1u) << bed.erp().JournalText();
   ASSERT_THAT(bed.LogMessages(), ::testing::SizeIs(1));
   EXPECT_THAT(bed.LogMessages()[0],
               ::testing::AllOf(::testing::HasSubstr("row is locked"),

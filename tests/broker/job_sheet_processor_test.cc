@@ -227,7 +227,7 @@ TEST_P(JobSheetProcessorTest, ReturnValueDecidesStatusAndStatusText) {
   EXPECT_THAT(bed.LogMessages(), IsEmpty());
 }
 
-TEST_P(JobSheetProcessorTest, ReturnValueThatIsNoWholeNumberLeavesTheRowPending) {
+TEST_P(JobSheetProcessorTest, ReturnValueThatIsNoWholeNumberLeavesTheRowInDoubt) {
   DocumentTestBed bed(GetParam());
   bed.AddJobSheet("1_0", JobSheet(""));
   bed.AddJobSheet("2_0", JobSheet(""));
@@ -236,19 +236,37 @@ TEST_P(JobSheetProcessorTest, ReturnValueThatIsNoWholeNumberLeavesTheRowPending)
 
   bed.RunPass();
 
-  // Nothing of the outcome is written, also not when the pass moves on to the next row.
+  // Nothing of the outcome is written, also not when the pass moves on to the next row; the
+  // ERP may have booked the first two, so their attempts stay open: they are in doubt.
   EXPECT_THAT(bed.Row("1_0"), ElementsAre("5", "<null>", "<null>"));
   EXPECT_THAT(bed.Row("2_0"), ElementsAre("5", "<null>", "<null>"));
   EXPECT_THAT(bed.Row("3_0"), ElementsAre("10", "", kProcessedOn));
+  const std::string unusable = "The ERP answered, but its answer cannot be used: ";
+  const std::string doubt =
+      ". The ERP may have booked the document; the document is in doubt and is not sent again "
+      "until an operator decides (TQSRemoteAdmin documents --in-doubt).";
   EXPECT_EQ(bed.StatusLines(),
-            "\r\nS7 1\r\nType mismatch: getOReturnValue returned nothing, not a number\r\n"
-            "\r\nS7 2\r\nType mismatch: getOReturnValue returned 'done', not a number\r\n"
-            "\r\nS7 3\r\nS11\r\n\r\n");
+            "\r\nS7 1\r\n" + unusable + "Type mismatch: getOReturnValue returned nothing, not a number" +
+                doubt + "\r\n\r\nS7 2\r\n" + unusable +
+                "Type mismatch: getOReturnValue returned 'done', not a number" + doubt +
+                "\r\n\r\nS7 3\r\nS11\r\n\r\n");
   EXPECT_THAT(bed.LogMessages(),
-              ElementsAre("Error Type mismatch: getOReturnValue returned nothing, not a number in "
-                          "ProcessJobSheets",
-                          "Error Type mismatch: getOReturnValue returned 'done', not a number in "
-                          "ProcessJobSheets"));
+              ElementsAre("Error " + unusable +
+                              "Type mismatch: getOReturnValue returned nothing, not a number" +
+                              doubt + " in ProcessJobSheets",
+                          "Error " + unusable +
+                              "Type mismatch: getOReturnValue returned 'done', not a number" +
+                              doubt + " in ProcessJobSheets"));
+  EXPECT_EQ(bed.installation().Scalar(
+                "SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE ATTEMPTOPEN = 1 AND "
+                "ATTEMPTCOUNT = 1 AND LASTERROR LIKE 'The ERP answered%'"),
+            "2");
+
+  // The next pass leaves them to the operator and says so.
+  bed.RunPass();
+  EXPECT_THAT(bed.StatusLines(), ::testing::HasSubstr("2 pending document(s) are in doubt"));
+  EXPECT_EQ(bed.installation().Scalar("SELECT MAX(ATTEMPTCOUNT) FROM CLIENTSERVERINTERACTION"),
+            "1");
 }
 
 TEST_P(JobSheetProcessorTest, HeadingLineFollowsTheDocumentIdParts) {
@@ -407,7 +425,7 @@ TEST_P(JobSheetProcessorTest, GenericFailureCodeShowsItsStatusText) {
   EXPECT_EQ(log[2], "Error Unspecified error in ProcessJobSheets");
 }
 
-TEST_P(JobSheetProcessorTest, RowThatCannotBeUpdatedStaysPendingWithoutASuccessLine) {
+TEST_P(JobSheetProcessorTest, RowWhoseAttemptCannotBeRecordedIsNotHandedToTheErp) {
   DocumentTestBed bed(GetParam());
   bed.AddJobSheet("1_0", JobSheet(""));
   bed.AddJobSheet("2_0", JobSheet(""));
@@ -418,12 +436,19 @@ TEST_P(JobSheetProcessorTest, RowThatCannotBeUpdatedStaysPendingWithoutASuccessL
 
   EXPECT_THAT(bed.Row("1_0"), ElementsAre("5", "<null>", "<null>"));
   EXPECT_THAT(bed.Row("2_0"), ElementsAre("10", "", kProcessedOn));
-  // The provider reports the refused update with the generic failure code: its status text
-  // shows, the description goes to the log, and no processed line appears for the row.
-  EXPECT_EQ(bed.StatusLines(), "\r\nS7 1\r\nS17\r\n\r\nS7 2\r\nS11\r\n\r\n");
+  // The database's refusal is not the ERP's failure: the box says what really happened, and
+  // the ERP never saw the document.
+  const std::string status = bed.StatusLines();
+  EXPECT_THAT(status, ::testing::StartsWith(
+                          "\r\nS7 1\r\nThe document was not handed to the ERP, because its "
+                          "attempt could not be recorded in the server database: "));
+  EXPECT_THAT(status, HasSubstr("row 1_0 is locked"));
+  EXPECT_THAT(status, ::testing::EndsWith(
+                          ". It stays pending for the next pass.\r\n\r\nS7 2\r\nS11\r\n\r\n"));
   EXPECT_THAT(bed.LogMessages(),
               ElementsAre(::testing::AllOf(HasSubstr("row 1_0 is locked"),
                                            ::testing::EndsWith(" in ProcessJobSheets"))));
+  EXPECT_EQ(bed.erp().Journal(".ProcessJobSheet(").size(), 1u) << bed.erp().JournalText();
 }
 
 }  // namespace

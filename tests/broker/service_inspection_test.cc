@@ -158,17 +158,24 @@ TEST_P(ServiceInspectionTest, FailuresLeaveTheRowPendingAndAreReported) {
          answer.result = Variant("");
          AnswerServiceInspection(erp, answer);
        },
-       "Type mismatch: getResult returned '', not a number\r\n",
-       "Error Type mismatch: getResult returned '', not a number in ProcessServiceInspections"},
+       "The ERP answered, but its answer cannot be used: Type mismatch: getResult returned '', "
+       "not a number. The ERP may have booked the document; the document is in doubt and is not sent "
+       "again until an operator decides (TQSRemoteAdmin documents --in-doubt).\r\n",
+       "Error The ERP answered, but its answer cannot be used: Type mismatch: getResult "
+       "returned '', not a number. The ERP may have booked the document; the document is in doubt and is not sent "
+       "again until an operator decides (TQSRemoteAdmin documents --in-doubt). in ProcessServiceInspections"},
       {"no return value", kThreeInspections,
        [](RecordingComponents& erp) {
          InspectionAnswer answer;
          answer.return_value = Variant();
          AnswerServiceInspection(erp, answer);
        },
-       "Type mismatch: getOReturnValue returned nothing, not a number\r\n",
-       "Error Type mismatch: getOReturnValue returned nothing, not a number in "
-       "ProcessServiceInspections"},
+       "The ERP answered, but its answer cannot be used: Type mismatch: getOReturnValue "
+       "returned nothing, not a number. The ERP may have booked the document; the document is in doubt and is not sent "
+       "again until an operator decides (TQSRemoteAdmin documents --in-doubt).\r\n",
+       "Error The ERP answered, but its answer cannot be used: Type mismatch: getOReturnValue "
+       "returned nothing, not a number. The ERP may have booked the document; the document is in doubt and is not sent "
+       "again until an operator decides (TQSRemoteAdmin documents --in-doubt). in ProcessServiceInspections"},
       {"generic failure code shows status text 17", kThreeInspections,
        [](RecordingComponents& erp) {
          erp.Throws("ServiceInspectionsManager", "ProcessServiceInspection",

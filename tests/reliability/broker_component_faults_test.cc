@@ -13,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <set>
@@ -44,6 +45,8 @@ struct Processor {
   // The procedure with a handler of its own that takes the failure of a journal line's
   // creation or call, "" when the processor's handler takes it.
   std::function<std::string(const std::string& object, const std::string& method)> handler;
+  // The call that books the document: a failure after it leaves the document in doubt.
+  const char* booking_call = "";
 };
 
 std::string LastPart(const std::string& object) { return object.substr(object.rfind('.') + 1); }
@@ -96,7 +99,8 @@ const Processor kJobSheets{
       }
       const auto found = called_by.find(last_part);
       return !method.empty() && found != called_by.end() ? found->second : "";
-    }};
+    },
+    ".ProcessJobSheet("};
 
 const Processor kGeneralHours{
     "ProcessGenralHours",
@@ -110,7 +114,8 @@ const Processor kGeneralHours{
       return object == "ServiceOrderHoursAccounting" && method.starts_with("set")
                  ? "GetGeneralHoursDetails"
                  : "";
-    }};
+    },
+    "ServiceOrderHoursAccountingManager#1.Create("};
 
 const Processor kServiceInspections{
     "ProcessServiceInspections",
@@ -127,7 +132,8 @@ const Processor kServiceInspections{
     [](const std::string& object, const std::string&) -> std::string {
       if (LastPart(object) == "InspectionHeaderDetails") return "GetInspectionHeaderDetails";
       return LastPart(object) == "Inspection" ? "GetInspectionData" : "";
-    }};
+    },
+    ".ProcessServiceInspection("};
 
 // The row of the bed's only document.
 std::vector<std::string> OnlyRow(DocumentTestBed& bed) {
@@ -168,9 +174,32 @@ TEST(BrokerComponentFaultsTest, GenericFailureFromAnyErpCallEndsAsTheHandlerSays
       const std::vector<std::string> journal = bed.erp().Journal();
       ASSERT_FALSE(log.empty()) << "the failure went unreported";
       const std::string handler = processor->handler(object, method);
-      if (handler.empty()) {
+      const std::size_t booking = static_cast<std::size_t>(
+          std::find_if(clean.begin(), clean.end(),
+                       [&](const std::string& line) {
+                         return line.find(processor->booking_call) != std::string::npos;
+                       }) -
+          clean.begin());
+      ASSERT_LT(booking, clean.size());
+      if (handler.empty() && i > booking) {
+        // The ERP answered before the failure: the document may be booked, so it is in doubt.
+        EXPECT_THAT(row, ElementsAre("5", "<null>", "<null>"));
+        const std::string in_doubt =
+            std::string("The ERP answered, but its answer cannot be used: ") + kFailure +
+            ". The ERP may have booked the document; the document is in doubt and is not sent "
+            "again until an operator decides (TQSRemoteAdmin documents --in-doubt).";
+        EXPECT_THAT(bed.StatusLines(), EndsWith(in_doubt + "\r\n"));
+        EXPECT_THAT(log, ElementsAre("Error " + in_doubt + " in " + processor->procedure));
+        EXPECT_EQ(bed.installation().Scalar("SELECT ATTEMPTOPEN FROM CLIENTSERVERINTERACTION"),
+                  "1");
+      } else if (handler.empty()) {
         EXPECT_THAT(row, ElementsAre("5", "<null>", "<null>"));
         EXPECT_THAT(bed.StatusLines(), EndsWith("S17\r\n"));
+        // The attempt is on record with its error and closed: the ERP did not take it.
+        EXPECT_EQ(bed.installation().Scalar(
+                      "SELECT ATTEMPTCOUNT || ' ' || ATTEMPTOPEN || ' ' || LASTERROR FROM "
+                      "CLIENTSERVERINTERACTION"),
+                  std::string("1 0 ") + kFailure);
         EXPECT_THAT(log, ElementsAre(std::string("Error ") + kFailure + " in " +
                                      processor->procedure));
         // Nothing was asked of the ERP after the failing call.

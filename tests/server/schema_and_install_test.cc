@@ -62,7 +62,8 @@ TEST_P(SchemaTest, RunningAgainAddsOnlyWhatIsMissingAndKeepsEditedRows) {
   EXPECT_EQ(report.labels_present, static_cast<int>(DefaultLabels().size()) - 1);
   EXPECT_EQ(Scalar("SELECT TEXT FROM I18NText WHERE LABEL='SLKRU0511'"), "Fertig");
   EXPECT_EQ(Scalar("SELECT PARAMVALUE FROM PARAMETERS WHERE PARAMNAME='ProcessToKorvo'"), "Manual");
-  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM PARAMETERS"), "3");
+  // The three settings and the installation id.
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM PARAMETERS"), "4");
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM I18NText"), std::to_string(DefaultLabels().size()));
   EXPECT_EQ(Scalar("SELECT EMNO FROM USERDEFAULTS"), "1");
 }
