@@ -4,7 +4,6 @@
 #include <thread>
 #include <utility>
 
-
 namespace tqs::broker {
 
 using automation::Variant;
@@ -60,9 +59,8 @@ bool ErpDelivery::Deliver(const std::function<Variant()>& booking_call,
     read = read_answer(answer);
   } catch (const std::exception& error) {
     state_ = State::kSettled;
-    const std::string message =
-        std::string("The ERP answered, but its answer cannot be used: ") + error.what() +
-        ". The ERP may have booked the document";
+    const std::string message = std::string("The ERP answered, but its answer cannot be used: ") +
+                                error.what() + ". The ERP may have booked the document";
     try {
       RecordUnusableAnswer(row, message);
     } catch (const std::exception&) {
@@ -90,8 +88,7 @@ bool ErpDelivery::Deliver(const std::function<Variant()>& booking_call,
       window_.m_bPassIncomplete = true;
       Report(std::string("The ERP took the document, but its outcome could not be stored in the "
                          "server database after ") +
-             std::to_string(retry_.tries) + " tries: " + first_error + "; " +
-             InDoubtConsequence());
+             std::to_string(retry_.tries) + " tries: " + first_error + "; " + InDoubtConsequence());
       return false;
     }
   }

@@ -43,7 +43,7 @@ namespace tqs::broker {
 // How often and how patiently a row update after the ERP's answer is tried.
 struct SaveRetry {
   int tries = 4;
-  std::chrono::milliseconds first_wait{500};  // doubled after each further failure
+  std::chrono::milliseconds first_wait{500};             // doubled after each further failure
   std::function<void(std::chrono::milliseconds)> sleep;  // none: the thread sleeps
 };
 
@@ -61,8 +61,7 @@ class ErpDelivery {
   // borrowed and must outlive the delivery.
   ErpDelivery(frmTQSRemoteBroker& window, const ErrorLog& error_log,
               const automation::ComponentRegistry& components, const Clock& clock,
-              std::string_view booking_component, std::string_view procedure,
-              SaveRetry retry = {});
+              std::string_view booking_component, std::string_view procedure, SaveRetry retry = {});
 
   // Whether a document of this kind may be sent again safely: its component accepts keys and
   // the server database has an installation id to make them.
@@ -86,9 +85,9 @@ class ErpDelivery {
 
  private:
   enum class State {
-    kIdle,       // nothing recorded for the current document
-    kCallOpen,   // the attempt is recorded and the booking call is under way or raised
-    kSettled,    // Deliver has stored the outcome or reported why it could not
+    kIdle,      // nothing recorded for the current document
+    kCallOpen,  // the attempt is recorded and the booking call is under way or raised
+    kSettled,   // Deliver has stored the outcome or reported why it could not
   };
 
   // Reports `message` in the status box and the log under the procedure's name.

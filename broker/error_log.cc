@@ -77,8 +77,8 @@ void ErrorLog::WriteErrorLogEntry(const std::filesystem::path& file, std::string
   // The entry must not be lost, nor end the procedure that reports: an operator or the
   // scheduler's journal reads standard error.
   const std::string reason = std::strerror(errno);
-  std::cerr << "TQSRemoteBroker: cannot append to the error log " << file.string() << " ("
-            << reason << "); the entry is:\n"
+  std::cerr << "TQSRemoteBroker: cannot append to the error log " << file.string() << " (" << reason
+            << "); the entry is:\n"
             << entry << std::flush;
 }
 

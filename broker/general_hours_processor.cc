@@ -104,16 +104,16 @@ void GeneralHoursProcessor::ProcessHourLine() {
     manager->Call(erp::kSetIdempotencyKey, {Variant(*key)});
   }
   std::vector<Variant> create_args{Variant(recordset)};
-  delivery_.Deliver([&] { return manager->Invoke(ha::method::kCreate, create_args); },
-                    [&](const Variant& created) {
-                      const LineOutcome outcome = ReadBooking(created);
-                      const bool rejected = outcome.error_count != 0;
-                      return ErpDelivery::Answer{
-                          {BuildResult(line_id, outcome),
-                           rejected ? InteractionStatus::kFailed : InteractionStatus::kProcessed,
-                           clock_.Now()},
-                          rejected ? kRejectedText : kProcessedText};
-                    });
+  delivery_.Deliver(
+      [&] { return manager->Invoke(ha::method::kCreate, create_args); },
+      [&](const Variant& created) {
+        const LineOutcome outcome = ReadBooking(created);
+        const bool rejected = outcome.error_count != 0;
+        return ErpDelivery::Answer{
+            {BuildResult(line_id, outcome),
+             rejected ? InteractionStatus::kFailed : InteractionStatus::kProcessed, clock_.Now()},
+            rejected ? kRejectedText : kProcessedText};
+      });
 }
 
 GeneralHoursProcessor::LineOutcome GeneralHoursProcessor::ReadBooking(

@@ -61,9 +61,8 @@ void RecordUnusableAnswer(db::Recordset& interactions, std::string_view descript
 void StageAndSaveInteractionOutcome(db::Recordset& interactions,
                                     const InteractionOutcome& outcome) {
   interactions.SetField("INTERACTIONRESULT", outcome.result);
-  interactions.SetField("INTERACTIONSTATUS", outcome.status
-                                                 ? Variant(ToNumber(*outcome.status))
-                                                 : Variant::Null());
+  interactions.SetField("INTERACTIONSTATUS",
+                        outcome.status ? Variant(ToNumber(*outcome.status)) : Variant::Null());
   interactions.SetField("PROCESSEDON", outcome.processed_on);
   interactions.SetField("ATTEMPTOPEN", Variant(kAttemptClosed));
   interactions.Update();

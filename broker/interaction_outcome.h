@@ -48,8 +48,7 @@ void RecordUnusableAnswer(db::Recordset& interactions, std::string_view descript
 // Stages `outcome` and the attempt's end (ATTEMPTOPEN 0) on the current row and writes them in
 // one update. A failed update keeps the values staged, so the caller may try Update again, and
 // must call CancelUpdate when it gives up.
-void StageAndSaveInteractionOutcome(db::Recordset& interactions,
-                                    const InteractionOutcome& outcome);
+void StageAndSaveInteractionOutcome(db::Recordset& interactions, const InteractionOutcome& outcome);
 
 }  // namespace tqs::broker
 

@@ -59,8 +59,7 @@ std::vector<std::string_view> SplitAtUnderscores(std::string_view text) {
 
 JobSheetProcessor::JobSheetProcessor(frmTQSRemoteBroker& window, const ErrorLog& error_log,
                                      const automation::ComponentRegistry& components,
-                                     const Clock& clock, RegionalSettings settings,
-                                     SaveRetry retry)
+                                     const Clock& clock, RegionalSettings settings, SaveRetry retry)
     : window_(window),
       components_(components),
       clock_(clock),

@@ -57,8 +57,7 @@ class JobSheetProcessor final : public BusinessDocumentProcessor {
   // how payment amounts, registration dates and the ERP's numeric answers are read.
   JobSheetProcessor(frmTQSRemoteBroker& window, const ErrorLog& error_log,
                     const automation::ComponentRegistry& components, const Clock& clock,
-                    RegionalSettings settings = RegionalSettings::Current(),
-                    SaveRetry retry = {});
+                    RegionalSettings settings = RegionalSettings::Current(), SaveRetry retry = {});
 
   void Process() override { ProcessJobSheets(); }
   bool ErpRecognisesReplays() const override { return delivery_.ErpRecognisesReplays(); }

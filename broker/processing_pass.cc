@@ -48,8 +48,7 @@ void ProcessingPass::processBusinessdocuments() {
     // The remaining rows stay pending for the next pass; the operator and the scheduler learn
     // that this one did not get through them.
     window_.m_bPassIncomplete = true;
-    const std::string message = std::string("The processing pass stopped early: ") +
-                                error.what() +
+    const std::string message = std::string("The processing pass stopped early: ") + error.what() +
                                 ". The documents not reached stay pending for the next pass.";
     window_.txtProcessStatus.Append(message + std::string(kCrLf));
     error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "processBusinessdocuments",
@@ -180,10 +179,9 @@ std::optional<std::string> ProcessingPass::UnreadableColumn() const {
 }
 
 void ProcessingPass::ReportUnreadableRow(const std::string& column) {
-  const std::string message =
-      "The pending row with INTERACTIONKEY " +
-      window_.m_oInteractions->Field("INTERACTIONKEY").AsText() + " has no " + column +
-      "; it is passed over";
+  const std::string message = "The pending row with INTERACTIONKEY " +
+                              window_.m_oInteractions->Field("INTERACTIONKEY").AsText() +
+                              " has no " + column + "; it is passed over";
   window_.txtProcessStatus.Append(message + std::string(kCrLf));
   error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "processBusinessdocuments",
                                 ErrorPrefix::kErrorColon, message);
@@ -214,8 +212,7 @@ void ProcessingPass::DispatchCurrentRow() {
   // The ERP may have booked a document whose last attempt never finished: only a component that
   // recognises a document sent again may have it once more.
   const db::Variant attempt_open = rows.Field("ATTEMPTOPEN");
-  if (!attempt_open.IsNull() && attempt_open.AsInt32() != 0 &&
-      !processor->ErpRecognisesReplays()) {
+  if (!attempt_open.IsNull() && attempt_open.AsInt32() != 0 && !processor->ErpRecognisesReplays()) {
     ++in_doubt_;
     return;
   }

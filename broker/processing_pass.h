@@ -43,9 +43,9 @@
 #include "broker/broker_window.h"
 #include "broker/business_document_processor.h"
 #include "broker/error_log.h"
-#include "common/pass_lock.h"
 #include "common/conversions.h"
 #include "common/date_time.h"
+#include "common/pass_lock.h"
 
 namespace tqs::broker {
 

@@ -118,8 +118,8 @@ void ServiceInspectionProcessor::ProcessInspection() {
         const ObjectPtr outcome =
             RequireObject(answer, "ServiceInspectionsManager.ProcessServiceInspection");
         std::string result = ReadResult(outcome);
-        const ReturnValueMeaning meaning = MeaningOf(WholeNumber(
-            outcome->Call(si::method::kGetOReturnValue), "getOReturnValue", settings_));
+        const ReturnValueMeaning meaning = MeaningOf(
+            WholeNumber(outcome->Call(si::method::kGetOReturnValue), "getOReturnValue", settings_));
         return ErpDelivery::Answer{{std::move(result), meaning.status, clock_.Now()},
                                    meaning.shown};
       });

@@ -85,7 +85,8 @@ class FilePassLock final : public PassLock {
     // Who holds it, for an operator who looks; failing to write this changes nothing.
     const std::string holder = std::to_string(::getpid()) + "\n";
     if (::ftruncate(descriptor, 0) == 0) {
-      [[maybe_unused]] const ssize_t written = ::pwrite(descriptor, holder.data(), holder.size(), 0);
+      [[maybe_unused]] const ssize_t written =
+          ::pwrite(descriptor, holder.data(), holder.size(), 0);
     }
     return std::make_unique<FilePassLock>(descriptor);
   }

@@ -63,14 +63,16 @@ void ImportIntoReferenceErp(const std::vector<std::filesystem::path>& files,
 // The options that name pending documents by kind, employee and type.
 void AddSelectionOptions(CLI::App& command, tqs::server::DocumentSelection& selection,
                          std::string_view kinds_help) {
-  command.add_flag("--in-doubt", selection.in_doubt,
-                   std::string("Documents in doubt: the ERP may have booked them") +
-                       std::string(kinds_help));
+  command.add_flag(
+      "--in-doubt", selection.in_doubt,
+      std::string("Documents in doubt: the ERP may have booked them") + std::string(kinds_help));
   command.add_flag("--failing", selection.failing,
                    "Documents that failed at least 3 times and are not in doubt");
   command.add_option("--employee", selection.employee, "Only this employee's documents");
-  command.add_option("--type", selection.type, "Only this document type (5 job sheet, 10 "
-                                               "general hours line, 15 service inspection)")
+  command
+      .add_option("--type", selection.type,
+                  "Only this document type (5 job sheet, 10 "
+                  "general hours line, 15 service inspection)")
       ->check(CLI::IsMember({5, 10, 15}));
 }
 
@@ -148,9 +150,10 @@ int main(int argc, char** argv) {
   tqs::server::DocumentSelection document_selection;
   std::optional<std::int64_t> document_limit;
   std::optional<std::int64_t> show_key;
-  auto* documents = app.add_subcommand(
-      "documents", "List pending documents that wait for an operator: in doubt (the ERP may "
-                   "have booked them) and repeatedly failing; or show one document");
+  auto* documents =
+      app.add_subcommand("documents",
+                         "List pending documents that wait for an operator: in doubt (the ERP may "
+                         "have booked them) and repeatedly failing; or show one document");
   documents->add_option("--dsn", dsn, "Connection string")->required();
   AddSelectionOptions(*documents, document_selection, " (default: in doubt and failing)");
   documents->add_option("--limit", document_limit, "At most N documents")
@@ -170,8 +173,8 @@ int main(int argc, char** argv) {
       requeue_options);
   DecisionOptions resolve_options;
   auto* resolve = AddDecisionCommand(
-      app, "resolve",
-      "The ERP booked these pending documents: mark them processed (status 10)", resolve_options);
+      app, "resolve", "The ERP booked these pending documents: mark them processed (status 10)",
+      resolve_options);
   resolve->add_flag("--done", resolve_options.done, "The ERP booked them")->required();
 
   std::vector<std::filesystem::path> import_files;

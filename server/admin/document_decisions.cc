@@ -42,8 +42,7 @@ std::optional<RowBefore> ReadRowBefore(db::Connection& connection, std::int64_t 
 std::string StillMatching(const DecisionRequest& request) {
   if (request.keys.empty()) return SelectionCondition(*request.selection);
   // Named rows: any pending row may be resolved; a requeue needs one in doubt or failing.
-  return request.decision == Decision::kRequeue ? SelectionCondition({})
-                                                : "INTERACTIONSTATUS = 5";
+  return request.decision == Decision::kRequeue ? SelectionCondition({}) : "INTERACTIONSTATUS = 5";
 }
 
 std::string ChangeSql(Decision decision, const Clock& clock) {
@@ -124,11 +123,11 @@ DecisionTotals ApplyDecision(std::string_view dsn, const DecisionRequest& reques
       line.changed = row && connection->Execute(fmt::format("{} WHERE INTERACTIONKEY = {} AND {}",
                                                             change, key, still_matching)) == 1;
       if (line.changed) {
-        connection->Execute(fmt::format(
-            "INSERT INTO OPERATORACTIONS (OPERATOR, ACTION, INTERACTIONKEY, DETAILS) "
-            "VALUES ({}, '{}', {}, {})",
-            QuoteSql(request.operator_name), ActionName(request.decision), key,
-            QuoteSql(AuditDetails(*row, request.note))));
+        connection->Execute(
+            fmt::format("INSERT INTO OPERATORACTIONS (OPERATOR, ACTION, INTERACTIONKEY, DETAILS) "
+                        "VALUES ({}, '{}', {}, {})",
+                        QuoteSql(request.operator_name), ActionName(request.decision), key,
+                        QuoteSql(AuditDetails(*row, request.note))));
         connection->CommitTrans();
         line.text = ChangedText(request.decision, *row);
         ++totals.changed;

@@ -79,8 +79,7 @@ std::string SelectionCondition(const DocumentSelection& selection) {
   return condition;
 }
 
-std::int64_t CountPendingDocuments(db::Connection& connection,
-                                   const DocumentSelection& selection) {
+std::int64_t CountPendingDocuments(db::Connection& connection, const DocumentSelection& selection) {
   auto rs = db::Recordset::Open(
       "SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE " + SelectionCondition(selection),
       connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
@@ -94,8 +93,8 @@ std::vector<DocumentSummary> ListPendingDocuments(db::Connection& connection,
                     SelectionCondition(selection) + " ORDER BY INTERACTIONKEY";
   if (limit) sql += fmt::format(" LIMIT {}", *limit);
   std::vector<DocumentSummary> documents;
-  auto rs = db::Recordset::Open(sql, connection, db::CursorType::kForwardOnly,
-                                db::LockType::kReadOnly);
+  auto rs =
+      db::Recordset::Open(sql, connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
   for (; !rs->IsEOF(); rs->MoveNext()) documents.push_back(ReadSummary(*rs));
   return documents;
 }
@@ -140,15 +139,16 @@ nlohmann::json ToJson(const DocumentDetail& document) {
 
 std::string FormatDocumentList(const std::vector<DocumentSummary>& documents) {
   if (documents.empty()) return "No pending document is in doubt or failing repeatedly.\n";
-  std::string text = fmt::format(fmt::runtime(kDocumentRow), "key", "employee", "type", "document", "attempts",
-                                 "last attempt", "received (UTC)", "in doubt", "last error");
+  std::string text =
+      fmt::format(fmt::runtime(kDocumentRow), "key", "employee", "type", "document", "attempts",
+                  "last attempt", "received (UTC)", "in doubt", "last error");
   for (const DocumentSummary& document : documents) {
-    text += fmt::format(fmt::runtime(kDocumentRow), document.key, document.employee, DocumentTypeName(document.type),
-                        document.document_id,
+    text += fmt::format(fmt::runtime(kDocumentRow), document.key, document.employee,
+                        DocumentTypeName(document.type), document.document_id,
                         document.attempts ? std::to_string(*document.attempts) : "-",
                         TimeOrDash(document.attempt_started_on, LocalTimeText),
-                        TimeOrDash(document.received_on, IsoUtc),
-                        document.in_doubt ? "yes" : "no", OneLine(document.last_error, 60));
+                        TimeOrDash(document.received_on, IsoUtc), document.in_doubt ? "yes" : "no",
+                        OneLine(document.last_error, 60));
   }
   return text;
 }

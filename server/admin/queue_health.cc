@@ -116,8 +116,7 @@ QueueHealth ReadQueueHealth(db::Connection& connection, int top) {
         {employees->Field(0).ToTextOrEmpty(), Count(employees->Field(1))});
   }
   health.in_doubt = CountPendingDocuments(connection, DocumentSelection{.in_doubt = true});
-  health.repeatedly_failing =
-      CountPendingDocuments(connection, DocumentSelection{.failing = true});
+  health.repeatedly_failing = CountPendingDocuments(connection, DocumentSelection{.failing = true});
   return health;
 }
 

@@ -10,8 +10,8 @@ std::string Format(DateTime value, const char* separator, const char* zone) {
   const std::chrono::year_month_day date{day};
   const std::chrono::hh_mm_ss<std::chrono::seconds> time{value - day};
   return fmt::format("{:04}-{:02}-{:02}{}{:02}:{:02}:{:02}{}", int(date.year()),
-                     unsigned(date.month()), unsigned(date.day()), separator,
-                     time.hours().count(), time.minutes().count(), time.seconds().count(), zone);
+                     unsigned(date.month()), unsigned(date.day()), separator, time.hours().count(),
+                     time.minutes().count(), time.seconds().count(), zone);
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #include "server/schema/server_schema.h"
 
+#include <fmt/format.h>
+
 #include <cstdint>
 #include <random>
 #include <set>
 #include <sstream>
 #include <string_view>
-
-#include <fmt/format.h>
 
 #include "common/error.h"
 #include "common/text.h"

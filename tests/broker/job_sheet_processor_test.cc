@@ -245,18 +245,18 @@ TEST_P(JobSheetProcessorTest, ReturnValueThatIsNoWholeNumberLeavesTheRowInDoubt)
   const std::string doubt =
       ". The ERP may have booked the document; the document is in doubt and is not sent again "
       "until an operator decides (TQSRemoteAdmin documents --in-doubt).";
-  EXPECT_EQ(bed.StatusLines(),
-            "\r\nS7 1\r\n" + unusable + "Type mismatch: getOReturnValue returned nothing, not a number" +
-                doubt + "\r\n\r\nS7 2\r\n" + unusable +
-                "Type mismatch: getOReturnValue returned 'done', not a number" + doubt +
-                "\r\n\r\nS7 3\r\nS11\r\n\r\n");
-  EXPECT_THAT(bed.LogMessages(),
-              ElementsAre("Error " + unusable +
-                              "Type mismatch: getOReturnValue returned nothing, not a number" +
-                              doubt + " in ProcessJobSheets",
-                          "Error " + unusable +
-                              "Type mismatch: getOReturnValue returned 'done', not a number" +
-                              doubt + " in ProcessJobSheets"));
+  EXPECT_EQ(bed.StatusLines(), "\r\nS7 1\r\n" + unusable +
+                                   "Type mismatch: getOReturnValue returned nothing, not a number" +
+                                   doubt + "\r\n\r\nS7 2\r\n" + unusable +
+                                   "Type mismatch: getOReturnValue returned 'done', not a number" +
+                                   doubt + "\r\n\r\nS7 3\r\nS11\r\n\r\n");
+  EXPECT_THAT(
+      bed.LogMessages(),
+      ElementsAre(
+          "Error " + unusable + "Type mismatch: getOReturnValue returned nothing, not a number" +
+              doubt + " in ProcessJobSheets",
+          "Error " + unusable + "Type mismatch: getOReturnValue returned 'done', not a number" +
+              doubt + " in ProcessJobSheets"));
   EXPECT_EQ(bed.installation().Scalar(
                 "SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE ATTEMPTOPEN = 1 AND "
                 "ATTEMPTCOUNT = 1 AND LASTERROR LIKE 'The ERP answered%'"),

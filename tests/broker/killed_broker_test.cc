@@ -2,6 +2,7 @@
 // machine that loses power), on each backend: every row is afterwards either finished as a
 // whole or still pending, never half-written; the lock the killed pass held is free again at
 // once; and the next run finishes the rest.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,7 +10,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fcntl.h>
 #include <thread>
 
 #include "common/pass_lock.h"

@@ -3,6 +3,8 @@
 // run their passes are each booked in the ERP exactly once; a connection lost in the middle of
 // a pass ends it without finishing rows it has not finished, and the next pass finishes them;
 // a server that cannot be reached is reported at start-up.
+#include "common/pass_lock.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -14,7 +16,6 @@
 #include <vector>
 
 #include "broker/broker.h"
-#include "common/pass_lock.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/recordset.h"
 #include "server/jobsheet.h"
@@ -205,8 +206,8 @@ TEST_P(DroppedConnectionTest, PassEndsWithoutFinishingRowsAndTheNextPassFinishes
   broker.cmdProcess_Click();
   rows = StoredRows();
   for (const auto& [document, row] : rows) {
-    EXPECT_EQ(row.status, document == "D3" ? "5" : "10")
-        << document << "\n" << broker.window().txtProcessStatus.text();
+    EXPECT_EQ(row.status, document == "D3" ? "5" : "10") << document << "\n"
+                                                         << broker.window().txtProcessStatus.text();
   }
   EXPECT_THAT(broker.window().txtProcessStatus.text(),
               HasSubstr("1 pending document(s) are in doubt"));

@@ -153,12 +153,15 @@ TEST_P(ProcessingPassTest, RowsWithoutEmployeeTypeOrDocumentArePassedOverWithAMe
   installation_->AddPendingRow("E200", 5, "<JBSH/>");  // doc-2: no type
   installation_->AddPendingRow("E200", 5, "<JBSH/>");  // doc-3: no employee (sorts first)
   installation_->AddPendingRow("E200", 5, "<JBSH/>");  // doc-4
-  installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET BUSINESSDOCUMENTCONTENTS = NULL "
-                         "WHERE BUSINESSDOCUMENTID = 'doc-1'");
-  installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET BUSINESSDOCUMENTTYPE = NULL "
-                         "WHERE BUSINESSDOCUMENTID = 'doc-2'");
-  installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET EMPLOYEEID = NULL "
-                         "WHERE BUSINESSDOCUMENTID = 'doc-3'");
+  installation_->Execute(
+      "UPDATE CLIENTSERVERINTERACTION SET BUSINESSDOCUMENTCONTENTS = NULL "
+      "WHERE BUSINESSDOCUMENTID = 'doc-1'");
+  installation_->Execute(
+      "UPDATE CLIENTSERVERINTERACTION SET BUSINESSDOCUMENTTYPE = NULL "
+      "WHERE BUSINESSDOCUMENTID = 'doc-2'");
+  installation_->Execute(
+      "UPDATE CLIENTSERVERINTERACTION SET EMPLOYEEID = NULL "
+      "WHERE BUSINESSDOCUMENTID = 'doc-3'");
 
   for (int pass = 0; pass < 2; ++pass) {  // never blocks a later pass either
     calls_.clear();
@@ -200,11 +203,13 @@ TEST_P(ProcessingPassTest, AnEmployeesRowsGoInUploadOrderAndFinishedOnesAreLeftA
   installation_->AddPendingRow("E200", 15, "<si/>");    // doc-5
   // A row changed after upload moves to the end of the table's storage on PostgreSQL, so an
   // order by employee alone would hand it on after the rows uploaded later.
-  installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET BUSINESSDOCUMENTCONTENTS = "
-                         "BUSINESSDOCUMENTCONTENTS WHERE BUSINESSDOCUMENTID = 'doc-1'");
+  installation_->Execute(
+      "UPDATE CLIENTSERVERINTERACTION SET BUSINESSDOCUMENTCONTENTS = "
+      "BUSINESSDOCUMENTCONTENTS WHERE BUSINESSDOCUMENTID = 'doc-1'");
   job_sheets_.after_call = [&] {
-    installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET INTERACTIONSTATUS = 10 "
-                           "WHERE BUSINESSDOCUMENTID = 'doc-4'");
+    installation_->Execute(
+        "UPDATE CLIENTSERVERINTERACTION SET INTERACTIONSTATUS = 10 "
+        "WHERE BUSINESSDOCUMENTID = 'doc-4'");
   };
 
   pass_.processBusinessdocuments();
@@ -222,8 +227,9 @@ TEST_P(ProcessingPassTest, DocumentsInDoubtGoOnlyToAnErpThatRecognisesAReplay) {
   installation_->AddPendingRow("E200", 15, "<si/>");    // doc-3: in doubt
   installation_->AddPendingRow("E200", 5, "<JBSH/>");   // doc-4: attempt closed
   installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET ATTEMPTCOUNT = 1, ATTEMPTOPEN = 1");
-  installation_->Execute("UPDATE CLIENTSERVERINTERACTION SET ATTEMPTOPEN = 0 "
-                         "WHERE BUSINESSDOCUMENTID = 'doc-4'");
+  installation_->Execute(
+      "UPDATE CLIENTSERVERINTERACTION SET ATTEMPTOPEN = 0 "
+      "WHERE BUSINESSDOCUMENTID = 'doc-4'");
   general_hours_.replays = true;
 
   pass_.processBusinessdocuments();
@@ -234,10 +240,9 @@ TEST_P(ProcessingPassTest, DocumentsInDoubtGoOnlyToAnErpThatRecognisesAReplay) {
       "2 pending document(s) are in doubt: the ERP may have booked them before an earlier pass "
       "could store the outcome. They are not sent again until an operator decides "
       "(TQSRemoteAdmin documents --in-doubt; requeue or resolve --done)";
-  EXPECT_EQ(window_.txtProcessStatus.text(),
-            std::string(kOpening) + message + "\r\n" + kClosing);
-  EXPECT_EQ(Log(), std::string(kStamp) + "Error : " + message +
-                       " in processBusinessdocuments\r\n\r\n");
+  EXPECT_EQ(window_.txtProcessStatus.text(), std::string(kOpening) + message + "\r\n" + kClosing);
+  EXPECT_EQ(Log(),
+            std::string(kStamp) + "Error : " + message + " in processBusinessdocuments\r\n\r\n");
 }
 
 TEST_P(ProcessingPassTest, APassThatStopsEarlySaysSoAndMarksTheRunFailed) {
@@ -245,9 +250,7 @@ TEST_P(ProcessingPassTest, APassThatStopsEarlySaysSoAndMarksTheRunFailed) {
   installation_->AddPendingRow("E200", 5, "<JBSH/>");
   installation_->AddPendingRow("E200", 5, "<JBSH/>");
   // The pending set's table goes away under the pass: the next row cannot be read.
-  job_sheets_.after_call = [&] {
-    window_.m_oInteractions->Close();
-  };
+  job_sheets_.after_call = [&] { window_.m_oInteractions->Close(); };
 
   pass_.processBusinessdocuments();
 

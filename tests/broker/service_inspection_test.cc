@@ -159,11 +159,14 @@ TEST_P(ServiceInspectionTest, FailuresLeaveTheRowPendingAndAreReported) {
          AnswerServiceInspection(erp, answer);
        },
        "The ERP answered, but its answer cannot be used: Type mismatch: getResult returned '', "
-       "not a number. The ERP may have booked the document; the document is in doubt and is not sent "
+       "not a number. The ERP may have booked the document; the document is in doubt and is not "
+       "sent "
        "again until an operator decides (TQSRemoteAdmin documents --in-doubt).\r\n",
        "Error The ERP answered, but its answer cannot be used: Type mismatch: getResult "
-       "returned '', not a number. The ERP may have booked the document; the document is in doubt and is not sent "
-       "again until an operator decides (TQSRemoteAdmin documents --in-doubt). in ProcessServiceInspections"},
+       "returned '', not a number. The ERP may have booked the document; the document is in doubt "
+       "and is not sent "
+       "again until an operator decides (TQSRemoteAdmin documents --in-doubt). in "
+       "ProcessServiceInspections"},
       {"no return value", kThreeInspections,
        [](RecordingComponents& erp) {
          InspectionAnswer answer;
@@ -171,11 +174,14 @@ TEST_P(ServiceInspectionTest, FailuresLeaveTheRowPendingAndAreReported) {
          AnswerServiceInspection(erp, answer);
        },
        "The ERP answered, but its answer cannot be used: Type mismatch: getOReturnValue "
-       "returned nothing, not a number. The ERP may have booked the document; the document is in doubt and is not sent "
+       "returned nothing, not a number. The ERP may have booked the document; the document is in "
+       "doubt and is not sent "
        "again until an operator decides (TQSRemoteAdmin documents --in-doubt).\r\n",
        "Error The ERP answered, but its answer cannot be used: Type mismatch: getOReturnValue "
-       "returned nothing, not a number. The ERP may have booked the document; the document is in doubt and is not sent "
-       "again until an operator decides (TQSRemoteAdmin documents --in-doubt). in ProcessServiceInspections"},
+       "returned nothing, not a number. The ERP may have booked the document; the document is in "
+       "doubt and is not sent "
+       "again until an operator decides (TQSRemoteAdmin documents --in-doubt). in "
+       "ProcessServiceInspections"},
       {"generic failure code shows status text 17", kThreeInspections,
        [](RecordingComponents& erp) {
          erp.Throws("ServiceInspectionsManager", "ProcessServiceInspection",

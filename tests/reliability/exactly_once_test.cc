@@ -38,9 +38,9 @@ constexpr int kDocuments = 6;
 constexpr int kStruckDocument = kDocuments;
 
 enum class Fault {
-  kWriteLocked,         // SQLite: the write lock is held by someone else beyond the busy timeout
-  kDiskFull,            // SQLite: no space left
-  kConnectionEnded,     // PostgreSQL: the server ends the broker's session
+  kWriteLocked,          // SQLite: the write lock is held by someone else beyond the busy timeout
+  kDiskFull,             // SQLite: no space left
+  kConnectionEnded,      // PostgreSQL: the server ends the broker's session
   kKilledBeforeBooking,  // the broker dies inside the ERP call, before the ERP booked
   kKilledAfterBooking,   // the broker dies inside the ERP call, after the ERP booked
   kKilledReadingAnswer,  // the broker dies after the ERP answered, before the row update
@@ -141,29 +141,30 @@ class ExactlyOnceTest : public testing::OnEachBackend {
       return Variant();
     });
     auto errors = std::make_shared<Variant>();
-    erp.OnCall("JobSheetsManager", js::manager::kProcessJobSheet, [&, ledger, errors](
-                                                                      std::span<Variant> args) {
-      const std::string document = window.m_oInteractions->Field("BUSINESSDOCUMENTID").AsText();
-      const bool struck_now = ++calls == kStruckDocument;
-      if (struck_now) strike(Fault::kKilledBeforeBooking);
-      const std::string key = std::exchange(ledger->key, "");
-      if (!key.empty() && ledger->keys.count(key)) {
-        ++ledger->replays;
-      } else {
-        ++ledger->bookings[document];
-        if (!key.empty()) ledger->keys.insert(key);
-      }
-      struck_answer = struck_now || (fault == Fault::kNonNumericReturn && ledger->replays > 0 &&
-                                     document == std::to_string(4700 + kStruckDocument) + "_0");
-      if (struck_now) {
-        strike(Fault::kWriteLocked);
-        strike(Fault::kDiskFull);
-        strike(Fault::kConnectionEnded);
-        strike(Fault::kKilledAfterBooking);
-      }
-      *errors = args[4];
-      return Variant(erp.NewObject("Q72dVXRsvordJobSheets.ProcessOutput"));
-    });
+    erp.OnCall(
+        "JobSheetsManager", js::manager::kProcessJobSheet,
+        [&, ledger, errors](std::span<Variant> args) {
+          const std::string document = window.m_oInteractions->Field("BUSINESSDOCUMENTID").AsText();
+          const bool struck_now = ++calls == kStruckDocument;
+          if (struck_now) strike(Fault::kKilledBeforeBooking);
+          const std::string key = std::exchange(ledger->key, "");
+          if (!key.empty() && ledger->keys.count(key)) {
+            ++ledger->replays;
+          } else {
+            ++ledger->bookings[document];
+            if (!key.empty()) ledger->keys.insert(key);
+          }
+          struck_answer = struck_now || (fault == Fault::kNonNumericReturn && ledger->replays > 0 &&
+                                         document == std::to_string(4700 + kStruckDocument) + "_0");
+          if (struck_now) {
+            strike(Fault::kWriteLocked);
+            strike(Fault::kDiskFull);
+            strike(Fault::kConnectionEnded);
+            strike(Fault::kKilledAfterBooking);
+          }
+          *errors = args[4];
+          return Variant(erp.NewObject("Q72dVXRsvordJobSheets.ProcessOutput"));
+        });
     erp.OnCall("ProcessOutput", js::process_output::kGetOErrorProcessStructForProcessJobSheet,
                [errors](std::span<Variant>) { return *errors; });
     erp.OnCall("ProcessOutput", js::process_output::kGetOReturnValue,
@@ -247,8 +248,7 @@ TEST_P(ExactlyOnceTest, NoDocumentIsBookedTwiceWhateverStrikesBetweenTheBookingA
       }
     }
   }
-  std::cout << "Exactly once, " << test_support::BackendName(GetParam()) << ":\n"
-            << table.str();
+  std::cout << "Exactly once, " << test_support::BackendName(GetParam()) << ":\n" << table.str();
 }
 
 }  // namespace

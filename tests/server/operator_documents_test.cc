@@ -89,9 +89,8 @@ class OperatorDocumentsTest : public testing::ServerDatabaseTest {
         "INTERACTIONSTATUS, ATTEMPTCOUNT, ATTEMPTSTARTEDON, ATTEMPTOPEN, LASTERROR, "
         "INTERACTIONRESULT) VALUES (" +
         QuoteSql(row.employee) + ", " + std::to_string(row.type) + ", 30, 'D1', " +
-        std::to_string(id) + ", 'doc" + std::to_string(id) + "', '<doc n=''" +
-        std::to_string(id) + "''/>', " + std::to_string(row.status) + ", " +
-        or_null(row.attempts) + ", " +
+        std::to_string(id) + ", 'doc" + std::to_string(id) + "', '<doc n=''" + std::to_string(id) +
+        "''/>', " + std::to_string(row.status) + ", " + or_null(row.attempts) + ", " +
         (row.attempts ? "'2026-03-01 10:00:0" + std::to_string(id % 10) + "'" : "NULL") + ", " +
         or_null(row.attempt_open) + ", " + or_null(row.last_error) + ", " + or_null(row.result) +
         ")");
@@ -99,8 +98,8 @@ class OperatorDocumentsTest : public testing::ServerDatabaseTest {
   }
 
   std::string Column(const std::string& column, std::int64_t key) const {
-    return Scalar("SELECT " + column + " FROM CLIENTSERVERINTERACTION WHERE INTERACTIONKEY = " +
-                  std::to_string(key));
+    return Scalar("SELECT " + column +
+                  " FROM CLIENTSERVERINTERACTION WHERE INTERACTIONKEY = " + std::to_string(key));
   }
 
   static std::vector<std::int64_t> Keys(const std::vector<DocumentSummary>& documents) {
@@ -140,8 +139,7 @@ class OperatorDocumentsTest : public testing::ServerDatabaseTest {
   std::unique_ptr<db::Connection> connection_;
   FixedClock clock_;
   int rows_ = 0;
-  std::int64_t fresh_ = 0, in_doubt_ = 0, in_doubt_failed_before_ = 0, failing_ = 0,
-               finished_ = 0;
+  std::int64_t fresh_ = 0, in_doubt_ = 0, in_doubt_failed_before_ = 0, failing_ = 0, finished_ = 0;
 };
 
 TQS_INSTANTIATE_FOR_BACKENDS(OperatorDocumentsTest);
@@ -217,8 +215,9 @@ TEST_P(OperatorDocumentsTest, RequeueReopensOnlyRowsInDoubtOrFailingAndAuditsEac
   EXPECT_THAT(Apply({.decision = Decision::kRequeue,
                      .keys = {in_doubt_, fresh_, finished_, 999999},
                      .note = "ERP shows no booking"}),
-              ElementsAre(Line(in_doubt_, "changed: requeued (was in doubt, 1 attempts); the "
-                                          "next broker pass sends it again"),
+              ElementsAre(Line(in_doubt_,
+                               "changed: requeued (was in doubt, 1 attempts); the "
+                               "next broker pass sends it again"),
                           Line(fresh_, "skipped: neither in doubt nor failing repeatedly"),
                           Line(finished_, "skipped: no longer pending (status 10)"),
                           "999999 skipped: no such document"));
@@ -248,10 +247,12 @@ TEST_P(OperatorDocumentsTest, RequeueReopensOnlyRowsInDoubtOrFailingAndAuditsEac
 TEST_P(OperatorDocumentsTest, ResolveDoneFinishesRowsAndTheLaptopGetsAWellFormedAnswer) {
   EXPECT_THAT(Apply({.decision = Decision::kResolveDone,
                      .keys = {in_doubt_, in_doubt_failed_before_, finished_}}),
-              ElementsAre(Line(in_doubt_, "changed: resolved as booked by the ERP (status 10; 1 "
-                                          "attempts)"),
-                          Line(in_doubt_failed_before_, "changed: resolved as booked by the ERP "
-                                                        "(status 10; 4 attempts)"),
+              ElementsAre(Line(in_doubt_,
+                               "changed: resolved as booked by the ERP (status 10; 1 "
+                               "attempts)"),
+                          Line(in_doubt_failed_before_,
+                               "changed: resolved as booked by the ERP "
+                               "(status 10; 4 attempts)"),
                           Line(finished_, "skipped: no longer pending (status 10)")));
   for (const std::int64_t key : {in_doubt_, in_doubt_failed_before_}) {
     EXPECT_EQ(Column("INTERACTIONSTATUS", key), "10") << key;
@@ -272,16 +273,16 @@ TEST_P(OperatorDocumentsTest, ResolveDoneFinishesRowsAndTheLaptopGetsAWellFormed
   // and the answer parses.
   automation::ComponentRegistry components;
   JobSheet job_sheet(components);
-  for (const auto& [employee, request, expected] : {
-           std::tuple{"A",
-                      "<processresultrequest><jobsheets><j interactionon='D1' "
-                      "interactionid='2'/></jobsheets></processresultrequest>",
-                      "<businessdocuments><jobsheets></jobsheets></businessdocuments>"},
-           std::tuple{"B",
-                      "<processresultrequest><generalhours><h interactionon='D1' "
-                      "interactionid='3'/></generalhours></processresultrequest>",
-                      "<businessdocuments><generalhours><hour lineid='L1' result='5' error='' "
-                      "new='7' /></generalhours></businessdocuments>"}}) {
+  for (const auto& [employee, request, expected] :
+       {std::tuple{"A",
+                   "<processresultrequest><jobsheets><j interactionon='D1' "
+                   "interactionid='2'/></jobsheets></processresultrequest>",
+                   "<businessdocuments><jobsheets></jobsheets></businessdocuments>"},
+        std::tuple{"B",
+                   "<processresultrequest><generalhours><h interactionon='D1' "
+                   "interactionid='3'/></generalhours></processresultrequest>",
+                   "<businessdocuments><generalhours><hour lineid='L1' result='5' error='' "
+                   "new='7' /></generalhours></businessdocuments>"}}) {
     automation::Variant answer;
     ASSERT_TRUE(job_sheet.GetProcessResult(request, employee, dsn_, answer));
     EXPECT_EQ(answer.AsText(), expected);
@@ -290,9 +291,9 @@ TEST_P(OperatorDocumentsTest, ResolveDoneFinishesRowsAndTheLaptopGetsAWellFormed
   }
 
   // Resolving again changes nothing more.
-  EXPECT_THAT(Apply({.decision = Decision::kResolveDone,
-                     .selection = DocumentSelection{.in_doubt = true}}),
-              ElementsAre());
+  EXPECT_THAT(
+      Apply({.decision = Decision::kResolveDone, .selection = DocumentSelection{.in_doubt = true}}),
+      ElementsAre());
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM OPERATORACTIONS"), "2");
 }
 
@@ -301,9 +302,8 @@ TEST_P(OperatorDocumentsTest, RefusesWhileAPassRunsAndWhenNoDocumentIsNamed) {
   auto pass = PassLock::TryAcquire(dsn_, *pass_connection);
   ASSERT_TRUE(pass);
   for (const Decision decision : {Decision::kRequeue, Decision::kResolveDone}) {
-    EXPECT_THAT(test_support::ErrorDescriptionOf([&] {
-                  Apply({.decision = decision, .keys = {in_doubt_}});
-                }),
+    EXPECT_THAT(test_support::ErrorDescriptionOf(
+                    [&] { Apply({.decision = decision, .keys = {in_doubt_}}); }),
                 HasSubstr("processing pass is running"));
     EXPECT_THAT(test_support::ErrorDescriptionOf([&] {
                   Apply({.decision = decision, .selection = DocumentSelection{.failing = true}});
@@ -322,9 +322,8 @@ TEST_P(OperatorDocumentsTest, RefusesWhileAPassRunsAndWhenNoDocumentIsNamed) {
   // Neither keys nor a kind of document: nothing is named, nothing is done.
   for (const auto& selection :
        {std::optional<DocumentSelection>{}, std::optional(DocumentSelection{.employee = "A"})}) {
-    EXPECT_THAT(test_support::ErrorDescriptionOf([&] {
-                  Apply({.decision = Decision::kResolveDone, .selection = selection});
-                }),
+    EXPECT_THAT(test_support::ErrorDescriptionOf(
+                    [&] { Apply({.decision = Decision::kResolveDone, .selection = selection}); }),
                 HasSubstr("Name the documents to resolve-done"));
   }
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE INTERACTIONSTATUS = 10"),
