@@ -4,6 +4,8 @@
 #include <thread>
 #include <utility>
 
+#include "common/erp/contract.h"
+
 namespace tqs::broker {
 
 using automation::Variant;
@@ -35,6 +37,12 @@ std::optional<std::string> ErpDelivery::IdempotencyKey() const {
   if (!ErpRecognisesReplays() || !window_.m_oInteractions) return std::nullopt;
   return window_.m_sInstallationId + "/" +
          window_.m_oInteractions->Field("INTERACTIONKEY").AsText();
+}
+
+void ErpDelivery::HandKeyTo(const automation::ObjectPtr& object) const {
+  if (const std::optional<std::string> key = IdempotencyKey()) {
+    object->Call(erp::kSetIdempotencyKey, {Variant(*key)});
+  }
 }
 
 void ErpDelivery::Begin() { state_ = State::kIdle; }

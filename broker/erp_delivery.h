@@ -70,6 +70,10 @@ class ErpDelivery {
   // The idempotency key of the current row, or none when the component does not take keys.
   std::optional<std::string> IdempotencyKey() const;
 
+  // Hands the current row's key to `object` (setIdempotencyKey) when the component takes keys;
+  // does nothing otherwise.
+  void HandKeyTo(const automation::ObjectPtr& object) const;
+
   // Starts the current row's document: nothing is recorded yet.
   void Begin();
 

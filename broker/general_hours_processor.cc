@@ -7,7 +7,6 @@
 #include "broker/erp_answers.h"
 #include "broker/result_elements.h"
 #include "broker/result_writing.h"
-#include "common/erp/contract.h"
 #include "common/erp/hours_accounting.h"
 #include "common/error.h"
 #include "platform/xml/xml.h"
@@ -100,9 +99,7 @@ void GeneralHoursProcessor::ProcessHourLine() {
   std::vector<Variant> add_args{hours_line};
   recordset->Invoke(ha::method::kAddServiceOrderHoursAccounting, add_args);
   manager->Call(ha::method::kInitialize, {Variant(window_.m_sBusComponent)});
-  if (const std::optional<std::string> key = delivery_.IdempotencyKey()) {
-    manager->Call(erp::kSetIdempotencyKey, {Variant(*key)});
-  }
+  delivery_.HandKeyTo(manager);
   std::vector<Variant> create_args{Variant(recordset)};
   delivery_.Deliver(
       [&] { return manager->Invoke(ha::method::kCreate, create_args); },

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "broker/erp_answers.h"
-#include "common/erp/contract.h"
 #include "common/erp/job_sheets.h"
 #include "common/error.h"
 #include "common/interaction_types.h"
@@ -137,9 +136,7 @@ void JobSheetProcessor::ProcessCurrentJobSheet() {
     job_sheet->Invoke(js::graph::kSetServiceOrderData, args);
   }
   manager->Call(js::manager::kInitialize, {Variant(window_.m_sBusComponent)});
-  if (const std::optional<std::string> key = delivery_.IdempotencyKey()) {
-    state->Call(erp::kSetIdempotencyKey, {Variant(*key)});
-  }
+  delivery_.HandKeyTo(state);
 
   Variant args[] = {Variant(window_.m_sEmployeeId), Variant(job_sheet),
                     Variant(std::int32_t{0}),       Variant(state),

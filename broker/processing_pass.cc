@@ -83,23 +83,8 @@ void ProcessingPass::RunPass() {
   db::Recordset& rows = *window_.m_oInteractions;
   in_doubt_ = 0;
   while (!rows.IsEOF()) {
-    // A row that cannot be read is passed over with a message; it never ends or blocks the pass.
     try {
-      if (const std::optional<std::string> unreadable = UnreadableColumn()) {
-        ReportUnreadableRow(*unreadable);
-      } else if (StillPending()) {
-        window_.m_sEmployeeId = rows.Field("EMPLOYEEID").AsText();
-        if (Trim(window_.m_sEmployeeId) != Trim(previous_employee)) {
-          previous_employee.clear();
-          window_.m_sBusComponent = RetrieveBusComponent(rows.Field("EMPLOYEEID").AsText());
-          if (!Trim(window_.m_sBusComponent).empty()) {
-            DispatchCurrentRow();
-          } else {
-            previous_employee = window_.m_sEmployeeId;
-            ReportInvalidBusComponent();
-          }
-        }
-      }
+      VisitCurrentRow(previous_employee);
     } catch (const Error& error) {
       if (error.number() != error_number::kNoCurrentRecord) throw;
       // Deleted since the set was opened: nothing is left to process.
@@ -151,6 +136,26 @@ std::unique_ptr<PassLock> ProcessingPass::TakePassLock() {
                                 ErrorPrefix::kErrorColon, message);
   window_.txtProcessStatus.Append(message + std::string(kCrLf));
   return nullptr;
+}
+
+void ProcessingPass::VisitCurrentRow(std::string& previous_employee) {
+  // A row that cannot be read is passed over with a message; it never ends or blocks the pass.
+  if (const std::optional<std::string> unreadable = UnreadableColumn()) {
+    ReportUnreadableRow(*unreadable);
+    return;
+  }
+  if (!StillPending()) return;
+  db::Recordset& rows = *window_.m_oInteractions;
+  window_.m_sEmployeeId = rows.Field("EMPLOYEEID").AsText();
+  if (Trim(window_.m_sEmployeeId) == Trim(previous_employee)) return;
+  previous_employee.clear();
+  window_.m_sBusComponent = RetrieveBusComponent(rows.Field("EMPLOYEEID").AsText());
+  if (!Trim(window_.m_sBusComponent).empty()) {
+    DispatchCurrentRow();
+  } else {
+    previous_employee = window_.m_sEmployeeId;
+    ReportInvalidBusComponent();
+  }
 }
 
 std::string ProcessingPass::ReadInstallationId() {

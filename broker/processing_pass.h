@@ -72,6 +72,9 @@ class ProcessingPass {
   void RunPass();
   // The pass lock, or nullptr after reporting why the pass cannot have it.
   std::unique_ptr<PassLock> TakePassLock();
+  // The current row: passed over, reported, or handed to its processor. `previous_employee` is
+  // the employee whose further rows are skipped (no business component), or "".
+  void VisitCurrentRow(std::string& previous_employee);
   // PARAMETERS InstallationId; raises when the database has none.
   std::string ReadInstallationId();
   // The first of the columns the pass needs that the current row holds as NULL, if any.

@@ -9,7 +9,6 @@
 #include "broker/erp_answers.h"
 #include "broker/result_elements.h"
 #include "broker/result_writing.h"
-#include "common/erp/contract.h"
 #include "common/erp/service_inspections.h"
 #include "common/error.h"
 #include "platform/xml/xml.h"
@@ -107,9 +106,7 @@ void ServiceInspectionProcessor::ProcessInspection() {
   }
 
   manager->Call(si::method::kInitialize, {Variant(window_.m_sBusComponent)});
-  if (const std::optional<std::string> key = delivery_.IdempotencyKey()) {
-    manager->Call(erp::kSetIdempotencyKey, {Variant(*key)});
-  }
+  delivery_.HandKeyTo(manager);
   std::vector<Variant> process_args{Variant(process_input), Variant(std::int32_t{0}),
                                     Variant(error_structure), Variant(std::int32_t{0})};
   delivery_.Deliver(
