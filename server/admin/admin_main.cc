@@ -30,6 +30,13 @@
 
 namespace {
 
+// The JSON text of a report. Stored documents and errors may hold bytes that are not UTF-8 (an
+// upload or an ERP text that was cut apart): they are shown as U+FFFD, so the report of every
+// other document still comes out.
+std::string Dump(const nlohmann::json& report) {
+  return report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 std::filesystem::path ProgramFolder() {
   std::error_code ignored;
   const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
@@ -205,7 +212,7 @@ int main(int argc, char** argv) {
     } else if (status->parsed()) {
       auto connection = tqs::db::Connection::Open(dsn);
       const tqs::server::QueueHealth health = tqs::server::ReadQueueHealth(*connection);
-      std::cout << (as_json ? tqs::server::ToJson(health).dump(2) + "\n"
+      std::cout << (as_json ? Dump(tqs::server::ToJson(health)) + "\n"
                             : tqs::server::FormatQueueHealth(health));
     } else if (documents->parsed()) {
       auto connection = tqs::db::Connection::Open(dsn);
@@ -215,7 +222,7 @@ int main(int argc, char** argv) {
           throw tqs::Error(tqs::error_number::kNoCurrentRecord,
                            "No document has INTERACTIONKEY " + std::to_string(*show_key));
         }
-        std::cout << (as_json ? tqs::server::ToJson(*document).dump(2) + "\n"
+        std::cout << (as_json ? Dump(tqs::server::ToJson(*document)) + "\n"
                               : tqs::server::FormatDocumentDetail(*document));
       } else {
         const auto rows =
@@ -223,7 +230,7 @@ int main(int argc, char** argv) {
         if (as_json) {
           nlohmann::json list = nlohmann::json::array();
           for (const auto& row : rows) list.push_back(tqs::server::ToJson(row));
-          std::cout << list.dump(2) << "\n";
+          std::cout << Dump(list) << "\n";
         } else {
           std::cout << tqs::server::FormatDocumentList(rows);
         }
