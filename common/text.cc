@@ -1,34 +1,156 @@
 #include "common/text.h"
 
+#include <array>
+#include <cstdint>
+
 namespace tqs {
 
-std::string EscapeXmlText(std::string_view text) {
-  // One pass over the text gives the same result as the five replacements in their order
-  // (ampersand first): each character is replaced once and the entities are never rescanned.
-  std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
+namespace {
+
+// How the escaping treats a byte.
+enum ByteClass : std::uint8_t {
+  kPlain,      // copied: printable ASCII, tab, line feed, carriage return
+  kMarkup,     // one of the five characters with an entity
+  kForbidden,  // a C0 control that XML 1.0 forbids
+  kMultiByte,  // the first byte of a UTF-8 sequence, or a byte that cannot start one
+};
+
+constexpr std::array<ByteClass, 256> kByteClasses = [] {
+  std::array<ByteClass, 256> classes{};
+  for (int byte = 0; byte < 256; ++byte) {
+    if (byte < 0x20) {
+      classes[byte] = (byte == '\t' || byte == '\n' || byte == '\r') ? kPlain : kForbidden;
+    } else if (byte < 0x80) {
+      classes[byte] = kPlain;
+    } else {
+      classes[byte] = kMultiByte;
     }
   }
+  for (const char markup : {'&', '\'', '"', '<', '>'}) classes[markup] = kMarkup;
+  return classes;
+}();
+
+std::string_view EntityOf(char markup) {
+  switch (markup) {
+    case '&':
+      return "&amp;";
+    case '\'':
+      return "&apos;";
+    case '"':
+      return "&quot;";
+    case '<':
+      return "&lt;";
+    default:
+      return "&gt;";
+  }
+}
+
+// The length of the well-formed UTF-8 sequence at `p` (2 to 4 bytes; the ranges of the second
+// byte rule out overlong forms, surrogates and code points above U+10FFFF), or 0 when none
+// starts there; `ill_formed` then receives the length of the maximal ill-formed subpart, the
+// bytes one U+FFFD stands for (at least 1).
+std::size_t SequenceAt(const unsigned char* p, const unsigned char* end,
+                       std::size_t& ill_formed) {
+  const unsigned lead = p[0];
+  std::size_t length;
+  unsigned low = 0x80;
+  unsigned high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // overlong below U+0800
+    if (lead == 0xED) high = 0x9F;  // surrogates U+D800..U+DFFF
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;   // overlong below U+10000
+    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+  } else {
+    ill_formed = 1;  // a continuation byte, C0/C1 (overlong) or F5..FF
+    return 0;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    if (p + i == end || p[i] < low || p[i] > high) {
+      ill_formed = i;
+      return 0;
+    }
+    low = 0x80;
+    high = 0xBF;
+  }
+  return length;
+}
+
+// U+FFFE and U+FFFF, the two noncharacters XML 1.0 excludes from its characters.
+bool IsExcludedNoncharacter(const unsigned char* p, std::size_t length) {
+  return length == 3 && p[0] == 0xEF && p[1] == 0xBF && p[2] >= 0xBE;
+}
+
+// Appends `text` to `out`, escaping the markup characters when `kEscapeMarkup`, and writing
+// U+FFFD for every character XML cannot carry. Runs of bytes that need nothing are appended
+// in one piece.
+template <bool kEscapeMarkup>
+std::size_t AppendChecked(std::string& out, std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* const end = p + text.size();
+  const auto* run = p;
+  std::size_t replaced = 0;
+  const auto flush = [&] { out.append(reinterpret_cast<const char*>(run), p - run); };
+  while (true) {
+    while (p != end && kByteClasses[*p] == kPlain) ++p;  // the fast path: plain ASCII
+    if (p == end) break;
+    switch (kByteClasses[*p]) {
+      case kPlain:
+        break;
+      case kMarkup:
+        if constexpr (kEscapeMarkup) {
+          flush();
+          out += EntityOf(static_cast<char>(*p));
+          run = ++p;
+        } else {
+          ++p;
+        }
+        break;
+      case kForbidden:
+        flush();
+        out += kReplacementCharacter;
+        ++replaced;
+        run = ++p;
+        break;
+      case kMultiByte: {
+        std::size_t ill_formed = 0;
+        const std::size_t length = SequenceAt(p, end, ill_formed);
+        if (length != 0 && !IsExcludedNoncharacter(p, length)) {
+          p += length;
+          break;
+        }
+        flush();
+        out += kReplacementCharacter;
+        ++replaced;
+        p += length != 0 ? length : ill_formed;
+        run = p;
+        break;
+      }
+    }
+  }
+  flush();
+  return replaced;
+}
+
+}  // namespace
+
+std::string EscapeXmlText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  AppendChecked<true>(out, text);
   return out;
+}
+
+std::size_t AppendEscapedXml(std::string& out, std::string_view text) {
+  return AppendChecked<true>(out, text);
+}
+
+std::size_t AppendXmlCharacters(std::string& out, std::string_view text) {
+  return AppendChecked<false>(out, text);
 }
 
 std::string QuoteSql(std::string_view text) {
