@@ -1,7 +1,10 @@
 #include "server/jobsheet.h"
 
+#include <utility>
+
 namespace tqs::server {
 
-JobSheet::JobSheet(const automation::ComponentRegistry& components) : components_(components) {}
+JobSheet::JobSheet(const automation::ComponentRegistry& components, WarningSink warnings)
+    : components_(components), warnings_(std::move(warnings)) {}
 
 }  // namespace tqs::server

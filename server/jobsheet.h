@@ -19,20 +19,23 @@
 #include "common/export.h"
 #include "platform/automation/component_registry.h"
 #include "platform/automation/variant.h"
+#include "server/warning_sink.h"
 
 namespace tqs::server {
 
 class TQS_EXPORT JobSheet {
  public:
   // `components` serves the ERP components by programmatic identifier; it must outlive the
-  // JobSheet.
-  explicit JobSheet(const automation::ComponentRegistry& components);
+  // JobSheet. `warnings` receives what a call repaired without failing (server/warning_sink.h).
+  explicit JobSheet(const automation::ComponentRegistry& components,
+                    WarningSink warnings = StandardErrorWarnings());
   JobSheet(const JobSheet&) = delete;
   JobSheet& operator=(const JobSheet&) = delete;
 
   // Job sheet download: the job sheets the laptop must receive for the login's engineer.
   // True with the job sheets response in o_vJobSheets and "" in o_vErrorDetails; false with
-  // the reason (or the ERP error document) in o_vErrorDetails.
+  // the reason (or the ERP error document) in o_vErrorDetails. ERP values that XML cannot
+  // carry are written as U+FFFD, with one warning per call.
   bool getJobSheets(const std::string& i_sLogin, const std::string& i_sJobSheets,
                     const std::string& i_sDSNString, automation::Variant& o_vJobSheets,
                     automation::Variant& o_vErrorDetails);
@@ -87,6 +90,7 @@ class TQS_EXPORT JobSheet {
 
  private:
   const automation::ComponentRegistry& components_;
+  const WarningSink warnings_;
 };
 
 }  // namespace tqs::server

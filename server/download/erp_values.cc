@@ -58,9 +58,29 @@ ObjectPtr RequireObject(const Variant& answer, std::string_view method) {
   return object;
 }
 
+namespace {
+
+// The calling thread's innermost tally.
+thread_local ReplacementTally* current_tally = nullptr;
+
+// Appends `text` escaped, counting what had to be replaced.
+void AppendText(std::string& out, std::string_view text) {
+  if (const std::size_t replaced = AppendEscapedXml(out, text)) ReplacementTally::Add(replaced);
+}
+
+}  // namespace
+
+ReplacementTally::ReplacementTally() : outer_(current_tally) { current_tally = this; }
+
+ReplacementTally::~ReplacementTally() { current_tally = outer_; }
+
+void ReplacementTally::Add(std::size_t replaced) {
+  if (current_tally) current_tally->count_ += replaced;
+}
+
 void AppendEscaped(std::string& out, const Variant& answer, std::string_view method) {
   try {
-    out += EscapeXmlText(answer.AsText());
+    AppendText(out, answer.AsText());
   } catch (const Error& error) {
     throw NameTheAnswer(error, method, answer);
   }
@@ -68,7 +88,7 @@ void AppendEscaped(std::string& out, const Variant& answer, std::string_view met
 
 void AppendAsDelivered(std::string& out, const Variant& answer, std::string_view method) {
   try {
-    out += answer.ToTextOrEmpty();
+    AppendText(out, answer.ToTextOrEmpty());
   } catch (const Error& error) {
     throw NameTheAnswer(error, method, answer);
   }

@@ -7,6 +7,7 @@
 #ifndef TQS_SERVER_DOWNLOAD_ERP_VALUES_INTERNAL_H_
 #define TQS_SERVER_DOWNLOAD_ERP_VALUES_INTERNAL_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -50,8 +51,30 @@ ObjectPtr OptionalObject(const Variant& answer, std::string_view method);
 // and raises "Invalid use of Null" naming `method`.
 void AppendEscaped(std::string& out, const Variant& answer, std::string_view method);
 
-// Appends the answer in its default text form, unescaped; a null answer appends nothing.
+// Appends the answer in its default text form; a null answer appends nothing. The ERP hands
+// every value over as plain text, so this text is escaped for XML too: a value the writer
+// does not interpret (a date, an amount, a head attribute) cannot break the document.
 void AppendAsDelivered(std::string& out, const Variant& answer, std::string_view method);
+
+// Counts the characters that the Append functions above write as U+FFFD (a control character
+// or bytes that are not UTF-8 in an ERP value) on the calling thread while it lives, so the
+// caller can report a repaired document once. Tallies nest; the innermost one counts.
+class ReplacementTally {
+ public:
+  ReplacementTally();
+  ~ReplacementTally();
+  ReplacementTally(const ReplacementTally&) = delete;
+  ReplacementTally& operator=(const ReplacementTally&) = delete;
+
+  std::size_t count() const { return count_; }
+
+  // Adds `replaced` to the calling thread's innermost tally, if any.
+  static void Add(std::size_t replaced);
+
+ private:
+  ReplacementTally* const outer_;
+  std::size_t count_ = 0;
+};
 
 // Appends the answer of `method`, escaped or as delivered.
 inline void AppendEscapedAnswer(std::string& out, const ObjectPtr& object,

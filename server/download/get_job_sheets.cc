@@ -32,7 +32,8 @@ class ConnectionRelease {
 
 bool GetJobSheets(const automation::ComponentRegistry& components, const std::string& i_sLogin,
                   const std::string& i_sJobSheets, const std::string& i_sDSNString,
-                  automation::Variant& o_vJobSheets, automation::Variant& o_vErrorDetails) {
+                  automation::Variant& o_vJobSheets, automation::Variant& o_vErrorDetails,
+                  const WarningSink& warnings) {
   ThreadConnection& thread = ThreadConnection::ForCurrentThread();
   thread.set_connection_string(i_sDSNString);
   std::string open_error;
@@ -50,7 +51,7 @@ bool GetJobSheets(const automation::ComponentRegistry& components, const std::st
       return false;
     }
     return RetrieveJobSheets(components, user.employee, user.bus_component, input, o_vJobSheets,
-                             o_vErrorDetails);
+                             o_vErrorDetails, warnings);
   } catch (const Error& error) {
     o_vErrorDetails = automation::Variant(error.description());
   } catch (const std::exception& error) {
@@ -65,7 +66,7 @@ bool JobSheet::getJobSheets(const std::string& i_sLogin, const std::string& i_sJ
                             const std::string& i_sDSNString, automation::Variant& o_vJobSheets,
                             automation::Variant& o_vErrorDetails) {
   return download::GetJobSheets(components_, i_sLogin, i_sJobSheets, i_sDSNString, o_vJobSheets,
-                                o_vErrorDetails);
+                                o_vErrorDetails, warnings_);
 }
 
 }  // namespace tqs::server

@@ -12,6 +12,7 @@
 
 #include "platform/automation/component_registry.h"
 #include "platform/automation/variant.h"
+#include "server/warning_sink.h"
 
 namespace tqs::server::download {
 
@@ -23,9 +24,12 @@ namespace tqs::server::download {
 //          document), a job sheet document cannot be written, or another ERP failure
 //          (o_vErrorDetails = the error text; o_vJobSheets stays unchanged when an ERP object
 //          cannot be created).
+// A response or ERP error document in which ERP values had to be repaired (U+FFFD in place of
+// characters XML cannot carry) is reported once to `warnings`.
 bool GetJobSheets(const automation::ComponentRegistry& components, const std::string& i_sLogin,
                   const std::string& i_sJobSheets, const std::string& i_sDSNString,
-                  automation::Variant& o_vJobSheets, automation::Variant& o_vErrorDetails);
+                  automation::Variant& o_vJobSheets, automation::Variant& o_vErrorDetails,
+                  const WarningSink& warnings);
 
 }  // namespace tqs::server::download
 

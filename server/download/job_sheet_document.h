@@ -5,10 +5,14 @@
 // details, activities, and the material, labor, other and inspection lines of each activity,
 // each value under its four-letter element code.
 //
-// Values are written as the ERP delivers them: escaped for XML where the code holds free text
-// (names, descriptions, codes that may hold any character), as delivered where it holds values
-// the ERP formats (dates, quantities, amounts, flags), and text lists (order, activity, call,
-// solution and invoice texts) as their escaped chunks joined without separator. An element is
+// Values are written as the ERP delivers them: as text where the code holds free text (names,
+// descriptions, codes that may hold any character; a null value fails the writer), in the
+// default text form where it holds values the ERP formats (dates, quantities, amounts, flags;
+// a null value is written as nothing), and text lists (order, activity, call, solution and
+// invoice texts) as their chunks joined without separator. The ERP hands every value over as
+// plain text and every one is escaped for XML here; a character XML cannot carry (a control
+// character, bytes that are not UTF-8) is written as U+FFFD, so a document is always
+// well-formed. An element is
 // written only when the object's presence test answers true (a null answer counts as false),
 // then with start and end tag even when its value is empty.
 //

@@ -21,7 +21,7 @@ namespace tqs::server::download::internal {
 // How an element's value is written.
 enum class ValueForm {
   kEscaped,      // the getter's answer as text, escaped for XML (null fails)
-  kAsDelivered,  // the getter's answer in its default text form, unescaped (null is nothing)
+  kAsDelivered,  // the getter's answer in its default text form, escaped (null is nothing)
   kTextList,     // a text container: its TextValue chunks, each escaped, joined
 };
 

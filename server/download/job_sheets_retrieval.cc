@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include <fmt/format.h>
+
 #include "common/erp/job_sheets.h"
 #include "common/error.h"
 #include "common/text.h"
@@ -127,7 +129,19 @@ bool Completed(const ObjectPtr& state) {
 
 bool RetrieveJobSheets(const automation::ComponentRegistry& components, const std::string& employee,
                        const std::string& bus_component, const ObjectPtr& input,
-                       Variant& o_vJobSheets, Variant& o_vErrorDetails) {
+                       Variant& o_vJobSheets, Variant& o_vErrorDetails,
+                       const WarningSink& warnings) {
+  const internal::ReplacementTally replaced;
+  // Once per document handed out (the response or the ERP error document); a failed writer
+  // hands out nothing.
+  const auto warn_if_repaired = [&](std::string_view document) {
+    if (replaced.count() == 0 || !warnings) return;
+    warnings(fmt::format(
+        "getJobSheets for employee {}: the ERP's values held {} character(s) that XML cannot "
+        "carry (control characters or bytes that are not UTF-8); the {} has U+FFFD in their "
+        "place",
+        employee, replaced.count(), document));
+  };
   try {
     const ObjectPtr manager = components.Create(js::prog_id::kJobSheetsManager);
     const ObjectPtr output = components.Create(js::prog_id::kOJobSheets);
@@ -165,6 +179,7 @@ bool RetrieveJobSheets(const automation::ComponentRegistry& components, const st
       const std::int32_t error_count = AskCount(error_structure, js::download::kErrors.size);
       if (error_count >= 1) {
         o_vErrorDetails = Variant(ErrorDocument(error_structure, error_count));
+        warn_if_repaired("ERP error document");
         return false;
       }
 
@@ -191,6 +206,7 @@ bool RetrieveJobSheets(const automation::ComponentRegistry& components, const st
     AppendSection(document, "cancellations", cancellation_text);
     document += "</jobsheets>";
     o_vJobSheets = Variant(std::move(document));
+    warn_if_repaired("job sheets response");
     return true;
   } catch (const Error& error) {
     o_vErrorDetails = Variant(error.description());

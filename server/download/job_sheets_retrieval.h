@@ -7,7 +7,10 @@
 //
 // each section present only when its text is not blank, entries in the ERP's order, portion
 // after portion. When the ERP reports errors the result is the ERP error document instead:
-// "<errors>" then "<error>" + each error's text as the ERP gives it + "</error>", "</errors>".
+// "<errors>" then "<error>" + each error's text escaped + "</error>", "</errors>".
+//
+// Where the ERP's values hold characters XML cannot carry, the document holds U+FFFD in their
+// place and one warning per retrieval says how many.
 //
 // Stateless; safe to call from several threads with distinct inputs.
 #ifndef TQS_SERVER_DOWNLOAD_JOB_SHEETS_RETRIEVAL_H_
@@ -17,6 +20,7 @@
 
 #include "platform/automation/component_registry.h"
 #include "platform/automation/variant.h"
+#include "server/warning_sink.h"
 
 namespace tqs::server::download {
 
@@ -29,7 +33,8 @@ namespace tqs::server::download {
 // The manager is closed only after a complete retrieval.
 bool RetrieveJobSheets(const automation::ComponentRegistry& components, const std::string& employee,
                        const std::string& bus_component, const automation::ObjectPtr& input,
-                       automation::Variant& o_vJobSheets, automation::Variant& o_vErrorDetails);
+                       automation::Variant& o_vJobSheets, automation::Variant& o_vErrorDetails,
+                       const WarningSink& warnings);
 
 }  // namespace tqs::server::download
 

@@ -55,82 +55,82 @@ class ErpScript {
 
 // The elements that AnswerAllDetails() yields, in document order.
 constexpr std::string_view kOrderDetailsText =
-    "<osta>getOrderStatus&'</osta><ccfg>getConfiguration&amp;&apos;</ccfg>"
+    "<osta>getOrderStatus&amp;&apos;</osta><ccfg>getConfiguration&amp;&apos;</ccfg>"
     "<ofbp>getBusinessPartner&amp;&apos;</ofbp><nama>getBusinessPartnerName&amp;&apos;</nama>"
     "<ccur>getCurrency&amp;&apos;</ccur><lcad>getLocation&amp;&apos;</lcad>"
     "<ofcn>getContact&amp;&apos;</ofcn><refa>getReference&amp;&apos;</refa>"
-    "<ordt>getOrderDate&'</ordt><pstm>getPlannedStart&'</pstm><pftm>getPlannedFinish&'</pftm>"
-    "<estm>getEarliestStart&'</estm><lftm>getLatestFinish&'</lftm>"
-    "<astm>getExecutionStart&'</astm><aftm>getExecutionFinish&'</aftm>"
+    "<ordt>getOrderDate&amp;&apos;</ordt><pstm>getPlannedStart&amp;&apos;</pstm><pftm>getPlannedFinish&amp;&apos;</pftm>"
+    "<estm>getEarliestStart&amp;&apos;</estm><lftm>getLatestFinish&amp;&apos;</lftm>"
+    "<astm>getExecutionStart&amp;&apos;</astm><aftm>getExecutionFinish&amp;&apos;</aftm>"
     "<emno>getEngineer&amp;&apos;</emno><emna>getEngineerName&amp;&apos;</emna>"
     "<cwoc>getServiceCenter&amp;&apos;</cwoc><csar>getServiceArea&amp;&apos;</csar>"
-    "<emer>getEmergency&'</emer><ityn>getInterrupted&'</ityn>"
+    "<emer>getEmergency&amp;&apos;</emer><ityn>getInterrupted&amp;&apos;</ityn>"
     "<crit>getInterruptReason&amp;&apos;</crit><cdis>getCancelReason&amp;&apos;</cdis>"
-    "<cadt>getCancelDate&'</cadt><csco>getContract&amp;&apos;</csco>"
-    "<asto>getTotalSalesAmount&'</asto><asco>getContractSales&'</asco>"
-    "<aswa>getWarrantySales&'</aswa><asdi>getDiscountAmount&'</asdi>"
-    "<inam>getInvoicingAmount&'</inam><txam>getTaxAmount&'</txam>"
-    "<indt>getOfflineInvoiceDate&'</indt><txtb>getInvoiceText&amp;1&lt;2&gt;&apos;3</txtb>"
+    "<cadt>getCancelDate&amp;&apos;</cadt><csco>getContract&amp;&apos;</csco>"
+    "<asto>getTotalSalesAmount&amp;&apos;</asto><asco>getContractSales&amp;&apos;</asco>"
+    "<aswa>getWarrantySales&amp;&apos;</aswa><asdi>getDiscountAmount&amp;&apos;</asdi>"
+    "<inam>getInvoicingAmount&amp;&apos;</inam><txam>getTaxAmount&amp;&apos;</txam>"
+    "<indt>getOfflineInvoiceDate&amp;&apos;</indt><txtb>getInvoiceText&amp;1&lt;2&gt;&apos;3</txtb>"
     "<txta>getOrderText&amp;1&lt;2&gt;&apos;3</txta>";
 
 constexpr std::string_view kActivityDetailsText =
-    "<asta>getActivityStatus&'</asta><desc>getActivityDescription&amp;&apos;</desc>"
-    "<pstm>getPlannedStart&'</pstm><pftm>getPlannedFinish&'</pftm>"
-    "<estm>getEarliestStart&'</estm><lftm>getLatestFinish&'</lftm>"
-    "<astm>getExecutionStart&'</astm><aftm>getExecutionFinish&'</aftm>"
+    "<asta>getActivityStatus&amp;&apos;</asta><desc>getActivityDescription&amp;&apos;</desc>"
+    "<pstm>getPlannedStart&amp;&apos;</pstm><pftm>getPlannedFinish&amp;&apos;</pftm>"
+    "<estm>getEarliestStart&amp;&apos;</estm><lftm>getLatestFinish&amp;&apos;</lftm>"
+    "<astm>getExecutionStart&amp;&apos;</astm><aftm>getExecutionFinish&amp;&apos;</aftm>"
     "<ccfg>getConfiguration&amp;&apos;</ccfg><crob>GetObject&amp;&apos;</crob>"
-    "<oseq>getObjectNumber&'</oseq><cmdl>getModelItem&amp;&apos;</cmdl>"
+    "<oseq>getObjectNumber&amp;&apos;</oseq><cmdl>getModelItem&amp;&apos;</cmdl>"
     "<ccll>getCall&amp;&apos;</ccll><crtc>getResponseTime&amp;&apos;</crtc>"
-    "<prpr>getProblemPriority&'</prpr><cprl>getProblem&amp;&apos;</cprl>"
+    "<prpr>getProblemPriority&amp;&apos;</prpr><cprl>getProblem&amp;&apos;</cprl>"
     "<cstn>getSolution&amp;&apos;</cstn><crac>getReferenceActivity&amp;&apos;</crac>"
-    "<cstp>getServiceType&amp;&apos;</cstp><chme>getChangeMethod&'</chme>"
-    "<croo>getOriginalObject&amp;&apos;</croo><osqo>getOriginalObjectNo&'</osqo>"
-    "<cron>getNewObject&amp;&apos;</cron><osqn>getNewObjectNo&'</osqn>"
-    "<cova>getMainCounterValue&'</cova><aivl>getActualIndependentValue&'</aivl>"
-    "<nivl>getPlannedIndependentValue&'</nivl><advl>getActualDependentValue&'</advl>"
-    "<pdvl>getPlannedDependentValue&'</pdvl><expr>getExpectedProblem&amp;&apos;</expr>"
+    "<cstp>getServiceType&amp;&apos;</cstp><chme>getChangeMethod&amp;&apos;</chme>"
+    "<croo>getOriginalObject&amp;&apos;</croo><osqo>getOriginalObjectNo&amp;&apos;</osqo>"
+    "<cron>getNewObject&amp;&apos;</cron><osqn>getNewObjectNo&amp;&apos;</osqn>"
+    "<cova>getMainCounterValue&amp;&apos;</cova><aivl>getActualIndependentValue&amp;&apos;</aivl>"
+    "<nivl>getPlannedIndependentValue&amp;&apos;</nivl><advl>getActualDependentValue&amp;&apos;</advl>"
+    "<pdvl>getPlannedDependentValue&amp;&apos;</pdvl><expr>getExpectedProblem&amp;&apos;</expr>"
     "<exsl>getExpectedSolution&amp;&apos;</exsl><rprl>getReportedProblem&amp;&apos;</rprl>"
-    "<asto>getTotalSalesAmount&'</asto><asco>getContractSales&'</asco>"
-    "<aswa>getWarrantySales&'</aswa><asdi>getDiscountAmount&'</asdi>"
-    "<inam>getInvoicingAmount&'</inam><txam>getTaxAmount&'</txam>"
+    "<asto>getTotalSalesAmount&amp;&apos;</asto><asco>getContractSales&amp;&apos;</asco>"
+    "<aswa>getWarrantySales&amp;&apos;</aswa><asdi>getDiscountAmount&amp;&apos;</asdi>"
+    "<inam>getInvoicingAmount&amp;&apos;</inam><txam>getTaxAmount&amp;&apos;</txam>"
     "<txta>getActivityText&amp;1&lt;2&gt;&apos;3</txta>"
     "<txtb>getCallText&amp;1&lt;2&gt;&apos;3</txtb>"
     "<txtc>getSolutionText&amp;1&lt;2&gt;&apos;3</txtc>";
 
 constexpr std::string_view kMaterialText =
-    "<item>getItem&amp;&apos;</item><dltp>getDeliveryType&'</dltp>"
+    "<item>getItem&amp;&apos;</item><dltp>getDeliveryType&amp;&apos;</dltp>"
     "<cskt>getServiceKit&amp;&apos;</cskt><ccmp>getCostComponent&amp;&apos;</ccmp>"
-    "<eqan>getEstimatedQuantity&'</eqan><adqt>getActualCumulativeQuantity&'</adqt>"
+    "<eqan>getEstimatedQuantity&amp;&apos;</eqan><adqt>getActualCumulativeQuantity&amp;&apos;</adqt>"
     "<awrh>getActualWarehouse&amp;&apos;</awrh><cups>getSalesPriceUnit&amp;&apos;</cups>"
-    "<cuqs>getSalesQuantityUnit&amp;&apos;</cuqs><qtdl>getDeliveredQuantity&'</qtdl>"
-    "<qtsd>getSubsequentDeliveredQuantity&'</qtsd><pris>getSalesPrice&'</pris>"
-    "<asto>getTotalSalesAmount&'</asto><asco>getContractSales&'</asco>"
-    "<aswa>getWarrantySales&'</aswa><disc>getDiscount&'</disc>"
-    "<asdi>getDiscountAmount&'</asdi><inam>getInvoicingAmount&'</inam>"
-    "<txam>getTaxAmount&'</txam>";
+    "<cuqs>getSalesQuantityUnit&amp;&apos;</cuqs><qtdl>getDeliveredQuantity&amp;&apos;</qtdl>"
+    "<qtsd>getSubsequentDeliveredQuantity&amp;&apos;</qtsd><pris>getSalesPrice&amp;&apos;</pris>"
+    "<asto>getTotalSalesAmount&amp;&apos;</asto><asco>getContractSales&amp;&apos;</asco>"
+    "<aswa>getWarrantySales&amp;&apos;</aswa><disc>getDiscount&amp;&apos;</disc>"
+    "<asdi>getDiscountAmount&amp;&apos;</asdi><inam>getInvoicingAmount&amp;&apos;</inam>"
+    "<txam>getTaxAmount&amp;&apos;</txam>";
 
 constexpr std::string_view kLaborText =
     "<ctsk>getTask&amp;&apos;</ctsk><ccmp>getCostComponent&amp;&apos;</ccmp>"
-    "<chlt>getHourlyLaborType&amp;&apos;</chlt><acqt>getActualQuantity&'</acqt>"
-    "<eqtm>getEstimatedQuantity&'</eqtm><aswr>getSalesRate&'</aswr>"
-    "<asto>getTotalSalesAmount&'</asto><asco>getContractSales&'</asco>"
-    "<aswa>getWarrantySales&'</aswa><disc>getDiscount&'</disc>"
-    "<asdi>getDiscountAmount&'</asdi><inam>getInvoicingAmount&'</inam>"
-    "<txam>getTaxAmount&'</txam>";
+    "<chlt>getHourlyLaborType&amp;&apos;</chlt><acqt>getActualQuantity&amp;&apos;</acqt>"
+    "<eqtm>getEstimatedQuantity&amp;&apos;</eqtm><aswr>getSalesRate&amp;&apos;</aswr>"
+    "<asto>getTotalSalesAmount&amp;&apos;</asto><asco>getContractSales&amp;&apos;</asco>"
+    "<aswa>getWarrantySales&amp;&apos;</aswa><disc>getDiscount&amp;&apos;</disc>"
+    "<asdi>getDiscountAmount&amp;&apos;</asdi><inam>getInvoicingAmount&amp;&apos;</inam>"
+    "<txam>getTaxAmount&amp;&apos;</txam>";
 
 constexpr std::string_view kOtherText =
-    "<cotp>getCostType&'</cotp><desc>getOtherDescription&'</desc>"
-    "<ccmp>getCostComponent&amp;&apos;</ccmp><aqan>getActualCumulativeTimeQuantity&'</aqan>"
-    "<acpr>getActualCostPrice&'</acpr><afrq>getActualFrequency&'</afrq>"
-    "<cuni>getUnit&amp;&apos;</cuni><eqan>getEstimatedQuantity&'</eqan>"
-    "<pris>getSalesPrice&'</pris><asto>getTotalSalesAmount&'</asto>"
-    "<asco>getContractSales&'</asco><aswa>getWarrantySales&'</aswa><disc>getDiscount&'</disc>"
-    "<asdi>getDiscountAmount&'</asdi><inam>getInvoicingAmount&'</inam>"
-    "<txam>getTaxAmount&'</txam><lcur>getCostCurrency&'</lcur>";
+    "<cotp>getCostType&amp;&apos;</cotp><desc>getOtherDescription&amp;&apos;</desc>"
+    "<ccmp>getCostComponent&amp;&apos;</ccmp><aqan>getActualCumulativeTimeQuantity&amp;&apos;</aqan>"
+    "<acpr>getActualCostPrice&amp;&apos;</acpr><afrq>getActualFrequency&amp;&apos;</afrq>"
+    "<cuni>getUnit&amp;&apos;</cuni><eqan>getEstimatedQuantity&amp;&apos;</eqan>"
+    "<pris>getSalesPrice&amp;&apos;</pris><asto>getTotalSalesAmount&amp;&apos;</asto>"
+    "<asco>getContractSales&amp;&apos;</asco><aswa>getWarrantySales&amp;&apos;</aswa><disc>getDiscount&amp;&apos;</disc>"
+    "<asdi>getDiscountAmount&amp;&apos;</asdi><inam>getInvoicingAmount&amp;&apos;</inam>"
+    "<txam>getTaxAmount&amp;&apos;</txam><lcur>getCostCurrency&amp;&apos;</lcur>";
 
 constexpr std::string_view kInspectionText =
-    "<rgtm>getRegistrationTime&'</rgtm><mivl>getMeasuredIndependentValue&'</mivl>"
-    "<mdvl>getMeasuredDependentValue&'</mdvl>";
+    "<rgtm>getRegistrationTime&amp;&apos;</rgtm><mivl>getMeasuredIndependentValue&amp;&apos;</mivl>"
+    "<mdvl>getMeasuredDependentValue&amp;&apos;</mdvl>";
 }  // namespace tqs::test_support
 
 #endif  // TQS_TESTS_SERVER_DOWNLOAD_ERP_SCRIPT_H_

@@ -110,7 +110,7 @@ class GetJobSheetsTest : public ::testing::Test {
   }
 
   bool Get(const std::string& login, const std::string& request) {
-    return GetJobSheets(registry_, login, request, dsn_, job_sheets_, error_details_);
+    return GetJobSheets(registry_, login, request, dsn_, job_sheets_, error_details_, Warnings());
   }
 
   // --- Scripted ERP answers ------------------------------------------------------------------
@@ -202,6 +202,11 @@ class GetJobSheetsTest : public ::testing::Test {
                               Result("result", std::nullopt, std::nullopt, std::nullopt))}});
   }
 
+  // A sink that keeps the warnings of the calls in warnings_.
+  WarningSink Warnings() {
+    return [this](std::string_view warning) { warnings_.emplace_back(warning); };
+  }
+
   static bool HoldsConnection() { return ThreadConnection::ForCurrentThread().HoldsConnection(); }
 
   test_support::ScopedTempDir folder_;
@@ -210,6 +215,7 @@ class GetJobSheetsTest : public ::testing::Test {
   automation::ComponentRegistry registry_;
   Variant job_sheets_ = Variant("previous");
   Variant error_details_ = Variant("stale");
+  std::vector<std::string> warnings_;
 };
 
 TEST_F(GetJobSheetsTest, TurnsTheRequestIntoInputObjectsInRequestOrder) {
@@ -427,8 +433,9 @@ TEST_F(GetJobSheetsTest, ErpErrorsInALaterPortionDiscardEarlierPortions) {
             Result("result2", std::vector<ObjectPtr>{Order("B")}, std::nullopt, std::nullopt))}});
   EXPECT_FALSE(Get("jdoe", ""));
   EXPECT_EQ(job_sheets_, Variant(""));
-  EXPECT_EQ(error_details_, Variant("<errors><error>order <A> & co is locked</error><error>"
-                                    "</error><error>employee E100 unknown</error></errors>"));
+  EXPECT_EQ(error_details_,
+            Variant("<errors><error>order &lt;A&gt; &amp; co is locked</error><error>"
+                    "</error><error>employee E100 unknown</error></errors>"));
   EXPECT_THAT(script_.erp().Journal(), Not(Contains("call JobSheetsManager#1.Close()")));
   EXPECT_THAT(script_.erp().Journal("result2"), IsEmpty());
   EXPECT_FALSE(HoldsConnection());
@@ -497,7 +504,8 @@ TEST_F(GetJobSheetsTest, LoginAndDatabaseFailuresLeaveTheResponseUnchanged) {
   std::string open_error;
   ASSERT_FALSE(probe.OpenConnection(open_error));
   ASSERT_FALSE(open_error.empty());
-  EXPECT_FALSE(GetJobSheets(registry_, "jdoe", "", missing_dsn, job_sheets_, error_details_));
+  EXPECT_FALSE(GetJobSheets(registry_, "jdoe", "", missing_dsn, job_sheets_, error_details_,
+                            Warnings()));
   EXPECT_EQ(error_details_, Variant(open_error));
   EXPECT_EQ(job_sheets_, Variant("previous"));
   EXPECT_FALSE(HoldsConnection());

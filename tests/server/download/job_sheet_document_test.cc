@@ -100,10 +100,10 @@ class FullServiceOrder {
 
   static std::string ExpectedActivity1() {
     return std::string(
-               "<activity id='10&'' origin='a&'' type='at' owner='aw' "
+               "<activity id='10&amp;&apos;' origin='a&amp;&apos;' type='at' owner='aw' "
                "allowedactions='aa' actionsperformed='ap' ><details>") +
            std::string(test_support::kActivityDetailsText) +
-           "</details><materials><material lineid='M&'1' origin='mo' allowedactions='ma' "
+           "</details><materials><material lineid='M&amp;&apos;1' origin='mo' allowedactions='ma' "
            "actionsperformed='mp' >" +
            std::string(test_support::kMaterialText) +
            "</material></materials><labors><labor lineid='L1' origin='lo' allowedactions='la' "
@@ -112,16 +112,16 @@ class FullServiceOrder {
            "</labor></labors><others><other lineid='X1' origin='xo' allowedactions='xa' "
            "actionsperformed='xp' >" +
            std::string(test_support::kOtherText) +
-           "</other></others><inspections><inspection cmea='C&amp;&apos;' mseq='7&'' "
+           "</other></others><inspections><inspection cmea='C&amp;&apos;' mseq='7&amp;&apos;' "
            "origin='io' allowedactions='ia' actionsperformed='ip' >" +
            std::string(test_support::kInspectionText) + "</inspection></inspections></activity>";
   }
 
   static std::string ExpectedDocument() {
     return std::string(
-               "<jobsheet><serviceorder id='SO&amp;&apos;1' origin='o&'' type='t' "
+               "<jobsheet><serviceorder id='SO&amp;&apos;1' origin='o&amp;&apos;' type='t' "
                "owner='w' allowedactions='RDP,MD' actionsperformed='' "
-               "invoiceid = 'I<1>' ><details>") +
+               "invoiceid = 'I&lt;1&gt;' ><details>") +
            std::string(test_support::kOrderDetailsText) + "</details><activities>" +
            ExpectedActivity1() +
            "<activity id='20' origin='' type='' owner='' allowedactions='' "
@@ -199,7 +199,7 @@ TEST(JobSheetDocumentTest, LineElementsFollowPresenceAndValueRules) {
        head + Replace(lines, item, "<item></item>") + "</material>"},
       {"a null as-delivered value writes an empty pair",
        [](ErpScript& s) { s.Answer("line", "getDeliveryType", Variant::Null()); }, true,
-       head + Replace(lines, "<dltp>getDeliveryType&'</dltp>", "<dltp></dltp>") + "</material>"},
+       head + Replace(lines, "<dltp>getDeliveryType&amp;&apos;</dltp>", "<dltp></dltp>") + "</material>"},
       {"a null escaped value fails naming the getter",
        [](ErpScript& s) { s.Answer("line", "getItem", Variant::Null()); }, false,
        "Invalid use of Null (getItem answered Null)"},
@@ -238,8 +238,8 @@ TEST(JobSheetDocumentTest, ServiceOrderEdgesAndInnermostErrors) {
     std::string expected;
   };
   const std::string head =
-      "<jobsheet><serviceorder id='SO&amp;&apos;1' origin='o&'' type='t' owner='w' "
-      "allowedactions='RDP,MD' actionsperformed='' invoiceid = 'I<1>' >";
+      "<jobsheet><serviceorder id='SO&amp;&apos;1' origin='o&amp;&apos;' type='t' owner='w' "
+      "allowedactions='RDP,MD' actionsperformed='' invoiceid = 'I&lt;1&gt;' >";
   const std::string full = FullServiceOrder::ExpectedDocument();
   const std::vector<OrderCase> cases = {
       {"no details object: no details element, activities still written",
@@ -301,7 +301,7 @@ TEST(JobSheetDocumentTest, CancellationElementIsEmptyAndEscapesIdAndReason) {
   std::string output;
   ASSERT_TRUE(BuildCancellationXml(Variant(cancelled), output)) << output;
   EXPECT_EQ(output,
-            "<serviceorder id='C&amp;&apos;1' cadt='2004-05-12 <x>' "
+            "<serviceorder id='C&amp;&apos;1' cadt='2004-05-12 &lt;x&gt;' "
             "cdis='moved &quot;away&quot; &amp; &lt;gone&gt;' />");
   EXPECT_THAT(script.erp().Journal(),
               ElementsAre("call cancelled#1.getServiceOrderAttribute()",
