@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/text.h"
 #include "platform/automation/component_registry.h"
 #include "platform/db/connection.h"
 #include "server/schema/server_schema.h"
@@ -15,6 +16,7 @@
 #include "server/user_defaults.h"
 #include "tests/server/download/erp_script.h"
 #include "tests/support/error_testing.h"
+#include "tests/support/strict_xml.h"
 #include "tests/support/temp_dir.h"
 
 namespace tqs::server::download {
@@ -414,6 +416,7 @@ TEST_F(GetJobSheetsTest, AZeroContinuationFlagEndsWithoutAskingTheState) {
                  State("state", Variant(std::int32_t{0})))}});
   ASSERT_TRUE(Get("jdoe", "")) << error_details_.DebugString();
   EXPECT_EQ(job_sheets_.AsText(), "<jobsheets><new>" + BareDocument("A") + "</new></jobsheets>");
+  EXPECT_THAT(warnings_, IsEmpty());  // nothing was repaired
   EXPECT_THAT(script_.erp().Journal("getJobSheets("), ::testing::SizeIs(1));
   EXPECT_THAT(script_.erp().Journal("getIoState"), IsEmpty());
   EXPECT_THAT(script_.erp().Journal("completedStateAttribute"), IsEmpty());
@@ -439,6 +442,64 @@ TEST_F(GetJobSheetsTest, ErpErrorsInALaterPortionDiscardEarlierPortions) {
   EXPECT_THAT(script_.erp().Journal(), Not(Contains("call JobSheetsManager#1.Close()")));
   EXPECT_THAT(script_.erp().Journal("result2"), IsEmpty());
   EXPECT_FALSE(HoldsConnection());
+}
+
+// Whatever the ERP's values hold, the response is well-formed XML: markup characters are
+// escaped also where values are written as delivered (head attributes, as-delivered details),
+// and control characters or bytes that are not UTF-8 become U+FFFD, with one warning.
+TEST_F(GetJobSheetsTest, ValuesXmlCannotCarryAreReplacedAndReportedOnce) {
+  const std::string r(kReplacementCharacter);
+  const ObjectPtr details =
+      script_.Object("detailsX", {{"hasOrderStatus", Variant(true)},
+                                  {"getOrderStatus", Variant("\xFF" "open")},
+                                  {"hasBusinessPartnerName", Variant(true)},
+                                  {"getBusinessPartnerName", Variant("Smith & Sons\x0B")}});
+  const ObjectPtr order =
+      script_.Object("soX", {{"getServiceOrderAttribute", Variant("SO\x01" "1")},
+                             {"getOriginAttribute", Variant("o&<")},
+                             {"getInvoiceidAttribute", Variant("inv\xC3")},
+                             {"getOrderDetails", Variant(details)}});
+  const ObjectPtr cancelled =
+      script_.Object("cancelX", {{"getServiceOrderAttribute", Variant("C1")},
+                                 {"getCancelledOnAttribute", Variant("2024<05")},
+                                 {"getCancelledReasonAttribute", Variant("R\x0B")}});
+  ScriptPortions({{Variant(std::int32_t{0}),
+                   Response("response", Errors("noerrors", {}),
+                            Result("result", std::vector<ObjectPtr>{order}, std::nullopt,
+                                   std::vector<ObjectPtr>{cancelled}))}});
+
+  ASSERT_TRUE(Get("jdoe", "")) << error_details_.DebugString();
+  const std::string response = job_sheets_.AsText();
+  std::string parser_error;
+  EXPECT_TRUE(test_support::IsWellFormedXml(response, &parser_error)) << parser_error;
+  EXPECT_EQ(response, "<jobsheets><new><jobsheet><serviceorder id='SO" + r +
+                          "1' origin='o&amp;&lt;' type='' owner='' allowedactions='' "
+                          "actionsperformed='' invoiceid = 'inv" + r + "' ><details><osta>" + r +
+                          "open</osta><nama>Smith &amp; Sons" + r +
+                          "</nama></details></serviceorder></jobsheet></new><cancellations>"
+                          "<serviceorder id='C1' cadt='2024&lt;05' cdis='R" + r +
+                          "' /></cancellations></jobsheets>");
+  ASSERT_THAT(warnings_, ::testing::SizeIs(1));
+  EXPECT_THAT(warnings_[0], HasSubstr("employee E100"));
+  EXPECT_THAT(warnings_[0], HasSubstr("5 character(s)"));
+}
+
+TEST_F(GetJobSheetsTest, TheErpErrorDocumentIsWellFormedWhateverTheErrorsHold) {
+  ScriptPortions({{Variant(std::int32_t{0}),
+                   Response("response",
+                            Errors("errors", {Variant("order <A> & \"co\"\x01"),
+                                              Variant("bad \xE0\x80\xAF byte")}),
+                            Result("result", std::nullopt, std::nullopt, std::nullopt))}});
+  EXPECT_FALSE(Get("jdoe", ""));
+  const std::string r(kReplacementCharacter);
+  const std::string document = error_details_.AsText();
+  std::string parser_error;
+  EXPECT_TRUE(test_support::IsWellFormedXml(document, &parser_error)) << parser_error;
+  EXPECT_EQ(document, "<errors><error>order &lt;A&gt; &amp; &quot;co&quot;" + r +
+                          "</error><error>bad " + r + r + r + " byte</error></errors>");
+  ASSERT_THAT(warnings_, ::testing::SizeIs(1));
+  EXPECT_THAT(warnings_[0], HasSubstr("4 character(s)"));
+  EXPECT_THAT(warnings_[0], HasSubstr("ERP error document"));
 }
 
 TEST_F(GetJobSheetsTest, AFailingJobSheetDocumentFailsTheCallWithTheWritersText) {
