@@ -6,7 +6,6 @@
 
 #include "common/erp/job_sheets.h"
 #include "common/error.h"
-#include "common/text.h"
 #include "erp/late_bound_internal.h"
 #include "erp/properties.h"
 
@@ -100,9 +99,6 @@ std::string ProgId(std::string_view class_name) {
   return std::string(js::kPrefix) + std::string(class_name);
 }
 
-// A value the document writer appends unescaped is handed out escaped.
-std::string AsDelivered(std::string_view value) { return EscapeXmlText(value); }
-
 // Cuts `text` into chunks of at most 100 characters (not bytes: a character is never split).
 std::vector<std::string> Chunks(std::string_view text) {
   std::vector<std::string> chunks;
@@ -140,8 +136,7 @@ void SetProperties(DataObject& target, PropertyGroup group, const PropertyValues
     if (spec.check == ValueCheck::kTextList) {
       target.Set(name, Variant(NewTextContainer(name, value->second)));
     } else {
-      target.Set(name,
-                 Variant(spec.written_as_delivered ? AsDelivered(value->second) : value->second));
+      target.Set(name, Variant(value->second));
     }
   }
 }
@@ -174,25 +169,25 @@ ObjectPtr NewLineData(const Line& line, std::string_view prog_id) {
   auto data = NewDataObject(prog_id);
   if (line.kind == LineKind::kInspection) {
     SetAttribute(*data, js::attribute::kMeasurementType, line.measurement_type);
-    SetAttribute(*data, js::attribute::kInspectionNo, AsDelivered(line.id));
+    SetAttribute(*data, js::attribute::kInspectionNo, line.id);
   } else {
-    SetAttribute(*data, js::attribute::kCostLine, AsDelivered(line.id));
+    SetAttribute(*data, js::attribute::kCostLine, line.id);
   }
-  SetAttribute(*data, js::attribute::kOrigin, AsDelivered(line.origin));
-  SetAttribute(*data, js::attribute::kAllowedActions, AsDelivered(line.allowed_actions));
-  SetAttribute(*data, js::attribute::kActionsPerformed, AsDelivered(line.actions_performed));
+  SetAttribute(*data, js::attribute::kOrigin, line.origin);
+  SetAttribute(*data, js::attribute::kAllowedActions, line.allowed_actions);
+  SetAttribute(*data, js::attribute::kActionsPerformed, line.actions_performed);
   SetProperties(*data, GroupOf(line.kind), line.values);
   return data;
 }
 
 ObjectPtr NewActivityData(const Activity& activity, const ServiceOrder& order) {
   auto data = NewDataObject(js::prog_id::kActivityData);
-  SetAttribute(*data, js::attribute::kActivity, AsDelivered(activity.id));
-  SetAttribute(*data, js::attribute::kOrigin, AsDelivered(activity.origin));
-  SetAttribute(*data, js::attribute::kType, AsDelivered(activity.type));
-  SetAttribute(*data, js::attribute::kOwner, AsDelivered(order.employee));
-  SetAttribute(*data, js::attribute::kAllowedActions, AsDelivered(activity.allowed_actions));
-  SetAttribute(*data, js::attribute::kActionsPerformed, AsDelivered(activity.actions_performed));
+  SetAttribute(*data, js::attribute::kActivity, activity.id);
+  SetAttribute(*data, js::attribute::kOrigin, activity.origin);
+  SetAttribute(*data, js::attribute::kType, activity.type);
+  SetAttribute(*data, js::attribute::kOwner, order.employee);
+  SetAttribute(*data, js::attribute::kAllowedActions, activity.allowed_actions);
+  SetAttribute(*data, js::attribute::kActionsPerformed, activity.actions_performed);
 
   PropertyValues details = activity.details;
   details[std::string(PropertyName(js::property::kActivityStatus))] = activity.status;
@@ -215,7 +210,7 @@ ObjectPtr NewActivityData(const Activity& activity, const ServiceOrder& order) {
 ObjectPtr NewCancelOrder(const ServiceOrder& order) {
   auto data = NewDataObject(ProgId("CancelOrder"));
   SetAttribute(*data, js::attribute::kServiceOrder, order.id);
-  SetAttribute(*data, js::attribute::kCancelledOn, AsDelivered(order.cancelled_on));
+  SetAttribute(*data, js::attribute::kCancelledOn, order.cancelled_on);
   SetAttribute(*data, js::attribute::kCancelledReason, order.cancel_reason);
   return data;
 }
@@ -244,12 +239,12 @@ std::vector<HeldOrder> ReadHoldings(const ObjectPtr& input) {
 ObjectPtr NewServiceOrderData(const ServiceOrder& order, std::string_view engineer_name) {
   auto data = NewDataObject(js::prog_id::kServiceOrderData);
   SetAttribute(*data, js::attribute::kServiceOrder, order.id);
-  SetAttribute(*data, js::attribute::kOrigin, AsDelivered(order.origin));
-  SetAttribute(*data, js::attribute::kType, AsDelivered(order.type));
-  SetAttribute(*data, js::attribute::kOwner, AsDelivered(order.employee));
-  SetAttribute(*data, js::attribute::kAllowedActions, AsDelivered(order.allowed_actions));
-  SetAttribute(*data, js::attribute::kActionsPerformed, AsDelivered(order.actions_performed));
-  SetAttribute(*data, js::attribute::kInvoiceid, AsDelivered(order.invoice_id));
+  SetAttribute(*data, js::attribute::kOrigin, order.origin);
+  SetAttribute(*data, js::attribute::kType, order.type);
+  SetAttribute(*data, js::attribute::kOwner, order.employee);
+  SetAttribute(*data, js::attribute::kAllowedActions, order.allowed_actions);
+  SetAttribute(*data, js::attribute::kActionsPerformed, order.actions_performed);
+  SetAttribute(*data, js::attribute::kInvoiceid, order.invoice_id);
 
   namespace p = js::property;
   PropertyValues details = order.details;

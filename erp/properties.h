@@ -46,9 +46,6 @@ struct PropertySpec {
   std::string_view code;  // element code in job sheet documents; "" when never written
   Property property;
   ValueCheck check;
-  // True when the document writer appends the value unescaped: the ERP then hands it out
-  // already escaped, so that the document stays well-formed whatever the value holds.
-  bool written_as_delivered;
 };
 
 // The properties of a group, in document order.

@@ -3,6 +3,9 @@
 // taken, downloaded on, accepted on, per activity) to svbodll350002Manager. Any implementation
 // registered for kPrefix serves.
 //
+// Every text value crosses the contract as plain text, both ways: no markup, no entities, no
+// escaping. The programs escape what they write into XML themselves (common/text.h).
+//
 // Compile-time constants only; safe to use from any thread.
 #ifndef TQS_COMMON_ERP_ASSIGNMENTS_H_
 #define TQS_COMMON_ERP_ASSIGNMENTS_H_

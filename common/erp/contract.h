@@ -5,6 +5,9 @@
 // hours_accounting.h, assignments.h) therefore hold every identifier and method name in one
 // place, so the broker, the server component and the reference ERP use one spelling.
 //
+// Every text value crosses the contract as plain text, both ways: no markup, no entities, no
+// escaping. The programs escape what they write into XML themselves (common/text.h).
+//
 // Everything here is a compile-time constant; safe to use from any thread.
 #ifndef TQS_COMMON_ERP_CONTRACT_H_
 #define TQS_COMMON_ERP_CONTRACT_H_

@@ -3,6 +3,9 @@
 // ServiceOrderHoursAccountingManager.Create and to read the outcome (the error document or the
 // stored line's number). Any implementation registered for kPrefix serves.
 //
+// Every text value crosses the contract as plain text, both ways: no markup, no entities, no
+// escaping. The programs escape what they write into XML themselves (common/text.h).
+//
 // Compile-time constants only; safe to use from any thread.
 #ifndef TQS_COMMON_ERP_HOURS_ACCOUNTING_H_
 #define TQS_COMMON_ERP_HOURS_ACCOUNTING_H_

@@ -6,6 +6,10 @@
 // kPrefix serves both, so these spellings are the whole contract: a replacement component
 // accepts these classes and methods with the argument orders its callers document.
 //
+// Every text value crosses the contract as plain text, both ways: no markup, no entities, no
+// escaping. The programs escape what they write into XML themselves (common/text.h): a
+// service order's values, its head attributes and the ERP's error texts included.
+//
 // Compile-time constants only; safe to use from any thread.
 #ifndef TQS_COMMON_ERP_JOB_SHEETS_H_
 #define TQS_COMMON_ERP_JOB_SHEETS_H_

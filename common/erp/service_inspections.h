@@ -3,6 +3,9 @@
 // its measurements) to ServiceInspectionsManager.ProcessServiceInspection and to read the
 // outcome. Any implementation registered for kPrefix serves.
 //
+// Every text value crosses the contract as plain text, both ways: no markup, no entities, no
+// escaping. The programs escape what they write into XML themselves (common/text.h).
+//
 // Compile-time constants only; safe to use from any thread.
 #ifndef TQS_COMMON_ERP_SERVICE_INSPECTIONS_H_
 #define TQS_COMMON_ERP_SERVICE_INSPECTIONS_H_

@@ -277,8 +277,9 @@ TEST_F(ErpJobSheetDownloadTest, UnknownEmployeeReachesTheWebTierAsTheErrorDocume
   Variant errors;
   EXPECT_FALSE(Download("ghost", "", job_sheets, errors));
   EXPECT_EQ(job_sheets.AsText(), "");
+  // The ERP's text is plain; the server escapes it like every value it writes.
   EXPECT_EQ(errors.AsText(),
-            "<errors><error>Employee 'E404' is not known to the ERP</error></errors>");
+            "<errors><error>Employee &apos;E404&apos; is not known to the ERP</error></errors>");
 }
 
 }  // namespace
