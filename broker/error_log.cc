@@ -44,6 +44,8 @@ std::string_view PrefixText(ErrorPrefix prefix) {
       return "Error : ";
     case ErrorPrefix::kError:
       return "Error ";
+    case ErrorPrefix::kWarningColon:
+      return "Warning : ";
   }
   return {};
 }

@@ -31,6 +31,7 @@ namespace tqs::broker {
 enum class ErrorPrefix {
   kErrorColon,  // "Error : "
   kError,       // "Error "
+  kWarningColon,  // "Warning : " (something was repaired; the procedure went on)
 };
 
 std::string_view PrefixText(ErrorPrefix prefix);

@@ -22,6 +22,16 @@ void FailureReporter::ReportErpFailure(std::string_view procedure, ErrorPrefix p
   }
 }
 
+void FailureReporter::ReportRepairedValues(std::string_view procedure,
+                                           std::size_t replaced) const {
+  if (replaced == 0) return;
+  error_log_.WriteErrorLogEntry(
+      window_.m_sErrorLogFile, procedure, ErrorPrefix::kWarningColon,
+      "the ERP's values held " + std::to_string(replaced) +
+          " character(s) that XML cannot carry (control characters or bytes that are not "
+          "UTF-8), written as U+FFFD into the result document");
+}
+
 void FailureReporter::ShowAndLog(std::string_view shown, std::string_view procedure,
                                  ErrorPrefix prefix, const std::exception& error) const {
   std::string line(shown);

@@ -12,6 +12,7 @@
 #ifndef TQS_BROKER_FAILURE_REPORTER_H_
 #define TQS_BROKER_FAILURE_REPORTER_H_
 
+#include <cstddef>
 #include <exception>
 #include <string_view>
 
@@ -34,6 +35,12 @@ class FailureReporter {
   // entry always holds the description.
   void ReportErpFailure(std::string_view procedure, ErrorPrefix prefix,
                         const std::exception& error) const;
+
+  // When `replaced` is not 0: one error-log entry "Warning : ..." saying that the values the
+  // ERP returned held that many characters XML cannot carry, written as U+FFFD into the
+  // result document that `procedure` wrote. The status box is left alone: the document was
+  // written and the pass goes on as usual.
+  void ReportRepairedValues(std::string_view procedure, std::size_t replaced) const;
 
   // Runs `body` and returns its result; when it raises, reports the error as Report does and
   // returns `on_failure`.

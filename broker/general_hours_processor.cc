@@ -153,7 +153,11 @@ GeneralHoursProcessor::LineOutcome GeneralHoursProcessor::ReadBooking(
 std::string GeneralHoursProcessor::BuildResult(const std::string& line_id,
                                                const LineOutcome& outcome) const {
   return reporter_.Guard("BuildGenHourProcessResult", ErrorPrefix::kError, std::string(), [&] {
-    return BuildGenHourProcessResult(line_id, outcome.result, outcome.error, outcome.new_line_id);
+    std::size_t replaced = 0;
+    std::string element = BuildGenHourProcessResult(line_id, outcome.result, outcome.error,
+                                                    outcome.new_line_id, replaced);
+    reporter_.ReportRepairedValues("BuildGenHourProcessResult", replaced);
+    return element;
   });
 }
 

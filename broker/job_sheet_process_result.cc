@@ -79,28 +79,28 @@ ObjectPtr FirstGroup(const ObjectPtr& parent, std::string_view method) {
 }
 
 // " result='R' error='E' new='N'" of an item.
-std::string Outcome(const ObjectPtr& item) {
+std::string Outcome(const ObjectPtr& item, std::size_t& replaced) {
   const Variant result = Ask(item, pe::kGetResult);
   const Variant error = Ask(item, pe::kGetErrorDescription);
   const Variant new_line = Ask(item, pe::kGetNewLineID);
-  return OutcomeAttributes(result, error, new_line);
+  return OutcomeAttributes(result, error, new_line, replaced);
 }
 
 // The identifying attributes of a line item, up to and including the quote that closes the
 // last of them.
-std::string LineStart(const LineGroup& group, const ObjectPtr& item) {
+std::string LineStart(const LineGroup& group, const ObjectPtr& item, std::size_t& replaced) {
   std::string text(group.line_start);
   switch (group.identity) {
     case LineIdentity::kCostLine:
-      text += IdentifierText(Ask(item, js::attribute::kCostLine.get));
+      text += AttributeText(Ask(item, js::attribute::kCostLine.get), replaced);
       break;
     case LineIdentity::kInspection:
-      text += IdentifierText(Ask(item, js::attribute::kMeasurementType.get));
+      text += AttributeText(Ask(item, js::attribute::kMeasurementType.get), replaced);
       text += "' mseq='";
-      text += IdentifierText(Ask(item, js::attribute::kInspectionNo.get));
+      text += AttributeText(Ask(item, js::attribute::kInspectionNo.get), replaced);
       break;
     case LineIdentity::kPayment:
-      text += IdentifierText(Ask(item, js::attribute::kPaymentLine.get));
+      text += AttributeText(Ask(item, js::attribute::kPaymentLine.get), replaced);
       break;
   }
   text += "'";
@@ -115,14 +115,18 @@ JobSheetProcessResult::JobSheetProcessResult(frmTQSRemoteBroker& window, const E
 
 std::string JobSheetProcessResult::BuildProcessResult(const Variant& i_oResultNode) const {
   try {
-    return Write(i_oResultNode);
+    std::size_t replaced = 0;
+    std::string document = Write(i_oResultNode, replaced);
+    reporter_.ReportRepairedValues("BuildProcessResult", replaced);
+    return document;
   } catch (const std::exception& error) {
     reporter_.Report("BuildProcessResult", ErrorPrefix::kErrorColon, error);
     return "";
   }
 }
 
-std::string JobSheetProcessResult::Write(const Variant& error_structure) const {
+std::string JobSheetProcessResult::Write(const Variant& error_structure,
+                                        std::size_t& replaced) const {
   const ObjectPtr structure =
       PresentObject(error_structure, js::process_output::kGetOErrorProcessStructForProcessJobSheet);
   if (!structure) {
@@ -133,8 +137,8 @@ std::string JobSheetProcessResult::Write(const Variant& error_structure) const {
   }
 
   // The lines of one group, with its tags, when the group is present.
-  const auto write_group = [this](std::string& out, const LineGroup& group,
-                                  const ObjectPtr& lines) {
+  const auto write_group = [this, &replaced](std::string& out, const LineGroup& group,
+                                             const ObjectPtr& lines) {
     if (!lines) return;
     out += group.opening;
     const std::int32_t count =
@@ -142,8 +146,8 @@ std::string JobSheetProcessResult::Write(const Variant& error_structure) const {
     for (std::int32_t k = 0; k < count; ++k) {
       const ObjectPtr item = ItemAt(lines, group.lines.at, k);
       if (!item) continue;
-      out += LineStart(group, item);
-      out += Outcome(item);
+      out += LineStart(group, item, replaced);
+      out += Outcome(item, replaced);
       out += " />";
     }
     out += group.closing;
@@ -156,10 +160,11 @@ std::string JobSheetProcessResult::Write(const Variant& error_structure) const {
     const ObjectPtr order = ItemAt(structure, pe::kOrderErrors.at, i);
     if (!order) continue;
     // Each present order error starts the document anew.
+    replaced = 0;
     result = "<jobsheet><serviceorder id='";
-    result += IdentifierText(Ask(order, js::attribute::kServiceOrder.get));
+    result += AttributeText(Ask(order, js::attribute::kServiceOrder.get), replaced);
     result += "'";
-    result += Outcome(order);
+    result += Outcome(order, replaced);
     result += " >";
 
     if (const ObjectPtr activities = FirstGroup(order, pe::kGetActivitiesErrorAt)) {
@@ -170,9 +175,9 @@ std::string JobSheetProcessResult::Write(const Variant& error_structure) const {
         const ObjectPtr activity = ItemAt(activities, pe::kActivityErrors.at, j);
         if (!activity) continue;
         result += "<activity id='";
-        result += IdentifierText(Ask(activity, js::attribute::kActivity.get));
+        result += AttributeText(Ask(activity, js::attribute::kActivity.get), replaced);
         result += "'";
-        result += Outcome(activity);
+        result += Outcome(activity, replaced);
         result += " >";
         for (const LineGroup& group : kCostLineGroups) {
           write_group(result, group,

@@ -11,7 +11,7 @@
 //
 // (one line in the document; broken here for reading). It follows the writing rules of every
 // broker result document (broker/result_writing.h): no declaration, no line breaks, single
-// quotes, only error descriptions escaped. Within an activity the line groups come in the order
+// quotes, every value escaped. Within an activity the line groups come in the order
 // materials, hours, labours, others, inspections; payments follow the activities. An absent
 // group or item writes nothing; a present group with no lines writes its tags only. The
 // materials group alone is followed by four blanks. When the structure holds several order
@@ -21,6 +21,7 @@
 #ifndef TQS_BROKER_JOB_SHEET_PROCESS_RESULT_H_
 #define TQS_BROKER_JOB_SHEET_PROCESS_RESULT_H_
 
+#include <cstddef>
 #include <string>
 
 #include "broker/broker_window.h"
@@ -42,12 +43,13 @@ class JobSheetProcessResult {
   // order error. On a failure while reading the structure (no structure, a count that is no
   // number, a call the ERP rejects) the description and CR LF go to the status box, "Error :
   // <description> in BuildProcessResult" to the error log, and the result is "". A failure
-  // while reporting is raised.
+  // while reporting is raised. When the ERP's values held characters XML cannot carry, the
+  // document has U+FFFD in their place and the error log one warning.
   std::string BuildProcessResult(const automation::Variant& i_oResultNode) const;
 
  private:
-  // The document; failures are raised.
-  std::string Write(const automation::Variant& error_structure) const;
+  // The document; failures are raised. Adds to `replaced` the characters written as U+FFFD.
+  std::string Write(const automation::Variant& error_structure, std::size_t& replaced) const;
 
   const RegionalSettings settings_;
   const FailureReporter reporter_;

@@ -6,13 +6,13 @@ namespace tqs::broker {
 
 std::string BuildGenHourProcessResult(std::string_view i_sGHourLineId, std::int32_t i_lGHourResult,
                                       std::string_view i_sGHourError,
-                                      std::int32_t i_lGHourNewLineId) {
+                                      std::int32_t i_lGHourNewLineId, std::size_t& replaced) {
   std::string element = "<hour lineid='";
-  element += EscapeXmlText(i_sGHourLineId);  // an apostrophe in the id must not break the element
+  replaced += AppendEscapedXml(element, i_sGHourLineId);
   element += "' result='";
   element += std::to_string(i_lGHourResult);
   element += "' error='";
-  element += EscapeXmlText(i_sGHourError);
+  replaced += AppendEscapedXml(element, i_sGHourError);
   element += "' new='";
   element += std::to_string(i_lGHourNewLineId);
   element += "' />";
@@ -20,13 +20,13 @@ std::string BuildGenHourProcessResult(std::string_view i_sGHourLineId, std::int3
 }
 
 std::string BuildServiceInspectionProcessResult(std::string_view i_sSIId, std::int32_t i_lSIResult,
-                                                std::string_view i_sSIError) {
+                                                std::string_view i_sSIError, std::size_t& replaced) {
   std::string element = "<si id='";
-  element += EscapeXmlText(i_sSIId);  // an apostrophe in the id must not break the element
+  replaced += AppendEscapedXml(element, i_sSIId);
   element += "' result='";
   element += std::to_string(i_lSIResult);
   element += "' error='";
-  element += EscapeXmlText(i_sSIError);
+  replaced += AppendEscapedXml(element, i_sSIError);
   element += "' />";
   return element;
 }

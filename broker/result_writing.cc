@@ -6,19 +6,21 @@ namespace tqs::broker {
 
 std::string ValueText(const automation::Variant& value) { return value.ToTextOrEmpty(); }
 
-std::string IdentifierText(const automation::Variant& value) {
-  return EscapeXmlText(ValueText(value));
+std::string AttributeText(const automation::Variant& value, std::size_t& replaced) {
+  std::string text;
+  replaced += AppendEscapedXml(text, ValueText(value));
+  return text;
 }
 
 std::string OutcomeAttributes(const automation::Variant& result,
                               const automation::Variant& error_description,
-                              const automation::Variant& new_line_id) {
+                              const automation::Variant& new_line_id, std::size_t& replaced) {
   std::string text = " result='";
-  text += ValueText(result);
+  replaced += AppendEscapedXml(text, ValueText(result));
   text += "' error='";
-  text += EscapeXmlText(ValueText(error_description));
+  replaced += AppendEscapedXml(text, ValueText(error_description));
   text += "' new='";
-  text += ValueText(new_line_id);
+  replaced += AppendEscapedXml(text, ValueText(new_line_id));
   text += "'";
   return text;
 }
