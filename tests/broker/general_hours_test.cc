@@ -7,7 +7,9 @@
 
 #include "broker/general_hours_mapping.h"
 #include "common/error.h"
+#include "common/text.h"
 #include "tests/broker/document_test_bed.h"
+#include "tests/support/strict_xml.h"
 
 namespace tqs::broker {
 namespace {
@@ -81,6 +83,27 @@ TEST_P(GeneralHoursTest, RejectedLineReportsOnlyTheFirstErrorEscaped) {
                   "&amp; &quot;locked&quot;' new='0' />",
                   kNow));
   EXPECT_EQ(bed.StatusLines(), "\r\nS8 L'7\r\nS0\r\n\r\n");
+}
+
+// An error text with a control character and bytes that are not UTF-8 is stored (PostgreSQL
+// refuses invalid UTF-8) as a well-formed element with U+FFFD in their place, logged once.
+TEST_P(GeneralHoursTest, ErrorTextXmlCannotCarryIsRepairedAndLoggedOnce) {
+  DocumentTestBed bed(GetParam());
+  bed.AddDocument(kGeneralHoursType, "<hour lineid=\"L7\"><sptm>2</sptm></hour>");
+  AnswerHoursAccounting(bed.erp(), {"Task\x02 T1 \xF4\x90\x80\x80 closed"});
+
+  bed.RunPass();
+
+  const std::string r(kReplacementCharacter);
+  const std::vector<std::string> row = bed.Row("doc-1");
+  ASSERT_EQ(row.size(), 3U);
+  EXPECT_EQ(row[1], "<hour lineid='L7' result='10' error='Task" + r + " T1 " + r + r + r + r +
+                        " closed' new='0' />");
+  std::string parser_error;
+  EXPECT_TRUE(test_support::IsWellFormedXml(row[1], &parser_error)) << parser_error;
+  EXPECT_THAT(bed.LogMessages(),
+              ElementsAre(::testing::AllOf(::testing::StartsWith("Warning : the ERP's values held 5 "),
+                                           ::testing::EndsWith(" in BuildGenHourProcessResult"))));
 }
 
 TEST_P(GeneralHoursTest, HourWithoutChildNodesReachesTheErpAsANullLine) {

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/text.h"
 #include "tests/broker/document_test_bed.h"
+#include "tests/support/strict_xml.h"
 
 namespace tqs::broker {
 namespace {
@@ -190,6 +192,39 @@ TEST_P(JobSheetProcessorTest, RealisticJobSheetMakesEveryCallInOrderAndFinishesT
                           kProcessedOn));
   EXPECT_EQ(bed.StatusLines(), "\r\nS7 4711\r\nS11\r\n\r\n");
   EXPECT_THAT(bed.LogMessages(), IsEmpty());
+}
+
+// The ERP's texts are plain text and may hold anything: the stored result document is
+// well-formed XML in valid UTF-8 (which PostgreSQL insists on), every value escaped, U+FFFD in
+// place of what XML cannot carry, and one warning in the error log for the document.
+TEST_P(JobSheetProcessorTest, ResultDocumentIsWellFormedWhateverTheErpsTextsHold) {
+  DocumentTestBed bed(GetParam());
+  bed.AddJobSheet("4711_0", JobSheet(""));
+  bed.AnswerProcessJobSheet({Variant(0)});
+  bed.erp().Returns("oErrorProcessStructForProcessJobSheet", "sizeOrderError", Variant(1));
+  const auto order = bed.erp().NewObject("Q72dVXRsvordJobSheets.OrderError");
+  bed.erp().Returns("oErrorProcessStructForProcessJobSheet", "getOrderErrorAt", Variant(order));
+  bed.erp().Returns("OrderError", "getServiceOrderAttribute", Variant("SO<1>"));
+  bed.erp().Returns("OrderError", "getResult", Variant("1'"));
+  bed.erp().Returns("OrderError", "getErrorDescription",
+                    Variant("Price & <qty>\x01 bad\x0B, \xC3(cut)"));
+
+  bed.RunPass();
+
+  const std::string r(kReplacementCharacter);
+  const std::vector<std::string> row = bed.Row("4711_0");
+  ASSERT_EQ(row.size(), 3U);
+  EXPECT_EQ(row[0], "10");
+  EXPECT_EQ(row[1], "<jobsheet><serviceorder id='SO&lt;1&gt;' result='1&apos;' error='Price "
+                    "&amp; &lt;qty&gt;" + r + " bad" + r + ", " + r +
+                        "(cut)' new='' ></serviceorder></jobsheet>");
+  std::string parser_error;
+  EXPECT_TRUE(test_support::IsWellFormedXml(row[1], &parser_error)) << parser_error;
+  EXPECT_THAT(bed.LogMessages(),
+              ElementsAre("Warning : the ERP's values held 3 character(s) that XML cannot carry "
+                          "(control characters or bytes that are not UTF-8), written as U+FFFD "
+                          "into the result document in BuildProcessResult"));
+  EXPECT_EQ(bed.StatusLines(), "\r\nS7 4711\r\nS11\r\n\r\n");
 }
 
 TEST_P(JobSheetProcessorTest, ReturnValueDecidesStatusAndStatusText) {
