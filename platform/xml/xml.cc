@@ -1,6 +1,7 @@
 #include "platform/xml/xml.h"
 
 #include "common/error.h"
+#include "common/text.h"
 
 namespace tqs::xml {
 namespace {
@@ -105,12 +106,55 @@ pugi::xml_node FirstChildElement(pugi::xml_node parent, std::string_view name) {
   return {};
 }
 
+namespace {
+
+// A control character that XML 1.0 forbids, also as a character reference.
+bool IsForbiddenControl(unsigned code) {
+  return code < 0x20 && code != '\t' && code != '\n' && code != '\r';
+}
+
+// pugixml writes a control character of a text or attribute value as a character reference
+// ("&#01;"), which XML 1.0 forbids as it forbids the character itself, and copies bytes that
+// are not UTF-8 as they are. The markup it wrote is kept; such references and characters
+// become U+FFFD. References to tab, line feed and carriage return (attribute values keep them
+// that way) stay.
+std::string OnlyXmlCharacters(std::string_view markup) {
+  std::string out;
+  out.reserve(markup.size());
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t reference = markup.find("&#", from);
+    AppendXmlCharacters(out, markup.substr(from, reference == std::string_view::npos
+                                                     ? std::string_view::npos
+                                                     : reference - from));
+    if (reference == std::string_view::npos) break;
+    std::size_t end = reference + 2;
+    unsigned code = 0;
+    while (end < markup.size() && end - reference < 8 && markup[end] >= '0' &&
+           markup[end] <= '9') {
+      code = code * 10 + static_cast<unsigned>(markup[end] - '0');
+      ++end;
+    }
+    if (end > reference + 2 && end < markup.size() && markup[end] == ';' &&
+        IsForbiddenControl(code)) {
+      out += kReplacementCharacter;
+      from = end + 1;
+    } else {
+      out += "&#";
+      from = reference + 2;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string Serialize(pugi::xml_node node) {
   std::string out;
   if (!node) return out;
   StringWriter writer(out);
   node.print(writer, "", pugi::format_raw | pugi::format_no_declaration);
-  return out;
+  return OnlyXmlCharacters(out);
 }
 
 std::string SerializeDocument(const pugi::xml_document& document, DocumentFormat format) {
@@ -119,7 +163,7 @@ std::string SerializeDocument(const pugi::xml_document& document, DocumentFormat
   unsigned flags = format.indent ? pugi::format_indent : pugi::format_raw;
   if (!format.declaration) flags |= pugi::format_no_declaration;
   document.save(writer, "  ", flags, pugi::encoding_utf8);
-  return out;
+  return OnlyXmlCharacters(out);
 }
 
 pugi::xpath_node_set SelectNodes(pugi::xml_node context, std::string_view xpath) {

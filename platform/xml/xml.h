@@ -31,7 +31,9 @@ std::string Text(pugi::xml_node node);
 pugi::xml_node FirstChildElement(pugi::xml_node parent, std::string_view name);
 
 // The markup of a node and its subtree: no declaration, no indentation, no line breaks.
-// Empty for a null node.
+// Empty for a null node. Always well-formed XML 1.0 in UTF-8: a character of a value that XML
+// cannot carry (a control character other than tab, line feed and carriage return, bytes that
+// are not UTF-8) is written as U+FFFD.
 std::string Serialize(pugi::xml_node node);
 
 struct DocumentFormat {
@@ -39,7 +41,7 @@ struct DocumentFormat {
   bool indent = false;       // one element per line, indented by two blanks
 };
 
-// The markup of a whole document.
+// The markup of a whole document; characters as Serialize.
 std::string SerializeDocument(const pugi::xml_document& document, DocumentFormat format = {});
 
 // Nodes that `xpath` selects from `context`, in document order. An invalid expression raises

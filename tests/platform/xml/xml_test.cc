@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "common/error.h"
+#include "common/text.h"
+#include "tests/support/strict_xml.h"
 #include "tests/support/temp_dir.h"
 
 namespace tqs::xml {
@@ -77,6 +81,28 @@ TEST(SerializeTest, WritesMarkupWithoutDeclarationOrIndentation) {
   EXPECT_EQ(with_declaration.rfind("<?xml version=\"1.0\"?><r>", 0), 0u) << with_declaration;
   const std::string indented = SerializeDocument(document, {.indent = true});
   EXPECT_NE(indented.find("\n  <recordids"), std::string::npos) << indented;
+}
+
+// Values set through the DOM may hold anything; what is serialised is still read by a strict
+// parser, with U+FFFD in place of what XML cannot carry.
+TEST(SerializeTest, NeverWritesCharactersXmlForbids) {
+  const std::string r(kReplacementCharacter);
+  pugi::xml_document document;
+  pugi::xml_node root = document.append_child("feedback");
+  root.append_attribute("description") = "a\x01" "b\tc\nd&#1;";
+  root.append_attribute("id") = "\xC3";
+  root.append_child("e").text().set("x\x0By\x1Fz \xED\xA0\x80 \xE2\x82\xAC");
+
+  const std::string expected = "<feedback description=\"a" + r + "b&#09;c&#10;d&amp;#1;\" id=\"" +
+                               r + "\"><e>x" + r + "y" + r + "z " + r + r + r +
+                               " \xE2\x82\xAC</e></feedback>";
+  EXPECT_EQ(Serialize(root), expected);
+  EXPECT_EQ(SerializeDocument(document), expected);
+  for (const std::string& markup :
+       {Serialize(root), SerializeDocument(document, {.declaration = true, .indent = true})}) {
+    std::string parser_error;
+    EXPECT_TRUE(test_support::IsWellFormedXml(markup, &parser_error)) << parser_error << markup;
+  }
 }
 
 TEST(SelectTest, SelectsNodesAndTranslatesErrors) {
