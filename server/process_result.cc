@@ -7,6 +7,7 @@
 #include "common/conversions.h"
 #include "common/error.h"
 #include "common/interaction_types.h"
+#include "common/text.h"
 #include "platform/xml/xml.h"
 #include "server/interaction_records.h"
 #include "server/jobsheet.h"
@@ -72,7 +73,9 @@ bool JobSheet::GetProcessResult(const std::string& i_sResultFor, const std::stri
           std::string result, error;
           if (!GetInteractionResult(state, i_sEmployee, interaction_on, section.type, number,
                                     result, error)) {
-            response += result;
+            // Documents stored by an earlier broker may hold characters XML cannot carry;
+            // one such document must not make the whole answer unreadable.
+            AppendXmlCharacters(response, result);
           }
         }
         response += std::string("</") + element.name() + ">";

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/error.h"
+#include "common/text.h"
 #include "server/jobsheet.h"
 #include "tests/server/server_database_fixture.h"
 
@@ -68,6 +69,18 @@ TEST_P(ProcessResultTest, FinishedResultsInFixedSectionOrderAndRequestOrder) {
                     "</jobsheets></processresultrequest>",
                     "1002"),
             "<businessdocuments><jobsheets></jobsheets></businessdocuments>");
+}
+
+TEST_P(ProcessResultTest, StoredResultsWithCharactersXmlCannotCarryAreAnsweredWellFormed) {
+  Connect()->Execute(
+      "INSERT INTO CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, INTERACTIONON, "
+      "INTERACTIONID, INTERACTIONSTATUS, INTERACTIONRESULT) VALUES "
+      "('1001', 5, 'D1', 5, 10, '<jobsheet error=''a\x01" "b\x0B''/>')");
+  const std::string r(kReplacementCharacter);
+  EXPECT_EQ(Results("<processresultrequest><jobsheets><j interactionon='D1' interactionid='5'/>"
+                    "</jobsheets></processresultrequest>"),
+            "<businessdocuments><jobsheets><jobsheet error='a" + r + "b" + r +
+                "'/></jobsheets></businessdocuments>");
 }
 
 TEST_P(ProcessResultTest, RequestsWithoutSectionsOrNotWellFormed) {
