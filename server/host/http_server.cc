@@ -66,7 +66,9 @@ bool SameSecret(std::string_view given, std::string_view expected) {
 
 void Answer(httplib::Response& response, int status, const nlohmann::json& body) {
   response.status = status;
-  response.set_content(body.dump(), kJson);
+  // An error text the ERP handed over may hold bytes that are not UTF-8: they are answered as
+  // U+FFFD rather than failing the whole answer.
+  response.set_content(body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), kJson);
 }
 
 void Refuse(httplib::Response& response, int status, const std::string& description) {
