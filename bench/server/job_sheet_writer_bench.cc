@@ -6,7 +6,7 @@
 //            and presence test by a map look-up, lists by size and index (a fast ERP: the time
 //            is the writer's own and its late-bound calls);
 //   raw      the same document text appended from plain C++ structs holding the same values,
-//            escaping with EscapeXmlText where the writer escapes; no late binding.
+//            every value escaped with EscapeXmlText as the writer escapes it; no late binding.
 // The two texts are compared before timing: the raw text is the product's, byte for byte.
 // Distinct service orders are built once and written in turn, so data objects for every
 // document are never held at once.
@@ -59,7 +59,6 @@ struct Element {
 struct Attribute {
   std::string_view name;  // the XML attribute ("" for none)
   std::string_view getter;
-  bool escaped;
   std::string text;
 };
 
@@ -111,10 +110,10 @@ std::vector<Element> Elements(std::span<const dl::ElementRow> rows, const std::s
 
 std::vector<Attribute> LineAttributes(const std::string& id) {
   namespace a = js::attribute;
-  return {{"lineid", a::kCostLine.get, false, id},
-          {"origin", a::kOrigin.get, false, "ERP"},
-          {"allowedactions", a::kAllowedActions.get, false, "RDC"},
-          {"actionsperformed", a::kActionsPerformed.get, false, ""}};
+  return {{"lineid", a::kCostLine.get, id},
+          {"origin", a::kOrigin.get, "ERP"},
+          {"allowedactions", a::kAllowedActions.get, "RDC"},
+          {"actionsperformed", a::kActionsPerformed.get, ""}};
 }
 
 Line CostLine(std::string_view name, std::span<const dl::ElementRow> rows, const std::string& id) {
@@ -126,23 +125,23 @@ Order MakeOrder(int n) {
   namespace g = js::graph;
   const std::string id = std::to_string(4711000 + n);
   Order order;
-  order.attributes = {{"id", a::kServiceOrder.get, true, "SO&" + id},
-                      {"origin", a::kOrigin.get, false, "ERP"},
-                      {"type", a::kType.get, false, "N"},
-                      {"owner", a::kOwner.get, false, "E10001"},
-                      {"allowedactions", a::kAllowedActions.get, false, "RDP,MD"},
-                      {"actionsperformed", a::kActionsPerformed.get, false, ""},
-                      {"invoiceid = ", a::kInvoiceid.get, false, "INV" + id}};
+  order.attributes = {{"id", a::kServiceOrder.get, "SO&" + id},
+                      {"origin", a::kOrigin.get, "ERP"},
+                      {"type", a::kType.get, "N"},
+                      {"owner", a::kOwner.get, "E10001"},
+                      {"allowedactions", a::kAllowedActions.get, "RDP,MD"},
+                      {"actionsperformed", a::kActionsPerformed.get, ""},
+                      {"invoiceid = ", a::kInvoiceid.get, "INV" + id}};
   order.details = Elements(dl::OrderDetailsElements(), id);
   for (int i = 1; i <= g_activities; ++i) {
     const std::string act = std::to_string(i * 10);
     Activity activity;
-    activity.attributes = {{"id", a::kActivity.get, false, act},
-                           {"origin", a::kOrigin.get, false, "ERP"},
-                           {"type", a::kType.get, false, "REP"},
-                           {"owner", a::kOwner.get, false, "E10001"},
-                           {"allowedactions", a::kAllowedActions.get, false, "RDC"},
-                           {"actionsperformed", a::kActionsPerformed.get, false, ""}};
+    activity.attributes = {{"id", a::kActivity.get, act},
+                           {"origin", a::kOrigin.get, "ERP"},
+                           {"type", a::kType.get, "REP"},
+                           {"owner", a::kOwner.get, "E10001"},
+                           {"allowedactions", a::kAllowedActions.get, "RDC"},
+                           {"actionsperformed", a::kActionsPerformed.get, ""}};
     activity.details = Elements(dl::ActivityDetailsElements(), act);
     activity.lists.push_back(
         {"materials", g::kMaterialRequirement, g::kMaterialData,
@@ -153,11 +152,11 @@ Order MakeOrder(int n) {
     activity.lists.push_back({"others", g::kOtherRequirement, g::kOtherData,
                               {CostLine("other", dl::OtherElements(), act + "4")}});
     Line inspection{"inspection",
-                    {{"cmea", a::kMeasurementType.get, true, "TEMP&" + act},
-                     {"mseq", a::kInspectionNo.get, false, "1"},
-                     {"origin", a::kOrigin.get, false, "ERP"},
-                     {"allowedactions", a::kAllowedActions.get, false, "RDC"},
-                     {"actionsperformed", a::kActionsPerformed.get, false, ""}},
+                    {{"cmea", a::kMeasurementType.get, "TEMP&" + act},
+                     {"mseq", a::kInspectionNo.get, "1"},
+                     {"origin", a::kOrigin.get, "ERP"},
+                     {"allowedactions", a::kAllowedActions.get, "RDC"},
+                     {"actionsperformed", a::kActionsPerformed.get, ""}},
                     Elements(dl::InspectionElements(), act)};
     activity.lists.push_back(
         {"inspections", g::kObjectInspectionsData, g::kInspectionData, {std::move(inspection)}});
@@ -178,7 +177,7 @@ void RawElements(std::string& out, const std::vector<Element>& elements) {
         out += tqs::EscapeXmlText(element.value.text);
         break;
       case dl::ValueForm::kAsDelivered:
-        out += element.value.text;
+        out += tqs::EscapeXmlText(element.value.text);
         break;
       case dl::ValueForm::kTextList:
         for (const std::string& chunk : element.value.chunks) out += tqs::EscapeXmlText(chunk);
@@ -197,7 +196,7 @@ void RawAttributes(std::string& out, const std::vector<Attribute>& attributes) {
     out += attribute.name;
     if (attribute.name.back() != ' ') out += '=';
     out += '\'';
-    out += attribute.escaped ? tqs::EscapeXmlText(attribute.text) : attribute.text;
+    out += tqs::EscapeXmlText(attribute.text);
     out += '\'';
   }
   out += " >";
