@@ -29,8 +29,8 @@ namespace tqs::broker {
 
 // The fixed text an error handler puts before the description.
 enum class ErrorPrefix {
-  kErrorColon,  // "Error : "
-  kError,       // "Error "
+  kErrorColon,    // "Error : "
+  kError,         // "Error "
   kWarningColon,  // "Warning : " (something was repaired; the procedure went on)
 };
 

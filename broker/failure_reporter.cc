@@ -22,8 +22,7 @@ void FailureReporter::ReportErpFailure(std::string_view procedure, ErrorPrefix p
   }
 }
 
-void FailureReporter::ReportRepairedValues(std::string_view procedure,
-                                           std::size_t replaced) const {
+void FailureReporter::ReportRepairedValues(std::string_view procedure, std::size_t replaced) const {
   if (replaced == 0) return;
   error_log_.WriteErrorLogEntry(
       window_.m_sErrorLogFile, procedure, ErrorPrefix::kWarningColon,

@@ -126,7 +126,7 @@ std::string JobSheetProcessResult::BuildProcessResult(const Variant& i_oResultNo
 }
 
 std::string JobSheetProcessResult::Write(const Variant& error_structure,
-                                        std::size_t& replaced) const {
+                                         std::size_t& replaced) const {
   const ObjectPtr structure =
       PresentObject(error_structure, js::process_output::kGetOErrorProcessStructForProcessJobSheet);
   if (!structure) {

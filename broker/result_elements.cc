@@ -20,7 +20,8 @@ std::string BuildGenHourProcessResult(std::string_view i_sGHourLineId, std::int3
 }
 
 std::string BuildServiceInspectionProcessResult(std::string_view i_sSIId, std::int32_t i_lSIResult,
-                                                std::string_view i_sSIError, std::size_t& replaced) {
+                                                std::string_view i_sSIError,
+                                                std::size_t& replaced) {
   std::string element = "<si id='";
   replaced += AppendEscapedXml(element, i_sSIId);
   element += "' result='";

@@ -136,15 +136,13 @@ std::string ServiceInspectionProcessor::ReadResult(const ObjectPtr& outcome) con
   const std::string error =
       ValueText(service_inspection_result()->Call(si::method::kGetErrorDescription));
   const std::int32_t result = WholeNumber(result_code, "getResult", settings_);
-  return reporter_.Guard("BuildServiceInspectionProcessResult", ErrorPrefix::kError, std::string(),
-                         [&] {
-                           std::size_t replaced = 0;
-                           std::string element =
-                               BuildServiceInspectionProcessResult(id, result, error, replaced);
-                           reporter_.ReportRepairedValues("BuildServiceInspectionProcessResult",
-                                                          replaced);
-                           return element;
-                         });
+  return reporter_.Guard(
+      "BuildServiceInspectionProcessResult", ErrorPrefix::kError, std::string(), [&] {
+        std::size_t replaced = 0;
+        std::string element = BuildServiceInspectionProcessResult(id, result, error, replaced);
+        reporter_.ReportRepairedValues("BuildServiceInspectionProcessResult", replaced);
+        return element;
+      });
 }
 
 }  // namespace tqs::broker

@@ -49,8 +49,7 @@ std::string_view EntityOf(char markup) {
 // byte rule out overlong forms, surrogates and code points above U+10FFFF), or 0 when none
 // starts there; `ill_formed` then receives the length of the maximal ill-formed subpart, the
 // bytes one U+FFFD stands for (at least 1).
-std::size_t SequenceAt(const unsigned char* p, const unsigned char* end,
-                       std::size_t& ill_formed) {
+std::size_t SequenceAt(const unsigned char* p, const unsigned char* end, std::size_t& ill_formed) {
   const unsigned lead = p[0];
   std::size_t length;
   unsigned low = 0x80;

@@ -124,14 +124,13 @@ std::string OnlyXmlCharacters(std::string_view markup) {
   std::size_t from = 0;
   while (true) {
     const std::size_t reference = markup.find("&#", from);
-    AppendXmlCharacters(out, markup.substr(from, reference == std::string_view::npos
-                                                     ? std::string_view::npos
-                                                     : reference - from));
+    AppendXmlCharacters(
+        out, markup.substr(from, reference == std::string_view::npos ? std::string_view::npos
+                                                                     : reference - from));
     if (reference == std::string_view::npos) break;
     std::size_t end = reference + 2;
     unsigned code = 0;
-    while (end < markup.size() && end - reference < 8 && markup[end] >= '0' &&
-           markup[end] <= '9') {
+    while (end < markup.size() && end - reference < 8 && markup[end] >= '0' && markup[end] <= '9') {
       code = code * 10 + static_cast<unsigned>(markup[end] - '0');
       ++end;
     }

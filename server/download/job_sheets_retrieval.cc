@@ -1,10 +1,10 @@
 #include "server/download/job_sheets_retrieval.h"
 
+#include <fmt/format.h>
+
 #include <array>
 #include <cstdint>
 #include <string>
-
-#include <fmt/format.h>
 
 #include "common/erp/job_sheets.h"
 #include "common/error.h"

@@ -121,7 +121,8 @@ int main(int argc, char** argv) {
     tqs::server::JobSheet job_sheet(components);
     response = tqs::server::host::Call(*method, job_sheet, request);
   } catch (const tqs::Error& error) {
-    std::cout << tqs::server::host::ErrorResponse(error.number(), error.description()).dump(2, ' ', false, kReplaceInvalidUtf8)
+    std::cout << tqs::server::host::ErrorResponse(error.number(), error.description())
+                     .dump(2, ' ', false, kReplaceInvalidUtf8)
               << "\n";
     return 1;
   } catch (const std::exception& error) {

@@ -101,9 +101,9 @@ TEST_P(GeneralHoursTest, ErrorTextXmlCannotCarryIsRepairedAndLoggedOnce) {
                         " closed' new='0' />");
   std::string parser_error;
   EXPECT_TRUE(test_support::IsWellFormedXml(row[1], &parser_error)) << parser_error;
-  EXPECT_THAT(bed.LogMessages(),
-              ElementsAre(::testing::AllOf(::testing::StartsWith("Warning : the ERP's values held 5 "),
-                                           ::testing::EndsWith(" in BuildGenHourProcessResult"))));
+  EXPECT_THAT(bed.LogMessages(), ElementsAre(::testing::AllOf(
+                                     ::testing::StartsWith("Warning : the ERP's values held 5 "),
+                                     ::testing::EndsWith(" in BuildGenHourProcessResult"))));
 }
 
 TEST_P(GeneralHoursTest, HourWithoutChildNodesReachesTheErpAsANullLine) {

@@ -215,9 +215,10 @@ TEST_P(JobSheetProcessorTest, ResultDocumentIsWellFormedWhateverTheErpsTextsHold
   const std::vector<std::string> row = bed.Row("4711_0");
   ASSERT_EQ(row.size(), 3U);
   EXPECT_EQ(row[0], "10");
-  EXPECT_EQ(row[1], "<jobsheet><serviceorder id='SO&lt;1&gt;' result='1&apos;' error='Price "
-                    "&amp; &lt;qty&gt;" + r + " bad" + r + ", " + r +
-                        "(cut)' new='' ></serviceorder></jobsheet>");
+  EXPECT_EQ(row[1],
+            "<jobsheet><serviceorder id='SO&lt;1&gt;' result='1&apos;' error='Price "
+            "&amp; &lt;qty&gt;" +
+                r + " bad" + r + ", " + r + "(cut)' new='' ></serviceorder></jobsheet>");
   std::string parser_error;
   EXPECT_TRUE(test_support::IsWellFormedXml(row[1], &parser_error)) << parser_error;
   EXPECT_THAT(bed.LogMessages(),

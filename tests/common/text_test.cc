@@ -38,7 +38,10 @@ TEST(EscapeXmlTextTest, WritesEveryCharacterXmlCannotCarryAsTheReplacementCharac
       {"four-byte up to U+10FFFF", "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF",
        "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF", 0},
       {"markup next to a replacement", "<\x01&", "&lt;" + r + "&amp;", 1},
-      {"U+FFFE", "a\xEF\xBF\xBE" "b", "a" + r + "b", 1},
+      {"U+FFFE",
+       "a\xEF\xBF\xBE"
+       "b",
+       "a" + r + "b", 1},
       {"U+FFFF", "\xEF\xBF\xBF", r, 1},
       {"encoded surrogate U+D800", "\xED\xA0\x80", r + r + r, 3},
       {"encoded surrogate U+DFFF", "x\xED\xBF\xBFy", "x" + r + r + r + "y", 3},
@@ -47,7 +50,10 @@ TEST(EscapeXmlTextTest, WritesEveryCharacterXmlCannotCarryAsTheReplacementCharac
       {"overlong four-byte", "\xF0\x80\x80\xAF", r + r + r + r, 4},
       {"above U+10FFFF", "\xF4\x90\x80\x80", r + r + r + r, 4},
       {"lead bytes that start nothing", "\xF5\xFF", r + r, 2},
-      {"lone continuation byte", "a\x80" "b", "a" + r + "b", 1},
+      {"lone continuation byte",
+       "a\x80"
+       "b",
+       "a" + r + "b", 1},
       {"two-byte cut at the end", "ab\xC3", "ab" + r, 1},
       {"three-byte cut at the end", "\xE2\x82", r, 1},
       {"four-byte cut at the end", "\xF0\x9F\x98", r, 1},

@@ -75,7 +75,8 @@ TEST_P(ProcessResultTest, StoredResultsWithCharactersXmlCannotCarryAreAnsweredWe
   Connect()->Execute(
       "INSERT INTO CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, INTERACTIONON, "
       "INTERACTIONID, INTERACTIONSTATUS, INTERACTIONRESULT) VALUES "
-      "('1001', 5, 'D1', 5, 10, '<jobsheet error=''a\x01" "b\x0B''/>')");
+      "('1001', 5, 'D1', 5, 10, '<jobsheet error=''a\x01"
+      "b\x0B''/>')");
   const std::string r(kReplacementCharacter);
   EXPECT_EQ(Results("<processresultrequest><jobsheets><j interactionon='D1' interactionid='5'/>"
                     "</jobsheets></processresultrequest>"),

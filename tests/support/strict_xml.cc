@@ -11,9 +11,9 @@ bool IsWellFormedXml(std::string_view text, std::string* error) {
     if (error) *error = "libxml2 could not make a parser";
     return false;
   }
-  const xmlDocPtr document = xmlCtxtReadMemory(
-      context, text.data(), static_cast<int>(text.size()), "document.xml", "UTF-8",
-      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  const xmlDocPtr document =
+      xmlCtxtReadMemory(context, text.data(), static_cast<int>(text.size()), "document.xml",
+                        "UTF-8", XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
   const bool well_formed = document != nullptr && context->wellFormed;
   if (!well_formed && error) {
     const xmlError* last = xmlCtxtGetLastError(context);

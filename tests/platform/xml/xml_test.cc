@@ -89,7 +89,9 @@ TEST(SerializeTest, NeverWritesCharactersXmlForbids) {
   const std::string r(kReplacementCharacter);
   pugi::xml_document document;
   pugi::xml_node root = document.append_child("feedback");
-  root.append_attribute("description") = "a\x01" "b\tc\nd&#1;";
+  root.append_attribute("description") =
+      "a\x01"
+      "b\tc\nd&#1;";
   root.append_attribute("id") = "\xC3";
   root.append_child("e").text().set("x\x0By\x1Fz \xED\xA0\x80 \xE2\x82\xAC");
 

@@ -59,7 +59,8 @@ constexpr std::string_view kOrderDetailsText =
     "<ofbp>getBusinessPartner&amp;&apos;</ofbp><nama>getBusinessPartnerName&amp;&apos;</nama>"
     "<ccur>getCurrency&amp;&apos;</ccur><lcad>getLocation&amp;&apos;</lcad>"
     "<ofcn>getContact&amp;&apos;</ofcn><refa>getReference&amp;&apos;</refa>"
-    "<ordt>getOrderDate&amp;&apos;</ordt><pstm>getPlannedStart&amp;&apos;</pstm><pftm>getPlannedFinish&amp;&apos;</pftm>"
+    "<ordt>getOrderDate&amp;&apos;</ordt><pstm>getPlannedStart&amp;&apos;</pstm>"
+    "<pftm>getPlannedFinish&amp;&apos;</pftm>"
     "<estm>getEarliestStart&amp;&apos;</estm><lftm>getLatestFinish&amp;&apos;</lftm>"
     "<astm>getExecutionStart&amp;&apos;</astm><aftm>getExecutionFinish&amp;&apos;</aftm>"
     "<emno>getEngineer&amp;&apos;</emno><emna>getEngineerName&amp;&apos;</emna>"
@@ -87,7 +88,8 @@ constexpr std::string_view kActivityDetailsText =
     "<croo>getOriginalObject&amp;&apos;</croo><osqo>getOriginalObjectNo&amp;&apos;</osqo>"
     "<cron>getNewObject&amp;&apos;</cron><osqn>getNewObjectNo&amp;&apos;</osqn>"
     "<cova>getMainCounterValue&amp;&apos;</cova><aivl>getActualIndependentValue&amp;&apos;</aivl>"
-    "<nivl>getPlannedIndependentValue&amp;&apos;</nivl><advl>getActualDependentValue&amp;&apos;</advl>"
+    "<nivl>getPlannedIndependentValue&amp;&apos;</nivl>"
+    "<advl>getActualDependentValue&amp;&apos;</advl>"
     "<pdvl>getPlannedDependentValue&amp;&apos;</pdvl><expr>getExpectedProblem&amp;&apos;</expr>"
     "<exsl>getExpectedSolution&amp;&apos;</exsl><rprl>getReportedProblem&amp;&apos;</rprl>"
     "<asto>getTotalSalesAmount&amp;&apos;</asto><asco>getContractSales&amp;&apos;</asco>"
@@ -100,7 +102,8 @@ constexpr std::string_view kActivityDetailsText =
 constexpr std::string_view kMaterialText =
     "<item>getItem&amp;&apos;</item><dltp>getDeliveryType&amp;&apos;</dltp>"
     "<cskt>getServiceKit&amp;&apos;</cskt><ccmp>getCostComponent&amp;&apos;</ccmp>"
-    "<eqan>getEstimatedQuantity&amp;&apos;</eqan><adqt>getActualCumulativeQuantity&amp;&apos;</adqt>"
+    "<eqan>getEstimatedQuantity&amp;&apos;</eqan>"
+    "<adqt>getActualCumulativeQuantity&amp;&apos;</adqt>"
     "<awrh>getActualWarehouse&amp;&apos;</awrh><cups>getSalesPriceUnit&amp;&apos;</cups>"
     "<cuqs>getSalesQuantityUnit&amp;&apos;</cuqs><qtdl>getDeliveredQuantity&amp;&apos;</qtdl>"
     "<qtsd>getSubsequentDeliveredQuantity&amp;&apos;</qtsd><pris>getSalesPrice&amp;&apos;</pris>"
@@ -120,11 +123,13 @@ constexpr std::string_view kLaborText =
 
 constexpr std::string_view kOtherText =
     "<cotp>getCostType&amp;&apos;</cotp><desc>getOtherDescription&amp;&apos;</desc>"
-    "<ccmp>getCostComponent&amp;&apos;</ccmp><aqan>getActualCumulativeTimeQuantity&amp;&apos;</aqan>"
+    "<ccmp>getCostComponent&amp;&apos;</ccmp>"
+    "<aqan>getActualCumulativeTimeQuantity&amp;&apos;</aqan>"
     "<acpr>getActualCostPrice&amp;&apos;</acpr><afrq>getActualFrequency&amp;&apos;</afrq>"
     "<cuni>getUnit&amp;&apos;</cuni><eqan>getEstimatedQuantity&amp;&apos;</eqan>"
     "<pris>getSalesPrice&amp;&apos;</pris><asto>getTotalSalesAmount&amp;&apos;</asto>"
-    "<asco>getContractSales&amp;&apos;</asco><aswa>getWarrantySales&amp;&apos;</aswa><disc>getDiscount&amp;&apos;</disc>"
+    "<asco>getContractSales&amp;&apos;</asco><aswa>getWarrantySales&amp;&apos;</aswa>"
+    "<disc>getDiscount&amp;&apos;</disc>"
     "<asdi>getDiscountAmount&amp;&apos;</asdi><inam>getInvoicingAmount&amp;&apos;</inam>"
     "<txam>getTaxAmount&amp;&apos;</txam><lcur>getCostCurrency&amp;&apos;</lcur>";
 

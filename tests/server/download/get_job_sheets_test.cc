@@ -451,14 +451,15 @@ TEST_F(GetJobSheetsTest, ValuesXmlCannotCarryAreReplacedAndReportedOnce) {
   const std::string r(kReplacementCharacter);
   const ObjectPtr details =
       script_.Object("detailsX", {{"hasOrderStatus", Variant(true)},
-                                  {"getOrderStatus", Variant("\xFF" "open")},
+                                  {"getOrderStatus", Variant("\xFF"
+                                                             "open")},
                                   {"hasBusinessPartnerName", Variant(true)},
                                   {"getBusinessPartnerName", Variant("Smith & Sons\x0B")}});
-  const ObjectPtr order =
-      script_.Object("soX", {{"getServiceOrderAttribute", Variant("SO\x01" "1")},
-                             {"getOriginAttribute", Variant("o&<")},
-                             {"getInvoiceidAttribute", Variant("inv\xC3")},
-                             {"getOrderDetails", Variant(details)}});
+  const ObjectPtr order = script_.Object("soX", {{"getServiceOrderAttribute", Variant("SO\x01"
+                                                                                      "1")},
+                                                 {"getOriginAttribute", Variant("o&<")},
+                                                 {"getInvoiceidAttribute", Variant("inv\xC3")},
+                                                 {"getOrderDetails", Variant(details)}});
   const ObjectPtr cancelled =
       script_.Object("cancelX", {{"getServiceOrderAttribute", Variant("C1")},
                                  {"getCancelledOnAttribute", Variant("2024<05")},
@@ -474,11 +475,11 @@ TEST_F(GetJobSheetsTest, ValuesXmlCannotCarryAreReplacedAndReportedOnce) {
   EXPECT_TRUE(test_support::IsWellFormedXml(response, &parser_error)) << parser_error;
   EXPECT_EQ(response, "<jobsheets><new><jobsheet><serviceorder id='SO" + r +
                           "1' origin='o&amp;&lt;' type='' owner='' allowedactions='' "
-                          "actionsperformed='' invoiceid = 'inv" + r + "' ><details><osta>" + r +
-                          "open</osta><nama>Smith &amp; Sons" + r +
+                          "actionsperformed='' invoiceid = 'inv" +
+                          r + "' ><details><osta>" + r + "open</osta><nama>Smith &amp; Sons" + r +
                           "</nama></details></serviceorder></jobsheet></new><cancellations>"
-                          "<serviceorder id='C1' cadt='2024&lt;05' cdis='R" + r +
-                          "' /></cancellations></jobsheets>");
+                          "<serviceorder id='C1' cadt='2024&lt;05' cdis='R" +
+                          r + "' /></cancellations></jobsheets>");
   ASSERT_THAT(warnings_, ::testing::SizeIs(1));
   EXPECT_THAT(warnings_[0], HasSubstr("employee E100"));
   EXPECT_THAT(warnings_[0], HasSubstr("5 character(s)"));
@@ -565,8 +566,8 @@ TEST_F(GetJobSheetsTest, LoginAndDatabaseFailuresLeaveTheResponseUnchanged) {
   std::string open_error;
   ASSERT_FALSE(probe.OpenConnection(open_error));
   ASSERT_FALSE(open_error.empty());
-  EXPECT_FALSE(GetJobSheets(registry_, "jdoe", "", missing_dsn, job_sheets_, error_details_,
-                            Warnings()));
+  EXPECT_FALSE(
+      GetJobSheets(registry_, "jdoe", "", missing_dsn, job_sheets_, error_details_, Warnings()));
   EXPECT_EQ(error_details_, Variant(open_error));
   EXPECT_EQ(job_sheets_, Variant("previous"));
   EXPECT_FALSE(HoldsConnection());

@@ -199,7 +199,8 @@ TEST(JobSheetDocumentTest, LineElementsFollowPresenceAndValueRules) {
        head + Replace(lines, item, "<item></item>") + "</material>"},
       {"a null as-delivered value writes an empty pair",
        [](ErpScript& s) { s.Answer("line", "getDeliveryType", Variant::Null()); }, true,
-       head + Replace(lines, "<dltp>getDeliveryType&amp;&apos;</dltp>", "<dltp></dltp>") + "</material>"},
+       head + Replace(lines, "<dltp>getDeliveryType&amp;&apos;</dltp>", "<dltp></dltp>") +
+           "</material>"},
       {"a null escaped value fails naming the getter",
        [](ErpScript& s) { s.Answer("line", "getItem", Variant::Null()); }, false,
        "Invalid use of Null (getItem answered Null)"},
