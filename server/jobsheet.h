@@ -25,9 +25,10 @@ namespace tqs::server {
 class TQS_EXPORT JobSheet {
  public:
   // `components` serves the ERP components by programmatic identifier; it must outlive the
-  // JobSheet. `warnings` receives what a call repaired without failing (server/warning_sink.h).
-  explicit JobSheet(const automation::ComponentRegistry& components,
-                    WarningSink warnings = StandardErrorWarnings());
+  // JobSheet. `warnings` receives what a call repaired without failing (server/warning_sink.h);
+  // without one, warnings go to standard error.
+  explicit JobSheet(const automation::ComponentRegistry& components);
+  JobSheet(const automation::ComponentRegistry& components, WarningSink warnings);
   JobSheet(const JobSheet&) = delete;
   JobSheet& operator=(const JobSheet&) = delete;
 
