@@ -8,6 +8,7 @@
 #include "broker/general_hours_mapping.h"
 #include "common/error.h"
 #include "tests/broker/document_test_bed.h"
+#include "tests/support/deep_xml.h"
 
 namespace tqs::broker {
 namespace {
@@ -194,6 +195,23 @@ TEST_P(GeneralHoursTest, RowWhoseUpdateFailsStaysPendingAndThePassGoesOn) {
   EXPECT_THAT(bed.LogMessages()[0],
               ::testing::AllOf(::testing::HasSubstr("row is locked"),
                                ::testing::EndsWith(" in ProcessGenralHours")));
+}
+
+TEST_P(GeneralHoursTest, StoredLinesThatAreNotWellFormedStayPendingAndThePassGoesOn) {
+  DocumentTestBed bed(GetParam());
+  bed.AddDocument(kGeneralHoursType, "<hour lineid='1'><rgdt>" + test_support::Deep("20040512") +
+                                         "</rgdt><sptm>1</sptm></hour>");
+  bed.AddDocument(kGeneralHoursType, "<hour lineid='2'><ctsk>&nbsp;</ctsk><sptm>1</sptm></hour>");
+  bed.AddDocument(kGeneralHoursType, "<hour lineid='3'><sptm>1</sptm></hour>");
+  AnswerHoursAccounting(bed.erp(), {});
+
+  for (int pass = 0; pass < 2; ++pass) bed.RunPass();
+
+  EXPECT_THAT(bed.Row("doc-1"), ElementsAre("5", "<null>", "<null>"));
+  EXPECT_THAT(bed.Row("doc-2"), ElementsAre("5", "<null>", "<null>"));
+  EXPECT_THAT(bed.Row("doc-3"),
+              ElementsAre("10", "<hour lineid='3' result='5' error='' new='42' />", kNow));
+  EXPECT_EQ(bed.erp().Journal(".Create(").size(), 1u) << bed.erp().JournalText();
 }
 
 TEST_P(GeneralHoursTest, SpentTimeFollowsTheRegionalSettings) {

@@ -14,6 +14,7 @@
 #include "server/thread_connection.h"
 #include "server/user_defaults.h"
 #include "tests/server/download/erp_script.h"
+#include "tests/support/deep_xml.h"
 #include "tests/support/error_testing.h"
 #include "tests/support/temp_dir.h"
 
@@ -312,8 +313,12 @@ TEST_F(GetJobSheetsTest, AServiceOrderWithoutChildrenGetsAnEmptyActivitiesRefere
 }
 
 TEST_F(GetJobSheetsTest, EmptyOrMalformedRequestsGiveAnInputWithoutServiceOrders) {
-  for (const std::string request : {"", "not xml", "<a><serviceorder id='1'>", "<a/><b/>"}) {
-    SCOPED_TRACE(request);
+  for (const std::string& request :
+       {std::string(), std::string("not xml"), std::string("<a><serviceorder id='1'>"),
+        std::string("<a/><b/>"), std::string("<a><serviceorder id='1'/>&nbsp;</a>"),
+        std::string("<a><serviceorder id='1' id='2'/></a>"),
+        "<a><serviceorder id='1'/>" + test_support::Deep("") + "</a>"}) {
+    SCOPED_TRACE(request.substr(0, 60));
     script_.erp().ClearJournal();
     ScriptNothingToSend();
     EXPECT_TRUE(Get("jdoe", request)) << error_details_.DebugString();
@@ -322,6 +327,7 @@ TEST_F(GetJobSheetsTest, EmptyOrMalformedRequestsGiveAnInputWithoutServiceOrders
     ASSERT_GE(journal.size(), 2u);
     EXPECT_THAT(journal[0], HasSubstr("create Q72dVXRsvordJobSheets.iJobSheets#"));
     EXPECT_THAT(journal[1], HasSubstr("create Q72dVXRsvordJobSheets.JobSheetsManager#"));
+    EXPECT_THAT(script_.erp().Journal("addInputServiceOrderWithOutData"), IsEmpty());
   }
 }
 
