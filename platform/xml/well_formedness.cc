@@ -45,8 +45,8 @@ void OnError(void* user_data, xmlErrorPtr error) {
   if (state == nullptr || error == nullptr || error->level < XML_ERR_ERROR) return;
   std::string& slot = error->level == XML_ERR_FATAL ? state->first_fatal : state->first_error;
   if (!slot.empty()) return;
-  slot = Located(*state, error->message != nullptr ? error->message : "XML parser error", error->line,
-                 error->int2);
+  slot = Located(*state, error->message != nullptr ? error->message : "XML parser error",
+                 error->line, error->int2);
 }
 
 // Called when a DOCTYPE has been read up to its internal subset: stop before anything in it.

@@ -80,11 +80,12 @@ HostRun RunHost(const std::filesystem::path& folder, const std::string& method,
 TEST_P(HostTest, CommandLineHostAnswersDeepDocumentsAsMalformed) {
   using test_support::Deep;
   HostRun run = RunHost(folder_, "StoreOutboxContent",
-                        {{"i_sOutboxContent", "<businessdocuments><generalhours><hour "
-                                              "interactionon='A' lineid='L1'><rgdt>" +
-                                                  Deep("20261208") +
-                                                  "</rgdt></hour></generalhours>"
-                                                  "</businessdocuments>"},
+                        {{"i_sOutboxContent",
+                          "<businessdocuments><generalhours><hour "
+                          "interactionon='A' lineid='L1'><rgdt>" +
+                              Deep("20261208") +
+                              "</rgdt></hour></generalhours>"
+                              "</businessdocuments>"},
                          {"i_sEmployee", "1001"},
                          {"i_sDSNString", dsn_}});
   ASSERT_TRUE(run.exited);

@@ -136,11 +136,11 @@ TEST_P(HttpHostTest, RefusesWhatItMustNotServe) {
 // Documents nested far too deep reach the methods as malformed ones; the host lives on.
 TEST_P(HttpHostTest, AnswersDeepDocumentsAsMalformedAndServesOn) {
   using test_support::Deep;
-  auto response = Post("StoreOutboxContent",
-                       {{"i_sOutboxContent", "<businessdocuments>" + Deep("<jobsheets/>") +
-                                                 "</businessdocuments>"},
-                        {"i_sEmployee", "A"}},
-                       settings_.shared_secret);
+  auto response = Post(
+      "StoreOutboxContent",
+      {{"i_sOutboxContent", "<businessdocuments>" + Deep("<jobsheets/>") + "</businessdocuments>"},
+       {"i_sEmployee", "A"}},
+      settings_.shared_secret);
   ASSERT_TRUE(response);
   EXPECT_EQ(response->status, 200);
   EXPECT_EQ(nlohmann::json::parse(response->body)["o_vResult"], "<uploadfeedback/>");
