@@ -24,9 +24,12 @@ enum class TextEncoding {
 };
 
 // Nothing when `text` is a well-formed XML 1.0 document with exactly one root element; else
-// the message of the first fault with its line and column. Also refused: a document type
-// declaration (DOCTYPE) of any kind, so that no entity is ever declared or expanded, and
-// nesting deeper than kMaxNestingDepth. Never throws for any input; thread-safe.
+// the message of the first fault with its offset, line and column. Also refused: a document
+// type declaration (DOCTYPE) of any kind, so that no entity is ever declared or expanded,
+// nesting deeper than kMaxNestingDepth, and what libxml2 limits without XML_PARSE_HUGE: a name
+// longer than 50,000 characters, an attribute value, CDATA section or processing instruction
+// longer than 10,000,000 bytes (text between tags, comments and the whole document are not
+// limited). Never throws for any input; thread-safe.
 std::optional<std::string> CheckWellFormed(std::string_view text, TextEncoding encoding);
 
 }  // namespace tqs::xml

@@ -18,10 +18,11 @@ namespace tqs::xml {
 // well-formed XML 1.0 document with exactly one root element, as a conforming parser judges it
 // (well_formedness.h): among others duplicate attributes, undefined entities, a lone '&',
 // characters XML forbids, invalid UTF-8 and content after the root are refused. Also refused:
-// any DOCTYPE (no entity is ever declared or expanded) and elements nested deeper than
-// kMaxNestingDepth (257) levels. The text is characters in UTF-8: an encoding named in its
-// declaration is ignored. On false the document is empty and, when `error` is given, it
-// receives the first fault's message with its offset. Never throws.
+// any DOCTYPE (no entity is ever declared or expanded), elements nested deeper than
+// kMaxNestingDepth (257) levels, and names, attribute values, CDATA sections and processing
+// instructions beyond the parser's size limits. The text is characters in UTF-8: an encoding
+// named in its declaration is ignored. On false the document is empty and, when `error` is
+// given, it receives the first fault's message with its offset. Never throws.
 bool LoadXml(pugi::xml_document& document, std::string_view text, std::string* error = nullptr);
 
 // As LoadXml, reading the file at `path` (a missing or unreadable file is a false outcome). The
