@@ -23,6 +23,7 @@
 #include "common/conversions.h"
 #include "common/error.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/xml_check.h"
 #include "platform/automation/component_registry.h"
 #include "platform/xml/xml.h"
 
@@ -66,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const auto broker = std::make_unique<Broker>();
   const std::string text = fuzz::AsText(data, size);
   pugi::xml_document document;
-  if (!document.load_buffer(text.data(), text.size())) return 0;
+  // The broker reads stored documents with the strict parser.
+  if (!xml::LoadXml(document, text)) return 0;
 
   const auto object = [&](std::string_view prog_id) { return broker->components.Create(prog_id); };
   try {
@@ -91,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   } catch (const Error&) {
   }
+  fuzz::RequireUtf8(broker->window.txtProcessStatus.text(), "status box");
   // The status box would otherwise grow with every input.
   broker->window.txtProcessStatus.SetText("");
   return 0;

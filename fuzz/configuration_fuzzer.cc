@@ -6,6 +6,7 @@
 
 #include "common/error.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/xml_check.h"
 #include "platform/config/configuration.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -30,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const char* section : {"DEFAULTS", "defaults", "DSN", ""}) {
     for (const char* key : {"WebRelativePath", "DSNString", "LogPath", ""}) {
       try {
-        configuration.getValue(section, key);
+        tqs::fuzz::RequireUtf8(configuration.getValue(section, key), "configuration value");
       } catch (const tqs::Error&) {
       }
     }

@@ -46,6 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else if (error_details.AsText().empty() || error_details.AsText() == "unchanged") {
     std::fprintf(stderr, "download failed without an error text\n");
     std::abort();
+  } else {
+    tqs::fuzz::RequireUtf8(error_details.AsText(), "error details");
   }
   return 0;
 }

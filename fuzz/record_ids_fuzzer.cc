@@ -5,6 +5,7 @@
 
 #include "common/error.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/xml_check.h"
 #include "server/jobsheet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -18,6 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tqs::automation::Variant xml = tqs::fuzz::AsText(data, size);
   try {
     job_sheet.UpdateLastUsedNumbersInServer("jdoe", database.dsn(), xml);
+    // The laptop reads the document it gets back.
+    tqs::fuzz::RequireWellFormed(xml.AsText());
   } catch (const tqs::Error&) {
   }
   return 0;

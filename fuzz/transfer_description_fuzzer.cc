@@ -7,11 +7,12 @@
 #include "common/error.h"
 #include "fuzz/fuzz_support.h"
 #include "masterdata/transfer_description.h"
+#include "platform/xml/xml.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text = tqs::fuzz::AsText(data, size);
   pugi::xml_document document;
-  if (!document.load_buffer(text.data(), text.size())) return 0;
+  if (!tqs::xml::LoadXml(document, text)) return 0;
   try {
     tqs::masterdata::ReadTransferEntries(document);
   } catch (const tqs::Error&) {

@@ -6,8 +6,8 @@ packages=(
   build-essential cmake pkg-config
   libsqlite3-dev sqlite3 jq
   libpq-dev postgresql
-  libpugixml-dev libfmt-dev nlohmann-json3-dev libcli11-dev
-  libarchive-dev libcpp-httplib-dev libxml2-dev
+  libpugixml-dev libxml2-dev libfmt-dev nlohmann-json3-dev libcli11-dev
+  libarchive-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev
 )

@@ -1,7 +1,12 @@
 #include "platform/xml/xml.h"
 
+#include <fstream>
+#include <iterator>
+#include <optional>
+
 #include "common/error.h"
 #include "common/text.h"
+#include "platform/xml/well_formedness.h"
 
 namespace tqs::xml {
 namespace {
@@ -47,19 +52,19 @@ class StringWriter final : public pugi::xml_writer {
   std::string& out_;
 };
 
-void AppendText(pugi::xml_node node, std::string& out) {
-  for (pugi::xml_node child : node.children()) {
-    switch (child.type()) {
-      case pugi::node_pcdata:
-      case pugi::node_cdata:
-        out += child.value();
-        break;
-      case pugi::node_element:
-        AppendText(child, out);
-        break;
-      default:
-        break;
+// Walks the subtree without recursion: an element's depth is bounded by the parser, but the
+// walk does not rely on it.
+void AppendText(pugi::xml_node root, std::string& out) {
+  pugi::xml_node node = root.first_child();
+  while (node) {
+    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) out += node.value();
+    if (node.type() == pugi::node_element && node.first_child()) {
+      node = node.first_child();
+      continue;
     }
+    while (!node.next_sibling() && node != root) node = node.parent();
+    if (node == root) break;
+    node = node.next_sibling();
   }
 }
 
@@ -78,6 +83,10 @@ pugi::xpath_query Compile(std::string_view xpath) {
 
 bool LoadXml(pugi::xml_document& document, std::string_view text, std::string* error) {
   document.reset();
+  if (const std::optional<std::string> fault = CheckWellFormed(text, TextEncoding::kUtf8)) {
+    if (error != nullptr) *error = *fault;
+    return false;
+  }
   const pugi::xml_parse_result result =
       // The text is already characters: an encoding named in its declaration does not apply.
       document.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
@@ -87,8 +96,23 @@ bool LoadXml(pugi::xml_document& document, std::string_view text, std::string* e
 bool LoadXmlFile(pugi::xml_document& document, const std::filesystem::path& path,
                  std::string* error) {
   document.reset();
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    if (error != nullptr) *error = "File was not found or could not be opened: " + path.string();
+    return false;
+  }
+  const std::string content{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (file.bad()) {
+    if (error != nullptr) *error = "File could not be read: " + path.string();
+    return false;
+  }
+  // Bytes, not characters: the byte order mark or the declaration names the encoding.
+  if (const std::optional<std::string> fault = CheckWellFormed(content, TextEncoding::kDeclared)) {
+    if (error != nullptr) *error = *fault;
+    return false;
+  }
   const pugi::xml_parse_result result =
-      document.load_file(path.c_str(), kParseOptions, pugi::encoding_auto);
+      document.load_buffer(content.data(), content.size(), kParseOptions, pugi::encoding_auto);
   return Finish(document, result, error);
 }
 

@@ -15,11 +15,19 @@
 namespace tqs::xml {
 
 // Parses `text` into `document`, replacing its content. Returns false when the text is not a
-// well-formed document with exactly one root element; the document is then empty and, when
-// `error` is given, it receives the parser's message with the offset. Never throws.
+// well-formed XML 1.0 document with exactly one root element, as a conforming parser judges it
+// (well_formedness.h): among others duplicate attributes, undefined entities, a lone '&',
+// characters XML forbids, invalid UTF-8 and content after the root are refused. Also refused:
+// any DOCTYPE (no entity is ever declared or expanded), elements nested deeper than
+// kMaxNestingDepth (257) levels, and names, attribute values, CDATA sections and processing
+// instructions beyond the parser's size limits. The text is characters in UTF-8: an encoding
+// named in its declaration is ignored. On false the document is empty and, when `error` is
+// given, it receives the first fault's message with its offset. Never throws.
 bool LoadXml(pugi::xml_document& document, std::string_view text, std::string* error = nullptr);
 
-// As LoadXml, reading the file at `path` (a missing or unreadable file is a false outcome).
+// As LoadXml, reading the file at `path` (a missing or unreadable file is a false outcome). The
+// file's bytes are read in the encoding its byte order mark or declaration names (UTF-8 when
+// neither does); an encoding the parser does not know makes the file malformed.
 bool LoadXmlFile(pugi::xml_document& document, const std::filesystem::path& path,
                  std::string* error = nullptr);
 

@@ -23,10 +23,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// An error text the ERP handed over may hold bytes that are not UTF-8: they are printed as
-// U+FFFD rather than failing the whole answer.
-constexpr auto kReplaceInvalidUtf8 = nlohmann::json::error_handler_t::replace;
 using tqs::server::host::Direction;
 
 std::string MethodList() {
@@ -121,16 +117,17 @@ int main(int argc, char** argv) {
     tqs::server::JobSheet job_sheet(components);
     response = tqs::server::host::Call(*method, job_sheet, request);
   } catch (const tqs::Error& error) {
-    std::cout << tqs::server::host::ErrorResponse(error.number(), error.description())
-                     .dump(2, ' ', false, kReplaceInvalidUtf8)
+    std::cout << tqs::server::host::AnswerText(
+                     tqs::server::host::ErrorResponse(error.number(), error.description()), 2)
               << "\n";
     return 1;
   } catch (const std::exception& error) {
-    std::cout << tqs::server::host::ErrorResponse(tqs::error_number::kGenericFailure, error.what())
-                     .dump(2, ' ', false, kReplaceInvalidUtf8)
+    std::cout << tqs::server::host::AnswerText(tqs::server::host::ErrorResponse(
+                                                   tqs::error_number::kGenericFailure, error.what()),
+                                               2)
               << "\n";
     return 1;
   }
-  std::cout << response.dump(2, ' ', false, kReplaceInvalidUtf8) << "\n";
+  std::cout << tqs::server::host::AnswerText(response, 2) << "\n";
   return 0;
 }

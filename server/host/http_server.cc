@@ -66,9 +66,7 @@ bool SameSecret(std::string_view given, std::string_view expected) {
 
 void Answer(httplib::Response& response, int status, const nlohmann::json& body) {
   response.status = status;
-  // An error text the ERP handed over may hold bytes that are not UTF-8: they are answered as
-  // U+FFFD rather than failing the whole answer.
-  response.set_content(body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), kJson);
+  response.set_content(AnswerText(body), kJson);
 }
 
 void Refuse(httplib::Response& response, int status, const std::string& description) {

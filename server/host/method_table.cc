@@ -256,4 +256,8 @@ bool TakesConnectionString(const Method& method) {
   return false;
 }
 
+std::string AnswerText(const nlohmann::json& answer, int indent) {
+  return answer.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 }  // namespace tqs::server::host

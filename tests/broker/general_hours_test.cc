@@ -2,14 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "broker/general_hours_mapping.h"
 #include "common/error.h"
 #include "common/text.h"
+#include "platform/xml/well_formedness.h"
 #include "tests/broker/document_test_bed.h"
-#include "tests/support/strict_xml.h"
+#include "tests/support/deep_xml.h"
 
 namespace tqs::broker {
 namespace {
@@ -99,8 +101,9 @@ TEST_P(GeneralHoursTest, ErrorTextXmlCannotCarryIsRepairedAndLoggedOnce) {
   ASSERT_EQ(row.size(), 3U);
   EXPECT_EQ(row[1], "<hour lineid='L7' result='10' error='Task" + r + " T1 " + r + r + r + r +
                         " closed' new='0' />");
-  std::string parser_error;
-  EXPECT_TRUE(test_support::IsWellFormedXml(row[1], &parser_error)) << parser_error;
+  const std::optional<std::string> fault =
+      ::tqs::xml::CheckWellFormed(row[1], ::tqs::xml::TextEncoding::kUtf8);
+  EXPECT_FALSE(fault) << *fault;
   EXPECT_THAT(bed.LogMessages(), ElementsAre(::testing::AllOf(
                                      ::testing::StartsWith("Warning : the ERP's values held 5 "),
                                      ::testing::EndsWith(" in BuildGenHourProcessResult"))));
@@ -217,6 +220,23 @@ TEST_P(GeneralHoursTest, RowWhoseUpdateFailsStaysPendingAndThePassGoesOn) {
   EXPECT_THAT(bed.LogMessages()[0],
               ::testing::AllOf(::testing::HasSubstr("row is locked"),
                                ::testing::EndsWith(" in ProcessGenralHours")));
+}
+
+TEST_P(GeneralHoursTest, StoredLinesThatAreNotWellFormedStayPendingAndThePassGoesOn) {
+  DocumentTestBed bed(GetParam());
+  bed.AddDocument(kGeneralHoursType, "<hour lineid='1'><rgdt>" + test_support::Deep("20040512") +
+                                         "</rgdt><sptm>1</sptm></hour>");
+  bed.AddDocument(kGeneralHoursType, "<hour lineid='2'><ctsk>&nbsp;</ctsk><sptm>1</sptm></hour>");
+  bed.AddDocument(kGeneralHoursType, "<hour lineid='3'><sptm>1</sptm></hour>");
+  AnswerHoursAccounting(bed.erp(), {});
+
+  for (int pass = 0; pass < 2; ++pass) bed.RunPass();
+
+  EXPECT_THAT(bed.Row("doc-1"), ElementsAre("5", "<null>", "<null>"));
+  EXPECT_THAT(bed.Row("doc-2"), ElementsAre("5", "<null>", "<null>"));
+  EXPECT_THAT(bed.Row("doc-3"),
+              ElementsAre("10", "<hour lineid='3' result='5' error='' new='42' />", kNow));
+  EXPECT_EQ(bed.erp().Journal(".Create(").size(), 1u) << bed.erp().JournalText();
 }
 
 TEST_P(GeneralHoursTest, SpentTimeFollowsTheRegionalSettings) {

@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/error.h"
 #include "common/text.h"
+#include "platform/xml/well_formedness.h"
 #include "tests/broker/document_test_bed.h"
-#include "tests/support/strict_xml.h"
 
 namespace tqs::broker {
 namespace {
@@ -219,8 +220,9 @@ TEST_P(JobSheetProcessorTest, ResultDocumentIsWellFormedWhateverTheErpsTextsHold
             "<jobsheet><serviceorder id='SO&lt;1&gt;' result='1&apos;' error='Price "
             "&amp; &lt;qty&gt;" +
                 r + " bad" + r + ", " + r + "(cut)' new='' ></serviceorder></jobsheet>");
-  std::string parser_error;
-  EXPECT_TRUE(test_support::IsWellFormedXml(row[1], &parser_error)) << parser_error;
+  const std::optional<std::string> fault =
+      ::tqs::xml::CheckWellFormed(row[1], ::tqs::xml::TextEncoding::kUtf8);
+  EXPECT_FALSE(fault) << *fault;
   EXPECT_THAT(bed.LogMessages(),
               ElementsAre("Warning : the ERP's values held 3 character(s) that XML cannot carry "
                           "(control characters or bytes that are not UTF-8), written as U+FFFD "

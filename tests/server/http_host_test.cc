@@ -11,6 +11,7 @@
 #include "server/host/http_server.h"
 #include "server/host/method_table.h"
 #include "tests/server/server_database_fixture.h"
+#include "tests/support/deep_xml.h"
 
 namespace tqs::server::host {
 namespace {
@@ -130,6 +131,41 @@ TEST_P(HttpHostTest, RefusesWhatItMustNotServe) {
   EXPECT_EQ(queue["busiest_employees"][0]["employee"], "A");
   EXPECT_GE(queue["types"][0]["oldest_pending"]["age_seconds"], 0);
   EXPECT_TRUE(queue["types"][0]["oldest_pending"]["received_on"].is_string());
+}
+
+// Documents nested far too deep reach the methods as malformed ones; the host lives on.
+TEST_P(HttpHostTest, AnswersDeepDocumentsAsMalformedAndServesOn) {
+  using test_support::Deep;
+  auto response = Post(
+      "StoreOutboxContent",
+      {{"i_sOutboxContent", "<businessdocuments>" + Deep("<jobsheets/>") + "</businessdocuments>"},
+       {"i_sEmployee", "A"}},
+      settings_.shared_secret);
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->status, 200);
+  EXPECT_EQ(nlohmann::json::parse(response->body)["o_vResult"], "<uploadfeedback/>");
+
+  response = Post("UpdateLastUsedNumbersInServer",
+                  {{"i_sLogin", "ada"},
+                   {"io_sXML", "<recordids><order>" + Deep("1") +
+                                   "</order><invoice>1</invoice><quotation>1</quotation>"
+                                   "</recordids>"}},
+                  settings_.shared_secret);
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->status, 500);
+  EXPECT_TRUE(nlohmann::json::parse(response->body).contains("error")) << response->body;
+
+  response = Post("updateAssignments", {{"i_sLogin", "ada"}, {"i_oAssignments", Deep("<a/>")}},
+                  settings_.shared_secret);
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->status, 500);
+  EXPECT_NE(response->body.find("not an XML document"), std::string::npos) << response->body;
+
+  EXPECT_EQ(Post("StoreOutboxContent", {{"i_sOutboxContent", Outbox("1")}, {"i_sEmployee", "A"}},
+                 settings_.shared_secret)
+                ->status,
+            200);
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "1");
 }
 
 // Bounded load on loopback: concurrent uploads (with re-sent documents) and result requests;

@@ -13,6 +13,7 @@
 #include "platform/db/recordset.h"
 #include "server/jobsheet.h"
 #include "tests/server/server_database_fixture.h"
+#include "tests/support/deep_xml.h"
 #include "tests/support/error_testing.h"
 
 namespace tqs::server {
@@ -62,19 +63,22 @@ TEST_P(LastUsedNumbersTest, NullColumnsAreReplaced) {
 
 TEST_P(LastUsedNumbersTest, BadDocumentsAndFailuresChangeNothing) {
   Store("1, 2, 3");
-  for (const char* text : {"<recordids><order>40000</order><invoice>1</invoice>"
-                           "<quotation>1</quotation></recordids>",
-                           "<recordids><order>x</order><invoice>1</invoice>"
-                           "<quotation>1</quotation></recordids>",
-                           "<recordids><order>1</order><quotation>1</quotation></recordids>",
-                           "not xml"}) {
+  const std::string deep = "<recordids><order>" + test_support::Deep("1") +
+                           "</order><invoice>1</invoice><quotation>1</quotation></recordids>";
+  for (const std::string& text : {std::string("<recordids><order>40000</order><invoice>1</invoice>"
+                                              "<quotation>1</quotation></recordids>"),
+                                  std::string("<recordids><order>x</order><invoice>1</invoice>"
+                                              "<quotation>1</quotation></recordids>"),
+                                  std::string("<recordids><order>1</order><quotation>1</quotation>"
+                                              "</recordids>"),
+                                  std::string("not xml"), deep}) {
     Variant xml = text;
     // The unopenable database shows the document fails before the database is touched.
     EXPECT_TRUE(ErrorNumberOf([&] {
                   job_sheet_.UpdateLastUsedNumbersInServer(
                       "jdoe", "Provider=SQLite;Data Source=/nonexistent/x.db", xml);
                 }).has_value())
-        << text;
+        << text.substr(0, 80);
     EXPECT_EQ(xml.AsText(), text);
   }
   EXPECT_EQ(Row(), "1/2/3");

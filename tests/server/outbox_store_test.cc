@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "common/error.h"
+#include "platform/xml/xml.h"
 #include "server/job_sheet_interaction.h"
 #include "server/jobsheet.h"
 #include "tests/server/server_database_fixture.h"
+#include "tests/support/deep_xml.h"
 
 namespace tqs::server {
 namespace {
@@ -163,6 +165,61 @@ TEST_P(OutboxStoreTest, MalformedOutboxOrUnreachableDatabase) {
   EXPECT_NE(Upload("<jobsheets>" + JobSheetItem("1_0", "RDP") + "</jobsheets>")
                 .find("interactionid=\"1\""),
             std::string::npos);
+}
+
+TEST_P(OutboxStoreTest, NotWellFormedOrTooDeepOutboxesStoreNothing) {
+  using test_support::Deep;
+  const std::string hour = "<generalhours><hour interactionon='D1' lineid='L1'><rgdt>";
+  const std::string end_hour = "</rgdt></hour></generalhours>";
+  const struct {
+    const char* what;
+    std::string sections;
+  } outboxes[] = {
+      {"deep envelope", Deep("<jobsheets/>")},
+      {"deep inspection ID",
+       "<SERVICEINSPECTIONS><SERVICEINSPECTION><DOCINFO><INTERACTIONON>D1</INTERACTIONON>"
+       "</DOCINFO><ATTRIBUTES><ID>" +
+           Deep("SI1") +
+           "</ID><CCFG>C</CCFG><CROB>R</CROB>"
+           "<OSEQ>1</OSEQ></ATTRIBUTES></SERVICEINSPECTION></SERVICEINSPECTIONS>"},
+      {"deep hours date", hour + Deep("20261208") + end_hour},
+      {"undefined entity", hour + "&nbsp;" + end_hour},
+      {"lone ampersand", hour + "R&D" + end_hour},
+      {"duplicate attribute",
+       "<generalhours><hour interactionon='D1' lineid='L1' lineid='L2'/></generalhours>"},
+      {"less-than in attribute",
+       "<generalhours><hour interactionon='D<1' lineid='L1'/></generalhours>"},
+      {"forbidden character reference",
+       "<generalhours><hour interactionon='D&#1;' lineid='L1'/></generalhours>"},
+      {"forbidden raw character", hour + "\x01" + end_hour},
+      {"invalid UTF-8", "<generalhours><hour interactionon='D1' lineid='L\xC3'/></generalhours>"},
+  };
+  for (const auto& [what, sections] : outboxes) {
+    SCOPED_TRACE(what);
+    Variant result;
+    EXPECT_TRUE(job_sheet_.StoreOutboxContent(
+        "<businessdocuments>" + sections + "</businessdocuments>", "1001", dsn_, result));
+    EXPECT_EQ(result.AsText(), "<uploadfeedback/>");
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "0");
+  }
+  // Text after the envelope spoils it as well.
+  Variant result;
+  job_sheet_.StoreOutboxContent(
+      "<businessdocuments>" + hour + "1" + end_hour + "</businessdocuments>\x01", "1001", dsn_,
+      result);
+  EXPECT_EQ(result.AsText(), "<uploadfeedback/>");
+
+  // What is stored and echoed is only ever what a strict reader accepts.
+  const std::string feedback = Upload(hour + "&#xE9;&lt;" + end_hour);
+  pugi::xml_document document;
+  std::string error;
+  EXPECT_TRUE(xml::LoadXml(document, feedback, &error)) << error;
+  EXPECT_TRUE(xml::LoadXml(document,
+                           Scalar("SELECT BUSINESSDOCUMENTCONTENTS FROM "
+                                  "CLIENTSERVERINTERACTION"),
+                           &error))
+      << error;
+  EXPECT_EQ(xml::Text(document), "\xC3\xA9<");
 }
 
 TEST(DetermineJobSheetInteractionTest, ClassifiesByPerformedActions) {

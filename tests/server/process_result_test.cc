@@ -4,6 +4,7 @@
 #include "common/text.h"
 #include "server/jobsheet.h"
 #include "tests/server/server_database_fixture.h"
+#include "tests/support/deep_xml.h"
 
 namespace tqs::server {
 namespace {
@@ -89,6 +90,14 @@ TEST_P(ProcessResultTest, RequestsWithoutSectionsOrNotWellFormed) {
             "<businessdocuments></businessdocuments>");
   EXPECT_EQ(Results("<processresultrequest><jobsheets>"),
             "<businessdocuments></businessdocuments>");
+  // A request for a finished interaction that a strict parser refuses is answered as empty.
+  for (const std::string& spoiler : {test_support::Deep(""), std::string("&nbsp;"),
+                                     std::string("<x a='1' a='2'/>"), std::string("\x01")}) {
+    EXPECT_EQ(Results("<processresultrequest><jobsheets><j interactionon='D1' interactionid='1'>" +
+                      spoiler + "</j></jobsheets></processresultrequest>"),
+              "<businessdocuments></businessdocuments>")
+        << spoiler.substr(0, 20);
+  }
 }
 
 TEST_P(ProcessResultTest, BadInteractionsFailTheCallWithTheTextSoFar) {

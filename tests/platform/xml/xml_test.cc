@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/error.h"
 #include "common/text.h"
-#include "tests/support/strict_xml.h"
+#include "platform/xml/well_formedness.h"
 #include "tests/support/temp_dir.h"
 
 namespace tqs::xml {
@@ -34,6 +38,107 @@ TEST(LoadXmlTest, ReportsOutcomeWithoutThrowing) {
   EXPECT_EQ(Text(document.document_element()), "\xc3\xa9");
 }
 
+std::string Nested(int depth) {
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += "<e>";
+  for (int i = 0; i < depth; ++i) text += "</e>";
+  return text;
+}
+
+TEST(LoadXmlTest, RefusesWhatXml10DoesNotAllowWithoutPrintingAnything) {
+  using namespace std::string_literals;
+  const struct {
+    const char* what;
+    std::string text;
+  } malformed[] = {
+      {"duplicate attribute", "<a x='1' x='2'/>"},
+      {"undefined entity", "<a>&nbsp;</a>"},
+      {"lone ampersand", "<a>fish & chips</a>"},
+      {"less-than in attribute", "<a x='1<2'/>"},
+      {"unquoted attribute", "<a x=1/>"},
+      {"text after the root", "<a/>tail"},
+      {"element after the root", "<a/><b/>"},
+      {"reference to U+0001", "<a>&#1;</a>"},
+      {"reference to a surrogate", "<a>&#xD800;</a>"},
+      {"reference to U+FFFE", "<a x='&#xFFFE;'/>"},
+      {"raw U+0001", "<a>\x01</a>"},
+      {"raw U+0001 in an attribute", "<a x='\x01'/>"},
+      {"raw NUL", "<a>\0</a>"s},
+      {"truncated UTF-8 sequence", "<a>\xC3(</a>"},
+      {"byte never in UTF-8", "<a>\xFF</a>"},
+      {"overlong UTF-8", "<a>\xC0\xAF</a>"},
+      {"encoded surrogate", "<a>\xED\xA0\x80</a>"},
+      {"declaration not first", " <?xml version='1.0'?><a/>"},
+      {"DOCTYPE", "<!DOCTYPE a><a/>"},
+      {"DOCTYPE declaring an entity", "<!DOCTYPE a [<!ENTITY e 'x'>]><a>&e;</a>"},
+      {"external DOCTYPE", "<!DOCTYPE a SYSTEM 'http://127.0.0.1:9/a.dtd'><a/>"},
+      {"nested too deep", Nested(kMaxNestingDepth + 1)},
+  };
+  testing::internal::CaptureStderr();
+  pugi::xml_document document;
+  for (const auto& [what, text] : malformed) {
+    SCOPED_TRACE(what);
+    ASSERT_TRUE(LoadXml(document, "<earlier/>"));
+    std::string error;
+    EXPECT_FALSE(LoadXml(document, text, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(document.first_child());
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+  const struct {
+    const char* what;
+    std::string text;
+    std::string root_text;
+  } well_formed[] = {
+      {"CDATA", "<a><![CDATA[<x> & ]]]]></a>", "<x> & ]]"},
+      {"character references", "<a>&#233;&#x41;&#x10FFFF;&amp;&lt;&gt;&quot;&apos;</a>",
+       "\xC3\xA9\x41\xF4\x8F\xBF\xBF&<>\"'"},
+      {"comments and processing instructions",
+       "<?xml version='1.0'?><!--c--><?p d?><a><!--x-->t<?q r?></a><!--after-->\n", "t"},
+      {"encoding declaration", "<?xml version='1.0' encoding='ISO-8859-1'?><a>\xC3\xA9</a>",
+       "\xC3\xA9"},
+      {"UTF-16 declared", "<?xml version='1.0' encoding='UTF-16'?><a>x</a>", "x"},
+      {"unknown encoding declared", "<?xml version='1.0' encoding='no-such'?><a>x</a>", "x"},
+      {"byte order mark", "\xEF\xBB\xBF<a>x</a>", "x"},
+      {"undeclared namespace prefix", "<p:a xmlns:q='urn:q'>x</p:a>", "x"},
+      {"nested as deep as allowed", Nested(kMaxNestingDepth), ""},
+  };
+  for (const auto& [what, text, root_text] : well_formed) {
+    SCOPED_TRACE(what);
+    std::string error;
+    ASSERT_TRUE(LoadXml(document, text, &error)) << error;
+    EXPECT_EQ(Text(document.document_element()), root_text);
+  }
+}
+
+TEST(LoadXmlTest, ParallelLoadsKeepTheirOwnOutcomeAndMessage) {
+  // Each thread refuses its own fault; the messages must not cross between threads.
+  const std::vector<std::pair<std::string, std::string>> cases = {{"<a>&nbsp;</a>", "nbsp"},
+                                                                  {"<a x='1' x='2'/>", "x"},
+                                                                  {"<a/>tail", "Extra"},
+                                                                  {"<!DOCTYPE a><a/>", "DOCTYPE"}};
+  std::vector<std::string> failures(cases.size());
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < cases.size(); ++t) {
+    threads.emplace_back([&, t] {
+      pugi::xml_document document;
+      for (int round = 0; round < 500 && failures[t].empty(); ++round) {
+        std::string error;
+        if (LoadXml(document, cases[t].first, &error) ||
+            error.find(cases[t].second) == std::string::npos) {
+          failures[t] = cases[t].first + ": " + error;
+        }
+        if (!LoadXml(document, "<ok>" + std::to_string(round) + "</ok>", &error)) {
+          failures[t] = "well-formed text refused: " + error;
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const std::string& failure : failures) EXPECT_EQ(failure, "");
+}
+
 TEST(LoadXmlTest, LoadsFiles) {
   tqs::test_support::ScopedTempDir temp;
   pugi::xml_document document;
@@ -43,6 +148,19 @@ TEST(LoadXmlTest, LoadsFiles) {
   EXPECT_FALSE(LoadXmlFile(document, temp.path() / "missing.xml", &error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(LoadXmlFile(document, temp.WriteFile("bad.xml", "<r>")));
+  EXPECT_FALSE(LoadXmlFile(document, temp.WriteFile("entity.xml", "<r>&nbsp;</r>"), &error));
+  EXPECT_FALSE(LoadXmlFile(document, temp.WriteFile("doctype.xml", "<!DOCTYPE r><r/>")));
+
+  // File content is bytes: the declaration or the byte order mark names their encoding.
+  ASSERT_TRUE(LoadXmlFile(
+      document,
+      temp.WriteFile("latin1.xml", "<?xml version='1.0' encoding='ISO-8859-1'?><r>\xE9</r>"),
+      &error))
+      << error;
+  EXPECT_EQ(Text(document.document_element()), "\xC3\xA9");
+  const std::string utf16{"\xFF\xFE<\0r\0>\0\xE9\0<\0/\0r\0>\0", 18};
+  ASSERT_TRUE(LoadXmlFile(document, temp.WriteFile("utf16.xml", utf16), &error)) << error;
+  EXPECT_EQ(Text(document.document_element()), "\xC3\xA9");
 }
 
 TEST(TextTest, ConcatenatesAllDescendantText) {
@@ -53,6 +171,24 @@ TEST(TextTest, ConcatenatesAllDescendantText) {
   EXPECT_EQ(Text(a.child("b")), "yz");
   EXPECT_EQ(Text(a.child("d")), "");
   EXPECT_EQ(Text(pugi::xml_node()), "");
+}
+
+TEST(TextTest, WalksAnyDepthWithoutRecursion) {
+  // Deeper than a parsed document can be, and deeper than a recursive walk survives.
+  pugi::xml_document document;
+  pugi::xml_node node = document.append_child("e");
+  std::string expected;
+  for (int level = 0; level < 1'000'000; ++level) {
+    if (level % 100'000 == 0) {
+      node.append_child(pugi::node_pcdata).set_value("t");
+      expected += "t";
+    }
+    node = node.append_child("e");
+  }
+  node.append_child(pugi::node_cdata).set_value("end");
+  node.parent().append_child(pugi::node_pcdata).set_value("after");
+  document.append_child("next").append_child(pugi::node_pcdata).set_value("not this");
+  EXPECT_EQ(Text(document.first_child()), expected + "endafter");
 }
 
 TEST(FirstChildElementTest, MatchesDirectChildrenByExactName) {
@@ -102,8 +238,9 @@ TEST(SerializeTest, NeverWritesCharactersXmlForbids) {
   EXPECT_EQ(SerializeDocument(document), expected);
   for (const std::string& markup :
        {Serialize(root), SerializeDocument(document, {.declaration = true, .indent = true})}) {
-    std::string parser_error;
-    EXPECT_TRUE(test_support::IsWellFormedXml(markup, &parser_error)) << parser_error << markup;
+    const std::optional<std::string> fault =
+        ::tqs::xml::CheckWellFormed(markup, ::tqs::xml::TextEncoding::kUtf8);
+    EXPECT_FALSE(fault) << *fault << markup;
   }
 }
 

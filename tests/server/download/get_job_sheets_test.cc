@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,13 @@
 #include "common/text.h"
 #include "platform/automation/component_registry.h"
 #include "platform/db/connection.h"
+#include "platform/xml/well_formedness.h"
 #include "server/schema/server_schema.h"
 #include "server/thread_connection.h"
 #include "server/user_defaults.h"
 #include "tests/server/download/erp_script.h"
+#include "tests/support/deep_xml.h"
 #include "tests/support/error_testing.h"
-#include "tests/support/strict_xml.h"
 #include "tests/support/temp_dir.h"
 
 namespace tqs::server::download {
@@ -320,8 +322,12 @@ TEST_F(GetJobSheetsTest, AServiceOrderWithoutChildrenGetsAnEmptyActivitiesRefere
 }
 
 TEST_F(GetJobSheetsTest, EmptyOrMalformedRequestsGiveAnInputWithoutServiceOrders) {
-  for (const std::string request : {"", "not xml", "<a><serviceorder id='1'>", "<a/><b/>"}) {
-    SCOPED_TRACE(request);
+  for (const std::string& request :
+       {std::string(), std::string("not xml"), std::string("<a><serviceorder id='1'>"),
+        std::string("<a/><b/>"), std::string("<a><serviceorder id='1'/>&nbsp;</a>"),
+        std::string("<a><serviceorder id='1' id='2'/></a>"),
+        "<a><serviceorder id='1'/>" + test_support::Deep("") + "</a>"}) {
+    SCOPED_TRACE(request.substr(0, 60));
     script_.erp().ClearJournal();
     ScriptNothingToSend();
     EXPECT_TRUE(Get("jdoe", request)) << error_details_.DebugString();
@@ -330,6 +336,7 @@ TEST_F(GetJobSheetsTest, EmptyOrMalformedRequestsGiveAnInputWithoutServiceOrders
     ASSERT_GE(journal.size(), 2u);
     EXPECT_THAT(journal[0], HasSubstr("create Q72dVXRsvordJobSheets.iJobSheets#"));
     EXPECT_THAT(journal[1], HasSubstr("create Q72dVXRsvordJobSheets.JobSheetsManager#"));
+    EXPECT_THAT(script_.erp().Journal("addInputServiceOrderWithOutData"), IsEmpty());
   }
 }
 
@@ -471,8 +478,9 @@ TEST_F(GetJobSheetsTest, ValuesXmlCannotCarryAreReplacedAndReportedOnce) {
 
   ASSERT_TRUE(Get("jdoe", "")) << error_details_.DebugString();
   const std::string response = job_sheets_.AsText();
-  std::string parser_error;
-  EXPECT_TRUE(test_support::IsWellFormedXml(response, &parser_error)) << parser_error;
+  const std::optional<std::string> fault =
+      ::tqs::xml::CheckWellFormed(response, ::tqs::xml::TextEncoding::kUtf8);
+  EXPECT_FALSE(fault) << *fault;
   EXPECT_EQ(response, "<jobsheets><new><jobsheet><serviceorder id='SO" + r +
                           "1' origin='o&amp;&lt;' type='' owner='' allowedactions='' "
                           "actionsperformed='' invoiceid = 'inv" +
@@ -494,8 +502,9 @@ TEST_F(GetJobSheetsTest, TheErpErrorDocumentIsWellFormedWhateverTheErrorsHold) {
   EXPECT_FALSE(Get("jdoe", ""));
   const std::string r(kReplacementCharacter);
   const std::string document = error_details_.AsText();
-  std::string parser_error;
-  EXPECT_TRUE(test_support::IsWellFormedXml(document, &parser_error)) << parser_error;
+  const std::optional<std::string> fault =
+      ::tqs::xml::CheckWellFormed(document, ::tqs::xml::TextEncoding::kUtf8);
+  EXPECT_FALSE(fault) << *fault;
   EXPECT_EQ(document, "<errors><error>order &lt;A&gt; &amp; &quot;co&quot;" + r +
                           "</error><error>bad " + r + r + r + " byte</error></errors>");
   ASSERT_THAT(warnings_, ::testing::SizeIs(1));
