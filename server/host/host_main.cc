@@ -122,9 +122,10 @@ int main(int argc, char** argv) {
               << "\n";
     return 1;
   } catch (const std::exception& error) {
-    std::cout << tqs::server::host::AnswerText(tqs::server::host::ErrorResponse(
-                                                   tqs::error_number::kGenericFailure, error.what()),
-                                               2)
+    std::cout << tqs::server::host::AnswerText(
+                     tqs::server::host::ErrorResponse(tqs::error_number::kGenericFailure,
+                                                      error.what()),
+                     2)
               << "\n";
     return 1;
   }
