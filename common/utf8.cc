@@ -11,8 +11,8 @@ std::size_t WellFormedSize(std::string_view text, std::size_t position) {
   const unsigned char lead = byte(0);
   if (lead < 0x80) return 1;
   std::size_t size = 0;
-  unsigned char low = 0x80;  // the range of the second byte (Unicode's table of well-formed
-  unsigned char high = 0xBF; // sequences): excludes overlong forms and surrogates
+  unsigned char low = 0x80;   // the range of the second byte (Unicode's table of well-formed
+  unsigned char high = 0xBF;  // sequences): excludes overlong forms and surrogates
   if (lead >= 0xC2 && lead <= 0xDF) {
     size = 2;
   } else if (lead >= 0xE0 && lead <= 0xEF) {

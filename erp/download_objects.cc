@@ -104,7 +104,6 @@ std::string ProgId(std::string_view class_name) {
 // A value the document writer appends unescaped is handed out escaped.
 std::string AsDelivered(std::string_view value) { return EscapeXmlText(value); }
 
-
 ObjectPtr NewTextContainer(std::string_view name, std::string_view text) {
   auto container = NewDataObject(ProgId(name));
   const std::string_view entries = ListName(js::graph::kTextValue);

@@ -1,11 +1,12 @@
 // The assignment methods of JobSheet: what the engineer did with each assigned activity (action
 // taken, downloaded on, accepted on) reaches the ERP's assignment manager; returnDate turns a
 // compact UTC stamp into a date object in the server's local time.
+#include "common/erp/assignments.h"
+
 #include <ctime>
 #include <string>
 #include <vector>
 
-#include "common/erp/assignments.h"
 #include "common/error.h"
 #include "common/text.h"
 #include "common/utf8.h"
@@ -80,8 +81,7 @@ bool JobSheet::updateAssignments(const std::string& i_sLogin,
                                  const std::string& i_sDSNString, Variant& o_vFeedBack,
                                  Variant& o_vErrorDetails) {
   std::string refused;
-  if (!TextParametersAccepted({{"i_sLogin", i_sLogin}, {"i_sDSNString", i_sDSNString}},
-                              refused)) {
+  if (!TextParametersAccepted({{"i_sLogin", i_sLogin}, {"i_sDSNString", i_sDSNString}}, refused)) {
     o_vErrorDetails = std::move(refused);
     return false;
   }
@@ -109,8 +109,8 @@ bool JobSheet::sendAssignments(const std::string& i_sEmployee, const std::string
                                const pugi::xml_document& i_oAssignments, Variant& o_vFeedBack,
                                Variant& o_vErrorDetails) {
   std::string refused;
-  if (!TextParametersAccepted(
-          {{"i_sEmployee", i_sEmployee}, {"i_sBusComponent", i_sBusComponent}}, refused)) {
+  if (!TextParametersAccepted({{"i_sEmployee", i_sEmployee}, {"i_sBusComponent", i_sBusComponent}},
+                              refused)) {
     o_vErrorDetails = std::move(refused);
     return false;
   }

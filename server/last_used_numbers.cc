@@ -71,9 +71,8 @@ Variant JobSheet::UpdateLastUsedNumbersInServer(const std::string& i_sLogin,
                                                 const std::string& i_sDSNString,
                                                 Variant& io_sXML) {
   const std::string record_ids_text = io_sXML.AsText();
-  CheckTextParameters({{"i_sLogin", i_sLogin},
-                       {"i_sDSNString", i_sDSNString},
-                       {"io_sXML", record_ids_text}});
+  CheckTextParameters(
+      {{"i_sLogin", i_sLogin}, {"i_sDSNString", i_sDSNString}, {"io_sXML", record_ids_text}});
   pugi::xml_document document;
   xml::LoadXml(document, record_ids_text);
   const pugi::xml_node record_ids = RequiredElement(document, "recordids");

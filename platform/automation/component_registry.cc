@@ -58,9 +58,9 @@ class LoadedLibrary {
 
 // Wraps a factory made by a library so that neither the factory nor any object it creates can
 // outlive the library's code: each keeps a reference to the library. Its objects are guarded
-// (guarded_object.h): no exception of the library's own crosses into the programs. (glibc never unloads a
-// library that defines unique C++ symbols, which most C++ libraries do; this keeps the others,
-// such as thin C adapters, safe as well.)
+// (guarded_object.h): no exception of the library's own crosses into the programs. (glibc never
+// unloads a library that defines unique C++ symbols, which most C++ libraries do; this keeps the
+// others, such as thin C adapters, safe as well.)
 class LibraryFactory : public ComponentFactory {
  public:
   LibraryFactory(std::shared_ptr<LoadedLibrary> library, std::unique_ptr<ComponentFactory> factory)

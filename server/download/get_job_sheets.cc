@@ -66,10 +66,9 @@ bool JobSheet::getJobSheets(const std::string& i_sLogin, const std::string& i_sJ
                             const std::string& i_sDSNString, automation::Variant& o_vJobSheets,
                             automation::Variant& o_vErrorDetails) {
   std::string refused;
-  if (!TextParametersAccepted({{"i_sLogin", i_sLogin},
-                               {"i_sJobSheets", i_sJobSheets},
-                               {"i_sDSNString", i_sDSNString}},
-                              refused)) {
+  if (!TextParametersAccepted(
+          {{"i_sLogin", i_sLogin}, {"i_sJobSheets", i_sJobSheets}, {"i_sDSNString", i_sDSNString}},
+          refused)) {
     o_vErrorDetails = automation::Variant(std::move(refused));
     return false;
   }

@@ -123,8 +123,8 @@ int main(int argc, char** argv) {
     return 1;
   } catch (const std::exception& error) {
     std::cout << tqs::server::host::JsonText(tqs::server::host::ErrorResponse(
-                                                  tqs::error_number::kGenericFailure, error.what()),
-                                              2)
+                                                 tqs::error_number::kGenericFailure, error.what()),
+                                             2)
               << "\n";
     return 1;
   }

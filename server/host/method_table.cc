@@ -2,7 +2,6 @@
 
 #include <map>
 #include <memory>
-
 #include <pugixml.hpp>
 
 #include "common/conversions.h"

@@ -20,16 +20,16 @@ TEST(Utf8Test, TellsWellFormedTextFromBytesThatAreNone) {
       {"", true},
       {std::string(kMixed), true},
       {"\xEF\xBF\xBD", true},
-      {"\xF4\x8F\xBF\xBF", true},         // U+10FFFF
-      {"\xC3", false},                    // a character cut in half
-      {"\xA9z", false},                   // its second half
-      {"\xC0\xAF", false},                // overlong "/"
-      {"\xE0\x80\xAF", false},            // overlong, three bytes
-      {"\xED\xA0\x80", false},            // a surrogate
-      {"\xF4\x90\x80\x80", false},        // above U+10FFFF
-      {"\xE2\x82", false},                // truncated at the end
-      {"\xE2\x28\xAC", false},            // second byte no continuation
-      {std::string("a\0b", 3), true},     // NUL is a character (the JobSheet refuses it)
+      {"\xF4\x8F\xBF\xBF", true},      // U+10FFFF
+      {"\xC3", false},                 // a character cut in half
+      {"\xA9z", false},                // its second half
+      {"\xC0\xAF", false},             // overlong "/"
+      {"\xE0\x80\xAF", false},         // overlong, three bytes
+      {"\xED\xA0\x80", false},         // a surrogate
+      {"\xF4\x90\x80\x80", false},     // above U+10FFFF
+      {"\xE2\x82", false},             // truncated at the end
+      {"\xE2\x28\xAC", false},         // second byte no continuation
+      {std::string("a\0b", 3), true},  // NUL is a character (the JobSheet refuses it)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.text));

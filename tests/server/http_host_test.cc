@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
-
 #include <sys/wait.h>
 
 #include <atomic>
@@ -198,10 +197,10 @@ TEST_P(HttpHostTest, ResultsThatAreNotUtf8AreAnsweredWithReplacementCharacters) 
 
 // A NUL in a text parameter (a JSON \u0000) is refused with error 5 before anything is stored.
 TEST_P(HttpHostTest, NulInATextParameterIsRefused) {
-  const auto response = Post(
-      "StoreOutboxContent",
-      {{"i_sOutboxContent", Outbox("1")}, {"i_sEmployee", std::string("A\0B", 3)}},
-      settings_.shared_secret);
+  const auto response =
+      Post("StoreOutboxContent",
+           {{"i_sOutboxContent", Outbox("1")}, {"i_sEmployee", std::string("A\0B", 3)}},
+           settings_.shared_secret);
   ASSERT_TRUE(response);
   EXPECT_EQ(response->status, 500);
   const nlohmann::json answer = nlohmann::json::parse(response->body);

@@ -171,24 +171,24 @@ TEST_P(OutboxStoreTest, NumbersNeverWrapPastTheLargestAndOtherScopesGoOn) {
   const auto hour = [](const std::string& on, const std::string& line) {
     return "<hour interactionon='" + on + "' lineid='" + line + "'><sptm>1</sptm></hour>";
   };
-  Upload("<generalhours>" + hour("ON1", "L1") + "</generalhours>" +
-         "<SERVICEINSPECTIONS>" + Inspection("SI1", "R1") + "</SERVICEINSPECTIONS>");
+  Upload("<generalhours>" + hour("ON1", "L1") + "</generalhours>" + "<SERVICEINSPECTIONS>" +
+         Inspection("SI1", "R1") + "</SERVICEINSPECTIONS>");
   Connect()->Execute("UPDATE CLIENTSERVERINTERACTION SET INTERACTIONID=2147483647");
 
   const std::string feedback = Upload(
-      "<jobsheets>" + JobSheetItem("1_0", "RDP", "", "ON1") + "</jobsheets>" +
-      "<generalhours>" + hour("ON1", "L2") + hour("ON2", "L3") + hour("ON1", "L4") +
+      "<jobsheets>" + JobSheetItem("1_0", "RDP", "", "ON1") + "</jobsheets>" + "<generalhours>" +
+      hour("ON1", "L2") + hour("ON2", "L3") + hour("ON1", "L4") +
       "</generalhours><SERVICEINSPECTIONS>" + Inspection("SI2", "R2") + "</SERVICEINSPECTIONS>");
   const std::string overflow =
       "errortype=\"normal\" errordesc=\"Overflow: no interaction number is left after "
       "2147483647 for employee";
   for (const std::string& item : std::vector<std::string>{
            "<jobsheet interactionon=\"ON1\" interactionid=\"1\" headerid=\"1\" errortype=\"\"",
-        "<hour interactionon=\"ON1\" interactionid=\"0\" headerid=\"L2\" " + overflow,
-        "<hour interactionon=\"ON2\" interactionid=\"1\" headerid=\"L3\" errortype=\"\"",
-        "<hour interactionon=\"ON1\" interactionid=\"0\" headerid=\"L4\" " + overflow,
-        "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"0\" headerid=\"SI2\" " +
-            overflow}) {
+           "<hour interactionon=\"ON1\" interactionid=\"0\" headerid=\"L2\" " + overflow,
+           "<hour interactionon=\"ON2\" interactionid=\"1\" headerid=\"L3\" errortype=\"\"",
+           "<hour interactionon=\"ON1\" interactionid=\"0\" headerid=\"L4\" " + overflow,
+           "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"0\" headerid=\"SI2\" " +
+               overflow}) {
     EXPECT_NE(feedback.find(item), std::string::npos) << item << "\nin " << feedback;
   }
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "4");
@@ -196,15 +196,20 @@ TEST_P(OutboxStoreTest, NumbersNeverWrapPastTheLargestAndOtherScopesGoOn) {
 }
 
 TEST_P(OutboxStoreTest, TextParametersWithNulOrBytesThatAreNoUtf8AreRefused) {
-  const std::string outbox = "<businessdocuments><generalhours><hour interactionon='A' "
-                             "lineid='L1'/></generalhours></businessdocuments>";
+  const std::string outbox =
+      "<businessdocuments><generalhours><hour interactionon='A' "
+      "lineid='L1'/></generalhours></businessdocuments>";
   struct Case {
     std::string outbox;
     std::string employee;
     std::string in_description;
   };
   const Case cases[] = {
-      {outbox, std::string("1001\0" "1002", 9), "i_sEmployee holds a NUL character"},
+      {outbox,
+       std::string("1001\0"
+                   "1002",
+                   9),
+       "i_sEmployee holds a NUL character"},
       {outbox, "1001\xC3", "i_sEmployee is not valid UTF-8"},
       {outbox + std::string(1, '\0'), "1001", "i_sOutboxContent holds a NUL character"},
   };
@@ -238,12 +243,11 @@ TEST_P(OutboxStoreTest, TextParametersWithNulOrBytesThatAreNoUtf8AreRefused) {
   EXPECT_EQ(ErrorNumberOf([&] { job_sheet_.returnDate(std::string("2026\0", 5)); }),
             error_number::kInvalidProcedureCall);
   Variant record_ids = std::string("<recordids>\0</recordids>", 24);
-  EXPECT_EQ(ErrorNumberOf([&] {
-              job_sheet_.UpdateLastUsedNumbersInServer("ada", dsn_, record_ids);
-            }),
-            error_number::kInvalidProcedureCall);
-  EXPECT_FALSE(job_sheet_.getJobSheets(std::string("ada\0", 4), "<jobsheets/>", dsn_, out,
-                                       details));
+  EXPECT_EQ(
+      ErrorNumberOf([&] { job_sheet_.UpdateLastUsedNumbersInServer("ada", dsn_, record_ids); }),
+      error_number::kInvalidProcedureCall);
+  EXPECT_FALSE(
+      job_sheet_.getJobSheets(std::string("ada\0", 4), "<jobsheets/>", dsn_, out, details));
   EXPECT_NE(details.AsText().find("i_sLogin holds a NUL character"), std::string::npos);
   pugi::xml_document assignments;
   EXPECT_FALSE(job_sheet_.sendAssignments("E1", "BC\xFF", assignments, out, details));

@@ -146,7 +146,8 @@ TEST_F(ComponentRegistryFileTest, WhateverALibraryThrowsComesBackAsAnError) {
       EXPECT_EQ(error.number(), en::kGenericFailure);
       EXPECT_EQ(error.description(),
                 "The component Fixture.Echo raised an exception that is not an error object "
-                "while running method " + std::string(method) + ".");
+                "while running method " +
+                    std::string(method) + ".");
     }
   };
   expect_non_error(echo, "ThrowInt");
