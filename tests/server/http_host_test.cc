@@ -9,7 +9,6 @@
 #include <set>
 #include <thread>
 
-#include "common/error.h"
 #include "platform/db/recordset.h"
 #include "server/admin/installation.h"
 #include "server/host/host_settings.h"
@@ -193,21 +192,6 @@ TEST_P(HttpHostTest, ResultsThatAreNotUtf8AreAnsweredWithReplacementCharacters) 
   const nlohmann::json host_answer = nlohmann::json::parse(answer_text, nullptr, false);
   ASSERT_FALSE(host_answer.is_discarded()) << answer_text;
   EXPECT_EQ(host_answer["o_vResult"], expected);
-}
-
-// A NUL in a text parameter (a JSON \u0000) is refused with error 5 before anything is stored.
-TEST_P(HttpHostTest, NulInATextParameterIsRefused) {
-  const auto response =
-      Post("StoreOutboxContent",
-           {{"i_sOutboxContent", Outbox("1")}, {"i_sEmployee", std::string("A\0B", 3)}},
-           settings_.shared_secret);
-  ASSERT_TRUE(response);
-  EXPECT_EQ(response->status, 500);
-  const nlohmann::json answer = nlohmann::json::parse(response->body);
-  EXPECT_EQ(answer["error"]["number"], error_number::kInvalidProcedureCall);
-  EXPECT_NE(answer["error"]["description"].get<std::string>().find("i_sEmployee"),
-            std::string::npos);
-  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "0");
 }
 
 // Bounded load on loopback: concurrent uploads (with re-sent documents) and result requests;

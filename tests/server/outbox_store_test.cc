@@ -240,12 +240,6 @@ TEST_P(OutboxStoreTest, TextParametersWithNulOrBytesThatAreNoUtf8AreRefused) {
                                           out);
             }),
             error_number::kInvalidProcedureCall);
-  EXPECT_EQ(ErrorNumberOf([&] { job_sheet_.returnDate(std::string("2026\0", 5)); }),
-            error_number::kInvalidProcedureCall);
-  Variant record_ids = std::string("<recordids>\0</recordids>", 24);
-  EXPECT_EQ(
-      ErrorNumberOf([&] { job_sheet_.UpdateLastUsedNumbersInServer("ada", dsn_, record_ids); }),
-      error_number::kInvalidProcedureCall);
   EXPECT_FALSE(
       job_sheet_.getJobSheets(std::string("ada\0", 4), "<jobsheets/>", dsn_, out, details));
   EXPECT_NE(details.AsText().find("i_sLogin holds a NUL character"), std::string::npos);
