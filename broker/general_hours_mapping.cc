@@ -7,6 +7,7 @@
 #include "broker/element_rule.h"
 #include "common/erp/hours_accounting.h"
 #include "common/error.h"
+#include "common/utf8.h"
 
 namespace tqs::broker {
 
@@ -21,12 +22,6 @@ constexpr std::array<ElementSetter, 3> kTextElements = {{
     {"ccmp", ha::method::kSetCostComponent},
     {"chlt", ha::method::kSetHourlyLaborType},
 }};
-
-// `length` characters of `text` from the 1-based position `start`; fewer, or none, past its end.
-std::string_view Mid(std::string_view text, std::size_t start, std::size_t length) {
-  if (start - 1 >= text.size()) return {};
-  return text.substr(start - 1, length);
-}
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 #include <exception>
 #include <string>
 
+#include "common/utf8.h"
+
 namespace tqs::broker {
 
 namespace {
@@ -49,13 +51,13 @@ void RecordAttemptFailure(db::Recordset& interactions, bool opened, DateTime now
       interactions.SetField("ATTEMPTSTARTEDON", Variant(now));
     }
     interactions.SetField("ATTEMPTOPEN", Variant(kAttemptClosed));
-    interactions.SetField("LASTERROR", Variant(std::string(description)));
+    interactions.SetField("LASTERROR", Variant(ReplaceInvalidUtf8(description)));
   });
 }
 
 void RecordUnusableAnswer(db::Recordset& interactions, std::string_view description) {
   WriteRow(interactions,
-           [&] { interactions.SetField("LASTERROR", Variant(std::string(description))); });
+           [&] { interactions.SetField("LASTERROR", Variant(ReplaceInvalidUtf8(description))); });
 }
 
 void StageAndSaveInteractionOutcome(db::Recordset& interactions,

@@ -8,6 +8,7 @@
 #include "broker/element_rule.h"
 #include "common/erp/job_sheets.h"
 #include "common/error.h"
+#include "common/utf8.h"
 
 namespace tqs::broker {
 
@@ -98,9 +99,6 @@ constexpr PaymentRow kPaymentRows[] = {
     {"infb", p::kInformationB.set, PaymentValue::kText},
 };
 
-// Whether `c` starts a UTF-8 character (is no continuation byte).
-bool StartsCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
-
 // Calls `method` with one object passed by reference.
 void PassObject(automation::Object& target, std::string_view method, const ObjectPtr& object) {
   Variant args[] = {Variant(object)};
@@ -110,20 +108,7 @@ void PassObject(automation::Object& target, std::string_view method, const Objec
 }  // namespace
 
 std::vector<std::string> SplitIntoTextChunks(std::string_view text) {
-  std::vector<std::string> chunks;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = start;
-    std::size_t characters = 0;
-    while (end < text.size() && characters < kTextChunkLength) {
-      ++end;
-      while (end < text.size() && !StartsCharacter(text[end])) ++end;
-      ++characters;
-    }
-    chunks.emplace_back(text.substr(start, end - start));
-    start = end;
-  }
-  return chunks;
+  return CharacterChunks(text, kTextChunkLength);
 }
 
 OrderMapping::OrderMapping(frmTQSRemoteBroker& window, const ErrorLog& error_log,

@@ -497,23 +497,33 @@ std::optional<double> ParseNumber(std::string_view text, const RegionalSettings&
   bool seen_digit = false;
   bool seen_decimal = false;
   int integer_digits = 0;  // significant digits before the decimal separator
+  // Grouping separators stand only where they belong: after one to three digits, then after
+  // every three ("1,500,000"); anything else ("1,5", "12,50") is no number, not 15 or 1250.
+  bool grouped = false;
+  int group_digits = 0;  // digits of the integer part since its start or the last separator
+  const auto groups_complete = [&] { return !grouped || group_digits == 3; };
   for (; i < text.size(); ++i) {
     const char c = text[i];
     if (IsDigit(c)) {
       normalized += c;
       seen_digit = true;
-      if (!seen_decimal && (integer_digits > 0 || c != '0')) ++integer_digits;
+      if (!seen_decimal) {
+        ++group_digits;
+        if (integer_digits > 0 || c != '0') ++integer_digits;
+      }
     } else if (c == settings.decimal_separator && !seen_decimal) {
+      if (!groups_complete()) return std::nullopt;
       normalized += '.';
       seen_decimal = true;
-    } else if (c == settings.grouping_separator && !seen_decimal && i > 0 && IsDigit(text[i - 1]) &&
-               i + 1 < text.size() && IsDigit(text[i + 1])) {
-      // grouping between digits of the integer part: ignored
+    } else if (c == settings.grouping_separator && !seen_decimal && group_digits > 0 &&
+               (grouped ? group_digits == 3 : group_digits <= 3)) {
+      grouped = true;
+      group_digits = 0;
     } else {
       break;
     }
   }
-  if (!seen_digit) return std::nullopt;
+  if (!seen_digit || !groups_complete()) return std::nullopt;
   int exponent = 0;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
     ++i;

@@ -46,8 +46,10 @@ struct RegionalSettings {
   static const RegionalSettings& Current();
 };
 
-// Text to number: optional blanks, sign, digits with grouping separators, one decimal
-// separator, optional exponent. Empty or non-numeric text gives std::nullopt.
+// Text to number: optional blanks, sign, digits, one decimal separator, optional exponent.
+// Grouping separators may split the integer part into a first group of one to three digits
+// and further groups of exactly three ("1,500,000.25"); placed anywhere else ("1,5", "12,50",
+// "1,,500") they make the text non-numeric. Empty or non-numeric text gives std::nullopt.
 std::optional<double> ParseNumber(std::string_view text,
                                   const RegionalSettings& settings = RegionalSettings::Current());
 

@@ -6,6 +6,7 @@
 
 #include "common/erp/job_sheets.h"
 #include "common/error.h"
+#include "common/utf8.h"
 #include "erp/late_bound_internal.h"
 #include "erp/properties.h"
 
@@ -99,28 +100,10 @@ std::string ProgId(std::string_view class_name) {
   return std::string(js::kPrefix) + std::string(class_name);
 }
 
-// Cuts `text` into chunks of at most 100 characters (not bytes: a character is never split).
-std::vector<std::string> Chunks(std::string_view text) {
-  std::vector<std::string> chunks;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = start;
-    std::size_t characters = 0;
-    while (end < text.size() && characters < kChunkCharacters) {
-      ++end;
-      while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
-      ++characters;
-    }
-    chunks.emplace_back(text.substr(start, end - start));
-    start = end;
-  }
-  return chunks;
-}
-
 ObjectPtr NewTextContainer(std::string_view name, std::string_view text) {
   auto container = NewDataObject(ProgId(name));
   const std::string_view entries = ListName(js::graph::kTextValue);
-  for (const std::string& chunk : Chunks(text)) {
+  for (const std::string& chunk : CharacterChunks(text, kChunkCharacters)) {
     auto piece = NewDataObject(js::prog_id::kTextValue);
     piece->Set(js::graph::kGetText.substr(3), Variant(chunk));
     container->Add(entries, Variant(ObjectPtr(std::move(piece))));

@@ -30,7 +30,7 @@ constexpr DemoUser kDemoUsers[] = {
 };
 
 // Employees of the ERP without a laptop user.
-constexpr Employee kOtherEmployees[] = {{"E004", "Dirk O'Neill", "WEST"}};
+const Employee kOtherEmployees[] = {{"E004", "Dirk O'Neill", "WEST"}};
 
 constexpr std::pair<std::string_view, std::string_view> kTasks[] = {
     {"INSP", "Inspection"}, {"REPR", "Repair"},         {"MAIN", "Scheduled maintenance"},

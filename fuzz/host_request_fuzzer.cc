@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const tqs::Error& error) {
     answer = host::ErrorResponse(error.number(), error.description());
   }
-  const std::string text = host::AnswerText(answer);
+  const std::string text = host::JsonText(answer);
   tqs::fuzz::RequireUtf8(text, "answer");
   if (!answer.contains("error") && answer.value("result", nlohmann::json()) != false) {
     for (const char* name : kDocumentOutputs) {

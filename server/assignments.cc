@@ -1,15 +1,18 @@
 // The assignment methods of JobSheet: what the engineer did with each assigned activity (action
 // taken, downloaded on, accepted on) reaches the ERP's assignment manager; returnDate turns a
 // compact UTC stamp into a date object in the server's local time.
+#include "common/erp/assignments.h"
+
 #include <ctime>
 #include <string>
 #include <vector>
 
-#include "common/erp/assignments.h"
 #include "common/error.h"
 #include "common/text.h"
+#include "common/utf8.h"
 #include "server/date_object.h"
 #include "server/jobsheet.h"
+#include "server/text_parameters.h"
 #include "server/thread_connection.h"
 #include "server/user_defaults.h"
 
@@ -42,7 +45,7 @@ std::vector<pugi::xml_node> Children(pugi::xml_node parent) {
 // The UTC stamp "yyyymmddXhhnnss" as local broken-down time, with the zone rules in force.
 std::tm UtcStampToLocalTime(const std::string& stamp) {
   const auto field = [&](std::size_t position, std::size_t length) -> int {
-    const std::string text = stamp.size() > position ? stamp.substr(position, length) : "";
+    const std::string text(Mid(stamp, position + 1, length));
     const std::optional<std::int16_t> number = Variant(text).TryInt16();
     if (!number) {
       throw Error(error_number::kTypeMismatch, "Type mismatch: '" + text + "' in the time stamp '" +
@@ -77,6 +80,11 @@ bool JobSheet::updateAssignments(const std::string& i_sLogin,
                                  const pugi::xml_document& i_oAssignments,
                                  const std::string& i_sDSNString, Variant& o_vFeedBack,
                                  Variant& o_vErrorDetails) {
+  std::string refused;
+  if (!TextParametersAccepted({{"i_sLogin", i_sLogin}, {"i_sDSNString", i_sDSNString}}, refused)) {
+    o_vErrorDetails = std::move(refused);
+    return false;
+  }
   ThreadConnection& state = ThreadConnection::ForCurrentThread();
   state.set_connection_string(i_sDSNString);
   std::string error_details;
@@ -100,6 +108,12 @@ bool JobSheet::updateAssignments(const std::string& i_sLogin,
 bool JobSheet::sendAssignments(const std::string& i_sEmployee, const std::string& i_sBusComponent,
                                const pugi::xml_document& i_oAssignments, Variant& o_vFeedBack,
                                Variant& o_vErrorDetails) {
+  std::string refused;
+  if (!TextParametersAccepted({{"i_sEmployee", i_sEmployee}, {"i_sBusComponent", i_sBusComponent}},
+                              refused)) {
+    o_vErrorDetails = std::move(refused);
+    return false;
+  }
   try {
     ObjectPtr input = components_.Create(erp::prog_id::kIAssignments);
     prepareAssignments(i_oAssignments, input);
@@ -139,6 +153,7 @@ Variant JobSheet::prepareAssignments(const pugi::xml_document& i_oAssignments,
 }
 
 ObjectPtr JobSheet::returnDate(const std::string& i_sDate) {
+  CheckTextParameters({{"i_sDate", i_sDate}});
   auto date = std::make_shared<DateObject>();
   std::int32_t fields[6] = {0, 0, 0, 0, 0, 0};
   if (!Trim(i_sDate).empty()) {

@@ -1,5 +1,6 @@
 #include "server/interaction_records.h"
 
+#include <limits>
 #include <optional>
 #include <sstream>
 
@@ -69,9 +70,17 @@ std::int32_t NextInteractionIdOn(db::Connection& connection, const std::string& 
       " WHERE EMPLOYEEID=? AND BUSINESSDOCUMENTTYPE=? AND INTERACTIONON =?",
       parameters, connection);
   const automation::Variant highest = rs->Field(0);
-  const std::int32_t next = highest.IsNull() ? 1 : highest.AsInt32() + 1;
   rs->Close();
-  return next;
+  if (highest.IsNull()) return 1;
+  const std::int32_t last = highest.AsInt32();
+  if (last == std::numeric_limits<std::int32_t>::max()) {
+    // The scope's numbers are used up. Counting on would wrap to a negative number, which
+    // every later upload into the scope would then be given again.
+    throw Error(error_number::kOverflow, "Overflow: no interaction number is left after " +
+                                             std::to_string(last) + " for employee '" + employee +
+                                             "' and interaction-on '" + interaction_on + "'");
+  }
+  return last + 1;
 }
 
 void InsertInteractionOn(db::Connection& connection, const DocumentIdentity& document,

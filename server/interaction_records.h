@@ -34,7 +34,8 @@ int FindInteraction(ThreadConnection& state, const DocumentIdentity& document,
                     std::int32_t& interaction_id, std::string& error_text);
 
 // The next free INTERACTIONID for (employee, type, interaction-on): 1 for the first, else the
-// highest + 1, whatever the interaction name. -1 on error.
+// highest + 1, whatever the interaction name. -1 on error, also when the highest is the
+// largest 32-bit number (an overflow error: numbers never wrap).
 std::int32_t NextInteractionId(ThreadConnection& state, const std::string& employee,
                                BusinessDocumentType type, const std::string& interaction_on,
                                std::string& error_text);

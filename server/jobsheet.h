@@ -9,11 +9,17 @@
 // one JobSheet may be created per request and called from any thread, and calls on different
 // threads never share a connection. Errors are reported as each method describes; a method
 // that "raises" throws tqs::Error.
+//
+// Text parameters (XML texts included) must be well-formed UTF-8 without NUL characters: a
+// method refuses any other before it touches the database or the ERP, with error 5 (invalid
+// procedure call or argument) naming the parameter. Methods that answer failures through
+// o_vErrorDetails return false with that description there; the others raise it.
 #ifndef TQS_SERVER_JOBSHEET_H_
 #define TQS_SERVER_JOBSHEET_H_
 
-#include <pugixml.hpp>
 #include <string>
+
+#include <pugixml.hpp>
 
 #include "common/export.h"
 #include "platform/automation/component_registry.h"

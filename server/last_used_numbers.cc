@@ -9,6 +9,7 @@
 #include "platform/db/recordset.h"
 #include "platform/xml/xml.h"
 #include "server/jobsheet.h"
+#include "server/text_parameters.h"
 #include "server/thread_connection.h"
 
 namespace tqs::server {
@@ -69,8 +70,11 @@ void RaiseCountersInRow(const std::string& sql, db::Connection& connection,
 Variant JobSheet::UpdateLastUsedNumbersInServer(const std::string& i_sLogin,
                                                 const std::string& i_sDSNString,
                                                 Variant& io_sXML) {
+  const std::string record_ids_text = io_sXML.AsText();
+  CheckTextParameters(
+      {{"i_sLogin", i_sLogin}, {"i_sDSNString", i_sDSNString}, {"io_sXML", record_ids_text}});
   pugi::xml_document document;
-  xml::LoadXml(document, io_sXML.AsText());
+  xml::LoadXml(document, record_ids_text);
   const pugi::xml_node record_ids = RequiredElement(document, "recordids");
   // Read in the order order, invoice, quotation; processed in the order of the columns.
   Counter order{"order", "LASTJSID"};

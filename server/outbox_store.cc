@@ -10,6 +10,7 @@
 #include "server/interaction_records.h"
 #include "server/job_sheet_interaction.h"
 #include "server/jobsheet.h"
+#include "server/text_parameters.h"
 #include "server/thread_connection.h"
 #include "server/xml_building.h"
 
@@ -196,6 +197,9 @@ void StoreSections(pugi::xml_document& outbox, const std::string& i_sEmployee,
 bool JobSheet::StoreOutboxContent(const std::string& i_sOutboxContent,
                                   const std::string& i_sEmployee, const std::string& i_sDSNString,
                                   automation::Variant& o_vResult) {
+  CheckTextParameters({{"i_sOutboxContent", i_sOutboxContent},
+                       {"i_sEmployee", i_sEmployee},
+                       {"i_sDSNString", i_sDSNString}});
   ThreadConnection& state = ThreadConnection::ForCurrentThread();
   state.set_connection_string(i_sDSNString);
 

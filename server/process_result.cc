@@ -11,6 +11,7 @@
 #include "platform/xml/xml.h"
 #include "server/interaction_records.h"
 #include "server/jobsheet.h"
+#include "server/text_parameters.h"
 #include "server/thread_connection.h"
 
 namespace tqs::server {
@@ -53,6 +54,9 @@ std::int32_t InteractionNumber(const std::string& text) {
 
 bool JobSheet::GetProcessResult(const std::string& i_sResultFor, const std::string& i_sEmployee,
                                 const std::string& i_sDSNString, automation::Variant& o_vResult) {
+  CheckTextParameters({{"i_sResultFor", i_sResultFor},
+                       {"i_sEmployee", i_sEmployee},
+                       {"i_sDSNString", i_sDSNString}});
   ThreadConnection& state = ThreadConnection::ForCurrentThread();
   state.set_connection_string(i_sDSNString);
 

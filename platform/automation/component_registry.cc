@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/error.h"
+#include "platform/automation/guarded_object.h"
 
 namespace tqs::automation {
 
@@ -56,25 +57,17 @@ class LoadedLibrary {
 };
 
 // Wraps a factory made by a library so that neither the factory nor any object it creates can
-// outlive the library's code: each keeps a reference to the library. (glibc never unloads a
-// library that defines unique C++ symbols, which most C++ libraries do; this keeps the others,
-// such as thin C adapters, safe as well.)
+// outlive the library's code: each keeps a reference to the library. Its objects are guarded
+// (guarded_object.h): no exception of the library's own crosses into the programs. (glibc never
+// unloads a library that defines unique C++ symbols, which most C++ libraries do; this keeps the
+// others, such as thin C adapters, safe as well.)
 class LibraryFactory : public ComponentFactory {
  public:
   LibraryFactory(std::shared_ptr<LoadedLibrary> library, std::unique_ptr<ComponentFactory> factory)
       : library_(std::move(library)), factory_(std::move(factory)) {}
 
   ObjectPtr Create(std::string_view prog_id) override {
-    ObjectPtr object = factory_->Create(prog_id);
-    if (!object) return nullptr;
-    // Members are destroyed in reverse order: the object goes before the library.
-    struct Keeper {
-      std::shared_ptr<LoadedLibrary> library;
-      ObjectPtr object;
-    };
-    auto keeper = std::make_shared<Keeper>(Keeper{library_, std::move(object)});
-    Object* raw = keeper->object.get();
-    return ObjectPtr(std::move(keeper), raw);
+    return GuardedObject::Guard(library_, factory_->Create(prog_id));
   }
 
  private:
@@ -248,6 +241,11 @@ void ComponentRegistry::LoadFile(const std::filesystem::path& registry_file) {
       throw Error(error_number::kGenericFailure, "Component library '" + library->path().string() +
                                                      "' failed to start for prefix '" +
                                                      entry.prefix + "': " + e.what());
+    } catch (...) {
+      throw Error(error_number::kGenericFailure,
+                  "Component library '" + library->path().string() +
+                      "' failed to start for prefix '" + entry.prefix +
+                      "': it raised an exception that is not an error object");
     }
     if (!factory) {
       throw Error(error_number::kCannotCreateComponent,
@@ -278,6 +276,10 @@ ObjectPtr ComponentRegistry::Create(std::string_view prog_id) const {
   } catch (const std::exception& e) {
     throw Error(error_number::kCannotCreateComponent,
                 "Cannot create component " + quoted + ": " + e.what());
+  } catch (...) {
+    throw Error(error_number::kGenericFailure,
+                "The component " + quoted +
+                    " raised an exception that is not an error object while being created.");
   }
   if (!object) {
     throw Error(error_number::kCannotCreateComponent, "Cannot create component " + quoted +

@@ -7,6 +7,11 @@
 // no prefix serves, or that the serving factory does not know, raises tqs::Error 429 naming the
 // identifier.
 //
+// Every call into a component library, its entry point, its factory and its objects, answers
+// with a result or a tqs::Error: a std::exception becomes the generic failure (-2147467259)
+// with its text (429 when creating), and anything else the generic failure saying that the
+// component raised an exception that is not an error object.
+//
 // A factory may be registered as accepting idempotency keys: its components take a stable key
 // per document handed to them and book a document at most once per key (see
 // common/erp/contract.h). Callers ask AcceptsIdempotencyKeys before passing a key, so

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "common/text.h"
+#include "common/utf8.h"
 #include "platform/db/recordset.h"
 #include "server/admin/report_text.h"
 
@@ -56,8 +57,9 @@ std::string TimeOrDash(const std::optional<DateTime>& value, std::string (*forma
 std::string OneLine(const std::optional<std::string>& text, std::size_t width) {
   if (!text || text->empty()) return "-";
   std::string line = text->substr(0, text->find_first_of("\r\n"));
-  const bool cut = line.size() > width || line.size() < text->size();
-  if (line.size() > width) line.resize(width - 3);
+  const bool too_wide = CharacterCount(line) > width;
+  const bool cut = too_wide || line.size() < text->size();
+  if (too_wide) line = Left(line, width - 3);
   return cut ? line + "..." : line;
 }
 

@@ -7,6 +7,7 @@
 #include "server/download/job_sheets_input.h"
 #include "server/download/job_sheets_retrieval.h"
 #include "server/jobsheet.h"
+#include "server/text_parameters.h"
 #include "server/thread_connection.h"
 #include "server/user_defaults.h"
 
@@ -65,6 +66,13 @@ bool GetJobSheets(const automation::ComponentRegistry& components, const std::st
 bool JobSheet::getJobSheets(const std::string& i_sLogin, const std::string& i_sJobSheets,
                             const std::string& i_sDSNString, automation::Variant& o_vJobSheets,
                             automation::Variant& o_vErrorDetails) {
+  std::string refused;
+  if (!TextParametersAccepted(
+          {{"i_sLogin", i_sLogin}, {"i_sJobSheets", i_sJobSheets}, {"i_sDSNString", i_sDSNString}},
+          refused)) {
+    o_vErrorDetails = automation::Variant(std::move(refused));
+    return false;
+  }
   return download::GetJobSheets(components_, i_sLogin, i_sJobSheets, i_sDSNString, o_vJobSheets,
                                 o_vErrorDetails, warnings_);
 }

@@ -117,18 +117,17 @@ int main(int argc, char** argv) {
     tqs::server::JobSheet job_sheet(components);
     response = tqs::server::host::Call(*method, job_sheet, request);
   } catch (const tqs::Error& error) {
-    std::cout << tqs::server::host::AnswerText(
+    std::cout << tqs::server::host::JsonText(
                      tqs::server::host::ErrorResponse(error.number(), error.description()), 2)
               << "\n";
     return 1;
   } catch (const std::exception& error) {
-    std::cout << tqs::server::host::AnswerText(
-                     tqs::server::host::ErrorResponse(tqs::error_number::kGenericFailure,
-                                                      error.what()),
-                     2)
+    std::cout << tqs::server::host::JsonText(tqs::server::host::ErrorResponse(
+                                                 tqs::error_number::kGenericFailure, error.what()),
+                                             2)
               << "\n";
     return 1;
   }
-  std::cout << tqs::server::host::AnswerText(response, 2) << "\n";
+  std::cout << tqs::server::host::JsonText(response, 2) << "\n";
   return 0;
 }

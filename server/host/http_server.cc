@@ -66,7 +66,7 @@ bool SameSecret(std::string_view given, std::string_view expected) {
 
 void Answer(httplib::Response& response, int status, const nlohmann::json& body) {
   response.status = status;
-  response.set_content(AnswerText(body), kJson);
+  response.set_content(JsonText(body), kJson);
 }
 
 void Refuse(httplib::Response& response, int status, const std::string& description) {

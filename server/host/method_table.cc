@@ -2,7 +2,6 @@
 
 #include <map>
 #include <memory>
-
 #include <pugixml.hpp>
 
 #include "common/conversions.h"
@@ -10,6 +9,7 @@
 #include "common/error.h"
 #include "platform/xml/xml.h"
 #include "server/date_object.h"
+#include "server/text_parameters.h"
 
 namespace tqs::server::host {
 
@@ -22,9 +22,12 @@ std::string Arguments::Text(std::string_view name) const {
 Variant& Arguments::Ref(std::string_view name) { return values_.find(name)->second; }
 
 const pugi::xml_document& Arguments::Document(std::string_view name) {
+  // The method receives the parsed document, not the text, so the text is checked here.
+  const std::string text = Text(name);
+  CheckTextParameters({{name, text}});
   auto document = std::make_unique<pugi::xml_document>();
   std::string error;
-  if (!xml::LoadXml(*document, Text(name), &error)) {
+  if (!xml::LoadXml(*document, text, &error)) {
     throw Error(error_number::kTypeMismatch,
                 "The parameter '" + std::string(name) + "' is not an XML document: " + error);
   }
@@ -201,6 +204,10 @@ nlohmann::json ToJson(const Variant& value) {
   return value.AsText();
 }
 
+std::string JsonText(const nlohmann::json& value, int indent) {
+  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 nlohmann::json ErrorResponse(std::int32_t number, const std::string& description) {
   return {{"error", {{"number", number}, {"description", description}}}};
 }
@@ -254,10 +261,6 @@ bool TakesConnectionString(const Method& method) {
     if (parameter.name == kConnectionStringParameter) return true;
   }
   return false;
-}
-
-std::string AnswerText(const nlohmann::json& answer, int indent) {
-  return answer.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 }  // namespace tqs::server::host

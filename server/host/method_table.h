@@ -79,9 +79,10 @@ bool TakesConnectionString(const Method& method);
 // The answer for an error raised by a call.
 nlohmann::json ErrorResponse(std::int32_t number, const std::string& description);
 
-// The answer as the hosts send it: JSON text, compact or indented by `indent` blanks. Bytes that
-// are not UTF-8 (a stored result cut apart) become U+FFFD rather than failing the whole answer.
-std::string AnswerText(const nlohmann::json& answer, int indent = -1);
+// `value` as JSON text (indented by `indent` blanks, on one line when -1). Text that is not
+// valid UTF-8 (a stored result cut apart by an older broker, an ERP text) is written with
+// U+FFFD in place of each invalid sequence instead of failing the whole answer.
+std::string JsonText(const nlohmann::json& value, int indent = -1);
 
 // A value as JSON: text as a string, numbers and Booleans as such, empty and null as null, an
 // object as {"object": its programmatic identifier}.

@@ -154,6 +154,15 @@ TEST_P(GeneralHoursTest, FailuresLeaveTheRowPendingAndAreReported) {
         "GetGeneralHoursDetails",
         "Error Object required: no hours line could be made of the hour element with lineid "
         "'3' in ProcessGenralHours"}},
+      {"grouping separator where none belongs",
+       "<hour lineid='7'><sptm>1,5</sptm></hour>",
+       accepted,
+       "\r\nS8 7\r\nType mismatch: the spent time (sptm) '1,5' is not a number\r\n"
+       "Object required: no hours line could be made of the hour element with lineid '7'\r\n",
+       {"Error : Type mismatch: the spent time (sptm) '1,5' is not a number in "
+        "GetGeneralHoursDetails",
+        "Error Object required: no hours line could be made of the hour element with lineid "
+        "'7' in ProcessGenralHours"}},
       {"generic failure code shows status text 17",
        "<hour lineid='4'><sptm>1</sptm></hour>",
        [](RecordingComponents& erp) {
@@ -255,8 +264,15 @@ TEST_P(GeneralHoursTest, SpentTimeFollowsTheRegionalSettings) {
 
 TEST(GeneralHoursMappingTest, RegistrationDateIsReorderedToDayMonthYear) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"20040512", "12052004"}, {"2004", "2004"},           {"200405", "052004"},
-      {"2004051", "1052004"},   {"20040512xy", "12052004"}, {"", ""}};
+      {"20040512", "12052004"},
+      {"2004", "2004"},
+      {"200405", "052004"},
+      {"2004051", "1052004"},
+      {"20040512xy", "12052004"},
+      {"", ""},
+      // Characters, not bytes: a character is never cut in half.
+      {"20040ü12", "120ü2004"},
+      {"€0040512", "1205€004"}};
   for (const auto& [rgdt, expected] : cases) {
     EXPECT_EQ(RegistrationDateForErp(rgdt), expected) << rgdt;
   }

@@ -277,7 +277,7 @@ TEST_F(OrderMappingTest, PaymentWithoutChildrenIsStillCreatedAndBadAmountsAreRai
   EXPECT_NE(mapping_.GetPaymentDetails(bed_.Load("<payment/>")), nullptr);
   EXPECT_THAT(bed_.erp().Journal(), ElementsAre("create Q72dVXRsvordJobSheets.PaymentData#1"));
 
-  for (const char* amount : {"", "twelve", "12 EUR"}) {
+  for (const char* amount : {"", "twelve", "12 EUR", "12,50", "1,5"}) {
     const std::string xml =
         std::string("<payment><mpay>C</mpay><amnt>") + amount + "</amnt></payment>";
     EXPECT_EQ(test_support::ErrorNumberOf([&] { mapping_.GetPaymentDetails(bed_.Load(xml)); }),

@@ -6,11 +6,13 @@
 #include "server/jobsheet.h"
 #include "tests/server/server_database_fixture.h"
 #include "tests/support/deep_xml.h"
+#include "tests/support/error_testing.h"
 
 namespace tqs::server {
 namespace {
 
 using automation::Variant;
+using test_support::ErrorNumberOf;
 
 std::string JobSheetItem(const std::string& id, const std::string& order_actions,
                          const std::string& activity_actions = "",
@@ -192,7 +194,6 @@ TEST_P(OutboxStoreTest, NotWellFormedOrTooDeepOutboxesStoreNothing) {
       {"forbidden character reference",
        "<generalhours><hour interactionon='D&#1;' lineid='L1'/></generalhours>"},
       {"forbidden raw character", hour + "\x01" + end_hour},
-      {"invalid UTF-8", "<generalhours><hour interactionon='D1' lineid='L\xC3'/></generalhours>"},
   };
   for (const auto& [what, sections] : outboxes) {
     SCOPED_TRACE(what);
@@ -220,6 +221,87 @@ TEST_P(OutboxStoreTest, NotWellFormedOrTooDeepOutboxesStoreNothing) {
                            &error))
       << error;
   EXPECT_EQ(xml::Text(document), "\xC3\xA9<");
+}
+
+TEST_P(OutboxStoreTest, NumbersNeverWrapPastTheLargestAndOtherScopesGoOn) {
+  const auto hour = [](const std::string& on, const std::string& line) {
+    return "<hour interactionon='" + on + "' lineid='" + line + "'><sptm>1</sptm></hour>";
+  };
+  Upload("<generalhours>" + hour("ON1", "L1") + "</generalhours>" + "<SERVICEINSPECTIONS>" +
+         Inspection("SI1", "R1") + "</SERVICEINSPECTIONS>");
+  Connect()->Execute("UPDATE CLIENTSERVERINTERACTION SET INTERACTIONID=2147483647");
+
+  const std::string feedback = Upload(
+      "<jobsheets>" + JobSheetItem("1_0", "RDP", "", "ON1") + "</jobsheets>" + "<generalhours>" +
+      hour("ON1", "L2") + hour("ON2", "L3") + hour("ON1", "L4") +
+      "</generalhours><SERVICEINSPECTIONS>" + Inspection("SI2", "R2") + "</SERVICEINSPECTIONS>");
+  const std::string overflow =
+      "errortype=\"normal\" errordesc=\"Overflow: no interaction number is left after "
+      "2147483647 for employee";
+  for (const std::string& item : std::vector<std::string>{
+           "<jobsheet interactionon=\"ON1\" interactionid=\"1\" headerid=\"1\" errortype=\"\"",
+           "<hour interactionon=\"ON1\" interactionid=\"0\" headerid=\"L2\" " + overflow,
+           "<hour interactionon=\"ON2\" interactionid=\"1\" headerid=\"L3\" errortype=\"\"",
+           "<hour interactionon=\"ON1\" interactionid=\"0\" headerid=\"L4\" " + overflow,
+           "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"0\" headerid=\"SI2\" " +
+               overflow}) {
+    EXPECT_NE(feedback.find(item), std::string::npos) << item << "\nin " << feedback;
+  }
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "4");
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE INTERACTIONID < 1"), "0");
+}
+
+TEST_P(OutboxStoreTest, TextParametersWithNulOrBytesThatAreNoUtf8AreRefused) {
+  const std::string outbox =
+      "<businessdocuments><generalhours><hour interactionon='A' "
+      "lineid='L1'/></generalhours></businessdocuments>";
+  struct Case {
+    std::string outbox;
+    std::string employee;
+    std::string in_description;
+  };
+  const Case cases[] = {
+      {outbox,
+       std::string("1001\0"
+                   "1002",
+                   9),
+       "i_sEmployee holds a NUL character"},
+      {outbox, "1001\xC3", "i_sEmployee is not valid UTF-8"},
+      {outbox + std::string(1, '\0'), "1001", "i_sOutboxContent holds a NUL character"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in_description);
+    Variant result = "unchanged";
+    try {
+      job_sheet_.StoreOutboxContent(c.outbox, c.employee, dsn_, result);
+      ADD_FAILURE() << "not refused";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.number(), error_number::kInvalidProcedureCall);
+      EXPECT_NE(error.description().find(c.in_description), std::string::npos)
+          << error.description();
+    }
+    EXPECT_EQ(result.AsText(), "unchanged");
+  }
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "0");
+
+  // The employee's own upload is numbered from 1: nothing was filed under a cut-off name.
+  Upload("<generalhours><hour interactionon='A' lineid='L1'/></generalhours>");
+  EXPECT_EQ(Scalar("SELECT EMPLOYEEID || '|' || INTERACTIONID FROM CLIENTSERVERINTERACTION"),
+            "1001|1");
+
+  // The other methods refuse the same way: raised, or false with the description.
+  Variant out, details;
+  EXPECT_EQ(ErrorNumberOf([&] {
+              job_sheet_.GetProcessResult("<processresultrequest/>", std::string("1\0", 2), dsn_,
+                                          out);
+            }),
+            error_number::kInvalidProcedureCall);
+  EXPECT_FALSE(
+      job_sheet_.getJobSheets(std::string("ada\0", 4), "<jobsheets/>", dsn_, out, details));
+  EXPECT_NE(details.AsText().find("i_sLogin holds a NUL character"), std::string::npos);
+  pugi::xml_document assignments;
+  EXPECT_FALSE(job_sheet_.sendAssignments("E1", "BC\xFF", assignments, out, details));
+  EXPECT_NE(details.AsText().find("i_sBusComponent is not valid UTF-8"), std::string::npos);
 }
 
 TEST(DetermineJobSheetInteractionTest, ClassifiesByPerformedActions) {

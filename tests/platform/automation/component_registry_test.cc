@@ -134,6 +134,40 @@ TEST_F(ComponentRegistryFileTest, LoadsLibraryAndPassesSettingsThrough) {
               HasSubstr("'Fixture.Unknown'"));
 }
 
+TEST_F(ComponentRegistryFileTest, WhateverALibraryThrowsComesBackAsAnError) {
+  registry_.LoadFile(WriteRegistry("<component prefix='Fixture.' library='" +
+                                   std::string(TQS_TEST_MODULE) + "'/>"));
+  const ObjectPtr echo = registry_.Create("Fixture.Echo");
+  const auto expect_non_error = [](ObjectPtr object, std::string_view method) {
+    try {
+      object->Call(method);
+      ADD_FAILURE() << method << " did not raise";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.number(), en::kGenericFailure);
+      EXPECT_EQ(error.description(),
+                "The component Fixture.Echo raised an exception that is not an error object "
+                "while running method " +
+                    std::string(method) + ".");
+    }
+  };
+  expect_non_error(echo, "ThrowInt");
+  EXPECT_EQ(ErrorNumberOf([&] { echo->Call("ThrowStd"); }), en::kGenericFailure);
+  EXPECT_EQ(ErrorDescriptionOf([&] { echo->Call("ThrowStd"); }), "Echo broke");
+  EXPECT_EQ(ErrorNumberOf([&] { echo->Call("Fail"); }), 1234);
+
+  // Objects the library hands out are guarded as well, and its own objects reach it as it
+  // made them.
+  const ObjectPtr child = echo->Call("Child").AsObject();
+  expect_non_error(child, "ThrowInt");
+  std::vector<Variant> args{Variant(child)};
+  EXPECT_EQ(echo->Invoke("IsEcho", args), Variant(true));
+  EXPECT_EQ(args[0].AsObject(), child);
+
+  EXPECT_EQ(ErrorNumberOf([&] { registry_.Create("Fixture.Unmakeable"); }), en::kGenericFailure);
+  EXPECT_THAT(ErrorDescriptionOf([&] { registry_.Create("Fixture.Unmakeable"); }),
+              HasSubstr("'Fixture.Unmakeable' raised an exception that is not an error object"));
+}
+
 TEST_F(ComponentRegistryFileTest, EntriesSayWhetherTheirComponentsAcceptIdempotencyKeys) {
   const std::string module = TQS_TEST_MODULE;
   registry_.LoadFile(WriteRegistry("<component prefix='Keys.' library='" + module +

@@ -2,7 +2,13 @@
 //   getSetting(key)  the value of the registry entry's setting `key`
 //   Fail()           raises tqs::Error 1234 "Echo failed on purpose"
 //   Double(io)       doubles the number in its by-reference argument
+//   ThrowInt()       throws the int 42, which is no error object at all
+//   ThrowStd()       throws std::runtime_error "Echo broke"
+//   Child()          a new Echo object of the same identifier
+//   IsEcho(o)        whether `o` is an Echo object of this library, as made here
+// "<prefix>Unmakeable" is created by throwing the int 7.
 // The entry point returns no factory when the setting "Refuse" is "yes".
+#include <stdexcept>
 #include <string>
 
 #include "common/error.h"
@@ -29,6 +35,12 @@ class Echo : public tqs::automation::Object {
       args[0] = Variant(args[0].AsInt32() * 2);
       return {};
     }
+    if (method == "ThrowInt") throw 42;
+    if (method == "ThrowStd") throw std::runtime_error("Echo broke");
+    if (method == "Child") return Variant(ObjectPtr(std::make_shared<Echo>(prog_id_, settings_)));
+    if (method == "IsEcho" && args.size() == 1) {
+      return Variant(dynamic_cast<Echo*>(args[0].AsObject().get()) != nullptr);
+    }
     throw tqs::automation::MethodNotSupportedError(prog_id_, method);
   }
   std::string ProgId() const override { return prog_id_; }
@@ -43,6 +55,7 @@ class EchoFactory : public tqs::automation::ComponentFactory {
   explicit EchoFactory(ComponentSettings settings) : settings_(std::move(settings)) {}
 
   ObjectPtr Create(std::string_view prog_id) override {
+    if (prog_id.ends_with(".Unmakeable")) throw 7;
     if (!prog_id.ends_with(".Echo")) return nullptr;
     return std::make_shared<Echo>(std::string(prog_id), settings_);
   }
