@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "common/utf8.h"
+
 namespace tqs {
 
 namespace {
@@ -45,40 +47,6 @@ std::string_view EntityOf(char markup) {
   }
 }
 
-// The length of the well-formed UTF-8 sequence at `p` (2 to 4 bytes; the ranges of the second
-// byte rule out overlong forms, surrogates and code points above U+10FFFF), or 0 when none
-// starts there; `ill_formed` then receives the length of the maximal ill-formed subpart, the
-// bytes one U+FFFD stands for (at least 1).
-std::size_t SequenceAt(const unsigned char* p, const unsigned char* end, std::size_t& ill_formed) {
-  const unsigned lead = p[0];
-  std::size_t length;
-  unsigned low = 0x80;
-  unsigned high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // overlong below U+0800
-    if (lead == 0xED) high = 0x9F;  // surrogates U+D800..U+DFFF
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;   // overlong below U+10000
-    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-  } else {
-    ill_formed = 1;  // a continuation byte, C0/C1 (overlong) or F5..FF
-    return 0;
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    if (p + i == end || p[i] < low || p[i] > high) {
-      ill_formed = i;
-      return 0;
-    }
-    low = 0x80;
-    high = 0xBF;
-  }
-  return length;
-}
-
 // U+FFFE and U+FFFF, the two noncharacters XML 1.0 excludes from its characters.
 bool IsExcludedNoncharacter(const unsigned char* p, std::size_t length) {
   return length == 3 && p[0] == 0xEF && p[1] == 0xBF && p[2] >= 0xBE;
@@ -117,7 +85,8 @@ std::size_t AppendChecked(std::string& out, std::string_view text) {
         break;
       case kMultiByte: {
         std::size_t ill_formed = 0;
-        const std::size_t length = SequenceAt(p, end, ill_formed);
+        const auto* const begin = reinterpret_cast<const unsigned char*>(text.data());
+        const std::size_t length = WellFormedSize(text, p - begin, &ill_formed);
         if (length != 0 && !IsExcludedNoncharacter(p, length)) {
           p += length;
           break;

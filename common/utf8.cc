@@ -1,18 +1,14 @@
 #include "common/utf8.h"
 
 namespace tqs {
-namespace {
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// The size of the well-formed sequence at `position`, or 0 when the bytes there are none.
-std::size_t WellFormedSize(std::string_view text, std::size_t position) {
+std::size_t WellFormedSize(std::string_view text, std::size_t position, std::size_t* ill_formed) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[position + i]); };
   const unsigned char lead = byte(0);
   if (lead < 0x80) return 1;
   std::size_t size = 0;
   unsigned char low = 0x80;   // the range of the second byte (Unicode's table of well-formed
-  unsigned char high = 0xBF;  // sequences): excludes overlong forms and surrogates
+  unsigned char high = 0xBF;  // sequences): excludes overlong forms, surrogates, > U+10FFFF
   if (lead >= 0xC2 && lead <= 0xDF) {
     size = 2;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
@@ -24,15 +20,21 @@ std::size_t WellFormedSize(std::string_view text, std::size_t position) {
     if (lead == 0xF0) low = 0x90;
     if (lead == 0xF4) high = 0x8F;
   } else {
+    if (ill_formed != nullptr) *ill_formed = 1;  // a continuation byte, C0/C1 or F5..FF
     return 0;
   }
-  if (text.size() - position < size) return 0;
-  if (byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t i = 2; i < size; ++i) {
-    if (!IsContinuation(byte(i))) return 0;
+  for (std::size_t i = 1; i < size; ++i) {
+    if (position + i == text.size() || byte(i) < low || byte(i) > high) {
+      if (ill_formed != nullptr) *ill_formed = i;
+      return 0;
+    }
+    low = 0x80;
+    high = 0xBF;
   }
   return size;
 }
+
+namespace {
 
 // The byte offset of the 0-based character `index` (text.size() when the text is shorter).
 std::size_t OffsetOfCharacter(std::string_view text, std::size_t index) {

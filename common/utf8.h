@@ -25,6 +25,12 @@ bool IsValidUtf8(std::string_view text);
 // text from outside (an ERP's error description) that is to be stored or shown.
 std::string ReplaceInvalidUtf8(std::string_view text);
 
+// The size of the well-formed sequence that starts at `position` (1 to 4 bytes), or 0 when
+// none starts there; `ill_formed`, when given, then receives the length of the maximal
+// ill-formed part (at least 1): the bytes that one U+FFFD stands for. `position` < text.size().
+std::size_t WellFormedSize(std::string_view text, std::size_t position,
+                           std::size_t* ill_formed = nullptr);
+
 // The number of bytes of the character that starts at `position` (1 to 4); 0 at the end.
 std::size_t CharacterSize(std::string_view text, std::size_t position);
 

@@ -26,8 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tqs::automation::Variant feedback;
     tqs::automation::Variant error_details;
     job_sheet.sendAssignments("1001", "BC", assignments, feedback, error_details);
-    if (feedback.type() == tqs::automation::VariantType::kText) tqs::fuzz::RequireUtf8(feedback.AsText(), "feedback");
-    if (error_details.type() == tqs::automation::VariantType::kText) tqs::fuzz::RequireUtf8(error_details.AsText(), "error details");
+    if (feedback.type() == tqs::automation::VariantType::kText)
+      tqs::fuzz::RequireUtf8(feedback.AsText(), "feedback");
+    if (error_details.type() == tqs::automation::VariantType::kText)
+      tqs::fuzz::RequireUtf8(error_details.AsText(), "error details");
   }
   try {
     job_sheet.returnDate(text.substr(0, text.find('\n')));

@@ -5,9 +5,8 @@
 // process results, job sheets, record ids) is well-formed.
 #include <cstdint>
 #include <memory>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "common/erp/assignments.h"
 #include "common/erp/job_sheets.h"
@@ -26,7 +25,8 @@ struct Host {
     database.Execute(
         "INSERT INTO USERDEFAULTS (LOGN, EMNO, BUSCOMPONENT, LASTJSID) "
         "VALUES ('jdoe', '1001', 'BC01', 12)");
-    for (std::string_view prefix : {tqs::erp::job_sheets::kPrefix, tqs::erp::assignments::kPrefix}) {
+    for (std::string_view prefix :
+         {tqs::erp::job_sheets::kPrefix, tqs::erp::assignments::kPrefix}) {
       components.Register(std::string(prefix), tqs::fuzz::AcceptingComponents());
     }
   }

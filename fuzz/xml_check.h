@@ -73,10 +73,9 @@ inline void RequireWellFormed(const std::string& document) {
   xmlParserCtxtPtr context = xmlNewParserCtxt();
   if (context == nullptr) std::abort();
   xmlSetStructuredErrorFunc(nullptr, internal::IgnoreXmlError);
-  const xmlDocPtr parsed = xmlCtxtReadMemory(context, document.data(),
-                                             static_cast<int>(document.size()), nullptr, "UTF-8",
-                                             XML_PARSE_NONET | XML_PARSE_NOERROR |
-                                                 XML_PARSE_NOWARNING);
+  const xmlDocPtr parsed =
+      xmlCtxtReadMemory(context, document.data(), static_cast<int>(document.size()), nullptr,
+                        "UTF-8", XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
   const bool well_formed = parsed != nullptr && context->wellFormed != 0;
   std::string message;
   if (!well_formed) {

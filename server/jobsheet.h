@@ -17,9 +17,8 @@
 #ifndef TQS_SERVER_JOBSHEET_H_
 #define TQS_SERVER_JOBSHEET_H_
 
-#include <string>
-
 #include <pugixml.hpp>
+#include <string>
 
 #include "common/export.h"
 #include "platform/automation/component_registry.h"

@@ -1,5 +1,3 @@
-#include "server/host/method_table.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -8,6 +6,7 @@
 #include <sstream>
 
 #include "common/error.h"
+#include "server/host/method_table.h"
 #include "tests/server/server_database_fixture.h"
 #include "tests/support/deep_xml.h"
 
