@@ -1,16 +1,10 @@
 #include "common/pass_lock.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <string>
 
-#include "common/error.h"
+#include "common/file_lock.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/recordset.h"
 
@@ -65,34 +59,17 @@ std::string ResolvedPath(const std::string& database_file) {
 // An exclusive lock on a file beside the database file.
 class FilePassLock final : public PassLock {
  public:
-  explicit FilePassLock(int descriptor) : descriptor_(descriptor) {}
-  ~FilePassLock() override { ::close(descriptor_); }
+  explicit FilePassLock(std::unique_ptr<FileLock> lock) : lock_(std::move(lock)) {}
 
   static std::unique_ptr<PassLock> TryAcquire(const std::string& database_file) {
-    const std::string lock_file = ResolvedPath(database_file) + std::string(kLockFileSuffix);
-    const int descriptor = ::open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (descriptor < 0) {
-      throw Error(error_number::kPathNotFound, "The processing pass lock file '" + lock_file +
-                                                   "' cannot be opened: " + std::strerror(errno));
-    }
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
-      const int cause = errno;
-      ::close(descriptor);
-      if (cause == EWOULDBLOCK) return nullptr;
-      throw Error(error_number::kPathNotFound, "The processing pass lock file '" + lock_file +
-                                                   "' cannot be locked: " + std::strerror(cause));
-    }
-    // Who holds it, for an operator who looks; failing to write this changes nothing.
-    const std::string holder = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(descriptor, 0) == 0) {
-      [[maybe_unused]] const ssize_t written =
-          ::pwrite(descriptor, holder.data(), holder.size(), 0);
-    }
-    return std::make_unique<FilePassLock>(descriptor);
+    std::unique_ptr<FileLock> lock = FileLock::TryAcquire(
+        ResolvedPath(database_file) + std::string(kLockFileSuffix), "The processing pass lock file");
+    if (lock == nullptr) return nullptr;
+    return std::make_unique<FilePassLock>(std::move(lock));
   }
 
  private:
-  const int descriptor_;
+  const std::unique_ptr<FileLock> lock_;
 };
 
 }  // namespace

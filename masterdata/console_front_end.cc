@@ -12,6 +12,10 @@ int ExitStatusOf(RunOutcome outcome) {
     case RunOutcome::kOutputExists:
     case RunOutcome::kNoServiceCentres:
       return 0;
+    case RunOutcome::kFinishedWithSkips:
+      return 2;
+    case RunOutcome::kAnotherRunInProgress:
+      return 3;
     case RunOutcome::kArchiverMissing:
     case RunOutcome::kCompactionFailed:
     case RunOutcome::kFailed:
@@ -37,7 +41,9 @@ void ConsoleFrontEnd::CopyProgress(std::string_view centre, std::string_view tab
 
 int ConsoleFrontEnd::RunOnce(MasterDataCreator& creator) {
   const MasterDataCreator::RunResult result = creator.CreateMasterData();
-  if (result.error) {
+  if (result.outcome == RunOutcome::kAnotherRunInProgress) {
+    errors_ << "TQSRemoteCreateMasterData: " << result.error->description() << std::endl;
+  } else if (result.error) {
     errors_ << "TQSRemoteCreateMasterData: the run stopped: " << result.error->description()
             << " (error " << result.error->number() << ")" << std::endl;
   }

@@ -18,7 +18,9 @@ namespace tqs::masterdata {
 
 // Exit status of a scripted run: 0 when it finished or ended early in order (output present,
 // no service centres); 1 when it stopped on an error, the template could not be compacted or
-// no archiver was there.
+// no archiver was there; 2 when it finished but skipped service centres whose names cannot
+// name their output; 3 when it did not start because another run of the installation was in
+// progress.
 int ExitStatusOf(RunOutcome outcome);
 
 class ConsoleFrontEnd final : public WindowObserver, public RunEvents {
@@ -36,7 +38,8 @@ class ConsoleFrontEnd final : public WindowObserver, public RunEvents {
   void CopyProgress(std::string_view centre, std::string_view table, std::int64_t rows,
                     bool complete) override;
 
-  // Presses the button once; returns the exit status.
+  // Presses the button once; returns the exit status. Why a run stopped or did not start also
+  // goes to the error stream.
   int RunOnce(MasterDataCreator& creator);
 
   // Shows the window and obeys commands read from `in` until "quit" or the end of input.

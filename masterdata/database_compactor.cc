@@ -99,6 +99,19 @@ class TemporaryFile {
 
 }  // namespace
 
+void EraseFreedPages(const fs::path& database) {
+  try {
+    auto connection =
+        db::Connection::Open(std::string(kClientConnectionPrefix) + database.string());
+    connection->Execute("PRAGMA secure_delete=ON");
+    connection->Execute("VACUUM");
+    connection->Close();
+  } catch (const Error& error) {
+    throw Error(error.number(), "Cannot compact the database '" + database.string() +
+                                    "': " + error.description());
+  }
+}
+
 std::vector<int> ProcessesHoldingOpen(const fs::path& file) {
   struct stat target {};
   if (::stat(file.c_str(), &target) != 0) return {};

@@ -36,6 +36,14 @@ class DatabaseCompactor {
                       std::string_view old_password = {}, std::string_view new_password = {});
 };
 
+// Rewrites the client database at `database` where it lies (SQLite's VACUUM, with secure delete
+// switched on first), so that its file holds only its live rows: the pages that DELETE freed
+// still hold the deleted rows until they are reused, and a centre database cut down from the
+// template would otherwise carry other centres' rows, and the template's size, into its
+// archive. The caller must be the database's only user. Raises tqs::Error naming the database
+// and the provider's reason.
+void EraseFreedPages(const std::filesystem::path& database);
+
 // The ids of the processes (this one included) that hold `file` open. Processes whose open
 // files this user may not read are left out.
 std::vector<int> ProcessesHoldingOpen(const std::filesystem::path& file);

@@ -4,7 +4,8 @@
 // the installation's master data folder. The run log MasterDataLog.log is written to the
 // current directory.
 //   TQSRemoteCreateMasterData                       interactive window on the terminal
-//   TQSRemoteCreateMasterData --run [--recreate]    one run, then exit (0 done, 1 stopped)
+//   TQSRemoteCreateMasterData --run [--recreate]    one run, then exit (0 done, 1 stopped,
+//                                                   2 centres skipped, 3 another run going on)
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
@@ -34,7 +35,11 @@ int main(int argc, char** argv) {
                "Tick \"Recreate Master Data\": create again when the output exists");
   app.footer(
       "Exit status of --run: 0 when the run finished, or ended because the output exists or "
-      "no service centre is listed; 1 when it stopped on an error.");
+      "no service centre is listed; 1 when it stopped on an error (the log says which); 2 when "
+      "it finished but skipped service centres whose company or centre name cannot name a file "
+      "(a path separator, only dots, empty, a control character, too long, or the same as "
+      "another centre's but for letter case; the log names them); 3 when another run of this "
+      "installation was in progress, so this one did not start.");
   CLI11_PARSE(app, argc, argv);
 
   using namespace tqs::masterdata;

@@ -3,8 +3,11 @@
 #include <chrono>
 #include <system_error>
 
+#include "common/file_lock.h"
 #include "common/text.h"
+#include "masterdata/centre_selection.h"
 #include "masterdata/output_layout.h"
+#include "masterdata/run_lock.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 
@@ -115,7 +118,19 @@ void MasterDataCreator::CreateCompanyFolder(const std::string& folder) {
   }
 }
 
+void MasterDataCreator::LogLeftoverRemoval(const LeftoverRemoval& removal) {
+  for (const fs::path& file : removal.removed) {
+    log_.WriteLog("Removed a temporary file left by an interrupted run: " + file.string());
+  }
+  for (const std::string& failure : removal.failures) {
+    log_.WriteLog("Cannot remove a temporary file left by an interrupted run: " + failure);
+  }
+}
+
 RunOutcome MasterDataCreator::cmdCreateMasterData_Click() {
+  // No other run can be compacting now: what a compaction left here is a killed run's.
+  const LeftoverRemoval leftovers =
+      RemoveCompactionLeftovers(OnDisk(environment_.application_folder));
   window_.SetMousePointer(MousePointer::kHourglass);
   log_.OpenLog();
   LoadSettings();
@@ -126,6 +141,7 @@ RunOutcome MasterDataCreator::cmdCreateMasterData_Click() {
   log_.WriteLog(GetLabel("SLKRU1044") + " -> " + settings_.web_relative_path);
   log_.WriteLog(GetLabel("SLKRU1043") + " -> " + settings_.master_data_folder);
   log_.WriteLog("");
+  LogLeftoverRemoval(leftovers);
 
   if (!archiver_.IsAvailable()) {
     LogLabel("SLKRU1045 ");
@@ -158,12 +174,21 @@ RunOutcome MasterDataCreator::cmdCreateMasterData_Click() {
     window_.SetMousePointer(MousePointer::kDefault);
     return RunOutcome::kNoServiceCentres;
   }
-  const std::vector<ServiceCentre> centres = ReadServiceCentres(*rows);
+  // Centres whose names cannot name their output are left out before anything is written.
+  const CentreSelection selection = SelectCentres(ReadServiceCentres(*rows));
   rows->Close();
   template_db->Close();
+  for (const std::string& skipped : selection.skipped) log_.WriteLog(skipped);
+  if (selection.produced.empty()) {
+    log_.WriteLog("");
+    log_.WriteLog("No service centre can be produced; nothing was written.");
+    log_.CloseLog();
+    window_.SetMousePointer(MousePointer::kDefault);
+    return RunOutcome::kFinishedWithSkips;
+  }
 
   const std::string first_company =
-      CompanyFolder(settings_.master_data_folder, centres.front().company);
+      CompanyFolder(settings_.master_data_folder, selection.produced.front().company);
   if (!Exists(first_company)) {
     LogLabel("SLKRU1031");
     CreateCompanyFolder(first_company);
@@ -177,12 +202,16 @@ RunOutcome MasterDataCreator::cmdCreateMasterData_Click() {
 
   events_.DoEvents();
   log_.WriteLog("");
-  for (const ServiceCentre& centre : centres) ProcessServiceCentre(centre, entries);
+  for (const ServiceCentre& centre : selection.produced) ProcessServiceCentre(centre, entries);
 
+  if (!selection.skipped.empty()) {
+    log_.WriteLog(std::to_string(selection.skipped.size()) +
+                  " service centre(s) skipped (see above): their master data was not created.");
+  }
   LogLabel("SLKRU1029");
   log_.CloseLog();
   window_.SetMousePointer(MousePointer::kDefault);
-  return RunOutcome::kFinished;
+  return selection.skipped.empty() ? RunOutcome::kFinished : RunOutcome::kFinishedWithSkips;
 }
 
 void MasterDataCreator::ProcessServiceCentre(const ServiceCentre& centre,
@@ -204,6 +233,8 @@ void MasterDataCreator::ProcessServiceCentre(const ServiceCentre& centre,
     events_.DoEvents();
     ApplyTransferEntry(entry, centre, databases, events_);
   }
+  // Only this centre's rows go into the archive, not the pages the cuts freed.
+  EraseFreedPages(database);
 
   events_.DoEvents();
   LogLabel("SLKRU1028", centre.centre);
@@ -213,9 +244,25 @@ void MasterDataCreator::ProcessServiceCentre(const ServiceCentre& centre,
   log_.WriteLog("");
 }
 
+void MasterDataCreator::ShowWithoutLog(const std::string& message) {
+  window_.AddStatusLine(message);
+  window_.SetListIndex(static_cast<int>(window_.status_list().size()) - 1);
+  window_.SetStatusLabel(message);
+}
+
 MasterDataCreator::RunResult MasterDataCreator::CreateMasterData() {
   std::optional<Error> stop;
+  // Held until the run's last report is written.
+  std::unique_ptr<FileLock> run_lock;
   try {
+    run_lock = TryAcquireRunLock(environment_.application_folder);
+    if (run_lock == nullptr) {
+      const std::string refusal =
+          AnotherRunInProgress(RunLockFile(environment_.application_folder));
+      ShowWithoutLog(refusal);
+      return RunResult{RunOutcome::kAnotherRunInProgress,
+                       Error(error_number::kPermissionDenied, refusal)};
+    }
     return RunResult{cmdCreateMasterData_Click(), std::nullopt};
   } catch (const Error& error) {
     stop = error;
@@ -228,9 +275,7 @@ MasterDataCreator::RunResult MasterDataCreator::CreateMasterData() {
     if (log_.IsOpen()) {
       log_.WriteLog(report);
     } else {
-      window_.AddStatusLine(report);
-      window_.SetListIndex(static_cast<int>(window_.status_list().size()) - 1);
-      window_.SetStatusLabel(report);
+      ShowWithoutLog(report);
     }
   } catch (const Error&) {
     // The log cannot take the report; the window and the returned error still carry it.

@@ -2,13 +2,15 @@
 // state of its runs: the settings, the label table and the run log. One press of "Create
 // Master Data" (cmdCreateMasterData_Click) is one complete run:
 //   settings and labels -> template database compacted -> transfer description read ->
-//   service centres read -> (one of the early ends) or, per service centre, its client
-//   database copied from the template and cut down by the transfer entries, then packed as a
-//   self-extracting archive -> finished.
+//   service centres read and checked -> (one of the early ends) or, per service centre whose
+//   names can name its output, its client database copied from the template, cut down by the
+//   transfer entries and compacted, then packed as a self-extracting archive -> finished.
+// One run at a time per installation: a run holds the run lock (run_lock.h) from before it
+// opens its log to its end, and first removes what a killed run left (run_leftovers.h).
 // Every step is logged with its localised label in the run log and the window's status list.
 // The work itself lives in its own classes (settings.h, label_table.h, run_log.h,
-// database_compactor.h, transfer_description.h, table_transfer.h, output_layout.h and the
-// archiver).
+// database_compactor.h, transfer_description.h, table_transfer.h, output_layout.h,
+// centre_selection.h, run_lock.h, run_leftovers.h and the archiver).
 //
 // Not thread-safe: the window's thread runs it.
 #ifndef TQS_MASTERDATA_MASTER_DATA_CREATOR_H_
@@ -26,6 +28,7 @@
 #include "masterdata/label_table.h"
 #include "masterdata/main_window.h"
 #include "masterdata/run_events.h"
+#include "masterdata/run_leftovers.h"
 #include "masterdata/run_log.h"
 #include "masterdata/settings.h"
 #include "masterdata/table_transfer.h"
@@ -42,6 +45,8 @@ enum class RunOutcome {
   kNoServiceCentres,  // early end: SERVICECENTERS has no rows
   kOutputExists,      // early end: the output exists and recreating is not ticked
   kFailed,            // the run stopped on an error (see CreateMasterData)
+  kFinishedWithSkips,  // every service centre processed except those skipped for their names
+  kAnotherRunInProgress,  // not started: another run of this installation holds the run lock
 };
 
 // Where the program runs.
@@ -59,19 +64,18 @@ class MasterDataCreator {
   MasterDataCreator(const MasterDataCreator&) = delete;
   MasterDataCreator& operator=(const MasterDataCreator&) = delete;
 
-  // The whole run. Failures other than the early ends (a missing configuration file, an SQL
-  // error in a transfer statement, a locked file, ...) are not caught: the tqs::Error leaves
-  // the run where it happened, with the log still open and what was written so far kept.
-  RunOutcome cmdCreateMasterData_Click();
-
   // What a press of the button gives a front end.
   struct RunResult {
     RunOutcome outcome;
-    std::optional<Error> error;  // the error that stopped the run (outcome kFailed)
+    // The error that stopped the run (outcome kFailed), or why it did not start (outcome
+    // kAnotherRunInProgress: error 70, "Another master data run is in progress ...").
+    std::optional<Error> error;
   };
-  // Runs cmdCreateMasterData_Click. When the run stops on an error, reports it as the platform
-  // does ("Run-time error '<number>': <description>") in the log and the status list, closes
-  // the log and resets the mouse pointer.
+  // One press of the button: takes the run lock and runs cmdCreateMasterData_Click under it.
+  // When another run holds the lock, shows that in the status list and returns at once, leaving
+  // the log file and everything else alone. When the run stops on an error, reports it as the
+  // platform does ("Run-time error '<number>': <description>") in the log and the status list,
+  // closes the log and resets the mouse pointer.
   RunResult CreateMasterData();
 
   // Reads the settings (settings.h) and then the label table of the settings' language.
@@ -95,6 +99,15 @@ class MasterDataCreator {
   static std::string CompactionFileName(DateTime now);
 
  private:
+  // The whole run; the caller holds the run lock. Failures other than the early ends (a missing
+  // configuration file or transfer description, an SQL error in a transfer statement, a locked
+  // file, ...) are not caught: the tqs::Error leaves the run where it happened, with the log
+  // still open and what was written so far kept.
+  RunOutcome cmdCreateMasterData_Click();
+  // Shows `message` in the status list and label without writing it to the log.
+  void ShowWithoutLog(const std::string& message);
+  // Logs what the removal of a killed run's leftovers did (nothing when there were none).
+  void LogLeftoverRemoval(const LeftoverRemoval& removal);
   // Logs the label of `code`.
   void LogLabel(std::string_view code);
   // Logs the label of `code` with "%1" replaced by `value`.

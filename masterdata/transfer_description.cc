@@ -10,6 +10,8 @@
 namespace tqs::masterdata {
 namespace {
 
+constexpr std::string_view kRootElement = "MasterData";
+
 std::string TrimmedUpper(std::string_view value) {
   std::string text(Trim(value));
   std::transform(text.begin(), text.end(), text.begin(),
@@ -62,8 +64,21 @@ std::vector<TransferEntry> ReadTransferEntries(const pugi::xml_document& documen
 }
 
 std::vector<TransferEntry> LoadTransferDescription(const std::filesystem::path& path) {
+  const std::string prefix = "The transfer description '" + path.string() + "' ";
+  std::error_code ignored;
+  if (!std::filesystem::exists(path, ignored)) {
+    throw Error(error_number::kFileNotFound, prefix + "does not exist");
+  }
   pugi::xml_document document;
-  if (!xml::LoadXmlFile(document, path)) return {};
+  std::string fault;
+  if (!xml::LoadXmlFile(document, path, &fault)) {
+    throw Error(error_number::kGenericFailure, prefix + "cannot be read: " + fault);
+  }
+  const std::string root = document.document_element().name();
+  if (root != kRootElement) {
+    throw Error(error_number::kGenericFailure, prefix + "has the root element <" + root +
+                                                   ">, not <" + std::string(kRootElement) + ">");
+  }
   return ReadTransferEntries(document);
 }
 

@@ -48,8 +48,11 @@ TransferType ParseTransferType(std::string_view value);
 // source, its ConditionSQL element or that element's type.
 std::vector<TransferEntry> ReadTransferEntries(const pugi::xml_document& document);
 
-// Loads the transfer description at `path` and reads its entries. A file that cannot be
-// loaded (missing, not well-formed) gives no entries; errors of the entries pass through.
+// Loads the transfer description at `path` and reads its entries. A description that is
+// missing, not well-formed or whose root element is not MasterData raises tqs::Error naming the
+// file and what is wrong (53 for a missing file, else the generic failure): without it the run
+// cannot cut anything down, and a centre database that is a plain copy of the template would
+// ship every centre's data. Errors of the entries pass through.
 std::vector<TransferEntry> LoadTransferDescription(const std::filesystem::path& path);
 
 }  // namespace tqs::masterdata

@@ -23,7 +23,7 @@ done
 scaled() { awk -v n="$1" -v f="$scale" 'BEGIN { v = int(n * f); print (v < 1 ? 1 : v) }'; }
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTQS_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j2 --target server_paths_bench masterdata_append_bench \
+cmake --build "$build" -j2 --target server_paths_bench masterdata_append_bench masterdata_compaction_bench \
   broker_pass_bench job_sheet_writer_bench >/dev/null
 
 bin="$build/bin"
@@ -39,6 +39,12 @@ append_bin="$build/bin/masterdata_append_bench"
 "$append_bin" --rows="$rows" --benchmark_min_time=0 2>/dev/null |
   awk -v rows="$rows" '/^APPEND copy:/ {
       gsub(/[;:]/, ""); printf "APPEND copy (master data)\t%s rows/s\t%s rows/s\t%s\t%s rows, INSERT INTO ... SELECT over ATTACH as raw\n", $3, $11, $14, rows }' \
+  >>"$out"
+compaction_bin="$build/bin/masterdata_compaction_bench"
+[ -x "$compaction_bin" ] || compaction_bin="$build/bench/masterdata/masterdata_compaction_bench"
+"$compaction_bin" --rows="$rows" --benchmark_min_time=0 2>/dev/null |
+  awk '/^Centre compaction:/ {
+      gsub(/[;:,()]/, ""); printf "Centre compaction (master data)\t%s kept rows/s\t%s kept rows/s\t%s\t%s rows over 5 centres, one kept; template %s B, centre %s B -> %s B; %s s; plain VACUUM as raw\n", $27, $33, $36, $3, $6, $13, $16, $24 }' \
   >>"$out"
 # The broker pass prints its peak RSS (measured in a child process per side) in its conditions.
 "$bin/broker_pass_bench" --docs="$(scaled 10000)" --employees="$(scaled 5000)" 2>/dev/null >>"$out"

@@ -4,10 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 
+#include "masterdata/run_lock.h"
 #include "server/admin/installation.h"
 #include "tests/masterdata/masterdata_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -93,6 +95,17 @@ TEST(InstallationRunTest, InstalledProgramCreatesArchivesThatUnpackToTheCentresR
   EXPECT_EQ(Shell(bin, "./TQSRemoteCreateMasterData --run --recreate"), 1);
   EXPECT_THAT(ReadAll(bin / "stderr.txt"), HasSubstr("no such table: ITEMZ"));
   EXPECT_THAT(FileLines(bin / "MasterDataLog.log").back(), HasSubstr("Run-time error"));
+
+  // While another process (this test) runs on the installation, the program does not start and
+  // leaves that run's log alone.
+  const std::string running_log = ReadAll(bin / "MasterDataLog.log");
+  auto running = TryAcquireRunLock(bin.string());
+  ASSERT_NE(running, nullptr);
+  EXPECT_EQ(Shell(bin, "./TQSRemoteCreateMasterData --run --recreate"), 3);
+  EXPECT_EQ(ReadAll(bin / "stderr.txt"),
+            "TQSRemoteCreateMasterData: Another master data run is in progress (process " +
+                std::to_string(::getpid()) + "); this run did not start.\n");
+  EXPECT_EQ(ReadAll(bin / "MasterDataLog.log"), running_log);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ClientRows;
+using testing::Description;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using testing::FileLines;
@@ -27,16 +28,6 @@ using ::testing::StartsWith;
 std::string Replaced(std::string text, const std::string& value) {
   text.replace(text.find("%1"), 2, value);
   return text;
-}
-
-// A transfer description with one entry per (type, source, statement).
-std::string Description(std::initializer_list<std::array<const char*, 3>> entries) {
-  std::string xml = "<MasterData>";
-  for (const auto& [type, source, statement] : entries) {
-    xml += std::string("<TABLE condition='yes' source='") + source + "'><ConditionSQL type='" +
-           type + "'><![CDATA[" + statement + "]]></ConditionSQL></TABLE>";
-  }
-  return xml + "</MasterData>";
 }
 
 constexpr std::string_view kSmallTemplate = R"sql(

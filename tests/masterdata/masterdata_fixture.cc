@@ -1,5 +1,8 @@
 #include "tests/masterdata/masterdata_fixture.h"
 
+#include <archive.h>
+#include <archive_entry.h>
+
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -58,6 +61,41 @@ std::string LabelText(std::string_view code) {
   }
   ADD_FAILURE() << "no default text for " << code;
   return "";
+}
+
+std::string Description(std::initializer_list<std::array<const char*, 3>> entries) {
+  std::string xml = "<MasterData>";
+  for (const auto& [type, source, statement] : entries) {
+    xml += std::string("<TABLE condition='yes' source='") + source + "'><ConditionSQL type='" +
+           type + "'><![CDATA[" + statement + "]]></ConditionSQL></TABLE>";
+  }
+  return xml + "</MasterData>";
+}
+
+std::vector<ArchiveMember> ReadWithLibarchive(const fs::path& path) {
+  ::archive* reader = archive_read_new();
+  archive_read_support_format_all(reader);
+  archive_read_support_filter_all(reader);
+  std::vector<ArchiveMember> members;
+  if (archive_read_open_filename(reader, path.c_str(), 1 << 16) != ARCHIVE_OK) {
+    ADD_FAILURE() << archive_error_string(reader);
+    archive_read_free(reader);
+    return members;
+  }
+  ::archive_entry* entry = nullptr;
+  while (archive_read_next_header(reader, &entry) == ARCHIVE_OK) {
+    ArchiveMember member{archive_entry_pathname(entry), ""};
+    char buffer[1 << 16];
+    la_ssize_t size;
+    while ((size = archive_read_data(reader, buffer, sizeof buffer)) > 0) {
+      member.content.append(buffer, static_cast<std::size_t>(size));
+    }
+    EXPECT_EQ(size, 0) << archive_error_string(reader);
+    EXPECT_EQ(archive_format(reader) & ARCHIVE_FORMAT_BASE_MASK, ARCHIVE_FORMAT_ZIP);
+    members.push_back(std::move(member));
+  }
+  archive_read_free(reader);
+  return members;
 }
 
 std::vector<std::string> FileLines(const fs::path& path) {

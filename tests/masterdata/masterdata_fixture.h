@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -55,6 +57,16 @@ void CreateClientDatabase(const std::filesystem::path& path, std::string_view sc
 
 // The English text of a master data label.
 std::string LabelText(std::string_view code);
+
+// A transfer description with one used entry per (type, source, statement).
+std::string Description(std::initializer_list<std::array<const char*, 3>> entries);
+
+// The members of a zip (a self-extracting archive) as libarchive reads them from the file.
+struct ArchiveMember {
+  std::string name;
+  std::string content;
+};
+std::vector<ArchiveMember> ReadWithLibarchive(const std::filesystem::path& path);
 
 // Lines of a file without their line ends (CR LF).
 std::vector<std::string> FileLines(const std::filesystem::path& path);

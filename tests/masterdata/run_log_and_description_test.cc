@@ -18,6 +18,7 @@
 namespace tqs::masterdata {
 namespace {
 
+namespace fs = std::filesystem;
 using test_support::ErrorDescriptionOf;
 using test_support::ErrorNumberOf;
 using test_support::ScopedTempDir;
@@ -25,6 +26,7 @@ using ::testing::ElementsAre;
 using testing::FileLines;
 using testing::FixedClock;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 using testing::TestTime;
 
 TEST(RunLogTest, QuotedRecordsEmptyLinesForBlankMessagesAndTheWindowFollows) {
@@ -135,11 +137,22 @@ TEST(TransferDescriptionTest, MissingItemsOfUsedEntriesStopWithTheirName) {
   EXPECT_TRUE(ReadTransferEntries(unused).empty());
 }
 
-TEST(TransferDescriptionTest, ADescriptionThatCannotBeLoadedHasNoEntries) {
+TEST(TransferDescriptionTest, ADescriptionThatCannotBeLoadedIsAnErrorNamingFileAndFault) {
   ScopedTempDir dir;
-  EXPECT_TRUE(LoadTransferDescription(dir.path() / "missing.xml").empty());
-  EXPECT_TRUE(LoadTransferDescription(dir.WriteFile("bad.xml", "<MasterData><TABLE")).empty());
-  EXPECT_TRUE(LoadTransferDescription(dir.WriteFile("other.xml", "<Other/>")).empty());
+  const std::string missing = (dir.path() / "missing.xml").string();
+  EXPECT_EQ(ErrorDescriptionOf([&] { LoadTransferDescription(missing); }),
+            "The transfer description '" + missing + "' does not exist");
+  EXPECT_EQ(ErrorNumberOf([&] { LoadTransferDescription(missing); }),
+            error_number::kFileNotFound);
+  const fs::path bad = dir.WriteFile("bad.xml", "<MasterData><TABLE");
+  EXPECT_THAT(ErrorDescriptionOf([&] { LoadTransferDescription(bad); }),
+              StartsWith("The transfer description '" + bad.string() + "' cannot be read: "));
+  const fs::path other = dir.WriteFile("other.xml", "<masterdata><TABLE/></masterdata>");
+  EXPECT_EQ(ErrorDescriptionOf([&] { LoadTransferDescription(other); }),
+            "The transfer description '" + other.string() +
+                "' has the root element <masterdata>, not <MasterData>");
+  // A description without entries is a description: nothing is cut.
+  EXPECT_TRUE(LoadTransferDescription(dir.WriteFile("empty.xml", "<MasterData/>")).empty());
 }
 
 TEST(SubstituteCentreTest, QuotedValuesCentreFirstApostrophesDoubled) {

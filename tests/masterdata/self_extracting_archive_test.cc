@@ -1,8 +1,6 @@
 // The built-in self-extracting archive: running it restores the packed file byte for byte, zip
 // readers (libarchive, as bsdtar uses it) open it as it is, and a damaged archive unpacks
 // nothing.
-#include <archive.h>
-#include <archive_entry.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -12,6 +10,7 @@
 #include <sstream>
 
 #include "platform/archive/archiver.h"
+#include "tests/masterdata/masterdata_fixture.h"
 #include "tests/support/error_testing.h"
 #include "tests/support/temp_dir.h"
 
@@ -21,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::ErrorDescriptionOf;
 using test_support::ScopedTempDir;
+using masterdata::testing::ReadWithLibarchive;
 using ::testing::HasSubstr;
 
 std::string ReadAll(const fs::path& path) {
@@ -42,38 +42,6 @@ int RunArchive(const fs::path& archive, const fs::path& folder) {
       "cd " + Quoted(folder) + " && /bin/sh " + Quoted(archive) + " 2>/dev/null";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-struct Member {
-  std::string name;
-  std::string content;
-};
-
-// The members of a zip as libarchive reads them from the file.
-std::vector<Member> ReadWithLibarchive(const fs::path& path) {
-  ::archive* reader = archive_read_new();
-  archive_read_support_format_all(reader);
-  archive_read_support_filter_all(reader);
-  std::vector<Member> members;
-  if (archive_read_open_filename(reader, path.c_str(), 1 << 16) != ARCHIVE_OK) {
-    ADD_FAILURE() << archive_error_string(reader);
-    archive_read_free(reader);
-    return members;
-  }
-  ::archive_entry* entry = nullptr;
-  while (archive_read_next_header(reader, &entry) == ARCHIVE_OK) {
-    Member member{archive_entry_pathname(entry), ""};
-    char buffer[1 << 16];
-    la_ssize_t size;
-    while ((size = archive_read_data(reader, buffer, sizeof buffer)) > 0) {
-      member.content.append(buffer, static_cast<std::size_t>(size));
-    }
-    EXPECT_EQ(size, 0) << archive_error_string(reader);
-    EXPECT_EQ(archive_format(reader) & ARCHIVE_FORMAT_BASE_MASK, ARCHIVE_FORMAT_ZIP);
-    members.push_back(std::move(member));
-  }
-  archive_read_free(reader);
-  return members;
 }
 
 TEST(SelfExtractingArchiveTest, RunningItRestoresTheFileAndZipReadersOpenIt) {
@@ -102,7 +70,7 @@ TEST(SelfExtractingArchiveTest, RunningItRestoresTheFileAndZipReadersOpenIt) {
     EXPECT_TRUE(ReadAll(folder / "O'Brien.mdb") == content) << "size " << size;
     EXPECT_FALSE(fs::exists(folder / "O'Brien.mdb.part"));
 
-    const std::vector<Member> members = ReadWithLibarchive(archive);
+    const auto members = ReadWithLibarchive(archive);
     ASSERT_EQ(members.size(), 1u);
     EXPECT_EQ(members[0].name, "O'Brien.mdb");
     EXPECT_TRUE(members[0].content == content) << "size " << size;
