@@ -44,7 +44,7 @@ compaction_bin="$build/bin/masterdata_compaction_bench"
 [ -x "$compaction_bin" ] || compaction_bin="$build/bench/masterdata/masterdata_compaction_bench"
 "$compaction_bin" --rows="$rows" --benchmark_min_time=0 2>/dev/null |
   awk '/^Centre compaction:/ {
-      gsub(/[;:,()]/, ""); printf "Centre compaction (master data)\t%s kept rows/s\t%s kept rows/s\t%s\t%s rows over 5 centres, one kept; template %s B, centre %s B -> %s B; %s s; plain VACUUM as raw\n", $27, $33, $36, $3, $6, $13, $16, $24 }' \
+      gsub(/[;:,()]/, ""); printf "Centre compaction (master data)\t%s kept rows/s\t%s kept rows/s\t%s\t%s rows over 5 centres, one kept; template %s B, centre %s B -> %s B; %s s; plain VACUUM as raw\n", $25, $32, $36, $3, $6, $13, $16, $23 }' \
   >>"$out"
 # The broker pass prints its peak RSS (measured in a child process per side) in its conditions.
 "$bin/broker_pass_bench" --docs="$(scaled 10000)" --employees="$(scaled 5000)" 2>/dev/null >>"$out"
