@@ -62,8 +62,9 @@ class FilePassLock final : public PassLock {
   explicit FilePassLock(std::unique_ptr<FileLock> lock) : lock_(std::move(lock)) {}
 
   static std::unique_ptr<PassLock> TryAcquire(const std::string& database_file) {
-    std::unique_ptr<FileLock> lock = FileLock::TryAcquire(
-        ResolvedPath(database_file) + std::string(kLockFileSuffix), "The processing pass lock file");
+    std::unique_ptr<FileLock> lock =
+        FileLock::TryAcquire(ResolvedPath(database_file) + std::string(kLockFileSuffix),
+                             "The processing pass lock file");
     if (lock == nullptr) return nullptr;
     return std::make_unique<FilePassLock>(std::move(lock));
   }

@@ -55,9 +55,8 @@ CentreSelection SelectCentres(const std::vector<ServiceCentre>& centres) {
       continue;
     }
     const auto& sharing = by_output.at({AsciiLower(centre.company), AsciiLower(centre.centre)});
-    const auto other = std::find_if(sharing.begin(), sharing.end(), [&](const ServiceCentre* c) {
-      return !SameNames(*c, centre);
-    });
+    const auto other = std::find_if(sharing.begin(), sharing.end(),
+                                    [&](const ServiceCentre* c) { return !SameNames(*c, centre); });
     if (other == sharing.end()) {
       selection.produced.push_back(centre);
       continue;

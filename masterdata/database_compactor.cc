@@ -107,8 +107,8 @@ void EraseFreedPages(const fs::path& database) {
     connection->Execute("VACUUM");
     connection->Close();
   } catch (const Error& error) {
-    throw Error(error.number(), "Cannot compact the database '" + database.string() +
-                                    "': " + error.description());
+    throw Error(error.number(),
+                "Cannot compact the database '" + database.string() + "': " + error.description());
   }
 }
 

@@ -39,13 +39,13 @@ namespace tqs::masterdata {
 
 // How a run ended.
 enum class RunOutcome {
-  kFinished,          // every service centre processed
-  kArchiverMissing,   // early end: no archiver (cannot happen with the built-in one)
-  kCompactionFailed,  // early end: the template database could not be compacted
-  kNoServiceCentres,  // early end: SERVICECENTERS has no rows
-  kOutputExists,      // early end: the output exists and recreating is not ticked
-  kFailed,            // the run stopped on an error (see CreateMasterData)
-  kFinishedWithSkips,  // every service centre processed except those skipped for their names
+  kFinished,              // every service centre processed
+  kArchiverMissing,       // early end: no archiver (cannot happen with the built-in one)
+  kCompactionFailed,      // early end: the template database could not be compacted
+  kNoServiceCentres,      // early end: SERVICECENTERS has no rows
+  kOutputExists,          // early end: the output exists and recreating is not ticked
+  kFailed,                // the run stopped on an error (see CreateMasterData)
+  kFinishedWithSkips,     // every service centre processed except those skipped for their names
   kAnotherRunInProgress,  // not started: another run of this installation holds the run lock
 };
 

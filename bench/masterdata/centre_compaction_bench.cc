@@ -121,8 +121,7 @@ int main(int argc, char** argv) {
     if (std::strncmp(argv[i], "--rows=", 7) == 0) g_rows = std::atoll(argv[i] + 7);
   }
   benchmark::Initialize(&argc, argv);
-  std::printf("Preparing a template database of %lld rows over %d centres ...\n", g_rows,
-              kCentres);
+  std::printf("Preparing a template database of %lld rows over %d centres ...\n", g_rows, kCentres);
   std::fflush(stdout);
   CreateTemplate();
   TimeKeeper reporter;

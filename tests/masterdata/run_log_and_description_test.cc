@@ -142,8 +142,7 @@ TEST(TransferDescriptionTest, ADescriptionThatCannotBeLoadedIsAnErrorNamingFileA
   const std::string missing = (dir.path() / "missing.xml").string();
   EXPECT_EQ(ErrorDescriptionOf([&] { LoadTransferDescription(missing); }),
             "The transfer description '" + missing + "' does not exist");
-  EXPECT_EQ(ErrorNumberOf([&] { LoadTransferDescription(missing); }),
-            error_number::kFileNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { LoadTransferDescription(missing); }), error_number::kFileNotFound);
   const fs::path bad = dir.WriteFile("bad.xml", "<MasterData><TABLE");
   EXPECT_THAT(ErrorDescriptionOf([&] { LoadTransferDescription(bad); }),
               StartsWith("The transfer description '" + bad.string() + "' cannot be read: "));

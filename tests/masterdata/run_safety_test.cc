@@ -21,15 +21,15 @@ namespace tqs::masterdata {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ClientRows;
-using testing::Description;
-using testing::FileLines;
-using testing::LabelText;
 using ::testing::AllOf;
+using testing::ClientRows;
 using ::testing::Contains;
+using testing::Description;
 using ::testing::ElementsAre;
+using testing::FileLines;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using testing::LabelText;
 using ::testing::Not;
 
 std::string ReadAll(const fs::path& path) {
@@ -65,7 +65,8 @@ TEST_F(RunSafetyTest, ADescriptionThatCannotBeUsedStopsTheRunBeforeAnyCentre) {
       {"missing", nullptr, "MasterDataTransfer.Xml' does not exist", error_number::kFileNotFound},
       {"not well-formed", "<MasterData><TABLE condition='yes'>",
        "MasterDataTransfer.Xml' cannot be read: ", error_number::kGenericFailure},
-      {"another root", "<MasterDataTransfer><TABLE condition='yes' source='X'/></MasterDataTransfer>",
+      {"another root",
+       "<MasterDataTransfer><TABLE condition='yes' source='X'/></MasterDataTransfer>",
        "MasterDataTransfer.Xml' has the root element <MasterDataTransfer>, not <MasterData>",
        error_number::kGenericFailure},
   };
@@ -170,9 +171,10 @@ TEST_F(RunSafetyTest, UnsafeNamesAreSkippedAndReportedTheOtherCentresProduced) {
                           "inst/bin/ClientDatabase.mdb-run.lock", "inst/bin/MasterDataLog.log",
                           "inst/bin/MasterDataTransfer.Xml", "inst/data/server.db",
                           "inst/web/config/VarnexConfiguration.xml"));
-  EXPECT_THAT(OutputSnapshot(), ElementsAre(HasSubstr("100"), HasSubstr("100/NORTH.exe "),
-                                            HasSubstr("100/NORTH.mdb "), HasSubstr("200"),
-                                            HasSubstr("200/WEST.exe "), HasSubstr("200/WEST.mdb ")));
+  EXPECT_THAT(
+      OutputSnapshot(),
+      ElementsAre(HasSubstr("100"), HasSubstr("100/NORTH.exe "), HasSubstr("100/NORTH.mdb "),
+                  HasSubstr("200"), HasSubstr("200/WEST.exe "), HasSubstr("200/WEST.mdb ")));
   EXPECT_THAT(ClientRows(CentreDatabase("200", "WEST"), "SELECT CUNO FROM CUSTOMERS"),
               ElementsAre("C2"));
 }
@@ -315,8 +317,8 @@ TEST_F(RunSafetyTest, TheNextRunRemovesWhatAKilledRunLeftAndNothingElse) {
   root_.WriteFile(fs::relative(bin_ / "sub" / "1234.mdb", root_.path()), "another folder");
 
   ASSERT_EQ(Run().outcome, RunOutcome::kFinished);
-  for (const char* gone : {"70900.mdb", "4711.mdb-journal", "4711.mdb", "12.mdb-wal",
-                           "12.mdb-shm"}) {
+  for (const char* gone :
+       {"70900.mdb", "4711.mdb-journal", "4711.mdb", "12.mdb-wal", "12.mdb-shm"}) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(bin_ / gone))) << gone;
   }
   for (const char* kept : {"123456.mdb", "NORTH.mdb", "12345.mdb.bak", "4242.mdb", "777.mdb",
@@ -327,12 +329,12 @@ TEST_F(RunSafetyTest, TheNextRunRemovesWhatAKilledRunLeftAndNothingElse) {
   // Each removal is logged after the run's opening lines, before the template is compacted.
   const std::vector<std::string>& status = window_.status_list();
   ASSERT_GE(status.size(), 11u);
-  EXPECT_THAT(std::vector<std::string>(status.begin() + 5, status.begin() + 11),
-              ElementsAre("Removed a temporary file left by an interrupted run: " +
-                              (bin_ / "12.mdb-shm").string(),
-                          HasSubstr("12.mdb-wal"), HasSubstr("4711.mdb"),
-                          HasSubstr("4711.mdb-journal"), HasSubstr("70900.mdb"),
-                          LabelText("SLKRU1039")));
+  EXPECT_THAT(
+      std::vector<std::string>(status.begin() + 5, status.begin() + 11),
+      ElementsAre(
+          "Removed a temporary file left by an interrupted run: " + (bin_ / "12.mdb-shm").string(),
+          HasSubstr("12.mdb-wal"), HasSubstr("4711.mdb"), HasSubstr("4711.mdb-journal"),
+          HasSubstr("70900.mdb"), LabelText("SLKRU1039")));
   // A run with nothing left over logs nothing about it.
   ASSERT_EQ(Run(/*recreate=*/true).outcome, RunOutcome::kFinished);
   EXPECT_THAT(window_.status_list(), Not(Contains(HasSubstr("interrupted run"))));

@@ -18,9 +18,9 @@ namespace tqs::archive {
 namespace {
 
 namespace fs = std::filesystem;
+using masterdata::testing::ReadWithLibarchive;
 using test_support::ErrorDescriptionOf;
 using test_support::ScopedTempDir;
-using masterdata::testing::ReadWithLibarchive;
 using ::testing::HasSubstr;
 
 std::string ReadAll(const fs::path& path) {
