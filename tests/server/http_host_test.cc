@@ -5,10 +5,12 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <set>
 #include <thread>
 
+#include "common/utf8.h"
 #include "platform/db/recordset.h"
 #include "server/admin/installation.h"
 #include "server/host/host_settings.h"
@@ -56,6 +58,7 @@ class HttpHostTest : public testing::ServerDatabaseTest {
   httplib::Result Post(const std::string& method, const nlohmann::json& body,
                        const std::string& secret) {
     httplib::Client client("127.0.0.1", port_);
+    client.set_read_timeout(std::chrono::seconds(60));  // huge requests in a debug build
     httplib::Headers headers;
     if (!secret.empty()) headers.emplace("Authorization", "Bearer " + secret);
     return client.Post(("/JobSheet/" + method).c_str(), headers, body.dump(), "application/json");
@@ -228,6 +231,47 @@ TEST_P(HttpHostTest, ResultsThatAreNotUtf8AreAnsweredWithReplacementCharacters) 
   const nlohmann::json host_answer = nlohmann::json::parse(answer_text, nullptr, false);
   ASSERT_FALSE(host_answer.is_discarded()) << answer_text;
   EXPECT_EQ(host_answer["o_vResult"], expected);
+}
+
+// A huge value quoted back in an error comes back as an excerpt of whole characters: the
+// answers stay a few hundred bytes whatever the request held.
+TEST_P(HttpHostTest, ErrorsQuoteAnExcerptOfAHugeValue) {
+  std::string huge = "a";
+  while (huge.size() < (10u << 20)) huge += "\xE2\x82\xAC";  // the euro sign
+  ASSERT_EQ(huge.size(), 10u << 20);
+  const std::string kept = "a" + std::string(huge, 1, 66 * 3);  // 199 bytes: no sign cut
+  const std::string marker = "... (10485760 bytes)";
+
+  // The method's own answer (no such login): o_vErrorDetails.
+  auto response =
+      Post("getJobSheets", {{"i_sLogin", huge}, {"i_sJobSheets", "<x/>"}}, settings_.shared_secret);
+  ASSERT_TRUE(response);
+  EXPECT_LT(response->body.size(), 1000u);
+  const std::string details = nlohmann::json::parse(response->body)["o_vErrorDetails"];
+  EXPECT_NE(details.find("'" + kept + marker + "'"), std::string::npos) << details;
+  EXPECT_TRUE(IsValidUtf8(details));
+
+  // A raised error: the JSON error answer.
+  response = Post("returnDate", {{"i_sDate", huge}}, settings_.shared_secret);
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->status, 500);
+  EXPECT_LT(response->body.size(), 1000u);
+  const std::string description = nlohmann::json::parse(response->body)["error"]["description"];
+  EXPECT_NE(description.find(kept + marker), std::string::npos) << description;
+
+  // A request the host refuses before calling: an unknown parameter named by the caller.
+  response =
+      Post("returnDate", {{"i_sDate", "20261208T120000"}, {huge, 1}}, settings_.shared_secret);
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->status, 400);
+  EXPECT_LT(response->body.size(), 1000u);
+  EXPECT_NE(response->body.find(marker), std::string::npos) << response->body;
+
+  // A short value is quoted whole, as before.
+  response = Post("returnDate", {{"i_sDate", "2026x208T120000"}}, settings_.shared_secret);
+  ASSERT_TRUE(response);
+  EXPECT_NE(response->body.find("'2026x208T120000'"), std::string::npos) << response->body;
+  EXPECT_EQ(response->body.find("bytes)"), std::string::npos) << response->body;
 }
 
 // Bounded load on loopback: concurrent uploads (with re-sent documents) and result requests;
