@@ -274,6 +274,80 @@ TEST_P(HttpHostTest, ErrorsQuoteAnExcerptOfAHugeValue) {
   EXPECT_EQ(response->body.find("bytes)"), std::string::npos) << response->body;
 }
 
+// Stopping is never lost: asked for before the server serves, or while it starts on another
+// thread, Serve() returns at once. Each round must end within the limit; a lost stop would
+// leave Serve() waiting for connections.
+TEST(HttpServerStopTest, AStopBeforeOrDuringStartUpEndsServe) {
+  HostSettings settings;
+  settings.port = 0;
+  settings.shared_secret = "0123456789abcdef";
+  automation::ComponentRegistry components;
+  const auto serve_ends = [](HttpServer& server) {
+    auto served = std::async(std::launch::async, [&] { server.Serve(); });
+    const bool ended = served.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!ended) server.Stop();  // the library's own stop, so that the test can end
+    return ended;
+  };
+
+  {
+    HttpServer server(settings, components);
+    server.Stop();
+    const int port = server.Bind();
+    EXPECT_TRUE(serve_ends(server));
+    // The socket of a server stopped before serving is closed, not left taking connections.
+    httplib::Client client("127.0.0.1", port);
+    client.set_connection_timeout(std::chrono::seconds(2));
+    EXPECT_FALSE(client.Get("/health"));
+  }
+  for (int round = 0; round < 50; ++round) {
+    HttpServer server(settings, components);
+    server.Bind();
+    std::thread stopper([&] {
+      if (round % 2 == 1) std::this_thread::sleep_for(std::chrono::microseconds(50 * round));
+      server.Stop();
+    });
+    EXPECT_TRUE(serve_ends(server)) << "round " << round;
+    stopper.join();
+  }
+  {
+    HttpServer server(settings, components);
+    const int port = server.Bind();
+    std::thread serving([&] { server.Serve(); });
+    httplib::Client client("127.0.0.1", port);
+    EXPECT_EQ(client.Get("/health")->status, 200);  // serving until stopped
+    server.Stop();
+    server.Stop();  // a second stop changes nothing
+    serving.join();
+  }
+}
+
+// A host started on the address another one serves on is refused with a clear reason instead
+// of sharing the address.
+TEST(HttpServerStopTest, AnAddressInUseIsRefused) {
+  HostSettings settings;
+  settings.port = 0;
+  settings.shared_secret = "0123456789abcdef";
+  automation::ComponentRegistry components;
+  HttpServer first(settings, components);
+  settings.port = first.Bind();
+  std::thread serving([&] { first.Serve(); });
+  HttpServer second(settings, components);
+  try {
+    second.Bind();
+    ADD_FAILURE() << "a second server bound the address in use";
+  } catch (const Error& error) {
+    EXPECT_NE(std::string(error.description()).find("in use"), std::string::npos)
+        << error.description();
+  }
+  first.Stop();
+  serving.join();
+  // Once the first has stopped, the address is free again (connections in TIME_WAIT aside).
+  HttpServer third(settings, components);
+  EXPECT_EQ(third.Bind(), settings.port);
+  third.Stop();
+  third.Serve();
+}
+
 // Bounded load on loopback: concurrent uploads (with re-sent documents) and result requests;
 // every request is answered without error, and afterwards every document is stored exactly once
 // with numbers 1..n per employee.
