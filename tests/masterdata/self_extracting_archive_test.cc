@@ -5,6 +5,7 @@
 #include <archive_entry.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <fstream>
@@ -47,6 +48,7 @@ int RunArchive(const fs::path& archive, const fs::path& folder) {
 struct Member {
   std::string name;
   std::string content;
+  mode_t perm = 0;
 };
 
 // The members of a zip as libarchive reads them from the file.
@@ -62,7 +64,7 @@ std::vector<Member> ReadWithLibarchive(const fs::path& path) {
   }
   ::archive_entry* entry = nullptr;
   while (archive_read_next_header(reader, &entry) == ARCHIVE_OK) {
-    Member member{archive_entry_pathname(entry), ""};
+    Member member{archive_entry_pathname(entry), "", archive_entry_perm(entry)};
     char buffer[1 << 16];
     la_ssize_t size;
     while ((size = archive_read_data(reader, buffer, sizeof buffer)) > 0) {
@@ -74,6 +76,30 @@ std::vector<Member> ReadWithLibarchive(const fs::path& path) {
   }
   archive_read_free(reader);
   return members;
+}
+
+// The archive is as readable as the umask lets a new file be, never more (an earlier archive's
+// mode does not carry over); the packed database's member never more than its owner's.
+TEST(SelfExtractingArchiveTest, ModesFollowTheUmask) {
+  ScopedTempDir dir;
+  const fs::path file = dir.WriteFile("in/C1.mdb", "data");
+  struct Case {
+    mode_t umask;
+    mode_t archive;
+    mode_t member;
+  };
+  for (const Case& c : {Case{022, 0755, 0600}, Case{000, 0777, 0600}, Case{077, 0700, 0600},
+                        Case{0277, 0500, 0400}}) {
+    const mode_t saved = ::umask(c.umask);
+    const fs::path archive = NewBuiltInArchiver()->CreateSelfExtracting(dir.path() / "C1", file);
+    ::umask(saved);
+    struct stat info {};
+    ASSERT_EQ(::stat(archive.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, c.archive) << std::oct << c.umask;
+    const std::vector<Member> members = ReadWithLibarchive(archive);
+    ASSERT_EQ(members.size(), 1u);
+    EXPECT_EQ(members[0].perm, c.member) << std::oct << c.umask;
+  }
 }
 
 TEST(SelfExtractingArchiveTest, RunningItRestoresTheFileAndZipReadersOpenIt) {
