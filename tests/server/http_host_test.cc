@@ -186,7 +186,6 @@ TEST_P(HttpHostTest, ResultsThatAreNotUtf8AreAnsweredWithReplacementCharacters) 
                  settings_.shared_secret)
                 ->status,
             200);
-  // (Skipped only once the server answers: stopping it before it serves would hang.)
   if (OnPostgres()) GTEST_SKIP() << "PostgreSQL stores no text that is not UTF-8";
   auto connection = Connect();
   connection->Execute(
