@@ -132,6 +132,16 @@ std::string QuoteSql(std::string_view text) {
   return out;
 }
 
+std::string Excerpt(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return std::string(text);
+  std::size_t end = 0;
+  for (std::size_t size = CharacterSize(text, end); size != 0 && end + size <= limit;
+       size = CharacterSize(text, end)) {
+    end += size;
+  }
+  return std::string(text.substr(0, end)) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
 std::string_view Trim(std::string_view text) {
   const auto first = text.find_first_not_of(' ');
   if (first == std::string_view::npos) return {};

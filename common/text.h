@@ -1,5 +1,6 @@
-// The two text helpers every program shares: EscapeXmlText makes a value safe inside XML text
-// and single-quoted attributes; QuoteSql makes a value a national-character SQL literal.
+// The text helpers every program shares: EscapeXmlText makes a value safe inside XML text and
+// single-quoted attributes; QuoteSql makes a value a national-character SQL literal; Excerpt
+// bounds a caller's value quoted in an error description.
 //
 // Every document the programs write is well-formed XML 1.0 in UTF-8, whatever the values hold:
 // the escaping functions never emit a character XML 1.0 forbids. C0 controls other than tab,
@@ -37,6 +38,15 @@ std::size_t AppendXmlCharacters(std::string& out, std::string_view text);
 
 // "N'" + text with every apostrophe doubled + "'": O'Neil gives N'O''Neil'.
 std::string QuoteSql(std::string_view text);
+
+// How many bytes of a caller's value an error description quotes at most.
+inline constexpr std::size_t kExcerptBytes = 200;
+
+// `text` as an error description quotes it: whole when it has at most `limit` bytes, otherwise
+// its first characters up to `limit` bytes (never a part of a UTF-8 sequence) followed by
+// "... (N bytes)" with the whole value's size. A 10 MiB parameter refused by a method thus
+// gives an answer of a few hundred bytes, and a short one reads as before.
+std::string Excerpt(std::string_view text, std::size_t limit = kExcerptBytes);
 
 // Leading and trailing blanks removed (spaces only, as the platform's Trim).
 std::string_view Trim(std::string_view text);

@@ -30,7 +30,7 @@ Variant Attribute(pugi::xml_node node, const char* name) {
     throw Error(error_number::kObjectNotSet,
                 std::string("Object variable or With block variable not set: the assignment "
                             "element '") +
-                    node.name() + "' has no attribute '" + name + "'");
+                    Excerpt(node.name()) + "' has no attribute '" + name + "'");
   }
   return Variant(std::string(attribute.value()));
 }
@@ -48,8 +48,9 @@ std::tm UtcStampToLocalTime(const std::string& stamp) {
     const std::string text(Mid(stamp, position + 1, length));
     const std::optional<std::int16_t> number = Variant(text).TryInt16();
     if (!number) {
-      throw Error(error_number::kTypeMismatch, "Type mismatch: '" + text + "' in the time stamp '" +
-                                                   stamp + "' is not a number");
+      throw Error(error_number::kTypeMismatch, "Type mismatch: '" + Excerpt(text) +
+                                                   "' in the time stamp '" + Excerpt(stamp) +
+                                                   "' is not a number");
     }
     return *number;
   };
@@ -67,7 +68,7 @@ std::tm UtcStampToLocalTime(const std::string& stamp) {
   if (instant == static_cast<std::time_t>(-1) || utc.tm_year != given.tm_year ||
       utc.tm_mon != given.tm_mon || utc.tm_mday != given.tm_mday ||
       utc.tm_hour != given.tm_hour || utc.tm_min != given.tm_min || utc.tm_sec != given.tm_sec) {
-    throw InvalidProcedureCallError("'" + stamp + "' is not a valid UTC time stamp");
+    throw InvalidProcedureCallError("'" + Excerpt(stamp) + "' is not a valid UTC time stamp");
   }
   std::tm local{};
   localtime_r(&instant, &local);

@@ -77,8 +77,9 @@ std::int32_t NextInteractionIdOn(db::Connection& connection, const std::string& 
     // The scope's numbers are used up. Counting on would wrap to a negative number, which
     // every later upload into the scope would then be given again.
     throw Error(error_number::kOverflow, "Overflow: no interaction number is left after " +
-                                             std::to_string(last) + " for employee '" + employee +
-                                             "' and interaction-on '" + interaction_on + "'");
+                                             std::to_string(last) + " for employee '" +
+                                             Excerpt(employee) + "' and interaction-on '" +
+                                             Excerpt(interaction_on) + "'");
   }
   return last + 1;
 }

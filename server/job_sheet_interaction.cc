@@ -12,9 +12,9 @@ namespace {
 std::string RequiredAttribute(pugi::xml_node element, const char* name) {
   pugi::xml_attribute attribute = element.attribute(name);
   if (!attribute) {
-    throw Error(error_number::kInvalidUseOfNull,
-                std::string("Invalid use of Null: the element '") + element.name() +
-                    "' has no attribute '" + name + "'");
+    throw Error(error_number::kInvalidUseOfNull, "Invalid use of Null: the element '" +
+                                                     Excerpt(element.name()) +
+                                                     "' has no attribute '" + name + "'");
   }
   return attribute.value();
 }

@@ -38,7 +38,7 @@ std::string RequiredAttribute(pugi::xml_node interaction, const char* name) {
   if (!attribute) {
     throw Error(error_number::kObjectNotSet,
                 std::string("Object variable or With block variable not set: the element '") +
-                    interaction.name() + "' has no attribute '" + name + "'");
+                    Excerpt(interaction.name()) + "' has no attribute '" + name + "'");
   }
   return attribute.value();
 }

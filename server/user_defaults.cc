@@ -18,14 +18,14 @@ UserDefaults LookUpLogin(db::Connection& connection, std::string_view login) {
       return rs->Field(column).AsText();
     } catch (const Error& error) {
       throw Error(error.number(), error.description() + " (USERDEFAULTS." + column +
-                                      " of the login '" + std::string(login) + "')");
+                                      " of the login '" + Excerpt(login) + "')");
     }
   };
   if (rs->IsEOF()) {
     throw Error(error_number::kNoCurrentRecord,
                 "Either BOF or EOF is True, or the current record has been deleted. Requested "
                 "operation requires a current record. (USERDEFAULTS has no row for the login '" +
-                    std::string(login) + "')");
+                    Excerpt(login) + "')");
   }
   UserDefaults user;
   user.employee = read("EMNO");

@@ -8,6 +8,10 @@
 //
 // The zip is first written beside the target as NAME.exe.zip.part, then NAME.exe.part is
 // assembled, synced and renamed to NAME.exe; the staging files are removed on every way out.
+//
+// Modes: NAME.exe is created runnable as far as the umask allows (0777 reduced by it), so an
+// operator's umask decides who may read the packed database; the member's mode in the zip is
+// 0600 reduced the same way, for the unzip of a laptop that keeps it.
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
@@ -71,8 +75,8 @@ struct EntryDeleter {
   void operator()(::archive_entry* entry) const { archive_entry_free(entry); }
 };
 
-// Writes `file` as the one member of the zip archive `zip`.
-void WriteZip(const fs::path& file, const fs::path& zip) {
+// Writes `file` as the one member of the zip archive `zip`, with the permissions `perm`.
+void WriteZip(const fs::path& file, const fs::path& zip, mode_t perm) {
   struct stat info {};
   if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
     throw FileError(file, "pack the file");
@@ -89,7 +93,7 @@ void WriteZip(const fs::path& file, const fs::path& zip) {
   std::unique_ptr<::archive_entry, EntryDeleter> entry(archive_entry_new());
   archive_entry_set_pathname(entry.get(), file.filename().c_str());
   archive_entry_set_filetype(entry.get(), AE_IFREG);
-  archive_entry_set_perm(entry.get(), 0644);
+  archive_entry_set_perm(entry.get(), perm);
   archive_entry_set_size(entry.get(), info.st_size);
   archive_entry_set_mtime(entry.get(), info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
   if (archive_write_header(writer.get(), entry.get()) != ARCHIVE_OK) {
@@ -165,8 +169,19 @@ class BuiltInArchiver final : public Archiver {
   fs::path CreateSelfExtracting(const fs::path& archive_base, const fs::path& file) override {
     fs::path target = archive_base;
     target += kSelfExtractingExtension;
+    // Created first, anew, so that its mode tells what the umask leaves of 0777.
+    StagingFile assembled(fs::path(target) += ".part");
+    if (::unlink(assembled.path().c_str()) != 0 && errno != ENOENT) {
+      throw FileError(assembled.path(), "replace");
+    }
+    Descriptor out(
+        ::open(assembled.path().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0777));
+    if (out.get() < 0) throw FileError(assembled.path(), "create");
+    struct stat created {};
+    if (::fstat(out.get(), &created) != 0) throw FileError(assembled.path(), "create");
+
     StagingFile zip(fs::path(target) += ".zip.part");
-    WriteZip(file, zip.path());
+    WriteZip(file, zip.path(), created.st_mode & 0600);
 
     const internal::ZipLayout layout = internal::ReadZipLayout(zip.path());
     if (layout.members.size() != 1) {
@@ -178,15 +193,10 @@ class BuiltInArchiver final : public Archiver {
     const std::string directory =
         internal::RelocatedDirectory(layout, static_cast<std::uint32_t>(script.size()));
 
-    StagingFile assembled(fs::path(target) += ".part");
-    Descriptor out(
-        ::open(assembled.path().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755));
-    if (out.get() < 0) throw FileError(assembled.path(), "create");
     WriteAll(out.get(), script, assembled.path());
     CopyPrefix(zip.path(), layout.central_directory_offset, out.get(), assembled.path());
     WriteAll(out.get(), directory, assembled.path());
-    // The mode asked for at creation is reduced by the umask; an archive must be runnable.
-    if (::fchmod(out.get(), 0755) != 0 || ::fsync(out.get()) != 0 || ::close(out.Release()) != 0) {
+    if (::fsync(out.get()) != 0 || ::close(out.Release()) != 0) {
       throw FileError(assembled.path(), "finish");
     }
     if (::rename(assembled.path().c_str(), target.c_str()) != 0) {

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "common/error.h"
+#include "common/text.h"
 #include "platform/db/internal/sql_lexer.h"
 
 namespace tqs::db {
@@ -47,7 +48,7 @@ class PartReader {
     const std::size_t equals = text_.find_first_of("=;", pos_);
     if (equals == std::string_view::npos || text_[equals] == ';') {
       const std::string_view part = TrimBlanks(text_.substr(pos_, equals - pos_));
-      throw Malformed("part " + std::to_string(part_number_) + " ('" + std::string(part) +
+      throw Malformed("part " + std::to_string(part_number_) + " ('" + Excerpt(part) +
                       "') has no '=' (expected key=value)");
     }
     const std::string key(TrimBlanks(text_.substr(pos_, equals - pos_)));
@@ -75,7 +76,7 @@ class PartReader {
     std::string value;
     while (true) {
       if (pos_ >= text_.size()) {
-        throw Malformed("the value of '" + key + "' has no closing " +
+        throw Malformed("the value of '" + Excerpt(key) + "' has no closing " +
                         (quote == '"' ? "quotation mark" : "apostrophe"));
       }
       const char c = text_[pos_++];
@@ -90,7 +91,7 @@ class PartReader {
     }
     while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
     if (pos_ < text_.size() && text_[pos_] != ';') {
-      throw Malformed("text follows the closing quote of the value of '" + key + "'");
+      throw Malformed("text follows the closing quote of the value of '" + Excerpt(key) + "'");
     }
     return value;
   }
@@ -117,7 +118,7 @@ ConnectionString ConnectionString::Parse(std::string_view text) {
   }
   if (known == nullptr) {
     throw Error(error_number::kProviderNotFound,
-                "Provider cannot be found: '" + *provider +
+                "Provider cannot be found: '" + Excerpt(*provider) +
                     "' (known providers: SQLite, Microsoft.Jet.OLEDB.4.0, PostgreSQL)");
   }
   result.provider_ = known->kind;

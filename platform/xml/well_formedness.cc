@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "common/text.h"
+
 namespace tqs::xml {
 namespace {
 
@@ -27,13 +29,16 @@ struct CheckState {
   bool document_type = false;
 };
 
-// The message with the byte offset where the parser stopped, and the line and column.
+// The message with the byte offset where the parser stopped, and the line and column. libxml2
+// quotes names from the document (a mismatched end tag, an attribute), so the message is
+// bounded like any description that quotes a caller's input.
 std::string Located(const CheckState& state, std::string message, int line, int column) {
   // libxml2 ends its messages with a line break and breaks some in two.
   for (char& c : message) {
     if (c == '\n') c = ' ';
   }
   while (!message.empty() && message.back() == ' ') message.pop_back();
+  message = Excerpt(message, 2 * kExcerptBytes);
   if (state.context != nullptr) {
     message += " at offset " + std::to_string(state.skipped + xmlByteConsumed(state.context));
   }

@@ -1,8 +1,9 @@
 #include "server/admin/installation.h"
 
 #include <fstream>
-
+#include <optional>
 #include <pugixml.hpp>
+#include <sstream>
 
 #include "common/error.h"
 #include "common/text.h"
@@ -10,7 +11,9 @@
 #include "masterdata/sample_data.h"
 #include "platform/config/configuration.h"
 #include "platform/db/connection.h"
+#include "platform/db/connection_string.h"
 #include "platform/db/recordset.h"
+#include "server/admin/private_files.h"
 #include "server/schema/server_schema.h"
 #include "server/user_defaults.h"
 
@@ -25,8 +28,15 @@ struct ConfigurationEntry {
   std::string value;
 };
 
+// Who may read a file the installer writes.
+enum class Readers {
+  kEveryone,   // the mode the umask leaves
+  kOwnerOnly,  // 0600: the file holds a secret
+};
+
 // Writes a configuration file: one element per section, holding its <add key value/> entries.
-void WriteConfigurationFile(const fs::path& file, const std::vector<ConfigurationEntry>& entries) {
+void WriteConfigurationFile(const fs::path& file, const std::vector<ConfigurationEntry>& entries,
+                            Readers readers = Readers::kEveryone) {
   pugi::xml_document document;
   auto declaration = document.append_child(pugi::node_declaration);
   declaration.append_attribute("version") = "1.0";
@@ -40,9 +50,20 @@ void WriteConfigurationFile(const fs::path& file, const std::vector<Configuratio
     add.append_attribute("value") = entry.value.c_str();
   }
   fs::create_directories(file.parent_path());
-  if (!document.save_file(file.c_str(), "  ")) {
+  if (readers == Readers::kOwnerOnly) {
+    std::ostringstream text;
+    document.save(text, "  ");
+    WritePrivateFile(file, text.str());
+  } else if (!document.save_file(file.c_str(), "  ")) {
     throw Error(error_number::kPathNotFound, "Cannot write " + file.string());
   }
+}
+
+// The file of an SQLite server database, or nothing for another provider.
+std::optional<fs::path> SqliteFile(std::string_view dsn) {
+  const db::ConnectionString parsed = db::ConnectionString::Parse(dsn);
+  if (parsed.provider() != db::ProviderKind::kSqlite) return std::nullopt;
+  return parsed.Find("Data Source");
 }
 
 // A new random shared secret for the HTTP host: 32 hexadecimal digits from the system's
@@ -168,10 +189,12 @@ void Install(const InstallOptions& options,
   const std::string dsn =
       options.dsn.value_or("Provider=SQLite;Data Source=" + (dir / "data" / "server.db").string());
   const fs::path product_config = dir / "web" / "config" / "VarnexConfiguration.xml";
+  // It holds the shared secret and, for PostgreSQL, the database password.
   WriteConfigurationFile(product_config,
                          {{"CONNECTIONS", "VarnexConnection_ConnectionString", dsn},
                           {"SERVERHOST", "SharedSecret", KeptOrNewSharedSecret(product_config)},
-                          {"SERVERHOST", "Listen", "127.0.0.1:8085"}});
+                          {"SERVERHOST", "Listen", "127.0.0.1:8085"}},
+                         Readers::kOwnerOnly);
   progress("Wrote " + product_config.string());
 
   fs::create_directories(dir / "web" / "Varnex" / "EndUser" / "MasterData");
@@ -180,10 +203,20 @@ void Install(const InstallOptions& options,
   progress("Wrote " + (dir / "bin" / "TQSRemoteComponents.xml").string());
   progress(masterdata::WriteSampleMasterData(dir / "bin"));
 
-  if (!options.dsn) fs::create_directories(dir / "data");
+  // The databases are the owner's alone: the installation's own data folders, and an SQLite
+  // server database elsewhere when this installation creates it (one that exists keeps the
+  // access its owner gave it).
+  if (!options.dsn) MakePrivateFolder(dir / "data");
+  const std::optional<fs::path> database_file = SqliteFile(dsn);
+  const bool new_database_file = database_file && !fs::exists(*database_file);
   progress(InitializeDatabase(dsn));
+  if (database_file && (new_database_file || !options.dsn) && fs::exists(*database_file)) {
+    MakeDatabaseFilePrivate(*database_file);
+  }
   // The reference ERP: its store with demo orders, the registry entries, the demo users.
+  MakePrivateFolder(dir / "erp");
   erp::WriteReferenceErp(dir, dsn, progress);
+  MakeDatabaseFilePrivate(dir / "erp" / "erp.db");
 }
 
 }  // namespace tqs::server

@@ -10,6 +10,9 @@
 //                                               (erp/seed.h), with demo users in USERDEFAULTS
 // Installing into a folder that is not empty is refused unless overwriting is asked for; an
 // existing database is never deleted or emptied, only brought up to date.
+// VarnexConfiguration.xml (it holds secrets) and the SQLite databases are the owner's alone
+// (0600, in folders DIR/data and DIR/erp of mode 0700), whatever the umask, also when
+// overwriting (server/admin/private_files.h).
 #ifndef TQS_SERVER_ADMIN_INSTALLATION_H_
 #define TQS_SERVER_ADMIN_INSTALLATION_H_
 

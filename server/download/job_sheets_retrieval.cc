@@ -46,7 +46,8 @@ void KeepWholeNumber(Variant& variable, std::string_view name) {
     variable = Variant(variable.AsInt32());
   } catch (const Error& error) {
     throw Error(error.number(), error.description() + " (the " + std::string(name) +
-                                    " the ERP handed back holds " + variable.DebugString() + ")");
+                                    " the ERP handed back holds " +
+                                    Excerpt(variable.DebugString()) + ")");
   }
 }
 

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "common/error.h"
+#include "common/text.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_server.h"
 #include "server/host/method_table.h"
@@ -100,7 +101,8 @@ int main(int argc, char** argv) {
 
   const auto* method = tqs::server::host::FindMethod(method_name);
   if (method == nullptr) {
-    std::cerr << "TQSRemoteServerHost: unknown method '" << method_name << "'\n" << MethodList();
+    std::cerr << "TQSRemoteServerHost: unknown method '" << tqs::Excerpt(method_name) << "'\n"
+              << MethodList();
     return 2;
   }
 

@@ -5,11 +5,18 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 
 #include "common/error.h"
+#include "common/text.h"
 #include "platform/db/connection.h"
 #include "server/admin/queue_health.h"
 #include "server/host/method_table.h"
@@ -94,7 +101,7 @@ struct HttpServer::Impl {
     }
     const Method* method = FindMethod(request.matches[1].str());
     if (method == nullptr) {
-      Refuse(response, 404, "JobSheet has no method '" + request.matches[1].str() + "'");
+      Refuse(response, 404, "JobSheet has no method '" + Excerpt(request.matches[1].str()) + "'");
       return;
     }
     nlohmann::json body = nlohmann::json::parse(request.body, nullptr, false);
@@ -146,6 +153,15 @@ struct HttpServer::Impl {
   const HostSettings settings;
   const automation::ComponentRegistry& components;
   httplib::Server server;
+
+  // Stopping. The library's stop() does nothing until its accept loop runs, so a stop asked for
+  // earlier (a SIGTERM during start-up) is remembered here and applied once the loop runs, or
+  // keeps the loop from starting at all.
+  std::mutex stop_mutex;
+  std::condition_variable serve_ended;
+  bool stop_requested = false;  // guarded by stop_mutex
+  bool serving = false;         // guarded by stop_mutex: Serve() is in the library's loop
+  int listening_socket = -1;    // the bound socket, while no one but Bind and Serve use it
 };
 
 HttpServer::HttpServer(HostSettings settings, const automation::ComponentRegistry& components)
@@ -165,6 +181,15 @@ HttpServer::HttpServer(HostSettings settings, const automation::ComponentRegistr
   // once: dropped connection attempts cost a second each and some requests failed. A web tier
   // keeps its connections for many requests.
   server.set_keep_alive_max_count(kRequestsPerConnection);
+  // The library's default sets SO_REUSEPORT, with which a second host (or another program of
+  // the same user) binds the address in use and takes over part of its connections. Only
+  // SO_REUSEADDR is set: a restarted host binds at once while the old connections linger in
+  // TIME_WAIT, and a host started on an address in use is refused.
+  server.set_socket_options([impl = impl_.get()](int socket) {
+    int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    impl->listening_socket = socket;
+  });
   server.Post(R"(/JobSheet/([A-Za-z]+))",
               [this](const httplib::Request& request, httplib::Response& response) {
                 impl_->HandleCall(request, response);
@@ -178,21 +203,57 @@ HttpServer::~HttpServer() = default;
 
 int HttpServer::Bind() {
   const HostSettings& settings = impl_->settings;
+  errno = 0;
   const int port = settings.port == 0
                        ? impl_->server.bind_to_any_port(settings.listen_host)
                        : (impl_->server.bind_to_port(settings.listen_host, settings.port)
                               ? settings.port
                               : -1);
   if (port < 0) {
-    throw Error(error_number::kGenericFailure, "Cannot listen on " + settings.listen_host + ":" +
-                                                   std::to_string(settings.port));
+    const int reason = errno;
+    std::string description =
+        "Cannot listen on " + settings.listen_host + ":" + std::to_string(settings.port);
+    if (reason == EADDRINUSE) {
+      description += ": the address is in use (is another host or program serving on it?)";
+    } else if (reason != 0) {
+      description += std::string(": ") + std::strerror(reason);
+    }
+    throw Error(error_number::kGenericFailure, description);
   }
   RaiseListenBacklog(port);
   return port;
 }
 
-void HttpServer::Serve() { impl_->server.listen_after_bind(); }
+void HttpServer::Serve() {
+  {
+    std::lock_guard lock(impl_->stop_mutex);
+    if (impl_->stop_requested) {
+      // Stopped before serving: the bound socket is closed here, as the library only closes
+      // it from its loop (its destructor leaves it open).
+      if (impl_->listening_socket >= 0) ::close(std::exchange(impl_->listening_socket, -1));
+      return;
+    }
+    impl_->serving = true;
+  }
+  impl_->server.listen_after_bind();
+  {
+    std::lock_guard lock(impl_->stop_mutex);
+    impl_->serving = false;
+    impl_->listening_socket = -1;
+  }
+  impl_->serve_ended.notify_all();
+}
 
-void HttpServer::Stop() { impl_->server.stop(); }
+void HttpServer::Stop() {
+  std::unique_lock lock(impl_->stop_mutex);
+  if (impl_->stop_requested) return;
+  impl_->stop_requested = true;
+  // Serve() has entered the library but its loop may not run yet, and a stop() before then is
+  // lost: wait for the loop to run (a moment) or for Serve() to give up.
+  while (impl_->serving && !impl_->server.is_running()) {
+    impl_->serve_ended.wait_for(lock, std::chrono::milliseconds(1));
+  }
+  if (impl_->serving) impl_->server.stop();
+}
 
 }  // namespace tqs::server::host

@@ -9,8 +9,9 @@
 // worker thread with that thread's database connection, as the component's threading model
 // requires. Stop() lets requests in progress finish and takes no new ones.
 //
-// Start() and Stop() may be called from different threads; Stop() is safe to call once Start()
-// has bound the port.
+// Stop() may be called from any thread at any time, also before Bind() or Serve(): a stop asked
+// for before the server serves makes Serve() return at once, so a SIGTERM during start-up is
+// never lost.
 #ifndef TQS_SERVER_HOST_HTTP_SERVER_H_
 #define TQS_SERVER_HOST_HTTP_SERVER_H_
 
@@ -29,12 +30,14 @@ class HttpServer {
   HttpServer& operator=(const HttpServer&) = delete;
 
   // Binds the listening socket (port 0 picks a free one) and returns the port. Raises
-  // tqs::Error when the address cannot be bound.
+  // tqs::Error when the address cannot be bound, saying so when another process listens on it.
   int Bind();
 
-  // Serves until Stop(); returns when the last request in progress has finished.
+  // Serves until Stop(); returns when the last request in progress has finished, or at once
+  // when Stop() came first.
   void Serve();
 
+  // Ends Serve(): requests in progress finish, no new ones are taken. Later calls do nothing.
   void Stop();
 
  private:

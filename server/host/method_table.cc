@@ -7,6 +7,7 @@
 #include "common/conversions.h"
 #include "common/erp/assignments.h"
 #include "common/error.h"
+#include "common/text.h"
 #include "platform/xml/xml.h"
 #include "server/date_object.h"
 #include "server/text_parameters.h"
@@ -233,7 +234,7 @@ Arguments BindArguments(const Method& method, const nlohmann::json& request) {
   for (const auto& [name, value] : request.items()) {
     if (!values.contains(name)) {
       throw Error(error_number::kInvalidProcedureCall,
-                  method.name + " has no parameter '" + name + "'");
+                  method.name + " has no parameter '" + Excerpt(name) + "'");
     }
   }
   return Arguments(std::move(values));

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/utf8.h"
+
 namespace tqs {
 namespace {
 
@@ -84,6 +86,25 @@ TEST(QuoteSqlTest, MakesNationalLiteralWithDoubledApostrophes) {
   EXPECT_EQ(QuoteSql(""), "N''");
   EXPECT_EQ(QuoteSql("''"), "N''''''");
   EXPECT_EQ(QuoteSql("x' OR '1'='1"), "N'x'' OR ''1''=''1'");
+}
+
+TEST(ExcerptTest, QuotesShortTextWholeAndCutsLongTextAtACharacterWithItsSize) {
+  EXPECT_EQ(Excerpt(""), "");
+  EXPECT_EQ(Excerpt(std::string(kExcerptBytes, 'x')), std::string(kExcerptBytes, 'x'));
+  EXPECT_EQ(Excerpt(std::string(10 << 20, 'x')),
+            std::string(kExcerptBytes, 'x') + "... (10485760 bytes)");
+  EXPECT_EQ(Excerpt("abcdef", 4), "abcd... (6 bytes)");
+
+  // "\xE2\x82\xAC" (the euro sign) straddling the limit is left out whole, whatever its
+  // offset; a byte that begins no character counts as one.
+  for (std::size_t lead = 0; lead < 3; ++lead) {
+    const std::string text = std::string(lead, 'a') + "\xE2\x82\xAC\xE2\x82\xAC";
+    const std::string cut = Excerpt(text, 4);
+    const std::string kept = cut.substr(0, cut.find("..."));
+    EXPECT_EQ(kept, text.substr(0, lead + (lead + 3 <= 4 ? 3 : 0))) << lead;
+    EXPECT_TRUE(IsValidUtf8(cut)) << lead;
+  }
+  EXPECT_EQ(Excerpt("\xE2\x82xyz", 2), "\xE2\x82... (5 bytes)");
 }
 
 TEST(TrimTest, RemovesSpacesOnly) {

@@ -84,7 +84,7 @@ std::vector<ArchiveMember> ReadWithLibarchive(const fs::path& path) {
   }
   ::archive_entry* entry = nullptr;
   while (archive_read_next_header(reader, &entry) == ARCHIVE_OK) {
-    ArchiveMember member{archive_entry_pathname(entry), ""};
+    ArchiveMember member{archive_entry_pathname(entry), "", archive_entry_perm(entry)};
     char buffer[1 << 16];
     la_ssize_t size;
     while ((size = archive_read_data(reader, buffer, sizeof buffer)) > 0) {

@@ -65,6 +65,7 @@ std::string Description(std::initializer_list<std::array<const char*, 3>> entrie
 struct ArchiveMember {
   std::string name;
   std::string content;
+  unsigned perm = 0;  // the member's permission bits
 };
 std::vector<ArchiveMember> ReadWithLibarchive(const std::filesystem::path& path);
 

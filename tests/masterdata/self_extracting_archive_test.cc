@@ -3,6 +3,7 @@
 // nothing.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <fstream>
@@ -42,6 +43,30 @@ int RunArchive(const fs::path& archive, const fs::path& folder) {
       "cd " + Quoted(folder) + " && /bin/sh " + Quoted(archive) + " 2>/dev/null";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The archive is as readable as the umask lets a new file be, never more (an earlier archive's
+// mode does not carry over); the packed database's member never more than its owner's.
+TEST(SelfExtractingArchiveTest, ModesFollowTheUmask) {
+  ScopedTempDir dir;
+  const fs::path file = dir.WriteFile("in/C1.mdb", "data");
+  struct Case {
+    mode_t umask;
+    mode_t archive;
+    mode_t member;
+  };
+  for (const Case& c : {Case{022, 0755, 0600}, Case{000, 0777, 0600}, Case{077, 0700, 0600},
+                        Case{0277, 0500, 0400}}) {
+    const mode_t saved = ::umask(c.umask);
+    const fs::path archive = NewBuiltInArchiver()->CreateSelfExtracting(dir.path() / "C1", file);
+    ::umask(saved);
+    struct stat info {};
+    ASSERT_EQ(::stat(archive.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, c.archive) << std::oct << c.umask;
+    const std::vector<masterdata::testing::ArchiveMember> members = ReadWithLibarchive(archive);
+    ASSERT_EQ(members.size(), 1u);
+    EXPECT_EQ(members[0].perm, c.member) << std::oct << c.umask;
+  }
 }
 
 TEST(SelfExtractingArchiveTest, RunningItRestoresTheFileAndZipReadersOpenIt) {

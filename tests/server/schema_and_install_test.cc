@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <pugixml.hpp>
@@ -147,6 +148,55 @@ TEST_F(InstallTest, RefusesAFolderInUseAndKeepsTheDatabaseWhenOverwriting) {
   auto rs = db::Recordset::Open("SELECT EMNO FROM USERDEFAULTS WHERE LOGN='keep'", *connection);
   ASSERT_FALSE(rs->IsEOF());
   EXPECT_EQ(rs->Field(0).AsText(), "1");
+}
+
+// The file with the secrets and the databases are the owner's alone whatever the umask, also
+// after overwriting an installation that left them wider; other files keep what the umask gives.
+TEST_F(InstallTest, SecretsAndDatabasesAreTheOwnersAloneWhateverTheUmask) {
+  const auto mode = [](const fs::path& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+  };
+  const fs::path dir = options_.directory;
+  const fs::path secrets = dir / "web" / "config" / "VarnexConfiguration.xml";
+  const fs::path database = dir / "data" / "server.db";
+  const fs::path erp_store = dir / "erp" / "erp.db";
+  for (const mode_t umask : {mode_t{022}, mode_t{000}}) {
+    if (options_.overwrite) {
+      // As an older installation left them.
+      for (const fs::path& file : {secrets, database, erp_store}) {
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write |
+                                  fs::perms::group_read | fs::perms::others_read);
+      }
+      fs::permissions(dir / "data", fs::perms::all);
+    }
+    const mode_t saved = ::umask(umask);
+    Install(options_, [](std::string_view) {});
+    ::umask(saved);
+    EXPECT_EQ(mode(secrets), 0600u) << std::oct << umask;
+    EXPECT_EQ(mode(database), 0600u) << std::oct << umask;
+    EXPECT_EQ(mode(erp_store), 0600u) << std::oct << umask;
+    EXPECT_EQ(mode(dir / "data"), 0700u) << std::oct << umask;
+    EXPECT_EQ(mode(dir / "erp"), 0700u) << std::oct << umask;
+    if (umask == 022) {
+      EXPECT_EQ(mode(dir / "Configuration.xml"), 0644u);
+    }
+
+    options_.overwrite = true;
+  }
+  // The secret written the first time is kept and still read.
+  EXPECT_EQ(ConfigValue(secrets, "SERVERHOST", "SharedSecret").size(), 32u);
+
+  // The journal files SQLite makes later take the database's mode, whatever the umask.
+  const mode_t saved = ::umask(0);
+  {
+    auto connection = db::Connection::Open("Provider=SQLite;Data Source=" + database.string());
+    connection->Execute("CREATE TABLE LATER (X integer)");
+    EXPECT_EQ(mode(fs::path(database) += "-wal"), 0600u);
+    EXPECT_EQ(mode(fs::path(database) += "-shm"), 0600u);
+  }
+  ::umask(saved);
 }
 
 TEST_F(InstallTest, UnusableDatabaseIsReportedWithTheProvidersMessage) {

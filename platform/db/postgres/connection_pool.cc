@@ -9,8 +9,15 @@ namespace tqs::db::postgres {
 namespace {
 
 // The session settings every connection starts with (and returns to when reset): dates in ISO
-// order, so they read back as the core's date texts, and full float precision.
-constexpr const char* kSessionOptions = "-c DateStyle=ISO,YMD -c extra_float_digits=3";
+// order, so they read back as the core's date texts, full float precision, and literals in
+// which a backslash is an ordinary character, whatever the server's, database's or role's
+// default: QuoteSql only doubles apostrophes, so with standard_conforming_strings off a value
+// ending in a backslash would end the literal early and the rest of it would be read as SQL.
+// Given as start-up options, they take precedence over those defaults and are what DISCARD ALL
+// returns to, so they hold for every use of a pooled connection. (The client encoding, UTF8, is
+// a start-up setting of its own below.)
+constexpr const char* kSessionOptions =
+    "-c DateStyle=ISO,YMD -c extra_float_digits=3 -c standard_conforming_strings=on";
 
 void IgnoreNotice(void*, const char*) {
   // Notices ("table already exists, skipping") are not errors and have no one to go to.

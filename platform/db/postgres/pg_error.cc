@@ -1,5 +1,7 @@
 #include "platform/db/postgres/pg_error.h"
 
+#include "common/text.h"
+
 namespace tqs::db::postgres {
 
 std::string OneLine(std::string_view message) {
@@ -26,12 +28,14 @@ Error TranslatePgError(const PGconn* connection, const PGresult* result, std::st
   std::string message;
   if (result != nullptr) {
     if (const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)) {
-      message = primary;
+      // The server quotes values in both ("invalid input syntax for type integer: ..."; a
+      // key's value in the detail of a unique violation).
+      message = Excerpt(primary, 2 * kExcerptBytes);
       if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)) {
-        message += " (" + OneLine(detail) + ")";
+        message += " (" + Excerpt(OneLine(detail), 2 * kExcerptBytes) + ")";
       }
     } else {
-      message = OneLine(PQresultErrorMessage(result));
+      message = Excerpt(OneLine(PQresultErrorMessage(result)), 2 * kExcerptBytes);
     }
   }
   if (message.empty() && connection != nullptr) message = OneLine(PQerrorMessage(connection));

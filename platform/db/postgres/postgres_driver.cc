@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/text.h"
 #include "platform/db/postgres/pg_error.h"
 #include "platform/db/postgres/pg_types.h"
 #include "platform/db/postgres/postgres_dialect.h"
@@ -178,11 +179,11 @@ class PgDriver final : public internal::Driver {
     PGconn* connection = LiveConnection(*link_);
     if (HoldsNoStatement(sql)) {
       throw Error(error_number::kGenericFailure,
-                  "The SQL text holds no statement: '" + std::string(sql) + "'");
+                  "The SQL text holds no statement: '" + Excerpt(sql) + "'");
     }
     if (const std::string_view rest = TextAfterFirstStatement(sql); !rest.empty()) {
       throw Error(error_number::kGenericFailure,
-                  "Characters found after end of SQL statement: '" + std::string(rest) +
+                  "Characters found after end of SQL statement: '" + Excerpt(rest) +
                       "' (run several statements with ExecuteBatch)");
     }
     DropUnusedStatements(connection);

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "common/error.h"
+#include "common/text.h"
 #include "platform/db/internal/dialect.h"
 
 namespace tqs::db::sqlite {
@@ -22,10 +23,12 @@ using internal::SqlValue;
 constexpr int kBusyTimeoutMs = 30'000;
 
 // Every SQLite failure becomes a tqs::Error here: the generic failure number and the
-// engine's own message (or the text of the code when there is no connection to ask).
+// engine's own message (or the text of the code when there is no connection to ask), bounded
+// because the engine quotes the token it stopped at, which may be a whole value.
 Error TranslateSqliteError(sqlite3* db, int code) {
   const char* message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
-  return Error(error_number::kGenericFailure, message != nullptr ? message : sqlite3_errstr(code));
+  return Error(error_number::kGenericFailure,
+               Excerpt(message != nullptr ? message : sqlite3_errstr(code), 2 * kExcerptBytes));
 }
 
 void Check(sqlite3* db, int code) {
@@ -152,13 +155,13 @@ class SqliteDriver final : public internal::Driver {
           sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &statement, &tail));
     if (statement == nullptr) {
       throw Error(error_number::kGenericFailure,
-                  "The SQL text holds no statement: '" + std::string(sql) + "'");
+                  "The SQL text holds no statement: '" + Excerpt(sql) + "'");
     }
     auto prepared = std::make_unique<SqliteStatement>(statement);
     const std::string_view rest = sql.substr(static_cast<std::size_t>(tail - sql.data()));
     if (HoldsStatement(rest)) {
       throw Error(error_number::kGenericFailure,
-                  "Characters found after end of SQL statement: '" + std::string(rest) +
+                  "Characters found after end of SQL statement: '" + Excerpt(rest) +
                       "' (run several statements with ExecuteBatch)");
     }
     return prepared;

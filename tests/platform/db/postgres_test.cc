@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/error.h"
+#include "common/text.h"
 #include "platform/db/connection.h"
 #include "platform/db/internal/value_mapping.h"
 #include "platform/db/postgres/connection_pool.h"
@@ -204,6 +205,49 @@ TEST_F(PostgresServerTest, OpenOrCreateMakesAMissingDatabaseAndSchema) {
               name + "_schema");
     // Running it again finds both and changes nothing.
     EXPECT_EQ(Text(*Connection::OpenOrCreate(created), "SELECT COUNT(*) FROM A"), "0");
+  }
+  postgres::ConnectionPool::ForProcess().CloseIdle();
+  Open()->Execute("DROP DATABASE " + name + " WITH (FORCE)");
+}
+
+// Literals and texts are read as the programs write them, whatever the database's defaults. With
+// standard_conforming_strings off, QuoteSql's literal of "\' OR 1=1 --" would end after the
+// backslash and the rest would be SQL matching every row; and a LATIN1 client encoding would
+// garble UTF-8 texts. Both hold for a new connection and for one taken again from the pool.
+TEST_F(PostgresServerTest, SessionsReadLiteralsAndTextsAlikeWhateverTheDefaults) {
+  const std::string name = "tqs_defaults_" + std::to_string(::getpid());
+  {
+    auto admin = Open();
+    admin->Execute("CREATE DATABASE " + name +
+                   " ENCODING 'LATIN1' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0");
+    admin->Execute("ALTER DATABASE " + name + " SET standard_conforming_strings = off");
+    admin->Execute("ALTER DATABASE " + name + " SET client_encoding = 'LATIN1'");
+  }
+  const std::string dsn = *test_support::PostgresTestDsn() + ";Database=" + name;
+  std::string pid;
+  for (int use = 0; use < 2; ++use) {
+    auto connection = Connection::Open(dsn);
+    if (use == 0) pid = Text(*connection, "SELECT pg_backend_pid()");
+    EXPECT_EQ(Text(*connection, "SELECT pg_backend_pid()"), pid) << "not taken from the pool";
+    EXPECT_EQ(Text(*connection, "SHOW standard_conforming_strings"), "on") << use;
+    EXPECT_EQ(Text(*connection, "SHOW client_encoding"), "UTF8") << use;
+  }
+
+  const std::string sneaky = "\\' OR 1=1 --";
+  const std::string accented = "Zo\xC3\xAB \xC3\x86r\xC3\xB8";  // "Zoë Ærø"
+  {
+    auto connection = Connection::Open(dsn);
+    connection->Execute("CREATE TABLE USERS (LOGN text, HITS integer)");
+    for (const std::string& login : {std::string("ada"), sneaky, accented}) {
+      connection->Execute("INSERT INTO USERS VALUES (" + QuoteSql(login) + ", 0)");
+    }
+    connection->Execute("UPDATE USERS SET HITS = HITS + 1 WHERE LOGN = " + QuoteSql(sneaky));
+    EXPECT_EQ(Text(*connection, "SELECT COUNT(*) FROM USERS WHERE HITS = 1"), "1");
+    EXPECT_EQ(Text(*connection, "SELECT LOGN FROM USERS WHERE HITS = 1"), sneaky);
+    EXPECT_EQ(Text(*connection, "SELECT LOGN FROM USERS WHERE LOGN = " + QuoteSql(accented)),
+              accented);
+    // Stored as the database's LATIN1, one byte per character: converted, not garbled.
+    EXPECT_EQ(Text(*connection, "SELECT octet_length(LOGN) FROM USERS WHERE LOGN LIKE 'Zo%'"), "7");
   }
   postgres::ConnectionPool::ForProcess().CloseIdle();
   Open()->Execute("DROP DATABASE " + name + " WITH (FORCE)");
