@@ -19,7 +19,7 @@ namespace {
 Error Refused(std::string_view problem) {
   return Error(error_number::kGenericFailure,
                "The statement was refused and nothing of it was run: the rows to copy must come "
-               "from one read-only query (SELECT, VALUES or WITH ... SELECT), so that the source "
+               "from one read-only query (SELECT, VALUES or WITH ... SELECT) so that the source "
                "database is never changed, but " +
                    std::string(problem));
 }

@@ -41,9 +41,10 @@ std::string_view QueryTextProblem(QueryTextKind kind) {
     case QueryTextKind::kSeveralStatements:
       return "it holds more than one statement";
     case QueryTextKind::kNotAQuery:
-      return "it is not a query (SELECT, VALUES or WITH ... SELECT)";
+      return "it is another kind of statement";
     case QueryTextKind::kWrites:
-      return "it changes data (INSERT, UPDATE, DELETE, MERGE, INTO or FOR UPDATE in it)";
+      return "a part of it changes data (INSERT, UPDATE, DELETE, MERGE, SELECT ... INTO or FOR "
+             "UPDATE)";
   }
   return "";
 }
