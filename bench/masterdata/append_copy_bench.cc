@@ -87,10 +87,10 @@ void BM_StatementsCopy(benchmark::State& state) {
   const std::string target = std::string(kClientConnectionPrefix) + CentrePath().string();
   std::int64_t rows = 0;
   for (auto _ : state) {
-    rows = tqs::db::ReplaceRows(tqs::db::TableCopy{
-        source, "SELECT * FROM CUSTOMERS WHERE CWOC = 'NORTH'", target, "CUSTOMERS",
-        tqs::masterdata::kRowsBetweenEvents, [](std::int64_t) {},
-        tqs::db::CopyMethod::kStatements});
+    rows = tqs::db::ReplaceRows(
+        tqs::db::TableCopy{source, "SELECT * FROM CUSTOMERS WHERE CWOC = 'NORTH'", target,
+                           "CUSTOMERS", tqs::masterdata::kRowsBetweenEvents, [](std::int64_t) {},
+                           tqs::db::CopyMethod::kStatements});
   }
   if (rows != g_rows) state.SkipWithError("the copy lost rows");
   state.SetItemsProcessed(state.iterations() * rows);
@@ -162,10 +162,9 @@ int main(int argc, char** argv) {
         100.0 * g_append_rate / g_sqlite_rate);
   }
   if (g_statements_rate > 0 && g_sqlite_rate > 0) {
-    std::printf(
-        "Copy through statements: %.0f rows/s; ratio %.3f to SQLite's own copy (%.1f%%)\n",
-        g_statements_rate, g_statements_rate / g_sqlite_rate,
-        100.0 * g_statements_rate / g_sqlite_rate);
+    std::printf("Copy through statements: %.0f rows/s; ratio %.3f to SQLite's own copy (%.1f%%)\n",
+                g_statements_rate, g_statements_rate / g_sqlite_rate,
+                100.0 * g_statements_rate / g_sqlite_rate);
   }
   benchmark::Shutdown();
   std::error_code ignored;

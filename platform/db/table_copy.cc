@@ -55,9 +55,9 @@ std::vector<std::string> TargetColumns(internal::Session& target, std::string_vi
     for (int i = 0; i < columns->ColumnCount(); ++i) names.push_back(columns->Column(i).name);
     return names;
   } catch (const Error& error) {
-    throw Error(error.number(), "The table " + std::string(table) +
-                                    " to copy into cannot be read in the target database: " +
-                                    error.description());
+    throw Error(error.number(),
+                "The table " + std::string(table) +
+                    " to copy into cannot be read in the target database: " + error.description());
   }
 }
 

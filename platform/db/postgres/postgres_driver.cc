@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "common/error.h"
+#include "platform/db/internal/query_text.h"
 #include "platform/db/postgres/pg_error.h"
 #include "platform/db/postgres/pg_types.h"
 #include "platform/db/postgres/postgres_dialect.h"
-#include "platform/db/internal/query_text.h"
 
 namespace tqs::db::postgres {
 namespace {
@@ -71,9 +71,8 @@ std::string QuotedIdentifier(std::string_view name) {
 
 class PgStatement final : public internal::DriverStatement {
  public:
-  PgStatement(std::shared_ptr<SessionLink> link, std::string name, bool is_commit,
-              bool read_only, std::vector<ColumnInfo> columns, std::vector<TypeOid> types,
-              int parameter_count)
+  PgStatement(std::shared_ptr<SessionLink> link, std::string name, bool is_commit, bool read_only,
+              std::vector<ColumnInfo> columns, std::vector<TypeOid> types, int parameter_count)
       : link_(std::move(link)),
         name_(std::move(name)),
         is_commit_(is_commit),
@@ -218,8 +217,7 @@ class PgDriver final : public internal::Driver {
     return std::make_unique<PgStatement>(
         link_, std::move(name), text == CommitSql(),
         internal::ClassifyQueryText(text) == internal::QueryTextKind::kReadOnlyQuery,
-        std::move(columns), std::move(types),
-                                         PQnparams(description.get()));
+        std::move(columns), std::move(types), PQnparams(description.get()));
   }
 
   void ExecuteScript(std::string_view script) override {

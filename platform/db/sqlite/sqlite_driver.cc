@@ -224,7 +224,9 @@ class SqliteDriver final : public internal::Driver {
   // A transaction already holds the database's write lock from its start.
   std::string NamedLockSql() const override { return ""; }
 
-  void RefuseWrites() override { Check(db_, sqlite3_exec(db_, "PRAGMA query_only=ON", nullptr, nullptr, nullptr)); }
+  void RefuseWrites() override {
+    Check(db_, sqlite3_exec(db_, "PRAGMA query_only=ON", nullptr, nullptr, nullptr));
+  }
 
   void Close() override {
     AfterTransaction();  // closing rolls an open transaction back

@@ -271,8 +271,9 @@ TEST_F(PostgresServerTest, TableCopyKeepsByteaAndEveryOtherValueExactly) {
 
   // A statement that writes is refused; the source keeps its row.
   EXPECT_THAT(ErrorDescriptionOf([&] {
-                ReplaceRows(TableCopy{dsn, "WITH d AS (DELETE FROM SRC RETURNING *) SELECT * "
-                                           "FROM d",
+                ReplaceRows(TableCopy{dsn,
+                                      "WITH d AS (DELETE FROM SRC RETURNING *) SELECT * "
+                                      "FROM d",
                                       dsn, "TGT"});
               }),
               HasSubstr("refused"));

@@ -32,7 +32,7 @@ std::string MethodName(CopyMethod method) {
 constexpr const char* kColumns =
     "(ID INTEGER, B BLOB, I INTEGER, LO INTEGER, U, D DATE, DT DATETIME, R REAL, T TEXT, "
     " EB BLOB, N TEXT, Z TEXT)";
-constexpr const char* kColumnNames[] = {"ID", "B",  "I",  "LO", "U", "D",
+constexpr const char* kColumnNames[] = {"ID", "B", "I", "LO", "U", "D",
                                         "DT", "R", "T", "EB", "N", "Z"};
 
 class TableCopyTest : public ::testing::Test {
@@ -52,10 +52,10 @@ class TableCopyTest : public ::testing::Test {
         "  CAST(x'610062' AS TEXT));"
         "INSERT INTO SRC VALUES (2, 'text in a blob column', 2147483648, 9223372036854775807, "
         "  -3000000000, '2026-02-30', '2026-12-08T14:05', 1e300, 'O''Neil', x'ff', 'x', '');");
-    Connection::OpenOrCreate(target_)->ExecuteBatch(
-        std::string("CREATE TABLE TGT ") + kColumns + ";" +
-        "CREATE TABLE NUMBERS (N INTEGER PRIMARY KEY);"
-        "INSERT INTO TGT (ID) VALUES (99);");
+    Connection::OpenOrCreate(target_)->ExecuteBatch(std::string("CREATE TABLE TGT ") + kColumns +
+                                                    ";" +
+                                                    "CREATE TABLE NUMBERS (N INTEGER PRIMARY KEY);"
+                                                    "INSERT INTO TGT (ID) VALUES (99);");
   }
   void TearDown() override { fs::remove_all(folder_); }
 
@@ -64,10 +64,8 @@ class TableCopyTest : public ::testing::Test {
   }
 
   std::int64_t Copy(CopyMethod method, std::string_view sql, std::string_view table = "TGT",
-                    std::int64_t every = 0,
-                    std::function<void(std::int64_t)> progress = nullptr) {
-    return ReplaceRows(
-        TableCopy{source_, sql, target_, table, every, std::move(progress), method});
+                    std::int64_t every = 0, std::function<void(std::int64_t)> progress = nullptr) {
+    return ReplaceRows(TableCopy{source_, sql, target_, table, every, std::move(progress), method});
   }
 
   // Every stored value of `table` with its storage class and its bytes, row by row.
@@ -135,8 +133,9 @@ TEST_F(TableCopyTest, PairsFieldsByPosition) {
   for (const CopyMethod method : kMethods) {
     SCOPED_TRACE(MethodName(method));
     EXPECT_EQ(Copy(method, "SELECT ID * 10 AS X, Z, B FROM SRC WHERE ID = N'1'"), 1);
-    EXPECT_THAT(Stored(target_, "TGT"),
-                ElementsAre(HasSubstr("integer:10:3130 text:'a':610062 blob:X'00410042':00410042")));
+    EXPECT_THAT(
+        Stored(target_, "TGT"),
+        ElementsAre(HasSubstr("integer:10:3130 text:'a':610062 blob:X'00410042':00410042")));
     // Semicolons and a comment after the query are no second statement.
     EXPECT_EQ(Copy(method, "SELECT * FROM SRC;\n-- all rows\n;"), 2);
   }
@@ -153,10 +152,9 @@ TEST_F(TableCopyTest, ReportsProgressAfterEveryBlockOfRowsButNotForTheLast) {
                    std::to_string(rows) + ") SELECT n FROM c",
                "NUMBERS", 3, [&](std::int64_t n) { reported.push_back(n); });
       EXPECT_EQ(copied, rows);
-      const std::vector<std::int64_t> expected =
-          rows == 7 ? std::vector<std::int64_t>{3, 6}
-          : rows == 6 ? std::vector<std::int64_t>{3}
-                      : std::vector<std::int64_t>{};
+      const std::vector<std::int64_t> expected = rows == 7   ? std::vector<std::int64_t>{3, 6}
+                                                 : rows == 6 ? std::vector<std::int64_t>{3}
+                                                             : std::vector<std::int64_t>{};
       EXPECT_EQ(reported, expected);
     }
   }
@@ -196,8 +194,7 @@ TEST_F(TableCopyTest, RefusesEveryStatementThatIsNotOneReadOnlyQueryBeforeItRuns
 TEST_F(TableCopyTest, ASessionThatRefusesWritesKeepsItsDatabase) {
   auto db = Connection::Open(source_);
   internal::SessionOf(*db)->driver().RefuseWrites();
-  EXPECT_THAT(ErrorDescriptionOf([&] { db->Execute("DELETE FROM SRC"); }),
-              HasSubstr("readonly"));
+  EXPECT_THAT(ErrorDescriptionOf([&] { db->Execute("DELETE FROM SRC"); }), HasSubstr("readonly"));
   EXPECT_THAT(ErrorDescriptionOf([&] { db->ExecuteBatch("PRAGMA user_version=7"); }),
               HasSubstr("readonly"));
   auto rs = Recordset::Open("SELECT COUNT(*) FROM SRC", *db);
