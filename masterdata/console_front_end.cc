@@ -35,8 +35,8 @@ void ConsoleFrontEnd::OnStatusLineAdded(std::string_view line) { out_ << line <<
 
 void ConsoleFrontEnd::CopyProgress(std::string_view centre, std::string_view table,
                                    std::int64_t rows, bool complete) {
-  out_ << "    " << centre << " / " << table << ": " << rows
-       << (complete ? " rows copied" : " rows copied so far ...") << std::endl;
+  out_ << "    " << centre << " / " << table << ": " << rows << (rows == 1 ? " row" : " rows")
+       << (complete ? " copied" : " copied so far ...") << std::endl;
 }
 
 int ConsoleFrontEnd::RunOnce(MasterDataCreator& creator) {

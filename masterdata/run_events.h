@@ -19,7 +19,8 @@ class RunEvents {
   virtual void DoEvents() {}
 
   // An APPEND copy into `table` of the centre database of `centre` has copied `rows` rows
-  // so far; called with the events of every 5000 rows and once when the copy is complete.
+  // so far; called with the events of every 5000 rows while more rows follow (`complete`
+  // false), and once when the copy is complete, so the final count is reported only then.
   virtual void CopyProgress(std::string_view centre, std::string_view table, std::int64_t rows,
                             bool complete) {}
 

@@ -1,12 +1,8 @@
 #include "masterdata/table_transfer.h"
 
-#include <optional>
-
 #include "common/error.h"
 #include "platform/db/connection.h"
-#include "platform/db/recordset.h"
 #include "platform/db/table_copy.h"
-#include "platform/db/transaction.h"
 
 namespace tqs::masterdata {
 namespace {
@@ -51,59 +47,18 @@ void ReportCopied(const TransferEntry& entry, const ServiceCentre& centre, std::
   events.CopyProgress(centre.centre, entry.source, rows, complete);
 }
 
-// Row by row through record sets: any pair of databases.
-std::int64_t CopyRowByRow(const TransferEntry& entry, std::string_view statement,
-                          const ServiceCentre& centre, const TransferDatabases& databases,
-                          RunEvents& events) {
-  auto template_db = db::Connection::Open(databases.template_connection_string);
-  auto source = db::Recordset::Open(statement, *template_db, db::CursorType::kForwardOnly,
-                                    db::LockType::kOptimistic);
-  auto centre_db = db::Connection::Open(databases.centre_connection_string);
-  db::Transaction transaction(*centre_db);
-  centre_db->Execute("DELETE FROM " + entry.source);
-  // Forward-only and updatable: rows are added as with a static set, but the set does not keep
-  // every added row in memory during a copy of millions of rows.
-  auto target = db::Recordset::Open(entry.source, *centre_db, db::CursorType::kForwardOnly,
-                                    db::LockType::kOptimistic, db::CommandType::kTable);
-  std::int64_t rows = 0;
-  while (!source->IsEOF()) {
-    const int fields = source->FieldCount();
-    // Field i goes into column i; a source with more fields than the table has columns fails
-    // on its first row, naming the position.
-    if (rows == 0) {
-      for (int i = 0; i < fields; ++i) target->FieldName(i);
-    }
-    target->AddNew();
-    for (int i = 0; i < fields; ++i) target->SetField(i, source->Field(i));
-    target->Update();
-    source->MoveNext();
-    ++rows;
-    if (rows % kRowsBetweenEvents == 0) {
-      ReportCopied(entry, centre, rows, /*complete=*/false, events);
-    }
-  }
-  transaction.Commit();
-  target->Close();
-  source->Close();
-  centre_db->Close();
-  template_db->Close();
-  return rows;
-}
-
 std::int64_t RunAppend(const TransferEntry& entry, std::string_view statement,
                        const ServiceCentre& centre, const TransferDatabases& databases,
                        RunEvents& events) {
-  // Between two database files the engine copies the rows itself, storing what the row-by-row
-  // copy would store and reporting the same progress; otherwise (or when the engine cannot
-  // take the statement) rows go one by one.
-  std::optional<std::int64_t> rows = db::ReplaceRowsInEngine(db::TableCopy{
+  // The statement must be one read-only query: anything else is refused before it runs, and
+  // the template is read through a session that refuses writes.
+  const std::int64_t rows = db::ReplaceRows(db::TableCopy{
       databases.template_connection_string, statement, databases.centre_connection_string,
       entry.source, kRowsBetweenEvents, [&](std::int64_t copied) {
         ReportCopied(entry, centre, copied, /*complete=*/false, events);
       }});
-  if (!rows) rows = CopyRowByRow(entry, statement, centre, databases, events);
-  ReportCopied(entry, centre, *rows, /*complete=*/true, events);
-  return *rows;
+  ReportCopied(entry, centre, rows, /*complete=*/true, events);
+  return rows;
 }
 
 }  // namespace

@@ -2,11 +2,13 @@
 // service centre and the company substituted for {CWOC} and {COMP} (as quoted SQL texts, their
 // apostrophes doubled); then
 //   DELETE runs the statement on the centre database;
-//   APPEND empties the entry's table in the centre database and copies into it, row by row,
-//          the rows that the statement selects from the template database, pairing fields by
-//          position (source field i goes into the table's column i, whatever the names); the
-//          emptying and the copy form one transaction, so a failed copy leaves the table as it
-//          was;
+//   APPEND empties the entry's table in the centre database and copies into it the rows that
+//          the statement selects from the template database, pairing fields by position
+//          (source field i goes into the table's column i, whatever the names) and keeping
+//          every value exactly (db::ReplaceRows); the emptying and the copy form one
+//          transaction, so a failed copy leaves the table as it was. The statement must be one
+//          read-only query: any other (DELETE, several statements, PRAGMA, ...) is refused
+//          before it runs, and the template is never changed;
 //   any other type does nothing.
 //
 // Stateless functions; thread-safe as long as each thread uses its own centre database.

@@ -106,6 +106,22 @@ TEST(InstallationRunTest, InstalledProgramCreatesArchivesThatUnpackToTheCentresR
             "TQSRemoteCreateMasterData: Another master data run is in progress (process " +
                 std::to_string(::getpid()) + "); this run did not start.\n");
   EXPECT_EQ(ReadAll(bin / "MasterDataLog.log"), running_log);
+  running.reset();
+
+  // An APPEND statement that is not a query is refused: the template keeps its rows.
+  const std::vector<std::string> customers =
+      ClientRows(bin / "ClientDatabase.mdb", "SELECT * FROM CUSTOMERS ORDER BY CUNO");
+  ASSERT_FALSE(customers.empty());
+  std::ofstream(bin / "MasterDataTransfer.Xml", std::ios::trunc)
+      << "<MasterData><TABLE condition='yes' source='CUSTOMERS'>"
+         "<ConditionSQL type='APPEND'>DELETE FROM CUSTOMERS</ConditionSQL></TABLE></MasterData>";
+  EXPECT_EQ(Shell(bin, "./TQSRemoteCreateMasterData --run --recreate"), 1);
+  EXPECT_THAT(ReadAll(bin / "stderr.txt"),
+              HasSubstr("(APPEND of table CUSTOMERS for service centre NORTH: DELETE FROM "
+                        "CUSTOMERS)"));
+  EXPECT_THAT(FileLines(bin / "MasterDataLog.log").back(), HasSubstr("refused"));
+  EXPECT_EQ(ClientRows(bin / "ClientDatabase.mdb", "SELECT * FROM CUSTOMERS ORDER BY CUNO"),
+            customers);
 }
 
 }  // namespace

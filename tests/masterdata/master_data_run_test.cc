@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <sstream>
 
 #include "common/conversions.h"
+#include "masterdata/console_front_end.h"
 #include "masterdata/sample_data.h"
 #include "platform/db/connection.h"
 #include "tests/masterdata/masterdata_fixture.h"
@@ -237,23 +239,76 @@ TEST_F(MasterDataRunTest, AFailedAppendLeavesTheTableAsCopied) {
   EXPECT_EQ(ClientRows(CentreDatabase("K'S", "O'Brien"), "SELECT * FROM CUSTOMERS").size(), 3u);
 }
 
+// Progress every 5000 rows while more follow; the end once, a single row in the singular.
 TEST_F(MasterDataRunTest, LongAppendCopiesReportProgressEvery5000Rows) {
-  WriteTemplate(R"sql(
-    CREATE TABLE SERVICECENTERS (COMP TEXT, CWOC TEXT);
-    INSERT INTO SERVICECENTERS VALUES ('1', 'W');
-    CREATE TABLE NUMBERS (N INTEGER, TEXTVALUE TEXT, EMPTYVALUE TEXT);
-    WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 12001)
-      INSERT INTO NUMBERS SELECT n, 'row ' || n, NULL FROM c;
-  )sql");
-  WriteTransferDescription(Description({{"APPEND", "NUMBERS", "SELECT * FROM NUMBERS"}}));
-  ASSERT_EQ(Run().outcome, RunOutcome::kFinished);
-  EXPECT_THAT(events_.progress,
-              ElementsAre("W/NUMBERS:5000", "W/NUMBERS:10000", "W/NUMBERS:12001 done"));
-  const fs::path centre = CentreDatabase("1", "W");
-  EXPECT_THAT(ClientRows(centre, "SELECT COUNT(*), SUM(N), COUNT(EMPTYVALUE) FROM NUMBERS"),
-              ElementsAre("12001|72018001|0"));
-  EXPECT_THAT(ClientRows(centre, "SELECT * FROM NUMBERS WHERE N = 12001"),
-              ElementsAre("12001|row 12001|<null>"));
+  const struct {
+    int rows;
+    std::vector<std::string> progress;
+    std::string console;
+  } cases[] = {
+      {12001,
+       {"W/NUMBERS:5000", "W/NUMBERS:10000", "W/NUMBERS:12001 done"},
+       "    W / NUMBERS: 5000 rows copied so far ...\n"
+       "    W / NUMBERS: 10000 rows copied so far ...\n"
+       "    W / NUMBERS: 12001 rows copied\n"},
+      {10000,
+       {"W/NUMBERS:5000", "W/NUMBERS:10000 done"},
+       "    W / NUMBERS: 5000 rows copied so far ...\n"
+       "    W / NUMBERS: 10000 rows copied\n"},
+      {5000, {"W/NUMBERS:5000 done"}, "    W / NUMBERS: 5000 rows copied\n"},
+      {1, {"W/NUMBERS:1 done"}, "    W / NUMBERS: 1 row copied\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rows);
+    WriteTemplate(R"sql(
+      CREATE TABLE SERVICECENTERS (COMP TEXT, CWOC TEXT);
+      INSERT INTO SERVICECENTERS VALUES ('1', 'W');
+      CREATE TABLE NUMBERS (N INTEGER, TEXTVALUE TEXT, EMPTYVALUE TEXT);
+      WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < )sql" +
+                  std::to_string(c.rows) + R"sql()
+        INSERT INTO NUMBERS SELECT n, 'row ' || n, NULL FROM c;
+    )sql");
+    WriteTransferDescription(Description({{"APPEND", "NUMBERS", "SELECT * FROM NUMBERS"}}));
+    events_.progress.clear();
+    events_.console.str("");
+    ASSERT_EQ(Run(/*recreate=*/true).outcome, RunOutcome::kFinished);
+    EXPECT_EQ(events_.progress, c.progress);
+    EXPECT_EQ(events_.console.str(), c.console);
+    const fs::path centre = CentreDatabase("1", "W");
+    const std::int64_t n = c.rows;
+    EXPECT_THAT(ClientRows(centre, "SELECT COUNT(*), SUM(N), COUNT(EMPTYVALUE) FROM NUMBERS"),
+                ElementsAre(std::to_string(n) + "|" + std::to_string(n * (n + 1) / 2) + "|0"));
+    EXPECT_THAT(ClientRows(centre, "SELECT * FROM NUMBERS WHERE N = " + std::to_string(n)),
+                ElementsAre(std::to_string(n) + "|row " + std::to_string(n) + "|<null>"));
+  }
+}
+
+// An APPEND statement that would change the template is refused before it runs: the run stops
+// on the error (exit status 1), the log names the entry, and the template keeps its rows.
+TEST_F(MasterDataRunTest, AppendStatementsThatWriteAreRefusedAndTheTemplateKeepsItsRows) {
+  WriteTemplate(kSmallTemplate);
+  for (const char* statement :
+       {"DELETE FROM CUSTOMERS", "SELECT * FROM CUSTOMERS; DELETE FROM CUSTOMERS",
+        "UPDATE CUSTOMERS SET NAME = 'x'", "PRAGMA user_version = 7"}) {
+    SCOPED_TRACE(statement);
+    WriteTransferDescription(Description({{"APPEND", "CUSTOMERS", statement}}));
+    window_.SetRecreateMasterData(true);
+    std::ostringstream out;
+    std::ostringstream errors;
+    EXPECT_EQ(ConsoleFrontEnd(out, errors).RunOnce(*creator_), 1);
+    const std::string entry =
+        std::string("(APPEND of table CUSTOMERS for service centre O'Brien: ") + statement + ")";
+    EXPECT_THAT(errors.str(), HasSubstr("refused and nothing of it was run"));
+    EXPECT_THAT(errors.str(), HasSubstr(entry));
+    const std::string last_logged = FileLines(bin_ / "MasterDataLog.log").back();
+    EXPECT_THAT(last_logged, HasSubstr("Run-time error"));
+    EXPECT_THAT(last_logged, HasSubstr(entry));
+    EXPECT_THAT(ClientRows(template_, "SELECT CUNO, NAME FROM CUSTOMERS ORDER BY CUNO"),
+                ElementsAre("C1|Harbour", "C2|Moor", "C3|Bay"));
+    EXPECT_THAT(ClientRows(template_, "PRAGMA user_version"), ElementsAre("0"));
+    // The centre's table was not emptied either.
+    EXPECT_EQ(ClientRows(CentreDatabase("K'S", "O'Brien"), "SELECT * FROM CUSTOMERS").size(), 3u);
+  }
 }
 
 TEST_F(MasterDataRunTest, SettingsFollowTheConfigurationChainAndTheDefaultLanguage) {

@@ -27,6 +27,7 @@ void RecordingEvents::CopyProgress(std::string_view centre, std::string_view tab
                                    std::int64_t rows, bool complete) {
   progress.push_back(std::string(centre) + "/" + std::string(table) + ":" + std::to_string(rows) +
                      (complete ? " done" : ""));
+  front_end_.CopyProgress(centre, table, rows, complete);
 }
 
 std::vector<std::string> ClientRows(const fs::path& path, const std::string& sql) {

@@ -13,11 +13,13 @@
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/date_time.h"
+#include "masterdata/console_front_end.h"
 #include "masterdata/main_window.h"
 #include "masterdata/master_data_creator.h"
 #include "platform/archive/archiver.h"
@@ -37,7 +39,7 @@ class FixedClock final : public Clock {
 // 8 December 2026, 14:05:09.
 DateTime TestTime();
 
-// Records the events of a run.
+// Records the events of a run, and prints the progress of copies as the console does.
 class RecordingEvents final : public RunEvents {
  public:
   void DoEvents() override { ++do_events; }
@@ -46,6 +48,10 @@ class RecordingEvents final : public RunEvents {
 
   int do_events = 0;
   std::vector<std::string> progress;  // "centre/table:rows" plus " done" when complete
+  std::ostringstream console;         // the lines the console front end prints for them
+
+ private:
+  ConsoleFrontEnd front_end_{console, console};
 };
 
 // The rows of `sql` in the client database at `path`, each as its values joined by "|"

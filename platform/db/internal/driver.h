@@ -18,11 +18,17 @@
 namespace tqs::db::internal {
 
 // A value as the engine stores it, before the core maps it to a Variant by the column's
-// declared type. Binary values travel as their bytes in the text alternative.
+// declared type: null, a 64-bit integer, a real, a text (its bytes as stored, a NUL byte
+// included) or a binary value (SqlBlob, its bytes). A copy that moves SqlValues from one
+// engine statement to another keeps every value exactly.
 struct SqlNull {
   bool operator==(const SqlNull&) const = default;
 };
-using SqlValue = std::variant<SqlNull, std::int64_t, double, std::string>;
+struct SqlBlob {
+  std::string bytes;
+  bool operator==(const SqlBlob&) const = default;
+};
+using SqlValue = std::variant<SqlNull, std::int64_t, double, std::string, SqlBlob>;
 
 // What the engine says about one result column.
 struct ColumnInfo {
@@ -50,6 +56,12 @@ class DriverStatement {
 
   // Rows inserted, changed or deleted by the last run (0 for queries and schema statements).
   virtual std::int64_t ChangedRows() const = 0;
+
+  // False when running the statement may change the database (a row change, a schema change,
+  // a setting that writes). True only for statements the engine knows to read alone; an
+  // engine that cannot tell answers by the statement's first keyword (SELECT, VALUES, or a
+  // WITH whose parts only select) and relies on Driver::RefuseWrites for the rest.
+  virtual bool IsReadOnly() const = 0;
 };
 
 class Driver {
@@ -102,6 +114,12 @@ class Driver {
   // after the other while others go on in parallel. "" when the engine's transactions already
   // exclude each other's writes from their start (SQLite's BEGIN IMMEDIATE).
   virtual std::string NamedLockSql() const = 0;
+
+  // From now on the session refuses to change the database: every later statement that would
+  // write fails in the engine (SQLite: query_only; PostgreSQL: read-only transactions). For
+  // sessions that must only read, such as the source of a table copy. Lasts until Close (a
+  // pooled connection is reset before reuse).
+  virtual void RefuseWrites() = 0;
 
   // Ends the session; an open transaction is rolled back by the engine.
   virtual void Close() = 0;

@@ -124,6 +124,7 @@ Variant ToVariant(SqlValue value, std::string_view declared_type) {
     }
     return Variant(std::move(*text));
   }
+  if (auto* blob = std::get_if<SqlBlob>(&value)) return Variant(std::move(blob->bytes));
   return Variant::Null();
 }
 
@@ -135,12 +136,6 @@ namespace {
 }
 
 }  // namespace
-
-bool ReadsTextAsDate(std::string_view declared_type) { return IsDateType(declared_type); }
-
-SqlValue RoundTripped(SqlValue value, std::string_view declared_type) {
-  return FromVariant(ToVariant(std::move(value), declared_type), "");
-}
 
 void CheckStorable(const Variant& value, std::string_view column) {
   if (value.type() == VariantType::kObject) ThrowUnstorable(column);

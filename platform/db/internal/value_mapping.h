@@ -1,7 +1,8 @@
 // How engine values become Variants and back, the same for every backend:
 //   reading: NULL -> Null; an integer -> Int32 when it fits, else Double, but Int16 for a
 //   column declared SMALLINT / INT2 (when it fits); a real -> Double; text -> Text, except that
-//   a column declared DATE, DATETIME or TIMESTAMP holding 'YYYY-MM-DD[ HH:MM:SS]' gives a Date.
+//   a column declared DATE, DATETIME or TIMESTAMP holding 'YYYY-MM-DD[ HH:MM:SS]' gives a Date;
+//   a binary value -> Text of its bytes.
 //   writing: Empty and Null -> NULL; Boolean -> 1 / 0 (so True reads back as the Int32 1);
 //   Int16 / Int32 -> integer; Double -> real; Text -> text; Date -> 'YYYY-MM-DD HH:MM:SS';
 //   an object raises a type mismatch naming the column.
@@ -24,13 +25,6 @@ automation::Variant ToVariant(SqlValue value, std::string_view declared_type);
 
 // `column` names the column in the error raised for a value that cannot be stored.
 SqlValue FromVariant(const automation::Variant& value, std::string_view column);
-// True when ToVariant reads a text of a column of `declared_type` as a date (when it can).
-bool ReadsTextAsDate(std::string_view declared_type);
-
-// FromVariant(ToVariant(value, declared_type)): what a value read into a Variant and written
-// back is stored as.
-SqlValue RoundTripped(SqlValue value, std::string_view declared_type);
-
 // Raises the type mismatch that FromVariant raises for `value`, without converting it.
 void CheckStorable(const automation::Variant& value, std::string_view column);
 

@@ -34,7 +34,7 @@ SqlValue Bytes(std::string_view text) {
   unsigned char* bytes =
       PQunescapeBytea(reinterpret_cast<const unsigned char*>(copy.c_str()), &length);
   if (bytes == nullptr) return copy;
-  std::string value(reinterpret_cast<const char*>(bytes), length);
+  internal::SqlBlob value{std::string(reinterpret_cast<const char*>(bytes), length)};
   PQfreemem(bytes);
   return value;
 }
@@ -117,6 +117,18 @@ std::string ParameterText(const SqlValue& value) {
     return buffer;
   }
   if (const auto* text = std::get_if<std::string>(&value)) return *text;
+  if (const auto* blob = std::get_if<internal::SqlBlob>(&value)) {
+    // The hex form of bytea input: \x and two hex digits per byte.
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex = "\\x";
+    hex.reserve(2 + 2 * blob->bytes.size());
+    for (const char c : blob->bytes) {
+      const auto byte = static_cast<unsigned char>(c);
+      hex += kDigits[byte >> 4];
+      hex += kDigits[byte & 0x0f];
+    }
+    return hex;
+  }
   return "";
 }
 

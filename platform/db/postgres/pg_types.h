@@ -4,7 +4,8 @@
 //   smallint -> integer, declared "smallint" (read as Int16); integer, bigint, oid -> integer;
 //   boolean -> integer 1 / 0; real, double precision, numeric -> real;
 //   date, timestamp -> text "YYYY-MM-DD[ HH:MM:SS[.ffffff]]", declared "date" / "timestamp"
-//   (read as a Date); bytea -> its bytes; every other type -> its text form.
+//   (read as a Date); bytea -> a binary value (SqlBlob) of its bytes; every other type -> its
+//   text form.
 //
 // Pure functions; thread-safe.
 #ifndef TQS_PLATFORM_DB_POSTGRES_PG_TYPES_H_
@@ -48,7 +49,8 @@ internal::SqlValue ValueFromText(TypeOid type, std::string_view text);
 // The text form in which `value` is sent as a statement parameter; the server converts it to
 // the type the statement needs there. A whole-numbered real goes as its digits (an integer
 // column takes it), any other real in the fewest digits that read back as the same double.
-// Not called for null.
+// A binary value goes in bytea's hex form (\x0041), which a bytea parameter reads back as the
+// same bytes. Not called for null.
 std::string ParameterText(const internal::SqlValue& value);
 
 }  // namespace tqs::db::postgres

@@ -11,6 +11,7 @@
 
 #include "common/error.h"
 #include "common/text.h"
+#include "platform/db/internal/query_text.h"
 #include "platform/db/postgres/pg_error.h"
 #include "platform/db/postgres/pg_types.h"
 #include "platform/db/postgres/postgres_dialect.h"
@@ -71,11 +72,12 @@ std::string QuotedIdentifier(std::string_view name) {
 
 class PgStatement final : public internal::DriverStatement {
  public:
-  PgStatement(std::shared_ptr<SessionLink> link, std::string name, bool is_commit,
+  PgStatement(std::shared_ptr<SessionLink> link, std::string name, bool is_commit, bool read_only,
               std::vector<ColumnInfo> columns, std::vector<TypeOid> types, int parameter_count)
       : link_(std::move(link)),
         name_(std::move(name)),
         is_commit_(is_commit),
+        read_only_(read_only),
         columns_(std::move(columns)),
         types_(std::move(types)),
         parameters_(static_cast<std::size_t>(parameter_count)) {}
@@ -126,6 +128,9 @@ class PgStatement final : public internal::DriverStatement {
 
   std::int64_t ChangedRows() const override { return changed_rows_; }
 
+  // The server does not say whether a prepared statement writes: judged by its words.
+  bool IsReadOnly() const override { return read_only_; }
+
  private:
   void Execute() {
     PGconn* connection = LiveConnection(*link_);
@@ -155,6 +160,7 @@ class PgStatement final : public internal::DriverStatement {
   const std::shared_ptr<SessionLink> link_;
   std::string name_;
   const bool is_commit_;
+  const bool read_only_;
   const std::vector<ColumnInfo> columns_;
   const std::vector<TypeOid> types_;
 
@@ -209,9 +215,10 @@ class PgDriver final : public internal::Driver {
                                               PQftablecol(description.get(), i))});
     }
     link_->unused_statements.pop_back();
-    return std::make_unique<PgStatement>(link_, std::move(name), text == CommitSql(),
-                                         std::move(columns), std::move(types),
-                                         PQnparams(description.get()));
+    return std::make_unique<PgStatement>(
+        link_, std::move(name), text == CommitSql(),
+        internal::ClassifyQueryText(text) == internal::QueryTextKind::kReadOnlyQuery,
+        std::move(columns), std::move(types), PQnparams(description.get()));
   }
 
   void ExecuteScript(std::string_view script) override {
@@ -280,6 +287,13 @@ class PgDriver final : public internal::Driver {
   // the connection is lost. The 64-bit hash keeps unrelated names apart.
   std::string NamedLockSql() const override {
     return "SELECT pg_advisory_xact_lock(hashtextextended(?, 0))";
+  }
+
+  // Every later transaction of the session is read-only, also the implicit one of a single
+  // statement; the pool's reset (DISCARD ALL) undoes it before the connection is reused.
+  void RefuseWrites() override {
+    Run(LiveConnection(*link_), "SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY", {},
+        PGRES_COMMAND_OK);
   }
 
   void Close() override {

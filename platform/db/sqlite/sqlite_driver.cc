@@ -17,6 +17,7 @@ namespace tqs::db::sqlite {
 namespace {
 
 using internal::ColumnInfo;
+using internal::SqlBlob;
 using internal::SqlNull;
 using internal::SqlValue;
 
@@ -81,6 +82,12 @@ class SqliteStatement final : public internal::DriverStatement {
     } else if (const auto* text = std::get_if<std::string>(&value)) {
       code = sqlite3_bind_text64(statement_, place, text->data(), text->size(), SQLITE_TRANSIENT,
                                  SQLITE_UTF8);
+    } else if (const auto* blob = std::get_if<SqlBlob>(&value)) {
+      // A null pointer would bind NULL: an empty blob needs one that points somewhere.
+      static constexpr char kNoBytes = 0;
+      code = sqlite3_bind_blob64(statement_, place,
+                                 blob->bytes.empty() ? &kNoBytes : blob->bytes.data(),
+                                 blob->bytes.size(), SQLITE_TRANSIENT);
     } else {
       code = sqlite3_bind_null(statement_, place);
     }
@@ -125,7 +132,7 @@ class SqliteStatement final : public internal::DriverStatement {
       case SQLITE_BLOB: {
         const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement_, index));
         const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement_, index));
-        return bytes != nullptr ? std::string(bytes, size) : std::string();
+        return SqlBlob{bytes != nullptr ? std::string(bytes, size) : std::string()};
       }
       default:
         return SqlNull{};
@@ -133,6 +140,8 @@ class SqliteStatement final : public internal::DriverStatement {
   }
 
   std::int64_t ChangedRows() const override { return changed_rows_; }
+
+  bool IsReadOnly() const override { return sqlite3_stmt_readonly(statement_) != 0; }
 
  private:
   sqlite3_stmt* const statement_;
@@ -217,6 +226,10 @@ class SqliteDriver final : public internal::Driver {
   std::string RollbackSql() const override { return "ROLLBACK"; }
   // A transaction already holds the database's write lock from its start.
   std::string NamedLockSql() const override { return ""; }
+
+  void RefuseWrites() override {
+    Check(db_, sqlite3_exec(db_, "PRAGMA query_only=ON", nullptr, nullptr, nullptr));
+  }
 
   void Close() override {
     AfterTransaction();  // closing rolls an open transaction back

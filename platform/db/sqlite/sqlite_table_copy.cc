@@ -4,25 +4,19 @@
 
 #include <exception>
 #include <filesystem>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "common/error.h"
 #include "platform/db/internal/dialect.h"
-#include "platform/db/internal/value_mapping.h"
 
 namespace tqs::db::sqlite {
 namespace {
 
-using internal::SqlNull;
-using internal::SqlValue;
-
 // The name under which the target file is attached to the source's session.
 constexpr const char* kTarget = "tqs_copy_target";
-// The function that hands each copied value to the insert as the row-by-row copy would store
-// it; its second argument is the field's position.
-constexpr const char* kCopiedValue = "tqs_copied_value";
+// The function through which the first field of every copied row passes (for progress).
+constexpr const char* kCopiedRow = "tqs_copied_row";
 constexpr int kBusyTimeoutMs = 30'000;
 
 class Database {
@@ -69,96 +63,51 @@ class Statement {
   sqlite3_stmt* statement_ = nullptr;
 };
 
-// What the copy function needs: the fields' declared types, and the row count for progress.
+// What the progress function needs: the copy, and the row count.
 struct CopyState {
-  std::vector<std::string> declared_types;
-  std::vector<bool> text_as_date;
   const TableCopy* copy = nullptr;
   std::int64_t rows_selected = 0;
   std::exception_ptr failure;  // raised by the progress callback
 };
 
-SqlValue ValueOf(sqlite3_value* value) {
-  switch (sqlite3_value_type(value)) {
-    case SQLITE_INTEGER:
-      return std::int64_t{sqlite3_value_int64(value)};
-    case SQLITE_FLOAT:
-      return sqlite3_value_double(value);
-    case SQLITE_TEXT:
-    case SQLITE_BLOB: {
-      // Binary values are read as their bytes in text, as the record sets read them.
-      const auto* bytes = static_cast<const char*>(sqlite3_value_blob(value));
-      const auto size = static_cast<std::size_t>(sqlite3_value_bytes(value));
-      return bytes != nullptr ? std::string(bytes, size) : std::string();
-    }
-    default:
-      return SqlNull{};
-  }
-}
-
-void SetResult(sqlite3_context* context, const SqlValue& value) {
-  if (const auto* integer = std::get_if<std::int64_t>(&value)) {
-    sqlite3_result_int64(context, *integer);
-  } else if (const auto* real = std::get_if<double>(&value)) {
-    sqlite3_result_double(context, *real);
-  } else if (const auto* text = std::get_if<std::string>(&value)) {
-    sqlite3_result_text64(context, text->data(), text->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-  } else {
-    sqlite3_result_null(context);
-  }
-}
-
-// tqs_copied_value(value, field): the value as a read into a Variant and a write back store it.
-// The values that such a round trip keeps as they are (32-bit integers, reals, texts that are
-// not read as dates, nulls) pass straight through. The first field of a row counts the row and
-// reports progress for the rows before it, which the insert has stored by then.
-void CopiedValue(sqlite3_context* context, int, sqlite3_value** arguments) {
+// tqs_copied_row(value): the first field of a row, unchanged. It counts the row and, after
+// every block of rows, reports progress for the rows before it, which the insert has stored
+// by then: the last row is never reported here, the caller reports the end.
+void CopiedRow(sqlite3_context* context, int, sqlite3_value** arguments) {
   auto* state = static_cast<CopyState*>(sqlite3_user_data(context));
-  const auto field = static_cast<std::size_t>(sqlite3_value_int(arguments[1]));
-  if (field == 0) {
-    const std::int64_t every = state->copy->rows_between_progress;
-    if (state->rows_selected > 0 && every > 0 && state->rows_selected % every == 0 &&
-        state->copy->progress) {
-      try {
-        state->copy->progress(state->rows_selected);
-      } catch (...) {
-        state->failure = std::current_exception();
-        sqlite3_result_error(context, "the copy was stopped", -1);
-        return;
-      }
+  const std::int64_t every = state->copy->rows_between_progress;
+  if (state->rows_selected > 0 && every > 0 && state->rows_selected % every == 0 &&
+      state->copy->progress) {
+    try {
+      state->copy->progress(state->rows_selected);
+    } catch (...) {
+      state->failure = std::current_exception();
+      sqlite3_result_error(context, "the copy was stopped", -1);
+      return;
     }
-    ++state->rows_selected;
   }
-  sqlite3_value* value = arguments[0];
-  switch (sqlite3_value_type(value)) {
-    case SQLITE_INTEGER: {
-      const sqlite3_int64 integer = sqlite3_value_int64(value);
-      if (integer >= std::numeric_limits<std::int32_t>::min() &&
-          integer <= std::numeric_limits<std::int32_t>::max()) {
-        sqlite3_result_int64(context, integer);
-        return;
-      }
-      break;
-    }
-    case SQLITE_FLOAT:
-      sqlite3_result_double(context, sqlite3_value_double(value));
-      return;
-    case SQLITE_TEXT:
-      if (!state->text_as_date[field]) {
-        sqlite3_result_value(context, value);
-        return;
-      }
-      break;
-    case SQLITE_NULL:
-      sqlite3_result_null(context);
-      return;
+  ++state->rows_selected;
+  sqlite3_result_value(context, arguments[0]);
+}
+
+// While the copy's statements are compiled, only the attached target may be changed: the
+// source (main) and the temporary schema are only read, whatever the query holds, and no
+// setting, attachment or schema can be changed.
+int OnlyTheTargetChanges(void*, int action, const char*, const char*, const char* schema,
+                         const char*) {
+  switch (action) {
+    case SQLITE_READ:
+    case SQLITE_SELECT:
+    case SQLITE_FUNCTION:
+    case SQLITE_RECURSIVE:
+    case SQLITE_TRANSACTION:
+      return SQLITE_OK;
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+      return schema != nullptr && std::string_view(schema) == kTarget ? SQLITE_OK : SQLITE_DENY;
     default:
-      break;
-  }
-  try {
-    SetResult(context, internal::RoundTripped(ValueOf(value), state->declared_types[field]));
-  } catch (const std::exception& error) {
-    sqlite3_result_error(context, error.what(), -1);
+      return SQLITE_DENY;
   }
 }
 
@@ -211,8 +160,10 @@ std::optional<std::int64_t> ReplaceRowsBetweenFiles(const OpenOptions& source,
                         SQLITE_TRANSIENT, SQLITE_UTF8);
     if (sqlite3_step(attach.get()) != SQLITE_DONE) return std::nullopt;
   }
-  // Each file keeps the journal and durability that the data access layer gives it.
-  if (!db.Run(JournalPragma("main", source.role)) || !db.Run(JournalPragma(kTarget, target.role))) {
+  // The target keeps the journal and durability that the data access layer gives it; the
+  // source is only read, so its journal is left as it is.
+  if (!db.Run(JournalPragma(kTarget, target.role))) return std::nullopt;
+  if (sqlite3_set_authorizer(db.get(), &OnlyTheTargetChanges, nullptr) != SQLITE_OK) {
     return std::nullopt;
   }
 
@@ -225,30 +176,25 @@ std::optional<std::int64_t> ReplaceRowsBetweenFiles(const OpenOptions& source,
     return std::nullopt;
   }
   const int field_count = sqlite3_column_count(fields.get());
-  for (int i = 0; i < field_count; ++i) {
-    const char* declared = sqlite3_column_decltype(fields.get(), i);
-    state.declared_types.emplace_back(declared != nullptr ? declared : "");
-    state.text_as_date.push_back(internal::ReadsTextAsDate(state.declared_types.back()));
-  }
   const std::string table = std::string(kTarget) + "." + std::string(copy.table);
   Statement columns;
   if (!columns.Prepare(db.get(), "SELECT * FROM " + table) ||
       sqlite3_column_count(columns.get()) < field_count) {
     return std::nullopt;
   }
-  if (sqlite3_create_function_v2(db.get(), kCopiedValue, 2, SQLITE_UTF8 | SQLITE_DIRECTONLY,
-                                 &state, &CopiedValue, nullptr, nullptr,
-                                 nullptr) != SQLITE_OK) {
+  if (sqlite3_create_function_v2(db.get(), kCopiedRow, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &state,
+                                 &CopiedRow, nullptr, nullptr, nullptr) != SQLITE_OK) {
     return std::nullopt;
   }
   // WITH tqs_copy_source(f0, f1, ...) AS (<query>)
-  // INSERT INTO tqs_copy_target.<table> ("<column 0>", ...) SELECT tqs_copied_value(f0, 0), ...
+  // INSERT INTO tqs_copy_target.<table> ("<column 0>", ...) SELECT tqs_copied_row(f0), f1, ...
   std::string names, targets, values;
   for (int i = 0; i < field_count; ++i) {
     const std::string separator = i > 0 ? ", " : "";
-    names += separator + "f" + std::to_string(i);
+    const std::string field = "f" + std::to_string(i);
+    names += separator + field;
     targets += separator + QuotedName(sqlite3_column_name(columns.get(), i));
-    values += separator + kCopiedValue + "(f" + std::to_string(i) + ", " + std::to_string(i) + ")";
+    values += separator + (i == 0 ? std::string(kCopiedRow) + "(" + field + ")" : field);
   }
   Statement insert;
   if (!insert.Prepare(db.get(), "WITH tqs_copy_source(" + names + ") AS (" + query +
@@ -272,17 +218,6 @@ std::optional<std::int64_t> ReplaceRowsBetweenFiles(const OpenOptions& source,
   }
   const std::int64_t rows = sqlite3_changes64(db.get());
   sqlite3_reset(insert.get());
-  // The last row ends a block of rows between progress reports: reported as the row-by-row
-  // copy reports it, before the commit.
-  const std::int64_t every = copy.rows_between_progress;
-  if (rows > 0 && every > 0 && rows % every == 0 && copy.progress) {
-    try {
-      copy.progress(rows);
-    } catch (...) {
-      db.Run("ROLLBACK");
-      throw;
-    }
-  }
   if (!db.Run("COMMIT")) throw fail(db.LastError());
   return rows;
 }

@@ -12,11 +12,13 @@
 #include "common/error.h"
 #include "common/text.h"
 #include "platform/db/connection.h"
+#include "platform/db/internal/connection_impl.h"
 #include "platform/db/internal/value_mapping.h"
 #include "platform/db/postgres/connection_pool.h"
 #include "platform/db/postgres/pg_types.h"
 #include "platform/db/postgres/postgres_dialect.h"
 #include "platform/db/recordset.h"
+#include "platform/db/table_copy.h"
 #include "platform/db/transaction.h"
 #include "tests/platform/db/test_backends.h"
 #include "tests/support/error_testing.h"
@@ -88,6 +90,12 @@ TEST(PostgresTypesTest, ValuesReadLikeTheSameSqliteColumns) {
   EXPECT_EQ(postgres::ParameterText(SqlValue(1152921504606846976.0)), "1152921504606846976");
   EXPECT_EQ(std::stod(postgres::ParameterText(SqlValue(1e300))), 1e300);
   EXPECT_EQ(postgres::ParameterText(SqlValue(std::string("O'Neil"))), "O'Neil");
+  // bytea: read as a binary value, sent back in the hex form.
+  EXPECT_EQ(postgres::ValueFromText(type_oid::kBytea, "\\x0041ff"),
+            SqlValue(internal::SqlBlob{std::string("\0A\xff", 3)}));
+  EXPECT_EQ(postgres::ParameterText(SqlValue(internal::SqlBlob{std::string("\0A\xff", 3)})),
+            "\\x0041ff");
+  EXPECT_EQ(postgres::ParameterText(SqlValue(internal::SqlBlob{})), "\\x");
 }
 
 TEST(PostgresUnreachableTest, ServerDownOrIncompleteStringIsReportedWithTheProvidersMessage) {
@@ -283,6 +291,50 @@ TEST_F(PostgresServerTest, ATableWithoutKeyIsReadOnlyAndLookingForItsKeyKeepsThe
   EXPECT_EQ(keyed->Field("K"), Variant(std::int32_t{1}));
   transaction.Commit();
   EXPECT_EQ(Text(*Open(), "SELECT X FROM KEYED WHERE K = 1"), "5");
+}
+
+// bytea values go both ways as their bytes: a table copy keeps them and every other value.
+TEST_F(PostgresServerTest, TableCopyKeepsByteaAndEveryOtherValueExactly) {
+  const char* columns =
+      "(ID integer, B bytea, I bigint, R double precision, T text, D date, EB bytea, N text)";
+  Open()->ExecuteBatch(std::string("CREATE TABLE SRC ") + columns + "; CREATE TABLE TGT " +
+                       columns +
+                       ";"
+                       "INSERT INTO SRC VALUES (1, '\\x00410042', 9007199254740993, 0.1, "
+                       "  'O''Neil', '2024-03-01', '\\x', NULL);"
+                       "INSERT INTO TGT (ID) VALUES (99);");
+  const std::string dsn = database_->connection_string();
+  EXPECT_EQ(ReplaceRows(TableCopy{dsn, "SELECT * FROM SRC", dsn, "TGT"}), 1);
+  auto connection = Open();
+  EXPECT_EQ(Text(*connection,
+                 "SELECT concat_ws('|', ID, encode(B, 'hex'), I, R = 0.1, T, D, "
+                 "octet_length(EB), N IS NULL) FROM TGT"),
+            "1|00410042|9007199254740993|t|O'Neil|2024-03-01|0|t");
+  // Record sets read a bytea as the Text of its bytes.
+  EXPECT_EQ(Text(*connection, "SELECT B FROM TGT"), std::string("\0A\0B", 4));
+
+  // A statement that writes is refused; the source keeps its row.
+  EXPECT_THAT(ErrorDescriptionOf([&] {
+                ReplaceRows(TableCopy{dsn,
+                                      "WITH d AS (DELETE FROM SRC RETURNING *) SELECT * "
+                                      "FROM d",
+                                      dsn, "TGT"});
+              }),
+              HasSubstr("refused"));
+  EXPECT_EQ(Text(*connection, "SELECT COUNT(*) FROM SRC"), "1");
+}
+
+// A session that refuses writes runs only read-only transactions; the pool's reset ends that
+// before the connection serves anyone else.
+TEST_F(PostgresServerTest, ASessionThatRefusesWritesIsResetBeforeReuse) {
+  Open()->Execute("CREATE TABLE A (X integer)");
+  {
+    auto reader = Open();
+    internal::SessionOf(*reader)->driver().RefuseWrites();
+    EXPECT_THAT(ErrorDescriptionOf([&] { reader->Execute("INSERT INTO A VALUES (1)"); }),
+                HasSubstr("read-only transaction"));
+  }
+  EXPECT_EQ(Open()->Execute("INSERT INTO A VALUES (1)"), 1);
 }
 
 TEST_F(PostgresServerTest, NamedLocksHoldUpOnlyTransactionsOfTheSameName) {

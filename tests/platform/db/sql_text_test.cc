@@ -1,10 +1,12 @@
 // The pieces of the core that read SQL texts: the national-literal rewrite, the single-table
-// analysis that decides between keyed and plain sets, and the filter criteria.
+// analysis that decides between keyed and plain sets, the filter criteria, and the check that
+// a text is one read-only query.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "common/error.h"
 #include "platform/db/internal/dialect.h"
+#include "platform/db/internal/query_text.h"
 #include "platform/db/internal/row_filter.h"
 #include "platform/db/internal/select_shape.h"
 #include "tests/support/error_testing.h"
@@ -111,6 +113,35 @@ TEST_F(RowFilterTest, RejectsBadCriteriaNamingThem) {
   }
   EXPECT_EQ(ErrorNumberOf([&] { RowFilter::Parse("NAME='x'", columns_); }),
             error_number::kItemNotFound);
+}
+
+TEST(QueryTextTest, TellsOneReadOnlyQueryFromEverythingElse) {
+  using internal::QueryTextKind;
+  const std::pair<const char*, QueryTextKind> cases[] = {
+      {"SELECT * FROM CUSTOMERS WHERE CWOC = N'O''Brien'", QueryTextKind::kReadOnlyQuery},
+      {" select 1 ;; -- done\n", QueryTextKind::kReadOnlyQuery},
+      {"(SELECT 1) UNION (SELECT 2)", QueryTextKind::kReadOnlyQuery},
+      {"WITH c(n) AS (SELECT 1) SELECT n FROM c", QueryTextKind::kReadOnlyQuery},
+      {"VALUES (1, 'a')", QueryTextKind::kReadOnlyQuery},
+      {"SELECT 'DELETE', \"UPDATE\", [INTO] FROM T /* INSERT */", QueryTextKind::kReadOnlyQuery},
+      {"", QueryTextKind::kEmpty},
+      {" ; -- nothing", QueryTextKind::kEmpty},
+      {"SELECT 1; DELETE FROM X", QueryTextKind::kSeveralStatements},
+      {"SELECT 1;;SELECT 2", QueryTextKind::kSeveralStatements},
+      {"DELETE FROM CUSTOMERS", QueryTextKind::kNotAQuery},
+      {"PRAGMA user_version=7", QueryTextKind::kNotAQuery},
+      {"ATTACH DATABASE 'x.db' AS x", QueryTextKind::kNotAQuery},
+      {"REPLACE INTO T VALUES (1)", QueryTextKind::kNotAQuery},
+      {"EXPLAIN SELECT 1", QueryTextKind::kNotAQuery},
+      {"WITH d AS (DELETE FROM T RETURNING *) SELECT * FROM d", QueryTextKind::kWrites},
+      {"WITH c AS (SELECT 1) INSERT INTO T SELECT * FROM c", QueryTextKind::kWrites},
+      {"SELECT * INTO COPYOFT FROM T", QueryTextKind::kWrites},
+      {"SELECT * FROM T FOR UPDATE", QueryTextKind::kWrites},
+  };
+  for (const auto& [sql, kind] : cases) {
+    EXPECT_EQ(internal::ClassifyQueryText(sql), kind) << sql;
+    EXPECT_EQ(internal::QueryTextProblem(kind).empty(), kind == QueryTextKind::kReadOnlyQuery);
+  }
 }
 
 }  // namespace
