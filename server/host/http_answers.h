@@ -1,0 +1,42 @@
+// The answers of the HTTP host, apart from the network: what a complete, authenticated request
+// for a JobSheet method or for the health check is answered (status and JSON text), and the JSON
+// refusal that every error answer carries ({"error": {"description": ...}}). The call and the
+// health check touch the database and run on a worker thread; the rest is pure. Thread-safe.
+#ifndef TQS_SERVER_HOST_HTTP_ANSWERS_H_
+#define TQS_SERVER_HOST_HTTP_ANSWERS_H_
+
+#include <string>
+#include <string_view>
+
+#include "platform/automation/component_registry.h"
+#include "server/host/method_table.h"
+
+namespace tqs::server::host {
+
+struct HttpAnswer {
+  int status = 200;
+  std::string body;  // JSON text
+};
+
+// {"error": {"description": description}} with `status`.
+HttpAnswer Refusal(int status, std::string_view description);
+
+// Calls `method` with the JSON request `body` on the database `connection_string` (a request
+// that names i_sDSNString is refused): 200 with the answer of `TQSRemoteServerHost call`, 400 for
+// a request that is not valid JSON or does not fit the method, 500 with "error" when it raises.
+HttpAnswer AnswerCall(const Method& method, std::string_view body,
+                      const std::string& connection_string,
+                      const automation::ComponentRegistry& components);
+
+// The health check: {"status": "ok"} when the database opens, with the upload queue when
+// `authorized`; 503 {"status": "database unavailable"} when it does not (with the provider's
+// reason only when `authorized`).
+HttpAnswer AnswerHealth(bool authorized, const std::string& connection_string);
+
+// Whether `given` equals `expected`, compared without an early exit so that the time taken does
+// not tell how much of a guess matched.
+bool SameSecret(std::string_view given, std::string_view expected);
+
+}  // namespace tqs::server::host
+
+#endif  // TQS_SERVER_HOST_HTTP_ANSWERS_H_
