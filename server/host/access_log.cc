@@ -26,7 +26,7 @@ std::string AccessLine(const AccessRecord& record) {
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
   return std::string(stamp) + " " + Printable(record.client) + " " +
-         Excerpt(Printable(record.method), 16) + " " + Excerpt(Printable(record.path)) + " " +
+         Printable(Excerpt(record.method, 16)) + " " + Printable(Excerpt(record.path)) + " " +
          (record.status == 0 ? std::string("-") : std::to_string(record.status)) + " " +
          std::to_string(record.body_bytes) + " " + std::to_string(record.took.count()) + "ms";
 }

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "server/admin/installation.h"
+#include "server/host/access_log.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_server.h"
 #include "tests/support/temp_dir.h"
@@ -283,6 +284,21 @@ TEST_F(HttpHostConnectionsTest, AnswersPipelinedRequestsInOrderAndAlwaysInJson) 
   answer = client.Get("/health", authorized);
   EXPECT_EQ(answer->status, 503);
   EXPECT_TRUE(Json(answer->body).contains("error")) << answer->body;
+}
+
+// An access line is one line with its fields in order, whatever the path holds.
+TEST(AccessLogTest, WritesOneLineOfFieldsWhateverThePathHolds) {
+  AccessRecord record{std::chrono::system_clock::from_time_t(1796821800), "192.0.2.7", "POST",
+                      "/JobSheet/store Outbox\r\nforged 200", 413, 97, 12ms};
+  EXPECT_EQ(AccessLine(record),
+            "2026-12-09T13:10:00Z 192.0.2.7 POST /JobSheet/store?Outbox??forged?200 413 97 12ms");
+  record.status = 0;
+  record.path = "/" + std::string(1000, 'a');
+  const std::string line = AccessLine(record);
+  EXPECT_NE(line.find("/aaa"), std::string::npos);
+  EXPECT_NE(line.find("...?(1001?bytes)"), std::string::npos) << line;
+  EXPECT_NE(line.find(" - 97 12ms"), std::string::npos) << line;
+  EXPECT_LT(line.size(), 300u);
 }
 
 // A stop with a request still arriving: the host exits 0 within the grace period, having logged
