@@ -7,10 +7,9 @@
 // (its settings: server/host/host_settings.h); SIGTERM or SIGINT stop it gracefully: no new
 // connections, the requests in progress finish within the grace period, then it exits 0.
 // `TQSRemoteServerHost --help` lists the methods.
+#include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdlib>
-
-#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
 #include <iterator>

@@ -25,8 +25,8 @@ HttpAnswer AnswerCall(const Method& method, std::string_view body,
   nlohmann::json request = nlohmann::json::parse(body, nullptr, false);
   if (request.is_discarded()) return Refusal(400, "The request body is not valid JSON");
   if (request.is_object() && request.contains("i_sDSNString")) {
-    return Refusal(400,
-                   "i_sDSNString is set by the server's configuration; leave it out of the request");
+    return Refusal(
+        400, "i_sDSNString is set by the server's configuration; leave it out of the request");
   }
   if (TakesConnectionString(method) && request.is_object()) {
     request["i_sDSNString"] = connection_string;

@@ -114,8 +114,8 @@ int OpenListeningSocket(const std::string& host, int port) {
   addrinfo* addresses = nullptr;
   const std::string where = host + ":" + std::to_string(port);
   const std::string service = std::to_string(port);
-  const int looked_up = ::getaddrinfo(name.empty() ? nullptr : name.c_str(), service.c_str(),
-                                      &hints, &addresses);
+  const int looked_up =
+      ::getaddrinfo(name.empty() ? nullptr : name.c_str(), service.c_str(), &hints, &addresses);
   if (looked_up != 0) {
     throw Error(error_number::kGenericFailure,
                 "Cannot listen on " + where + ": " + ::gai_strerror(looked_up));
@@ -178,8 +178,8 @@ struct HttpServer::Impl {
   static MHD_Result OnAccess(void* self, MHD_Connection* connection, const char* url,
                              const char* method, const char*, const char* upload_data,
                              std::size_t* upload_data_size, void** request_slot) {
-    return static_cast<Impl*>(self)->Access(connection, url, method, upload_data,
-                                            upload_data_size, request_slot);
+    return static_cast<Impl*>(self)->Access(connection, url, method, upload_data, upload_data_size,
+                                            request_slot);
   }
 
   static void OnCompleted(void* self, MHD_Connection* connection, void** request_slot,
@@ -212,14 +212,12 @@ struct HttpServer::Impl {
   }
 
   MHD_Result Access(MHD_Connection* connection, const char* url, const char* method,
-                    const char* upload_data, std::size_t* upload_data_size,
-                    void** request_slot) {
+                    const char* upload_data, std::size_t* upload_data_size, void** request_slot) {
     auto* request = static_cast<Request*>(*request_slot);
     if (request == nullptr) {
       request = new Request;
       *request_slot = request;
-      request->record = {std::chrono::system_clock::now(), ClientAddress(connection), method,
-                         url};
+      request->record = {std::chrono::system_clock::now(), ClientAddress(connection), method, url};
       bool stopping = false;
       {
         std::lock_guard lock(state_mutex);
@@ -292,7 +290,8 @@ struct HttpServer::Impl {
     // is counted as it arrives.
     const std::string_view length = Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
     std::uint64_t declared = 0;
-    const auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), declared);
+    const auto [end, error] =
+        std::from_chars(length.data(), length.data() + length.size(), declared);
     if (!length.empty() && (error == std::errc::result_out_of_range ||
                             (error == std::errc() && declared > settings.max_request_bytes))) {
       return TooLarge();
@@ -328,8 +327,9 @@ struct HttpServer::Impl {
     if (info == nullptr) return;
     const std::string text = "HTTP/1.1 " + std::to_string(answer.status) +
                              " Payload Too Large\r\nContent-Type: application/json\r\n"
-                             "Content-Length: " + std::to_string(answer.body.size()) +
-                             "\r\nConnection: close\r\n\r\n" + answer.body;
+                             "Content-Length: " +
+                             std::to_string(answer.body.size()) + "\r\nConnection: close\r\n\r\n" +
+                             answer.body;
     [[maybe_unused]] const ssize_t sent =
         ::send(info->connect_fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     ::shutdown(info->connect_fd, SHUT_WR);
@@ -372,10 +372,10 @@ struct HttpServer::Impl {
       std::lock_guard lock(state_mutex);
       if (!waiting_jobs.contains(job)) return;  // given up by a stop before it began
     }
-    HttpAnswer answer = job->route == Route::kHealth
-                            ? AnswerHealth(job->authorized, settings.connection_string)
-                            : AnswerCall(*job->method, job->body, settings.connection_string,
-                                         components);
+    HttpAnswer answer =
+        job->route == Route::kHealth
+            ? AnswerHealth(job->authorized, settings.connection_string)
+            : AnswerCall(*job->method, job->body, settings.connection_string, components);
     std::lock_guard lock(state_mutex);
     if (waiting_jobs.erase(job) == 0) return;  // a stop answered it meanwhile
     job->answer = std::move(answer);
@@ -437,10 +437,10 @@ struct HttpServer::Impl {
   // Stopping and the requests in progress.
   std::mutex state_mutex;
   std::condition_variable state_changed;
-  bool stop_requested = false;                    // guarded by state_mutex
-  int requests_in_progress = 0;                   // guarded by state_mutex
-  std::set<std::shared_ptr<Job>> waiting_jobs;    // guarded by state_mutex: suspended ones
-  WorkerPool workers;  // last: its threads end before the members above go
+  bool stop_requested = false;                  // guarded by state_mutex
+  int requests_in_progress = 0;                 // guarded by state_mutex
+  std::set<std::shared_ptr<Job>> waiting_jobs;  // guarded by state_mutex: suspended ones
+  WorkerPool workers;                           // last: its threads end before the members above go
 };
 
 HttpServer::HttpServer(HostSettings settings, const automation::ComponentRegistry& components)
@@ -471,11 +471,11 @@ bool HttpServer::Serve() {
     }
     impl.daemon = MHD_start_daemon(
         MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0, nullptr,
-        nullptr, &Impl::OnAccess, &impl,                                          //
-        MHD_OPTION_EXTERNAL_LOGGER, &LogLibraryMessage, nullptr,                  //
-        MHD_OPTION_LISTEN_SOCKET, impl.listening_socket,                          //
-        MHD_OPTION_CONNECTION_TIMEOUT,                                            //
-        static_cast<unsigned int>(settings.request_timeout.count()),              //
+        nullptr, &Impl::OnAccess, &impl,                              //
+        MHD_OPTION_EXTERNAL_LOGGER, &LogLibraryMessage, nullptr,      //
+        MHD_OPTION_LISTEN_SOCKET, impl.listening_socket,              //
+        MHD_OPTION_CONNECTION_TIMEOUT,                                //
+        static_cast<unsigned int>(settings.request_timeout.count()),  //
         MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned int>(settings.max_connections),
         MHD_OPTION_PER_IP_CONNECTION_LIMIT,
         static_cast<unsigned int>(settings.max_connections_per_client),  //

@@ -31,7 +31,7 @@ class WorkerPool {
   std::mutex mutex_;
   std::condition_variable queued_;
   std::deque<std::function<void()>> tasks_;  // guarded by mutex_
-  bool stopping_ = false;                     // guarded by mutex_
+  bool stopping_ = false;                    // guarded by mutex_
   std::vector<std::thread> threads_;
 };
 

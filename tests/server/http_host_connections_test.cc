@@ -75,8 +75,8 @@ class RawConnection {
     }
     answer.headers = buffer_.substr(0, header_end + 2);
     std::smatch match;
-    std::regex_search(answer.headers, match, std::regex(R"(Content-Length: (\d+))",
-                                                        std::regex::icase));
+    std::regex_search(answer.headers, match,
+                      std::regex(R"(Content-Length: (\d+))", std::regex::icase));
     const std::size_t length = match.empty() ? 0 : std::stoul(match[1]);
     while (buffer_.size() < header_end + 4 + length) {
       if (!Fill()) return answer;
@@ -137,7 +137,8 @@ class HttpHostConnectionsTest : public ::testing::Test {
   httplib::Result CallReturnDate(const std::string& date) {
     httplib::Client client("127.0.0.1", port_);
     client.set_read_timeout(10s);
-    return client.Post("/JobSheet/returnDate", {{"Authorization", std::string("Bearer ") + kSecret}},
+    return client.Post("/JobSheet/returnDate",
+                       {{"Authorization", std::string("Bearer ") + kSecret}},
                        nlohmann::json({{"i_sDate", date}}).dump(), "application/json");
   }
 
@@ -201,7 +202,8 @@ TEST_F(HttpHostConnectionsTest, RefusesBodiesBeforeReadingThem) {
     RawConnection connection(port_);
     ASSERT_TRUE(connection.Send(
         "POST /JobSheet/returnDate HTTP/1.1\r\nHost: t\r\nTransfer-Encoding: chunked\r\n"
-        "Authorization: Bearer " + std::string(kSecret) + "\r\nContent-Encoding: gzip\r\n\r\n"));
+        "Authorization: Bearer " +
+        std::string(kSecret) + "\r\nContent-Encoding: gzip\r\n\r\n"));
     const auto answer = connection.Read();
     EXPECT_EQ(answer.status, 415);
     EXPECT_NE(Json(answer.body)["error"]["description"].get<std::string>().find("gzip"),
@@ -212,7 +214,8 @@ TEST_F(HttpHostConnectionsTest, RefusesBodiesBeforeReadingThem) {
     RawConnection connection(port_);
     ASSERT_TRUE(connection.Send(
         "POST /JobSheet/returnDate HTTP/1.1\r\nHost: t\r\nTransfer-Encoding: chunked\r\n"
-        "Authorization: Bearer " + std::string(kSecret) + "\r\n\r\n"));
+        "Authorization: Bearer " +
+        std::string(kSecret) + "\r\n\r\n"));
     bool all_sent = true;
     for (int i = 0; i < 4096 && all_sent; ++i) all_sent = connection.Send(chunk);
     const auto answer = connection.Read();
@@ -223,9 +226,10 @@ TEST_F(HttpHostConnectionsTest, RefusesBodiesBeforeReadingThem) {
   {
     // A declared length over the limit: refused at once.
     RawConnection connection(port_);
-    ASSERT_TRUE(connection.Send("POST /JobSheet/returnDate HTTP/1.1\r\nHost: t\r\n"
-                                "Authorization: Bearer " +
-                                std::string(kSecret) + "\r\nContent-Length: 65537\r\n\r\n"));
+    ASSERT_TRUE(
+        connection.Send("POST /JobSheet/returnDate HTTP/1.1\r\nHost: t\r\n"
+                        "Authorization: Bearer " +
+                        std::string(kSecret) + "\r\nContent-Length: 65537\r\n\r\n"));
     EXPECT_EQ(connection.Read().status, 413);
   }
   // A body of exactly the limit is read and called.
@@ -241,10 +245,10 @@ TEST_F(HttpHostConnectionsTest, RefusesBodiesBeforeReadingThem) {
 TEST_F(HttpHostConnectionsTest, AnswersPipelinedRequestsInOrderAndAlwaysInJson) {
   Start();
   RawConnection connection(port_);
-  ASSERT_TRUE(connection.Send(CallRequest(R"({"i_sDate": "20261208T120000"})") +
-                              CallRequest(R"({"i_sDate": "20250301T120000"})",
-                                          "Content-Type: text/plain\r\n") +
-                              CallRequest(R"({"i_sDate": "20240301T120000"})", "", "")));
+  ASSERT_TRUE(connection.Send(
+      CallRequest(R"({"i_sDate": "20261208T120000"})") +
+      CallRequest(R"({"i_sDate": "20250301T120000"})", "Content-Type: text/plain\r\n") +
+      CallRequest(R"({"i_sDate": "20240301T120000"})", "", "")));
   auto first = connection.Read();
   auto second = connection.Read();
   auto third = connection.Read();
@@ -288,8 +292,13 @@ TEST_F(HttpHostConnectionsTest, AnswersPipelinedRequestsInOrderAndAlwaysInJson) 
 
 // An access line is one line with its fields in order, whatever the path holds.
 TEST(AccessLogTest, WritesOneLineOfFieldsWhateverThePathHolds) {
-  AccessRecord record{std::chrono::system_clock::from_time_t(1796821800), "192.0.2.7", "POST",
-                      "/JobSheet/store Outbox\r\nforged 200", 413, 97, 12ms};
+  AccessRecord record{std::chrono::system_clock::from_time_t(1796821800),
+                      "192.0.2.7",
+                      "POST",
+                      "/JobSheet/store Outbox\r\nforged 200",
+                      413,
+                      97,
+                      12ms};
   EXPECT_EQ(AccessLine(record),
             "2026-12-09T13:10:00Z 192.0.2.7 POST /JobSheet/store?Outbox??forged?200 413 97 12ms");
   record.status = 0;
@@ -346,8 +355,10 @@ TEST(HttpHostProgramTest, StopsWithinTheGracePeriodWhileAClientTrickles) {
     EXPECT_EQ(client.Get("/health", {{"Authorization", "Bearer " + secret}})->status, 200);
   }
   RawConnection trickling(host_port);
-  ASSERT_TRUE(trickling.Send("POST /JobSheet/returnDate HTTP/1.1\r\nHost: t\r\nAuthorization: "
-                             "Bearer " + secret + "\r\nContent-Length: 100\r\n\r\n{"));
+  ASSERT_TRUE(
+      trickling.Send("POST /JobSheet/returnDate HTTP/1.1\r\nHost: t\r\nAuthorization: "
+                     "Bearer " +
+                     secret + "\r\nContent-Length: 100\r\n\r\n{"));
   std::this_thread::sleep_for(200ms);  // the request is in progress
   ASSERT_EQ(::kill(host, SIGTERM), 0);
   int status = 0;
