@@ -19,6 +19,8 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <string_view>
+#include <utility>
 
 #include "common/error.h"
 #include "common/text.h"
@@ -89,10 +91,43 @@ std::string_view Header(MHD_Connection* connection, const char* name) {
   return value == nullptr ? std::string_view() : std::string_view(value);
 }
 
+// Refusing a body while it arrives.
+//
+// libmicrohttpd 0.9.75 takes an answer only before a request's body or after all of it:
+// MHD_queue_response() fails while a body is arriving (also on a suspended connection), and the
+// only way to stop reading one is to return MHD_NO from the access handler, which closes the
+// connection and logs "Application reported internal error, closing connection". A chunked body
+// that passes MaxRequestBytes is therefore answered 413 by writing the answer on the socket
+// directly (nothing else of this request has been written there), the rest of the body is read
+// and dropped for a moment so that the client reads the answer before the close (closing on
+// unread data resets the connection, which may destroy the answer in the client's buffer), and
+// then the handler returns MHD_NO. The library's message about that close is expected and is
+// kept off standard error; every other message of the library is written there.
+
+// Set on the library's thread when the access handler ends a refused body's connection on
+// purpose; the library's message about it follows at once on the same thread.
+thread_local bool closing_refused_body = false;
+
+void WriteAnswerOnSocket(int socket, const HttpAnswer& answer) {
+  const char* reason = MHD_get_reason_phrase_for(static_cast<unsigned int>(answer.status));
+  const std::string text = "HTTP/1.1 " + std::to_string(answer.status) + " " + reason +
+                           "\r\nContent-Type: application/json\r\nContent-Length: " +
+                           std::to_string(answer.body.size()) +
+                           "\r\nConnection: close\r\n\r\n" + answer.body;
+  [[maybe_unused]] const ssize_t sent =
+      ::send(socket, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  ::shutdown(socket, SHUT_WR);
+}
+
 void LogLibraryMessage(void*, const char* format, va_list arguments) {
-  std::string line = "TQSRemoteServerHost: ";
   char text[512];
   std::vsnprintf(text, sizeof text, format, arguments);
+  constexpr std::string_view kDeliberateClose = "Application reported internal error";
+  if (std::exchange(closing_refused_body, false) &&
+      std::string_view(text).substr(0, kDeliberateClose.size()) == kDeliberateClose) {
+    return;
+  }
+  std::string line = "TQSRemoteServerHost: ";
   line += text;
   if (line.back() != '\n') line += '\n';
   [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
@@ -188,9 +223,10 @@ struct HttpServer::Impl {
     *request_slot = nullptr;
     if (request == nullptr) return;
     auto& impl = *static_cast<Impl*>(self);
-    request->record.took =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - request->started);
+    const Clock::duration took = Clock::now() - request->started;
+    request->record.took = std::chrono::duration_cast<std::chrono::milliseconds>(took);
     LogAccess(request->record);
+
     impl.deadlines.Restart(connection);
     {
       std::lock_guard lock(impl.state_mutex);
@@ -213,6 +249,7 @@ struct HttpServer::Impl {
 
   MHD_Result Access(MHD_Connection* connection, const char* url, const char* method,
                     const char* upload_data, std::size_t* upload_data_size, void** request_slot) {
+    closing_refused_body = false;
     auto* request = static_cast<Request*>(*request_slot);
     if (request == nullptr) {
       request = new Request;
@@ -269,6 +306,7 @@ struct HttpServer::Impl {
       }
       return std::nullopt;
     }
+
     if (path.substr(0, kCallPrefix.size()) != kCallPrefix) {
       return Refusal(404, "There is no resource '" + Excerpt(path) + "'");
     }
@@ -311,9 +349,8 @@ struct HttpServer::Impl {
                             std::to_string(settings.max_request_bytes) + " bytes");
   }
 
-  // The library takes an answer only before the body or after all of it; a body that passes the
-  // limit while it arrives (chunked) is answered at once on the socket itself (nothing else of
-  // this request has been written there), and the connection is closed soon after.
+  // A body that passes the limit while it arrives (chunked): see "Refusing a body while it
+  // arrives" above.
   void RefuseWhileReceiving(MHD_Connection* connection, Request& request,
                             const HttpAnswer& answer) {
     request.answered = true;
@@ -324,26 +361,18 @@ struct HttpServer::Impl {
     request.body.shrink_to_fit();
     const MHD_ConnectionInfo* info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-    if (info == nullptr) return;
-    const std::string text = "HTTP/1.1 " + std::to_string(answer.status) +
-                             " Payload Too Large\r\nContent-Type: application/json\r\n"
-                             "Content-Length: " +
-                             std::to_string(answer.body.size()) + "\r\nConnection: close\r\n\r\n" +
-                             answer.body;
-    [[maybe_unused]] const ssize_t sent =
-        ::send(info->connect_fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    ::shutdown(info->connect_fd, SHUT_WR);
+    if (info != nullptr) WriteAnswerOnSocket(info->connect_fd, answer);
   }
 
-  // After such an answer the rest of the body is read and dropped for a moment, so that the
-  // client reads the answer before the connection closes (closing on unread data resets it and
-  // may destroy the answer in the client's buffer); then the connection is closed.
+  // After such an answer the rest of the body is read and dropped for at most 1 MiB or 1 s,
+  // then the connection is closed.
   static MHD_Result Drain(Request& request, std::size_t size) {
     constexpr std::size_t kDrainBytes = 1024 * 1024;
     constexpr auto kDrainTime = std::chrono::seconds(1);
     request.drained += size;
     const bool go_on = size > 0 && request.drained <= kDrainBytes &&
                        Clock::now() - *request.refused_at < kDrainTime;
+    if (!go_on) closing_refused_body = true;
     return go_on ? MHD_YES : MHD_NO;
   }
 
@@ -372,10 +401,15 @@ struct HttpServer::Impl {
       std::lock_guard lock(state_mutex);
       if (!waiting_jobs.contains(job)) return;  // given up by a stop before it began
     }
-    HttpAnswer answer =
-        job->route == Route::kHealth
-            ? AnswerHealth(job->authorized, settings.connection_string)
-            : AnswerCall(*job->method, job->body, settings.connection_string, components);
+    HttpAnswer answer;
+    switch (job->route) {
+      case Route::kCall:
+        answer = AnswerCall(*job->method, job->body, settings.connection_string, components);
+        break;
+      case Route::kHealth:
+        answer = AnswerHealth(job->authorized, settings.connection_string);
+        break;
+    }
     std::lock_guard lock(state_mutex);
     if (waiting_jobs.erase(job) == 0) return;  // a stop answered it meanwhile
     job->answer = std::move(answer);

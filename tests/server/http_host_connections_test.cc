@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -49,6 +50,15 @@ class RawConnection {
   RawConnection& operator=(const RawConnection&) = delete;
 
   bool connected() const { return connected_; }
+
+  // Whether the server has closed the connection (it reads as ended, or was reset), waiting at
+  // most `wait` for that.
+  bool ClosedByServer(std::chrono::milliseconds wait) {
+    pollfd ready{socket_, POLLIN, 0};
+    if (::poll(&ready, 1, static_cast<int>(wait.count())) <= 0) return false;
+    char byte;
+    return ::recv(socket_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) <= 0;
+  }
 
   // False when the server has closed the connection.
   bool Send(std::string_view bytes) {
@@ -211,6 +221,10 @@ TEST_F(HttpHostConnectionsTest, RefusesBodiesBeforeReadingThem) {
         << answer.body;
   }
   {
+    // The library cannot answer in the middle of a body: the host answers on the socket and
+    // closes the connection itself. Standard error gets the access line, not the library's
+    // complaint about that close.
+    ::testing::internal::CaptureStderr();
     RawConnection connection(port_);
     ASSERT_TRUE(connection.Send(
         "POST /JobSheet/returnDate HTTP/1.1\r\nHost: t\r\nTransfer-Encoding: chunked\r\n"
@@ -219,9 +233,17 @@ TEST_F(HttpHostConnectionsTest, RefusesBodiesBeforeReadingThem) {
     bool all_sent = true;
     for (int i = 0; i < 4096 && all_sent; ++i) all_sent = connection.Send(chunk);
     const auto answer = connection.Read();
+    const std::string log = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(answer.status, 413);
+    EXPECT_NE(answer.headers.find("HTTP/1.1 413 Content Too Large\r\n"), std::string::npos)
+        << answer.headers;
+    EXPECT_NE(answer.headers.find("Connection: close"), std::string::npos) << answer.headers;
     EXPECT_NE(answer.body.find("65536 bytes"), std::string::npos) << answer.body;
     EXPECT_FALSE(all_sent);
+    EXPECT_TRUE(std::regex_search(log, std::regex(R"(POST /JobSheet/returnDate 413 \d+ \d+ms)")))
+        << log;
+    EXPECT_EQ(log.find("internal error"), std::string::npos) << log;
+    EXPECT_EQ(log.find("TQSRemoteServerHost:"), std::string::npos) << log;
   }
   {
     // A declared length over the limit: refused at once.
@@ -238,6 +260,34 @@ TEST_F(HttpHostConnectionsTest, RefusesBodiesBeforeReadingThem) {
   RawConnection connection(port_);
   ASSERT_TRUE(connection.Send(CallRequest(padded)));
   EXPECT_EQ(connection.Read().status, 200);
+}
+
+// A client that sends a byte now and then never lets an idle time-out fire; the request's
+// deadline closes its connection all the same, while other callers are served meanwhile.
+TEST_F(HttpHostConnectionsTest, ClosesAConnectionThatTricklesPastTheDeadline) {
+  settings_.request_timeout = 1s;
+  Start();
+  RawConnection trickling(port_);
+  ASSERT_TRUE(trickling.Send(
+      "POST /JobSheet/returnDate HTTP/1.1\r\nHost: t\r\nAuthorization: Bearer " +
+      std::string(kSecret) + "\r\nContent-Length: 100\r\n\r\n{"));
+  int bytes_sent = 0;
+  bool closed = false;
+  const auto give_up = std::chrono::steady_clock::now() + 15s;  // the deadline is 1 s
+  while (!closed && std::chrono::steady_clock::now() < give_up) {
+    closed = trickling.ClosedByServer(300ms) || !trickling.Send(" ");
+    if (closed) break;
+    ++bytes_sent;
+    const auto answer = CallReturnDate("20250101T000000");
+    ASSERT_TRUE(answer) << "a normal caller was not answered while a client trickled";
+    EXPECT_EQ(answer->status, 200);
+  }
+  EXPECT_TRUE(closed) << "the trickling connection outlived its deadline";
+  EXPECT_LT(bytes_sent, 99) << "the trickling request was never cut off";
+  EXPECT_EQ(trickling.Read().status, 0);  // no answer: the request never arrived whole
+  const auto answer = CallReturnDate("20250101T000000");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->status, 200);
 }
 
 // Pipelined requests are answered in order on their connection; a JSON body is taken whatever
