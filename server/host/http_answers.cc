@@ -13,6 +13,33 @@ namespace {
 
 HttpAnswer Json(int status, const nlohmann::json& body) { return {status, JsonText(body)}; }
 
+void WriteQueue(const QueueHealth& queue, PrometheusText& text) {
+  text.Family("tqsremote_upload_queue_documents", MetricType::kGauge,
+              "Uploaded documents in the queue, by document type and status.");
+  for (const auto& type : queue.types) {
+    for (const auto& [status, count] :
+         {std::pair{"pending", type.pending}, std::pair{"processed", type.processed},
+          std::pair{"failed", type.failed}, std::pair{"unrecognised", type.unrecognised}}) {
+      text.Sample("tqsremote_upload_queue_documents", {{"type", type.name}, {"status", status}},
+                  static_cast<double>(count));
+    }
+  }
+  text.Family("tqsremote_upload_queue_oldest_pending_seconds", MetricType::kGauge,
+              "Age of the oldest pending document, by document type.");
+  for (const auto& type : queue.types) {
+    if (type.oldest_pending && type.oldest_pending->age_seconds) {
+      text.Sample("tqsremote_upload_queue_oldest_pending_seconds", {{"type", type.name}},
+                  static_cast<double>(*type.oldest_pending->age_seconds));
+    }
+  }
+  text.Family("tqsremote_upload_queue_waiting_for_operator", MetricType::kGauge,
+              "Pending documents an operator must look at: in doubt, or failing repeatedly.");
+  text.Sample("tqsremote_upload_queue_waiting_for_operator", {{"reason", "in doubt"}},
+              static_cast<double>(queue.in_doubt));
+  text.Sample("tqsremote_upload_queue_waiting_for_operator", {{"reason", "repeatedly failing"}},
+              static_cast<double>(queue.repeatedly_failing));
+}
+
 }  // namespace
 
 HttpAnswer Refusal(int status, std::string_view description) {
@@ -58,6 +85,23 @@ HttpAnswer AnswerHealth(bool authorized, const std::string& connection_string) {
     return Json(503, body);
   }
   return Json(200, body);
+}
+
+HttpAnswer AnswerMetrics(const HttpMetrics& metrics, const std::string& connection_string) {
+  PrometheusText text;
+  metrics.Write(text);
+  std::optional<QueueHealth> queue;
+  try {
+    auto connection = db::Connection::Open(connection_string);
+    queue = ReadQueueHealth(*connection);
+  } catch (const Error&) {
+    // Reported as tqsremote_database_up 0; the reason is in /health with the secret.
+  }
+  text.Family("tqsremote_database_up", MetricType::kGauge,
+              "1 when the server database could be opened and its queue read, else 0.");
+  text.Sample("tqsremote_database_up", {}, queue ? 1 : 0);
+  if (queue) WriteQueue(*queue, text);
+  return {200, text.text(), ContentType::kPrometheusText};
 }
 
 bool SameSecret(std::string_view given, std::string_view expected) {

@@ -1,7 +1,8 @@
 // The answers of the HTTP host, apart from the network: what a complete, authenticated request
-// for a JobSheet method or for the health check is answered (status and JSON text), and the JSON
-// refusal that every error answer carries ({"error": {"description": ...}}). The call and the
-// health check touch the database and run on a worker thread; the rest is pure. Thread-safe.
+// for a JobSheet method, the health check or the metrics is answered (status and text), and the
+// JSON refusal that every error answer carries ({"error": {"description": ...}}). The call, the
+// health check and the metrics touch the database and run on a worker thread; the rest is
+// pure. Thread-safe.
 #ifndef TQS_SERVER_HOST_HTTP_ANSWERS_H_
 #define TQS_SERVER_HOST_HTTP_ANSWERS_H_
 
@@ -9,13 +10,17 @@
 #include <string_view>
 
 #include "platform/automation/component_registry.h"
+#include "server/host/http_metrics.h"
 #include "server/host/method_table.h"
 
 namespace tqs::server::host {
 
+enum class ContentType { kJson, kPrometheusText };
+
 struct HttpAnswer {
   int status = 200;
-  std::string body;  // JSON text
+  std::string body;
+  ContentType type = ContentType::kJson;
 };
 
 // {"error": {"description": description}} with `status`.
@@ -32,6 +37,14 @@ HttpAnswer AnswerCall(const Method& method, std::string_view body,
 // `authorized`; 503 {"status": "database unavailable"} when it does not (with the provider's
 // reason only when `authorized`).
 HttpAnswer AnswerHealth(bool authorized, const std::string& connection_string);
+
+// The metrics in the Prometheus text format (always 200): the host's request counts and
+// latencies from `metrics`, then the upload queue (the same query as the health check's):
+// tqsremote_upload_queue_documents{type,status}, tqsremote_upload_queue_oldest_pending_seconds
+// {type} for the types with pending rows whose received-at time is known, and the rows waiting
+// for an operator; tqsremote_database_up is 0, and the queue left out, when the database cannot
+// be opened or read.
+HttpAnswer AnswerMetrics(const HttpMetrics& metrics, const std::string& connection_string);
 
 // Whether `given` equals `expected`, compared without an early exit so that the time taken does
 // not tell how much of a guess matched.

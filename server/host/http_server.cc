@@ -27,6 +27,7 @@
 #include "server/host/access_log.h"
 #include "server/host/connection_deadlines.h"
 #include "server/host/http_answers.h"
+#include "server/host/http_metrics.h"
 #include "server/host/method_table.h"
 #include "server/host/worker_pool.h"
 
@@ -43,7 +44,7 @@ constexpr std::size_t kConnectionMemoryBytes = 64 * 1024;
 constexpr auto kStopAnswerTime = std::chrono::seconds(1);
 constexpr std::string_view kCallPrefix = "/JobSheet/";
 
-enum class Route { kCall, kHealth };
+enum class Route { kCall, kHealth, kMetrics };
 
 // A request handed to the worker pool; shared by the connection's request and the worker.
 struct Job {
@@ -226,7 +227,11 @@ struct HttpServer::Impl {
     const Clock::duration took = Clock::now() - request->started;
     request->record.took = std::chrono::duration_cast<std::chrono::milliseconds>(took);
     LogAccess(request->record);
-
+    if (request->record.status == 0) {
+      impl.metrics.RecordUnanswered();
+    } else {
+      impl.metrics.Record(request->record.method, request->record.status, took);
+    }
     impl.deadlines.Restart(connection);
     {
       std::lock_guard lock(impl.state_mutex);
@@ -306,7 +311,16 @@ struct HttpServer::Impl {
       }
       return std::nullopt;
     }
-
+    if (path == "/metrics") {
+      request.route = Route::kMetrics;
+      if (method != "GET" && method != "HEAD") {
+        return Refusal(405, "/metrics answers GET only");
+      }
+      if (!request.authorized) {
+        return Refusal(401, "The request lacks the shared secret of this server");
+      }
+      return std::nullopt;
+    }
     if (path.substr(0, kCallPrefix.size()) != kCallPrefix) {
       return Refusal(404, "There is no resource '" + Excerpt(path) + "'");
     }
@@ -409,6 +423,9 @@ struct HttpServer::Impl {
       case Route::kHealth:
         answer = AnswerHealth(job->authorized, settings.connection_string);
         break;
+      case Route::kMetrics:
+        answer = AnswerMetrics(metrics, settings.connection_string);
+        break;
     }
     std::lock_guard lock(state_mutex);
     if (waiting_jobs.erase(job) == 0) return;  // a stop answered it meanwhile
@@ -442,7 +459,10 @@ struct HttpServer::Impl {
     MHD_Response* response = MHD_create_response_from_buffer(
         answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
     if (response == nullptr) return MHD_NO;
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "application/json");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
+                            answer.type == ContentType::kPrometheusText
+                                ? kPrometheusTextContentType
+                                : "application/json");
     if (answer.status == 401) {
       MHD_add_response_header(response, MHD_HTTP_HEADER_WWW_AUTHENTICATE, "Bearer");
     }
@@ -461,6 +481,7 @@ struct HttpServer::Impl {
   // Fixed at construction.
   const HostSettings settings;
   const automation::ComponentRegistry& components;
+  HttpMetrics metrics;
 
   // Serving. The deadlines outlive the daemon (its last callbacks remove connections), and the
   // workers are joined before anything they use goes.

@@ -7,6 +7,9 @@
 //                             encoding, 500 with "error" when the method raises
 //   GET /health               {"status": "ok"}, 503 when the database cannot be opened; with the
 //                             secret also the upload queue's state
+//   GET /metrics              with the secret (401 without): request counts by method and
+//                             status, a latency histogram and the upload queue in the Prometheus
+//                             text format (server/host/http_answers.h, http_metrics.h)
 // Every error answer is a JSON object with "error". Callers authenticate with
 // "Authorization: Bearer <shared secret>", which is checked from the headers before any byte of
 // the body is read. Connections are served by one event-driven thread, so slow, idle or

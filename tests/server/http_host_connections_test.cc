@@ -14,13 +14,17 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
+#include <map>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include "server/admin/installation.h"
 #include "server/host/access_log.h"
 #include "server/host/host_settings.h"
+#include "server/host/http_metrics.h"
 #include "server/host/http_server.h"
+#include "server/host/prometheus_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace tqs::server::host {
@@ -338,6 +342,79 @@ TEST_F(HttpHostConnectionsTest, AnswersPipelinedRequestsInOrderAndAlwaysInJson) 
   answer = client.Get("/health", authorized);
   EXPECT_EQ(answer->status, 503);
   EXPECT_TRUE(Json(answer->body).contains("error")) << answer->body;
+}
+
+// Lines of the Prometheus text format: sample (name and labels as written) to value.
+std::map<std::string, double> Samples(const std::string& text) {
+  std::map<std::string, double> samples;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.empty() || line.front() == '#') continue;
+    const std::size_t blank = line.rfind(' ');
+    if (blank == std::string::npos) {
+      ADD_FAILURE() << "not a sample line: " << line;
+      continue;
+    }
+    samples[line.substr(0, blank)] = std::stod(line.substr(blank + 1));
+  }
+  return samples;
+}
+
+// /metrics counts the answered requests by method and status, with the secret only; the
+// latency histogram has counted each of them once; the database state is part of it.
+TEST_F(HttpHostConnectionsTest, MetricsCountTheRequestsAnswered) {
+  Start();
+  for (const char* date : {"20250101T000000", "20250102T000000", "20250103T000000"}) {
+    ASSERT_EQ(CallReturnDate(date)->status, 200);
+  }
+  httplib::Client client("127.0.0.1", port_);
+  const httplib::Headers authorized = {{"Authorization", std::string("Bearer ") + kSecret}};
+  EXPECT_EQ(client.Post("/JobSheet/returnDate", "{}", "application/json")->status, 401);
+  EXPECT_EQ(client.Post("/JobSheet/NoSuchMethod", authorized, "{}", "application/json")->status,
+            404);
+  EXPECT_EQ(client.Get("/health")->status, 503);
+  auto answer = client.Get("/metrics");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->status, 401);
+  EXPECT_TRUE(Json(answer->body).contains("error")) << answer->body;
+  EXPECT_EQ(client.Post("/metrics", authorized, "", "text/plain")->status, 405);
+
+  answer = client.Get("/metrics", authorized);
+  ASSERT_TRUE(answer);
+  ASSERT_EQ(answer->status, 200) << answer->body;
+  EXPECT_EQ(answer->get_header_value("Content-Type"), "text/plain; version=0.0.4; charset=utf-8");
+  const auto samples = Samples(answer->body);
+  const std::map<std::string, double> expected_requests = {
+      {R"(tqsremote_http_requests_total{method="POST",status="200"})", 3},
+      {R"(tqsremote_http_requests_total{method="POST",status="401"})", 1},
+      {R"(tqsremote_http_requests_total{method="POST",status="404"})", 1},
+      {R"(tqsremote_http_requests_total{method="POST",status="405"})", 1},
+      {R"(tqsremote_http_requests_total{method="GET",status="503"})", 1},
+      {R"(tqsremote_http_requests_total{method="GET",status="401"})", 1},
+  };
+  std::map<std::string, double> requests;
+  for (const auto& [sample, value] : samples) {
+    if (sample.starts_with("tqsremote_http_requests_total{")) requests[sample] = value;
+  }
+  EXPECT_EQ(requests, expected_requests);
+  EXPECT_EQ(samples.at("tqsremote_http_request_duration_seconds_count"), 8);
+  EXPECT_EQ(samples.at(R"(tqsremote_http_request_duration_seconds_bucket{le="+Inf"})"), 8);
+  EXPECT_GT(samples.at("tqsremote_http_request_duration_seconds_sum"), 0);
+  double previous = 0;
+  for (const double bound : HttpMetrics::kBucketBounds) {
+    const double count = samples.at("tqsremote_http_request_duration_seconds_bucket{le=\"" +
+                                    SampleValue(bound) + "\"}");
+    EXPECT_GE(count, previous) << bound;
+    previous = count;
+  }
+  EXPECT_EQ(samples.at("tqsremote_database_up"), 0);  // the database does not exist
+  EXPECT_EQ(answer->body.find("tqsremote_upload_queue"), std::string::npos);
+
+  // The scrape itself is counted once it is answered.
+  answer = client.Get("/metrics", authorized);
+  EXPECT_EQ(Samples(answer->body).at(R"(tqsremote_http_requests_total{method="GET",status="200"})"),
+            1);
 }
 
 // An access line is one line with its fields in order, whatever the path holds.
