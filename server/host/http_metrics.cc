@@ -9,9 +9,9 @@ void HttpMetrics::Record(std::string_view method, int status,
                          std::chrono::steady_clock::duration took) {
   const auto method_index = static_cast<std::size_t>(
       std::find(kMethods.begin(), kMethods.end() - 1, method) - kMethods.begin());
-  const int status_index =
-      status >= kLowestStatus && status < kLowestStatus + kStatuses ? status - kLowestStatus
-                                                                    : kStatuses;
+  const int status_index = status >= kLowestStatus && status < kLowestStatus + kStatuses
+                               ? status - kLowestStatus
+                               : kStatuses;
   requests_[method_index][static_cast<std::size_t>(status_index)].fetch_add(
       1, std::memory_order_relaxed);
   const double seconds = std::chrono::duration<double>(took).count();
@@ -20,8 +20,7 @@ void HttpMetrics::Record(std::string_view method, int status,
       kBucketBounds.begin());
   buckets_[bucket].fetch_add(1, std::memory_order_relaxed);
   sum_nanoseconds_.fetch_add(
-      static_cast<std::uint64_t>(
-          std::max<std::int64_t>(0, std::chrono::nanoseconds(took).count())),
+      static_cast<std::uint64_t>(std::max<std::int64_t>(0, std::chrono::nanoseconds(took).count())),
       std::memory_order_relaxed);
 }
 
@@ -57,8 +56,7 @@ void HttpMetrics::Write(PrometheusText& text) const {
   text.Sample("tqsremote_http_request_duration_seconds_sum", {},
               static_cast<double>(sum_nanoseconds_.load(std::memory_order_relaxed)) / 1e9);
   // The +Inf bucket and the count come from the same loads, so they agree within one scrape.
-  text.Sample("tqsremote_http_request_duration_seconds_count", {},
-              static_cast<double>(cumulative));
+  text.Sample("tqsremote_http_request_duration_seconds_count", {}, static_cast<double>(cumulative));
 }
 
 }  // namespace tqs::server::host

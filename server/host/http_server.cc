@@ -113,8 +113,8 @@ void WriteAnswerOnSocket(int socket, const HttpAnswer& answer) {
   const char* reason = MHD_get_reason_phrase_for(static_cast<unsigned int>(answer.status));
   const std::string text = "HTTP/1.1 " + std::to_string(answer.status) + " " + reason +
                            "\r\nContent-Type: application/json\r\nContent-Length: " +
-                           std::to_string(answer.body.size()) +
-                           "\r\nConnection: close\r\n\r\n" + answer.body;
+                           std::to_string(answer.body.size()) + "\r\nConnection: close\r\n\r\n" +
+                           answer.body;
   [[maybe_unused]] const ssize_t sent =
       ::send(socket, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
   ::shutdown(socket, SHUT_WR);
@@ -460,9 +460,8 @@ struct HttpServer::Impl {
         answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
     if (response == nullptr) return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
-                            answer.type == ContentType::kPrometheusText
-                                ? kPrometheusTextContentType
-                                : "application/json");
+                            answer.type == ContentType::kPrometheusText ? kPrometheusTextContentType
+                                                                        : "application/json");
     if (answer.status == 401) {
       MHD_add_response_header(response, MHD_HTTP_HEADER_WWW_AUTHENTICATE, "Bearer");
     }

@@ -14,7 +14,8 @@
 namespace tqs::server::host {
 
 // The content type of an answer in this format.
-inline constexpr const char* kPrometheusTextContentType = "text/plain; version=0.0.4; charset=utf-8";
+inline constexpr const char* kPrometheusTextContentType =
+    "text/plain; version=0.0.4; charset=utf-8";
 
 // A sample's value as the format writes it: shortest round-trip decimal, NaN, +Inf, -Inf.
 std::string SampleValue(double value);

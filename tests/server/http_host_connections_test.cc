@@ -12,9 +12,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
-#include <map>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -272,9 +272,9 @@ TEST_F(HttpHostConnectionsTest, ClosesAConnectionThatTricklesPastTheDeadline) {
   settings_.request_timeout = 1s;
   Start();
   RawConnection trickling(port_);
-  ASSERT_TRUE(trickling.Send(
-      "POST /JobSheet/returnDate HTTP/1.1\r\nHost: t\r\nAuthorization: Bearer " +
-      std::string(kSecret) + "\r\nContent-Length: 100\r\n\r\n{"));
+  ASSERT_TRUE(
+      trickling.Send("POST /JobSheet/returnDate HTTP/1.1\r\nHost: t\r\nAuthorization: Bearer " +
+                     std::string(kSecret) + "\r\nContent-Length: 100\r\n\r\n{"));
   int bytes_sent = 0;
   bool closed = false;
   const auto give_up = std::chrono::steady_clock::now() + 15s;  // the deadline is 1 s
