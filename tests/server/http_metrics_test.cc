@@ -11,7 +11,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(PrometheusTextTest, WritesFamiliesAndEscapesLabelValues) {
+TEST(HttpMetricsTest, TextFormatHasFamiliesAndEscapedLabelValues) {
   PrometheusText text;
   text.Family("queue_documents", MetricType::kGauge, "Documents,\nby \\type\\.");
   text.Sample("queue_documents", {{"type", "job \"sheet\"\n\\x"}, {"status", "pending"}}, 3);
