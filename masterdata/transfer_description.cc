@@ -1,6 +1,5 @@
 #include "masterdata/transfer_description.h"
 
-
 #include "common/error.h"
 #include "common/text.h"
 #include "platform/xml/xml.h"
