@@ -1,7 +1,5 @@
 #include "broker/console.h"
 
-#include <algorithm>
-#include <cctype>
 #include <exception>
 #include <istream>
 #include <ostream>
@@ -16,9 +14,7 @@ namespace {
 enum class Command { kProcess, kClose, kOpenLog, kNone, kUnknown };
 
 Command ParseCommand(std::string_view line) {
-  std::string word(Trim(line));
-  std::transform(word.begin(), word.end(), word.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string word = AsciiLowerCase(Trim(line));
   if (word.empty()) return Command::kNone;
   if (word == "p" || word == "process") return Command::kProcess;
   if (word == "c" || word == "close") return Command::kClose;

@@ -142,6 +142,22 @@ std::string Excerpt(std::string_view text, std::size_t limit) {
   return std::string(text.substr(0, end)) + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
+std::string AsciiLowerCase(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
+std::string AsciiUpperCase(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return folded;
+}
+
 std::string_view Trim(std::string_view text) {
   const auto first = text.find_first_not_of(' ');
   if (first == std::string_view::npos) return {};

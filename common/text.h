@@ -51,6 +51,12 @@ std::string Excerpt(std::string_view text, std::size_t limit = kExcerptBytes);
 // Leading and trailing blanks removed (spaces only, as the platform's Trim).
 std::string_view Trim(std::string_view text);
 
+// `text` with the ASCII letters A-Z in lower (a-z) or upper case; other bytes as they are. This
+// is the folding of the names the programs compare ignoring case (commands, transfer types,
+// file names as ResolveWindowsPath matches them).
+std::string AsciiLowerCase(std::string_view text);
+std::string AsciiUpperCase(std::string_view text);
+
 }  // namespace tqs
 
 #endif  // TQS_COMMON_TEXT_H_

@@ -1,20 +1,14 @@
 #include "masterdata/centre_selection.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <utility>
 
+#include "common/text.h"
 #include "masterdata/output_layout.h"
 
 namespace tqs::masterdata {
 namespace {
-
-std::string AsciiLower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 std::string Describe(const ServiceCentre& centre) {
   return "service centre " + QuotedName(centre.centre) + " of company " +
@@ -41,20 +35,26 @@ bool SameNames(const ServiceCentre& a, const ServiceCentre& b) {
 }  // namespace
 
 CentreSelection SelectCentres(const std::vector<ServiceCentre>& centres) {
-  // The centres that share their output names ignoring case, by those names in lower case.
-  std::map<std::pair<std::string, std::string>, std::vector<const ServiceCentre*>> by_output;
+  // The output names as ResolveWindowsPath matches them (ASCII case folded) of every centre
+  // whose names are fit, and the centres that share them.
+  using OutputKey = std::pair<std::string, std::string>;
+  std::vector<std::string> problems;
+  std::vector<OutputKey> keys;
+  std::map<OutputKey, std::vector<const ServiceCentre*>> by_output;
   for (const ServiceCentre& centre : centres) {
-    if (!NameProblem(centre).empty()) continue;
-    by_output[{AsciiLower(centre.company), AsciiLower(centre.centre)}].push_back(&centre);
+    problems.push_back(NameProblem(centre));
+    keys.emplace_back(AsciiLowerCase(centre.company), AsciiLowerCase(centre.centre));
+    if (problems.back().empty()) by_output[keys.back()].push_back(&centre);
   }
 
   CentreSelection selection;
-  for (const ServiceCentre& centre : centres) {
-    if (const std::string problem = NameProblem(centre); !problem.empty()) {
-      selection.skipped.push_back("Skipped " + Describe(centre) + ": " + problem + ".");
+  for (std::size_t i = 0; i < centres.size(); ++i) {
+    const ServiceCentre& centre = centres[i];
+    if (!problems[i].empty()) {
+      selection.skipped.push_back("Skipped " + Describe(centre) + ": " + problems[i] + ".");
       continue;
     }
-    const auto& sharing = by_output.at({AsciiLower(centre.company), AsciiLower(centre.centre)});
+    const auto& sharing = by_output.at(keys[i]);
     const auto other = std::find_if(sharing.begin(), sharing.end(),
                                     [&](const ServiceCentre* c) { return !SameNames(*c, centre); });
     if (other == sharing.end()) {

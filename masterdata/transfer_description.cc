@@ -1,8 +1,5 @@
 #include "masterdata/transfer_description.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "common/error.h"
 #include "common/text.h"
 #include "platform/xml/xml.h"
@@ -12,12 +9,7 @@ namespace {
 
 constexpr std::string_view kRootElement = "MasterData";
 
-std::string TrimmedUpper(std::string_view value) {
-  std::string text(Trim(value));
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
+std::string TrimmedUpper(std::string_view value) { return AsciiUpperCase(Trim(value)); }
 
 // The object that a missing attribute or element would have been: reading it fails as
 // reading an unset object does.
