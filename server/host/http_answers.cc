@@ -1,6 +1,7 @@
 #include "server/host/http_answers.h"
 
 #include <optional>
+#include <pugixml.hpp>
 
 #include "common/error.h"
 #include "common/text.h"
@@ -11,7 +12,26 @@
 namespace tqs::server::host {
 namespace {
 
+constexpr std::string_view kUploadMethod = "StoreOutboxContent";
+
 HttpAnswer Json(int status, const nlohmann::json& body) { return {status, JsonText(body)}; }
+
+// Counts the items of an upload's feedback document (o_vResult) by their errortype: empty for
+// a document stored now, "conflict" for one stored before, anything else for one not stored.
+void CountUploadedDocuments(const nlohmann::json& answer, HttpMetrics& metrics) {
+  const auto feedback = answer.find("o_vResult");
+  if (feedback == answer.end() || !feedback->is_string()) return;
+  pugi::xml_document document;
+  if (!document.load_string(feedback->get_ref<const std::string&>().c_str())) return;
+  std::uint64_t stored = 0;
+  std::uint64_t conflicts = 0;
+  std::uint64_t failed = 0;
+  for (const pugi::xpath_node& item : document.select_nodes("//*[@errortype]")) {
+    const std::string_view type = item.node().attribute("errortype").value();
+    ++(type.empty() ? stored : type == "conflict" ? conflicts : failed);
+  }
+  metrics.RecordUploadedDocuments(stored, conflicts, failed);
+}
 
 void WriteQueue(const QueueHealth& queue, PrometheusText& text) {
   text.Family("tqsremote_upload_queue_documents", MetricType::kGauge,
@@ -48,7 +68,7 @@ HttpAnswer Refusal(int status, std::string_view description) {
 
 HttpAnswer AnswerCall(const Method& method, std::string_view body,
                       const std::string& connection_string,
-                      const automation::ComponentRegistry& components) {
+                      const automation::ComponentRegistry& components, HttpMetrics& metrics) {
   nlohmann::json request = nlohmann::json::parse(body, nullptr, false);
   if (request.is_discarded()) return Refusal(400, "The request body is not valid JSON");
   if (request.is_object() && request.contains("i_sDSNString")) {
@@ -66,7 +86,9 @@ HttpAnswer AnswerCall(const Method& method, std::string_view body,
   }
   try {
     JobSheet job_sheet(components);
-    return Json(200, Invoke(method, job_sheet, *arguments));
+    const nlohmann::json answer = Invoke(method, job_sheet, *arguments);
+    if (method.name == kUploadMethod) CountUploadedDocuments(answer, metrics);
+    return Json(200, answer);
   } catch (const Error& error) {
     return Json(500, ErrorResponse(error.number(), error.description()));
   } catch (const std::exception& error) {

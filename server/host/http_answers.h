@@ -29,9 +29,10 @@ HttpAnswer Refusal(int status, std::string_view description);
 // Calls `method` with the JSON request `body` on the database `connection_string` (a request
 // that names i_sDSNString is refused): 200 with the answer of `TQSRemoteServerHost call`, 400 for
 // a request that is not valid JSON or does not fit the method, 500 with "error" when it raises.
+// The documents of an upload answered 200 are counted in `metrics` from its feedback.
 HttpAnswer AnswerCall(const Method& method, std::string_view body,
                       const std::string& connection_string,
-                      const automation::ComponentRegistry& components);
+                      const automation::ComponentRegistry& components, HttpMetrics& metrics);
 
 // The health check: {"status": "ok"} when the database opens, with the upload queue when
 // `authorized`; 503 {"status": "database unavailable"} when it does not (with the provider's

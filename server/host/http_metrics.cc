@@ -26,6 +26,13 @@ void HttpMetrics::Record(std::string_view method, int status,
 
 void HttpMetrics::RecordUnanswered() { unanswered_.fetch_add(1, std::memory_order_relaxed); }
 
+void HttpMetrics::RecordUploadedDocuments(std::uint64_t stored, std::uint64_t conflicts,
+                                          std::uint64_t failed) {
+  uploads_stored_.fetch_add(stored, std::memory_order_relaxed);
+  uploads_conflicts_.fetch_add(conflicts, std::memory_order_relaxed);
+  uploads_failed_.fetch_add(failed, std::memory_order_relaxed);
+}
+
 void HttpMetrics::Write(PrometheusText& text) const {
   text.Family("tqsremote_http_requests_total", MetricType::kCounter,
               "HTTP requests answered, by method and status.");
@@ -43,6 +50,16 @@ void HttpMetrics::Write(PrometheusText& text) const {
               "HTTP requests that ended without an answer (client gone, deadline or stop).");
   text.Sample("tqsremote_http_requests_unanswered_total", {},
               static_cast<double>(unanswered_.load(std::memory_order_relaxed)));
+
+  text.Family("tqsremote_upload_documents_total", MetricType::kCounter,
+              "Uploaded documents by the upload's feedback: stored, conflict (stored before), "
+              "failed.");
+  for (const auto& [outcome, count] : {std::pair{"stored", &uploads_stored_},
+                                       std::pair{"conflict", &uploads_conflicts_},
+                                       std::pair{"failed", &uploads_failed_}}) {
+    text.Sample("tqsremote_upload_documents_total", {{"outcome", outcome}},
+                static_cast<double>(count->load(std::memory_order_relaxed)));
+  }
 
   text.Family("tqsremote_http_request_duration_seconds", MetricType::kHistogram,
               "Time from a request's arrival to its answer's last byte.");

@@ -2,7 +2,9 @@
 // status (tqsremote_http_requests_total), their latency from the first header byte to the
 // answer's last byte (the histogram tqsremote_http_request_duration_seconds), and the requests
 // that ended without an answer (tqsremote_http_requests_unanswered_total: the client went away,
-// a deadline or a stop cut them off). Methods other than the usual ones are counted as "other"
+// a deadline or a stop cut them off), and the documents of the uploads answered, by their
+// feedback (tqsremote_upload_documents_total{outcome}: stored, conflict for one stored before,
+// failed). Methods other than the usual ones are counted as "other"
 // and statuses outside 100..599 as 0, so a client cannot grow the number of series. Record()
 // and Write() are lock-free and safe from any thread; a scrape taken while requests complete
 // may see a request in one family and not yet in another.
@@ -29,6 +31,9 @@ class HttpMetrics {
   void Record(std::string_view method, int status, std::chrono::steady_clock::duration took);
   // A request that ended without an answer.
   void RecordUnanswered();
+  // The documents of one upload, counted from its feedback.
+  void RecordUploadedDocuments(std::uint64_t stored, std::uint64_t conflicts,
+                               std::uint64_t failed);
 
   // The families above, in the text format.
   void Write(PrometheusText& text) const;
@@ -43,6 +48,9 @@ class HttpMetrics {
   std::array<std::atomic<std::uint64_t>, kBucketBounds.size() + 1> buckets_{};  // not cumulative
   std::atomic<std::uint64_t> sum_nanoseconds_{0};
   std::atomic<std::uint64_t> unanswered_{0};
+  std::atomic<std::uint64_t> uploads_stored_{0};
+  std::atomic<std::uint64_t> uploads_conflicts_{0};
+  std::atomic<std::uint64_t> uploads_failed_{0};
 };
 
 }  // namespace tqs::server::host

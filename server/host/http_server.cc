@@ -288,6 +288,9 @@ struct HttpServer::Impl {
     *upload_data_size = 0;
     if (request->refused_at) return Drain(*request, size);
     if (size > 0) {
+      // /health and /metrics take no body: one sent to them is read and dropped, so that a
+      // caller without the secret cannot make the host hold bodies.
+      if (request->route != Route::kCall) return MHD_YES;
       if (request->body.size() + size > settings.max_request_bytes) {
         RefuseWhileReceiving(connection, *request, TooLarge());
         return Drain(*request, size);
@@ -418,7 +421,8 @@ struct HttpServer::Impl {
     HttpAnswer answer;
     switch (job->route) {
       case Route::kCall:
-        answer = AnswerCall(*job->method, job->body, settings.connection_string, components);
+        answer = AnswerCall(*job->method, job->body, settings.connection_string, components,
+                            metrics);
         break;
       case Route::kHealth:
         answer = AnswerHealth(job->authorized, settings.connection_string);

@@ -153,6 +153,16 @@ TEST_P(HttpHostTest, MetricsReportTheUploadQueue) {
                  settings_.shared_secret)
                 ->status,
             200);
+  // A re-sent document and one the upload cannot read are counted by their feedback.
+  const std::string unreadable =
+      "<businessdocuments><jobsheets><item interactionon='D1'><jobsheet/></item></jobsheets>"
+      "</businessdocuments>";
+  for (const std::string& outbox : {Outbox("8"), unreadable}) {
+    ASSERT_EQ(Post("StoreOutboxContent", {{"i_sOutboxContent", outbox}, {"i_sEmployee", "A"}},
+                   settings_.shared_secret)
+                  ->status,
+              200);
+  }
   httplib::Client client("127.0.0.1", port_);
   const auto answer =
       client.Get("/metrics", {{"Authorization", "Bearer " + settings_.shared_secret}});
@@ -164,7 +174,10 @@ TEST_P(HttpHostTest, MetricsReportTheUploadQueue) {
         "\ntqsremote_upload_queue_documents{type=\"job sheet\",status=\"pending\"} 1\n",
         "\ntqsremote_upload_queue_documents{type=\"job sheet\",status=\"failed\"} 1\n",
         "\ntqsremote_upload_queue_documents{type=\"job sheet\",status=\"processed\"} 0\n",
-        "\ntqsremote_http_requests_total{method=\"POST\",status=\"200\"} 2\n"}) {
+        "\ntqsremote_upload_documents_total{outcome=\"stored\"} 2\n",
+        "\ntqsremote_upload_documents_total{outcome=\"conflict\"} 1\n",
+        "\ntqsremote_upload_documents_total{outcome=\"failed\"} 1\n",
+        "\ntqsremote_http_requests_total{method=\"POST\",status=\"200\"} 4\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;
   }
   std::smatch age;
