@@ -54,9 +54,9 @@ void HttpMetrics::Write(PrometheusText& text) const {
   text.Family("tqsremote_upload_documents_total", MetricType::kCounter,
               "Uploaded documents by the upload's feedback: stored, conflict (stored before), "
               "failed.");
-  for (const auto& [outcome, count] : {std::pair{"stored", &uploads_stored_},
-                                       std::pair{"conflict", &uploads_conflicts_},
-                                       std::pair{"failed", &uploads_failed_}}) {
+  for (const auto& [outcome, count] :
+       {std::pair{"stored", &uploads_stored_}, std::pair{"conflict", &uploads_conflicts_},
+        std::pair{"failed", &uploads_failed_}}) {
     text.Sample("tqsremote_upload_documents_total", {{"outcome", outcome}},
                 static_cast<double>(count->load(std::memory_order_relaxed)));
   }

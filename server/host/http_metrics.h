@@ -32,8 +32,7 @@ class HttpMetrics {
   // A request that ended without an answer.
   void RecordUnanswered();
   // The documents of one upload, counted from its feedback.
-  void RecordUploadedDocuments(std::uint64_t stored, std::uint64_t conflicts,
-                               std::uint64_t failed);
+  void RecordUploadedDocuments(std::uint64_t stored, std::uint64_t conflicts, std::uint64_t failed);
 
   // The families above, in the text format.
   void Write(PrometheusText& text) const;

@@ -421,8 +421,8 @@ struct HttpServer::Impl {
     HttpAnswer answer;
     switch (job->route) {
       case Route::kCall:
-        answer = AnswerCall(*job->method, job->body, settings.connection_string, components,
-                            metrics);
+        answer =
+            AnswerCall(*job->method, job->body, settings.connection_string, components, metrics);
         break;
       case Route::kHealth:
         answer = AnswerHealth(job->authorized, settings.connection_string);

@@ -262,7 +262,8 @@ TEST_F(HttpHostConnectionsTest, RefusesBodiesBeforeReadingThem) {
     // /health takes no body: one sent to it without the secret, larger than the limit, is read
     // and dropped, never held, and the health answer still comes.
     RawConnection connection(port_);
-    ASSERT_TRUE(connection.Send("GET /health HTTP/1.1\r\nHost: t\r\nTransfer-Encoding: chunked\r\n\r\n"));
+    ASSERT_TRUE(
+        connection.Send("GET /health HTTP/1.1\r\nHost: t\r\nTransfer-Encoding: chunked\r\n\r\n"));
     for (int i = 0; i < 8; ++i) ASSERT_TRUE(connection.Send(chunk));
     ASSERT_TRUE(connection.Send("0\r\n\r\n"));
     EXPECT_EQ(connection.Read().status, 503);  // the database does not exist
