@@ -4,11 +4,12 @@
 // `call`: the request is a JSON object keyed by the method's parameter names; the answer, printed
 // on standard output, holds "result" and the in/out parameters, or "error" with number and
 // description (exit status 1). `serve`: the HTTP host of the installation the program lives in
-// (its settings: server/host/host_settings.h); SIGTERM or SIGINT stop it gracefully.
+// (its settings: server/host/host_settings.h); SIGTERM or SIGINT stop it gracefully: no new
+// connections, the requests in progress finish within the grace period, then it exits 0.
 // `TQSRemoteServerHost --help` lists the methods.
-#include <csignal>
-
 #include <CLI/CLI.hpp>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
@@ -57,14 +58,23 @@ int Serve(const fs::path& program_folder, const fs::path& components_file) {
   std::thread stopper([&] {
     int signal = 0;
     sigwait(&signals, &signal);
-    std::cerr << "TQSRemoteServerHost: stopping after the requests in progress\n";
+    std::cerr << "TQSRemoteServerHost: stopping after the requests in progress (at most "
+              << settings.shutdown_grace.count() << " s)\n";
     server.Stop();
   });
   std::cerr << "TQSRemoteServerHost: serving JobSheet on http://" << settings.listen_host << ":"
             << port << " with " << settings.worker_threads << " worker threads\n";
-  server.Serve();
+  const bool finished = server.Serve();
   pthread_kill(stopper.native_handle(), SIGTERM);  // wakes the waiting thread after a failure
   stopper.join();
+  if (!finished) {
+    // Calls still running on workers were given up: the process ends without waiting for them
+    // (the database rolls back what they had not committed).
+    std::cerr << "TQSRemoteServerHost: stopped; calls still running after the grace period "
+                 "were cut short\n";
+    std::cerr.flush();
+    std::_Exit(0);
+  }
   return 0;
 }
 

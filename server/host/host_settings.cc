@@ -60,6 +60,13 @@ HostSettings ReadHostSettings(const std::filesystem::path& program_folder) {
   settings.worker_threads =
       static_cast<int>(Number(Optional(configuration, "WorkerThreads", "8"), "WorkerThreads", 1,
                               256));
+  settings.max_connections = static_cast<int>(
+      Number(Optional(configuration, "MaxConnections", "512"), "MaxConnections", 1, 100000));
+  settings.max_connections_per_client =
+      static_cast<int>(Number(Optional(configuration, "MaxConnectionsPerClient", "64"),
+                              "MaxConnectionsPerClient", 1, 100000));
+  settings.shutdown_grace = std::chrono::seconds(Number(
+      Optional(configuration, "ShutdownGraceSeconds", "10"), "ShutdownGraceSeconds", 0, 3600));
   return settings;
 }
 

@@ -5,8 +5,12 @@
 //   SharedSecret           required; callers send it as "Authorization: Bearer <secret>"
 //   Listen                 address:port, default 127.0.0.1:8085 (loopback only)
 //   MaxRequestBytes        default 16777216
-//   RequestTimeoutSeconds  read and write time limit of one request, default 30
-//   WorkerThreads          requests served at once, one per thread, default 8
+//   RequestTimeoutSeconds  time limit of one request's arrival (and of its answer's sending),
+//                          also how long a connection may stay idle, default 30
+//   WorkerThreads          JobSheet calls run at once, one per thread, default 8
+//   MaxConnections         open connections at once, default 512
+//   MaxConnectionsPerClient  open connections from one client address, default 64
+//   ShutdownGraceSeconds   how long a stop waits for the requests in progress, default 10
 // The database is the installation's: callers cannot choose it.
 #ifndef TQS_SERVER_HOST_HOST_SETTINGS_H_
 #define TQS_SERVER_HOST_HOST_SETTINGS_H_
@@ -26,6 +30,9 @@ struct HostSettings {
   std::size_t max_request_bytes = 16 * 1024 * 1024;
   std::chrono::seconds request_timeout{30};
   int worker_threads = 8;
+  int max_connections = 512;
+  int max_connections_per_client = 64;
+  std::chrono::seconds shutdown_grace{10};
 };
 
 // The section and keys of the host's own settings.

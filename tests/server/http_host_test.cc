@@ -7,6 +7,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <regex>
 #include <set>
 #include <thread>
 
@@ -138,6 +139,53 @@ TEST_P(HttpHostTest, RefusesWhatItMustNotServe) {
   EXPECT_EQ(queue["busiest_employees"][0]["employee"], "A");
   EXPECT_GE(queue["types"][0]["oldest_pending"]["age_seconds"], 0);
   EXPECT_TRUE(queue["types"][0]["oldest_pending"]["received_on"].is_string());
+}
+
+// /metrics reports the upload queue from the query /health uses: documents per type and status
+// and the age of the oldest pending one.
+TEST_P(HttpHostTest, MetricsReportTheUploadQueue) {
+  ASSERT_EQ(Post("StoreOutboxContent", {{"i_sOutboxContent", Outbox("7")}, {"i_sEmployee", "A"}},
+                 settings_.shared_secret)
+                ->status,
+            200);
+  Connect()->Execute("UPDATE CLIENTSERVERINTERACTION SET INTERACTIONSTATUS=15");
+  ASSERT_EQ(Post("StoreOutboxContent", {{"i_sOutboxContent", Outbox("8")}, {"i_sEmployee", "A"}},
+                 settings_.shared_secret)
+                ->status,
+            200);
+  // A re-sent document and one the upload cannot read are counted by their feedback.
+  const std::string unreadable =
+      "<businessdocuments><jobsheets><item interactionon='D1'><jobsheet/></item></jobsheets>"
+      "</businessdocuments>";
+  for (const std::string& outbox : {Outbox("8"), unreadable}) {
+    ASSERT_EQ(Post("StoreOutboxContent", {{"i_sOutboxContent", outbox}, {"i_sEmployee", "A"}},
+                   settings_.shared_secret)
+                  ->status,
+              200);
+  }
+  httplib::Client client("127.0.0.1", port_);
+  const auto answer =
+      client.Get("/metrics", {{"Authorization", "Bearer " + settings_.shared_secret}});
+  ASSERT_TRUE(answer);
+  ASSERT_EQ(answer->status, 200);
+  const std::string& text = answer->body;
+  for (const char* line :
+       {"\ntqsremote_database_up 1\n",
+        "\ntqsremote_upload_queue_documents{type=\"job sheet\",status=\"pending\"} 1\n",
+        "\ntqsremote_upload_queue_documents{type=\"job sheet\",status=\"failed\"} 1\n",
+        "\ntqsremote_upload_queue_documents{type=\"job sheet\",status=\"processed\"} 0\n",
+        "\ntqsremote_upload_documents_total{outcome=\"stored\"} 2\n",
+        "\ntqsremote_upload_documents_total{outcome=\"conflict\"} 1\n",
+        "\ntqsremote_upload_documents_total{outcome=\"failed\"} 1\n",
+        "\ntqsremote_http_requests_total{method=\"POST\",status=\"200\"} 4\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;
+  }
+  std::smatch age;
+  ASSERT_TRUE(std::regex_search(
+      text, age,
+      std::regex(R"(\ntqsremote_upload_queue_oldest_pending_seconds\{type="job sheet"\} (\d+)\n)")))
+      << text;
+  EXPECT_LT(std::stoi(age[1]), 600);
 }
 
 // Documents nested far too deep reach the methods as malformed ones; the host lives on.
@@ -313,7 +361,8 @@ TEST(HttpServerStopTest, AStopBeforeOrDuringStartUpEndsServe) {
     const int port = server.Bind();
     std::thread serving([&] { server.Serve(); });
     httplib::Client client("127.0.0.1", port);
-    EXPECT_EQ(client.Get("/health")->status, 200);  // serving until stopped
+    // Serving until stopped (on no database: the health check answers 503).
+    EXPECT_EQ(client.Get("/health")->status, 503);
     server.Stop();
     server.Stop();  // a second stop changes nothing
     serving.join();
