@@ -277,7 +277,7 @@ def pipelined(host):
 
 
 def form_body(host):
-    body = json.dumps({"i_sDate": "20261208T120000", "pad": " " * 20000})
+    body = json.dumps({"i_sDate": "20261208T120000"}) + " " * 20000
     connection = http.client.HTTPConnection("127.0.0.1", host.port, timeout=5)
     connection.request("POST", "/JobSheet/returnDate", body,
                        {**host.auth(), "Content-Type": "application/x-www-form-urlencoded"})
