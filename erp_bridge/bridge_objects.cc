@@ -1,5 +1,6 @@
 #include "erp_bridge/bridge_objects.h"
 
+#include <span>
 #include <string>
 
 #include "common/erp/job_sheets.h"

@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
+#include <optional>
 
 #include "common/conversions.h"
 #include "common/error.h"

@@ -74,11 +74,14 @@ PostOutcome HttpClient::Post(std::string_view body, const std::vector<std::strin
     outcome.failure = "libcurl could not start a transfer";
     return outcome;
   }
+  // The list's head stays the same node once the first header is in.
   std::unique_ptr<curl_slist, ListDeleter> header_list;
+  bool headers_complete = true;
   const auto add_header = [&](const std::string& header) {
     curl_slist* extended = curl_slist_append(header_list.get(), header.c_str());
-    if (extended != nullptr) {
-      (void)header_list.release();
+    if (extended == nullptr) {
+      headers_complete = false;
+    } else if (!header_list) {
       header_list.reset(extended);
     }
   };
@@ -88,6 +91,12 @@ PostOutcome HttpClient::Post(std::string_view body, const std::vector<std::strin
   add_header("Expect:");
   if (settings_.authorization) add_header("Authorization: " + *settings_.authorization);
   for (const std::string& header : headers) add_header(header);
+  if (!headers_complete) {
+    // A request without its Idempotency-Key header must not leave.
+    outcome.end = PostEnd::kRefused;
+    outcome.failure = "libcurl could not hold the request's headers";
+    return outcome;
+  }
 
   AnswerSink sink;
   char error_text[CURL_ERROR_SIZE] = {};
