@@ -51,9 +51,8 @@ ReadAnswer ReadBody(const std::string& body, std::size_t argument_count) {
   if (const auto error = answer.find("error"); error != answer.end()) {
     const auto number = error->is_object() ? error->find("number") : error->end();
     const auto description = error->is_object() ? error->find("description") : error->end();
-    if (number == error->end() || !number->is_number_integer() ||
-        description == error->end() || !description->is_string() ||
-        number->get<std::int64_t>() == 0 ||
+    if (number == error->end() || !number->is_number_integer() || description == error->end() ||
+        !description->is_string() || number->get<std::int64_t>() == 0 ||
         number->get<std::int64_t>() < std::numeric_limits<std::int32_t>::min() ||
         number->get<std::int64_t>() > std::numeric_limits<std::int32_t>::max()) {
       throw Error(error_number::kGenericFailure,
@@ -110,8 +109,8 @@ Variant AdapterClient::Send(const AdapterCall& call, std::span<Variant> args) co
 
   const BridgeSettings& settings = http_.settings();
   const std::string context =
-      fmt::format("The ERP adapter at {} ({}.{}, idempotency key '{}')",
-                  PrintableUrl(settings.url), call.prog_id, call.method, call.idempotency_key);
+      fmt::format("The ERP adapter at {} ({}.{}, idempotency key '{}')", PrintableUrl(settings.url),
+                  call.prog_id, call.method, call.idempotency_key);
   const int attempts = settings.retries + 1;
   std::chrono::milliseconds delay = settings.retry_delay;
   std::string last_failure;
@@ -126,8 +125,8 @@ Variant AdapterClient::Send(const AdapterCall& call, std::span<Variant> args) co
         throw Error(error_number::kGenericFailure,
                     fmt::format("{} could not be reached: {}", context, outcome.failure));
       case PostEnd::kTimedOut:
-        last_failure = fmt::format("no answer within {} ms ({})", settings.timeout.count(),
-                                   outcome.failure);
+        last_failure =
+            fmt::format("no answer within {} ms ({})", settings.timeout.count(), outcome.failure);
         continue;
       case PostEnd::kTransportFailure:
         last_failure = outcome.failure;
@@ -140,9 +139,9 @@ Variant AdapterClient::Send(const AdapterCall& call, std::span<Variant> args) co
       continue;
     }
     if (outcome.status < 200 || outcome.status > 299) {
-      throw Error(error_number::kGenericFailure,
-                  fmt::format("{} answered HTTP {}: {}", context, outcome.status,
-                              Excerpt(outcome.body)));
+      throw Error(
+          error_number::kGenericFailure,
+          fmt::format("{} answered HTTP {}: {}", context, outcome.status, Excerpt(outcome.body)));
     }
     ReadAnswer answer;
     try {

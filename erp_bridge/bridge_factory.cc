@@ -19,8 +19,8 @@ automation::ObjectPtr BridgeFactory::Create(std::string_view prog_id) {
   // The component is the identifier's library name and its dot.
   const std::size_t dot = prog_id.find('.');
   if (dot == std::string_view::npos) return nullptr;
-  return NewBridgeManager(prog_id, std::make_shared<AdapterClient>(
-                                       settings_, std::string(prog_id.substr(0, dot + 1))));
+  return NewBridgeManager(
+      prog_id, std::make_shared<AdapterClient>(settings_, std::string(prog_id.substr(0, dot + 1))));
 }
 
 }  // namespace tqs::erp_bridge

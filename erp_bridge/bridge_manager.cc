@@ -105,8 +105,7 @@ class BridgeManager final : public automation::Object {
     return false;
   }
 
-  void RequireArguments(std::string_view method, std::span<Variant> args,
-                        std::size_t count) const {
+  void RequireArguments(std::string_view method, std::span<Variant> args, std::size_t count) const {
     if (args.size() == count) return;
     throw Error(kWrongNumberOfArguments,
                 fmt::format("Wrong number of arguments or invalid property assignment: {}.{} "

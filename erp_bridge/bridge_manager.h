@@ -6,13 +6,14 @@
 //   setIdempotencyKey(key)           on the service inspection and hours managers: the key of
 //                                    the next document; used by one entry call, then forgotten
 //   the entry methods                getJobSheets, ProcessJobSheet (its key is read from the
-//                                    ioState argument, getIdempotencyKey), ProcessServiceInspection,
-//                                    Create, svbodll350002updateassignments
+//                                    ioState argument, getIdempotencyKey),
+//                                    ProcessServiceInspection, Create,
+//                                    svbodll350002updateassignments
 // The three document bookings (ProcessJobSheet, ProcessServiceInspection, Create) are refused
 // (error 5) without the caller's key: a document left in doubt by a failed exchange must come
 // back under the same key. The reads and the assignment update are sent under a key made for
-// the call alone, so that a repetition after a transport failure is still recognisable. Method names are matched
-// without regard to case, as late binding does.
+// the call alone, so that a repetition after a transport failure is still recognisable. Method
+// names are matched without regard to case, as late binding does.
 //
 // Used by one thread at a time, like every Object.
 #ifndef TQS_ERP_BRIDGE_BRIDGE_MANAGER_H_

@@ -35,8 +35,8 @@ std::chrono::milliseconds Seconds(const automation::ComponentSettings& settings,
   const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), seconds);
   if (error != std::errc() || end != text->data() + text->size() || !std::isfinite(seconds) ||
       seconds < least || seconds > kMostSeconds) {
-    Malformed(key, *text, fmt::format("it must be a number of seconds from {} to {}", least,
-                                      kMostSeconds));
+    Malformed(key, *text,
+              fmt::format("it must be a number of seconds from {} to {}", least, kMostSeconds));
   }
   return std::chrono::milliseconds(static_cast<std::int64_t>(std::llround(seconds * 1000)));
 }
@@ -74,7 +74,8 @@ BridgeSettings BridgeSettings::Read(const automation::ComponentSettings& setting
     const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), retries);
     if (error != std::errc() || end != text->data() + text->size() || retries < 0 ||
         retries > kMostRetries) {
-      Malformed("Retries", *text, fmt::format("it must be a whole number from 0 to {}", kMostRetries));
+      Malformed("Retries", *text,
+                fmt::format("it must be a whole number from 0 to {}", kMostRetries));
     }
     read.retries = retries;
   }

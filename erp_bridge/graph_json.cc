@@ -100,9 +100,8 @@ std::optional<DateTime> ParseIsoDate(const std::string& text) {
   int year = 0;
   unsigned month = 0, day = 0, hour = 0, minute = 0, second = 0;
   char tail = 0;
-  if (text.size() != 19 ||
-      std::sscanf(text.c_str(), "%4d-%2u-%2uT%2u:%2u:%2u%c", &year, &month, &day, &hour, &minute,
-                  &second, &tail) != 6) {
+  if (text.size() != 19 || std::sscanf(text.c_str(), "%4d-%2u-%2uT%2u:%2u:%2u%c", &year, &month,
+                                       &day, &hour, &minute, &second, &tail) != 6) {
     return std::nullopt;
   }
   const std::chrono::year_month_day date{std::chrono::year(year), std::chrono::month(month),

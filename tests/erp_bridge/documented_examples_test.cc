@@ -42,9 +42,8 @@ class DocumentedExamplesTest : public ::testing::Test {
   void SetUp() override {
     const auto factory = std::make_shared<BridgeFactory>(
         automation::ComponentSettings{{"Url", adapter_.Url()}, {"Timeout", "5"}});
-    for (const char* prefix :
-         {"Q72dVXRsvordJobSheets.", "Q72dVXRsvordServiceInspections.",
-          "TQSRCServiceOrderHoursAccounting.", "Q72dVXRsvordAssignments."}) {
+    for (const char* prefix : {"Q72dVXRsvordJobSheets.", "Q72dVXRsvordServiceInspections.",
+                               "TQSRCServiceOrderHoursAccounting.", "Q72dVXRsvordAssignments."}) {
       components_.Register(prefix, factory, {.accepts_idempotency_keys = true});
     }
   }
@@ -145,9 +144,9 @@ TEST_F(DocumentedExamplesTest, TheDownloadGoesAsDocumentedAndItsAnswerIsWritten)
 
   // A raised error reaches the caller with the adapter's number and description.
   adapter_.Script({FakeAdapter::AnswerJson(Example("error.answer"))});
-  ASSERT_FALSE(server::download::RetrieveJobSheets(
-      components_, "E1", "BC-NORTH", components_.Create(js::prog_id::kIJobSheets), job_sheets,
-      error_details, {}));
+  ASSERT_FALSE(server::download::RetrieveJobSheets(components_, "E1", "BC-NORTH",
+                                                   components_.Create(js::prog_id::kIJobSheets),
+                                                   job_sheets, error_details, {}));
   EXPECT_EQ(error_details.AsText(), "The ERP database is not available");
 }
 

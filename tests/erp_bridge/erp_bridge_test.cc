@@ -46,8 +46,8 @@ class ErpBridgeTest : public ::testing::Test {
   std::string Registry(const std::string& url, const std::string& extra = "") const {
     std::string text = "<components>";
     for (std::string_view prefix : kPrefixes) {
-      text += "<component prefix='" + std::string(prefix) + "' library='" +
-              TQS_ERP_BRIDGE_LIBRARY + "' idempotencyKeys='true'>";
+      text += "<component prefix='" + std::string(prefix) + "' library='" + TQS_ERP_BRIDGE_LIBRARY +
+              "' idempotencyKeys='true'>";
       text += "<setting key='Url' value='" + url + "'/>";
       text += "<setting key='Authorization' value='Bearer t0ken'/>";
       text += "<setting key='Timeout' value='0.4'/><setting key='Retries' value='2'/>";
@@ -111,10 +111,12 @@ class ErpBridgeTest : public ::testing::Test {
 };
 
 // An item of the error structure: identity, outcome and new line number.
-json Item(const std::string& attribute, const std::string& id, int result,
-          const std::string& error, const std::string& new_line) {
+json Item(const std::string& attribute, const std::string& id, int result, const std::string& error,
+          const std::string& new_line) {
   return {{"properties",
-           {{attribute, id}, {"Result", result}, {"ErrorDescription", error},
+           {{attribute, id},
+            {"Result", result},
+            {"ErrorDescription", error},
             {"NewLineID", new_line}}}};
 }
 
@@ -225,24 +227,43 @@ TEST_F(ErpBridgeTest, FailedExchangesRaiseClearErrors) {
        generic,
        {"3 attempt(s)", "may have booked"},
        3},
-      {"server error", {FakeAdapter::Answer("database down", 500)}, generic,
-       {"answered HTTP 500: database down", "ProcessJobSheet", "'inst-1/50'"}, 1},
-      {"not JSON", {FakeAdapter::Answer("{not json")}, generic,
-       {"malformed answer: it is not JSON", "{not json"}, 1},
+      {"server error",
+       {FakeAdapter::Answer("database down", 500)},
+       generic,
+       {"answered HTTP 500: database down", "ProcessJobSheet", "'inst-1/50'"},
+       1},
+      {"not JSON",
+       {FakeAdapter::Answer("{not json")},
+       generic,
+       {"malformed answer: it is not JSON", "{not json"},
+       1},
       {"no object", {FakeAdapter::Answer("[1]")}, generic, {"malformed answer"}, 1},
-      {"argument out of range", {FakeAdapter::Answer(R"({"arguments": {"6": 1}})")}, generic,
-       {"'6', which is no argument position (0 to 5)"}, 1},
-      {"array as a value", {FakeAdapter::Answer(R"({"result": [1, 2]})")}, generic,
-       {"result: an array is no value"}, 1},
-      {"bad date", {FakeAdapter::Answer(R"({"result": {"date": "2026-02-30T00:00:00"}})")},
-       generic, {"yyyy-mm-ddThh:mm:ss"}, 1},
+      {"argument out of range",
+       {FakeAdapter::Answer(R"({"arguments": {"6": 1}})")},
+       generic,
+       {"'6', which is no argument position (0 to 5)"},
+       1},
+      {"array as a value",
+       {FakeAdapter::Answer(R"({"result": [1, 2]})")},
+       generic,
+       {"result: an array is no value"},
+       1},
+      {"bad date",
+       {FakeAdapter::Answer(R"({"result": {"date": "2026-02-30T00:00:00"}})")},
+       generic,
+       {"yyyy-mm-ddThh:mm:ss"},
+       1},
       {"the ERP raises",
-       {FakeAdapter::Answer(R"({"error": {"number": 3021, "description": "Order SO1 is locked"}})")},
+       {FakeAdapter::Answer(
+           R"({"error": {"number": 3021, "description": "Order SO1 is locked"}})")},
        3021,
        {"Order SO1 is locked"},
        1},
-      {"error without a number", {FakeAdapter::Answer(R"({"error": {"description": "x"}})")},
-       generic, {"non-zero 32-bit \"number\""}, 1},
+      {"error without a number",
+       {FakeAdapter::Answer(R"({"error": {"description": "x"}})")},
+       generic,
+       {"non-zero 32-bit \"number\""},
+       1},
   };
   for (const Case& each : cases) {
     SCOPED_TRACE(each.name);
@@ -304,9 +325,9 @@ TEST_F(ErpBridgeTest, TheServerReadsJobSheetsPortionByPortion) {
 
   Variant job_sheets;
   Variant error_details;
-  const bool retrieved = server::download::RetrieveJobSheets(
-      *components_, "E1", "BC-NORTH", Create(js::prog_id::kIJobSheets), job_sheets,
-      error_details, {});
+  const bool retrieved = server::download::RetrieveJobSheets(*components_, "E1", "BC-NORTH",
+                                                             Create(js::prog_id::kIJobSheets),
+                                                             job_sheets, error_details, {});
   ASSERT_TRUE(retrieved) << error_details.DebugString();
   EXPECT_THAT(job_sheets.AsText(), StartsWith("<jobsheets><new>"));
   EXPECT_THAT(job_sheets.AsText(), HasSubstr("SO1"));
@@ -337,8 +358,7 @@ TEST_F(ErpBridgeTest, HoursLinesUseTheManagersKeyOnce) {
          {{"KorvoErrorDoc", {{"lists", {{"KorvoErrorStructure", json::array()}}}}},
           {"RecordSet",
            {{"lists",
-             {{"ServiceOrderHoursAccounting",
-               {{{"properties", {{"LineNumber", 12}}}}}}}}}}}}}}};
+             {{"ServiceOrderHoursAccounting", {{{"properties", {{"LineNumber", 12}}}}}}}}}}}}}}};
   adapter_.Script({FakeAdapter::AnswerJson(answer), FakeAdapter::AnswerJson(answer)});
   const ObjectPtr manager = Create(ha::prog_id::kServiceOrderHoursAccountingManager);
   const ObjectPtr line = Create(ha::prog_id::kServiceOrderHoursAccounting);
@@ -414,9 +434,9 @@ TEST_F(ErpBridgeTest, AssignmentsAreForwardedAndMisuseIsRefused) {
   ASSERT_EQ(requests.size(), 1u);
   const json body = requests[0].Json();
   EXPECT_EQ(body["class"], as::prog_id::kManager);
-  EXPECT_EQ(body["arguments"][1]["lists"]["ServiceOrderWithOutData"][0]["properties"]
-                ["ServiceOrderID"],
-            "SO1");
+  EXPECT_EQ(
+      body["arguments"][1]["lists"]["ServiceOrderWithOutData"][0]["properties"]["ServiceOrderID"],
+      "SO1");
 }
 
 TEST_F(ErpBridgeTest, RegistryEntriesWithBadSettingsAreRefused) {

@@ -41,8 +41,7 @@ bool ReadRequest(int connection, FakeAdapter::Request& request) {
   const std::string request_line = head.substr(0, line_end);
   const std::size_t first_space = request_line.find(' ');
   request.method = request_line.substr(0, first_space);
-  request.target = request_line.substr(first_space + 1,
-                                       request_line.rfind(' ') - first_space - 1);
+  request.target = request_line.substr(first_space + 1, request_line.rfind(' ') - first_space - 1);
   while (line_end != std::string::npos) {
     const std::size_t start = line_end + 2;
     line_end = head.find("\r\n", start);
@@ -53,9 +52,8 @@ bool ReadRequest(int connection, FakeAdapter::Request& request) {
     value.erase(0, value.find_first_not_of(' '));
     request.headers[Lower(line.substr(0, colon))] = value;
   }
-  const std::size_t length = std::stoul(request.Header("content-length").empty()
-                                            ? "0"
-                                            : request.Header("content-length"));
+  const std::size_t length =
+      std::stoul(request.Header("content-length").empty() ? "0" : request.Header("content-length"));
   std::string body = data.substr(head_end + 4);
   while (body.size() < length) {
     if (!ReadMore(connection, body)) return false;
@@ -107,7 +105,9 @@ FakeAdapter::~FakeAdapter() {
   for (std::thread& thread : served) thread.join();
 }
 
-std::string FakeAdapter::Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/erp"; }
+std::string FakeAdapter::Url() const {
+  return "http://127.0.0.1:" + std::to_string(port_) + "/erp";
+}
 
 void FakeAdapter::Script(std::vector<Reply> replies) {
   std::lock_guard lock(mutex_);
@@ -160,8 +160,8 @@ void FakeAdapter::Serve(int connection) {
     case Reply::Kind::kAnswer:
       SendAll(connection, "HTTP/1.1 " + std::to_string(reply.status) +
                               " Scripted\r\nContent-Type: application/json\r\nContent-Length: " +
-                              std::to_string(reply.body.size()) +
-                              "\r\nConnection: close\r\n\r\n" + reply.body);
+                              std::to_string(reply.body.size()) + "\r\nConnection: close\r\n\r\n" +
+                              reply.body);
       break;
   }
   ::close(connection);

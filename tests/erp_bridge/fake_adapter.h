@@ -8,13 +8,12 @@
 #ifndef TQS_TESTS_ERP_BRIDGE_FAKE_ADAPTER_H_
 #define TQS_TESTS_ERP_BRIDGE_FAKE_ADAPTER_H_
 
-#include <nlohmann/json.hpp>
-
 #include <atomic>
 #include <chrono>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
@@ -73,8 +72,8 @@ class FakeAdapter {
   std::atomic<bool> stopping_{false};
 
   mutable std::mutex mutex_;
-  std::deque<Reply> script_;        // guarded by mutex_
-  std::vector<Request> requests_;   // guarded by mutex_
+  std::deque<Reply> script_;         // guarded by mutex_
+  std::vector<Request> requests_;    // guarded by mutex_
   std::vector<std::thread> served_;  // guarded by mutex_
 
   std::thread acceptor_;  // started last

@@ -17,10 +17,9 @@ using nlohmann::json;
 using test_support::ErrorNumberOf;
 
 DateTime At(int year, unsigned month, unsigned day, int hour, int minute, int second) {
-  return DateTime(std::chrono::local_days(std::chrono::year(year) / month / day)
-                      .time_since_epoch() +
-                  std::chrono::hours(hour) + std::chrono::minutes(minute) +
-                  std::chrono::seconds(second));
+  return DateTime(
+      std::chrono::local_days(std::chrono::year(year) / month / day).time_since_epoch() +
+      std::chrono::hours(hour) + std::chrono::minutes(minute) + std::chrono::seconds(second));
 }
 
 TEST(GraphJsonTest, ValuesKeepTheirKindBothWays) {
@@ -74,17 +73,16 @@ TEST(GraphJsonTest, ObjectGraphsRoundTripAndBadGraphsAreRefused) {
   EXPECT_EQ(ErrorNumberOf([&] { ValueToJson(Variant(std::numeric_limits<double>::infinity())); }),
             6);
   // Answers of the wrong shape.
-  for (const char* answer : {R"({"klass": "X"})", R"({"properties": []})",
-                             R"({"lists": {"A": 1}})", R"({"date": "2026-3-4"})", "[1]"}) {
+  for (const char* answer : {R"({"klass": "X"})", R"({"properties": []})", R"({"lists": {"A": 1}})",
+                             R"({"date": "2026-3-4"})", "[1]"}) {
     SCOPED_TRACE(answer);
     EXPECT_EQ(ErrorNumberOf([&] { ValueFromJson(json::parse(answer), "result"); }),
               error_number::kGenericFailure);
   }
   // The download state answers completedStateAttribute from its property.
-  const Variant state = ValueFromJson(
-      json::parse(R"({"class": "Q72dVXRsvordJobSheets.ioState",
+  const Variant state = ValueFromJson(json::parse(R"({"class": "Q72dVXRsvordJobSheets.ioState",
                       "properties": {"CompletedStateAttribute": 1}})"),
-      "result");
+                                      "result");
   EXPECT_EQ(state.AsObject()->Call("completedStateAttribute"), Variant(std::int32_t{1}));
 }
 

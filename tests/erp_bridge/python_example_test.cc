@@ -41,8 +41,8 @@ class PythonAdapter {
       ::close(output[1]);
       const std::string script =
           std::string(TQS_SOURCE_DIR) + "/examples/python_erp_adapter/erp_adapter.py";
-      ::execlp("python3", "python3", script.c_str(), "--database", database.c_str(), "--port",
-               "0", "--token", "t0ken", "--order", "SO1:E1:Replace pump", nullptr);
+      ::execlp("python3", "python3", script.c_str(), "--database", database.c_str(), "--port", "0",
+               "--token", "t0ken", "--order", "SO1:E1:Replace pump", nullptr);
       ::_exit(127);
     }
     ::close(output[1]);
@@ -76,8 +76,8 @@ TEST(PythonExampleAdapterTest, AnswersEveryOperationAndBooksOncePerKey) {
   const auto registry = [&](const std::string& token) {
     std::string text = "<components>";
     for (const char* prefix : {"Q72dVXRsvordJobSheets.", "TQSRCServiceOrderHoursAccounting."}) {
-      text += std::string("<component prefix='") + prefix + "' library='" +
-              TQS_ERP_BRIDGE_LIBRARY + "' idempotencyKeys='true'><setting key='Url' " +
+      text += std::string("<component prefix='") + prefix + "' library='" + TQS_ERP_BRIDGE_LIBRARY +
+              "' idempotencyKeys='true'><setting key='Url' " +
               "value='http://127.0.0.1:" + std::to_string(adapter.port()) + "/'/>" +
               "<setting key='Authorization' value='Bearer " + token + "'/></component>";
     }
@@ -142,11 +142,11 @@ TEST(PythonExampleAdapterTest, AnswersEveryOperationAndBooksOncePerKey) {
     manager->Call(js::manager::kInitialize, {Variant("BC")});
     const ObjectPtr output =
         manager
-            ->Call(js::manager::kProcessJobSheet,
-                   {Variant("E1"), Variant(job_sheet), Variant(std::int16_t{0}), Variant(state),
-                    Variant(components->Create(
-                        js::prog_id::kOErrorProcessStructForProcessJobSheet)),
-                    Variant(std::int16_t{0})})
+            ->Call(
+                js::manager::kProcessJobSheet,
+                {Variant("E1"), Variant(job_sheet), Variant(std::int16_t{0}), Variant(state),
+                 Variant(components->Create(js::prog_id::kOErrorProcessStructForProcessJobSheet)),
+                 Variant(std::int16_t{0})})
             .AsObject();
     EXPECT_EQ(output->Call(js::process_output::kGetOReturnValue).AsInt32(), 0);
     const ObjectPtr order_error =
