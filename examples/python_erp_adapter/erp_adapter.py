@@ -317,8 +317,8 @@ def main():
 
     db = sqlite3.connect(options.database)
     db.executescript(SCHEMA)
-    for spec in options.order:
-        order_id, engineer, text = spec.split(":", 2)
+    for entry in options.order:
+        order_id, engineer, text = entry.split(":", 2)
         db.execute("INSERT OR IGNORE INTO service_orders VALUES (?, ?, 'Released', ?)",
                    (order_id, engineer, text))
     db.commit()
