@@ -418,6 +418,15 @@ TEST_F(ErpBridgeTest, AssignmentsAreForwardedAndMisuseIsRefused) {
                     Variant(), Variant(std::int32_t{0})});
             }),
             error_number::kTypeMismatch);
+  EXPECT_EQ(ErrorNumberOf([&] { Create("Q72dVXRsvordAssignments.NoSuchClass"); }), 429);
+  // A key that would break the request's headers.
+  const ObjectPtr hours = Create(ha::prog_id::kServiceOrderHoursAccountingManager);
+  Call(hours, ha::method::kInitialize, {Variant("BC-NORTH")});
+  Call(hours, ha::method::kSetIdempotencyKey, {Variant("inst-1/8\r\nX-Injected: 1")});
+  EXPECT_EQ(ErrorNumberOf([&] {
+              Call(hours, ha::method::kCreate, {Variant(Create(ha::prog_id::kRecordset))});
+            }),
+            error_number::kInvalidProcedureCall);
   EXPECT_TRUE(adapter_.Requests().empty());
 
   const ObjectPtr assignments = Create(as::prog_id::kIAssignments);
