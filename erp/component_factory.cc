@@ -1,11 +1,10 @@
 #include "erp/component_factory.h"
 
-#include <algorithm>
-#include <array>
 #include <charconv>
 #include <string>
 
 #include "common/erp/assignments.h"
+#include "common/erp/data_classes.h"
 #include "common/erp/hours_accounting.h"
 #include "common/erp/job_sheets.h"
 #include "common/erp/service_inspections.h"
@@ -24,61 +23,6 @@ namespace js = job_sheets::prog_id;
 namespace si = service_inspections::prog_id;
 namespace ha = hours_accounting::prog_id;
 namespace as = assignments::prog_id;
-
-// The classes that are plain data objects: created empty, filled and read by their callers.
-constexpr std::array kDataClasses = {
-    js::kIJobSheetForProcess,
-    js::kOErrorProcessStructForProcessJobSheet,
-    js::kServiceOrderData,
-    js::kOrderDetails,
-    js::kOrderText,
-    js::kTextValue,
-    js::kActivitiesData,
-    js::kActivityData,
-    js::kActivityDetails,
-    js::kActivityText,
-    js::kCallText,
-    js::kSolutionText,
-    js::kMaterialRequirement,
-    js::kMaterialData,
-    js::kLaborRequirement,
-    js::kLaborData,
-    js::kHoursAccounting,
-    js::kHourData,
-    js::kOtherRequirement,
-    js::kOtherData,
-    js::kObjectInspectionsData,
-    js::kInspectionData,
-    js::kPaymentsData,
-    js::kPaymentData,
-    js::kIJobSheets,
-    js::kOJobSheets,
-    js::kOErrorStruct,
-    js::kInputServiceOrderWithOutData,
-    js::kInputActivitiesWithOutData,
-    js::kInputActivityWithOutData,
-    js::kInputMaterialsWithOutData,
-    js::kInputMaterialWithOutData,
-    js::kInputLaborsWithOutData,
-    js::kInputLaborWithOutData,
-    js::kInputOthersWithOutData,
-    js::kInputOtherWithOutData,
-    js::kInputInspectionsWithOutData,
-    js::kInputInspectionWithOutData,
-    si::kOErrorProcessStructForProcessSI,
-    si::kIServiceInspectionForProcess,
-    si::kServiceInspection,
-    si::kInspectionHeaderDetails,
-    si::kInspections,
-    si::kInspection,
-    ha::kServiceOrderHoursAccounting,
-    ha::kRecordset,
-    as::kIAssignments,
-    as::kServiceOrderWithOutData,
-    as::kActivityWithOutData,
-    as::kOAssignments,
-    as::kOEStruct,
-};
 
 std::filesystem::path StoreFile(const automation::ComponentSettings& settings) {
   const auto store = settings.find(kStoreSetting);
@@ -126,9 +70,7 @@ automation::ObjectPtr ReferenceErpFactory::Create(std::string_view prog_id) {
     return HoursAccountingManager::NewObject(OpenStore());
   }
   if (prog_id == as::kManager) return AssignmentsManager::NewObject(OpenStore());
-  if (std::find(kDataClasses.begin(), kDataClasses.end(), prog_id) != kDataClasses.end()) {
-    return internal::NewDataObject(prog_id);
-  }
+  if (IsDataClass(prog_id)) return internal::NewDataObject(prog_id);
   return nullptr;  // the registry reports the unknown class
 }
 
