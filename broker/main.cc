@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
         .regional_settings = tqs::RegionalSettings::Current(),
         .components = components,
         .editor = *editor,
-        .start_mode = once ? tqs::broker::StartMode::kOnce : tqs::broker::StartMode::kAsParametersSay,
+        .start_mode =
+            once ? tqs::broker::StartMode::kOnce : tqs::broker::StartMode::kAsParametersSay,
     });
     const bool terminal = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
     const int status = once ? tqs::broker::RunOnce(broker, std::cout)

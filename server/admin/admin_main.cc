@@ -23,12 +23,12 @@
 #include <sstream>
 
 #include "common/error.h"
+#include "common/version.h"
 #include "erp/job_sheet_import.h"
 #include "erp/seed.h"
 #include "erp/store.h"
 #include "platform/db/connection.h"
 #include "server/admin/document_decisions.h"
-#include "common/version.h"
 #include "server/admin/installation.h"
 #include "server/admin/maintenance_commands.h"
 #include "server/admin/pending_documents.h"

@@ -170,10 +170,9 @@ std::int64_t FinishAndCheck(sqlite3* copy, const fs::path& file) {
 
 // Puts the checked copy in place: over an existing destination only when asked to.
 void MoveIntoPlace(const fs::path& copy, const fs::path& destination, bool overwrite) {
-  const int rc =
-      overwrite ? ::rename(copy.c_str(), destination.c_str())
-                : ::renameat2(AT_FDCWD, copy.c_str(), AT_FDCWD, destination.c_str(),
-                              RENAME_NOREPLACE);
+  const int rc = overwrite ? ::rename(copy.c_str(), destination.c_str())
+                           : ::renameat2(AT_FDCWD, copy.c_str(), AT_FDCWD, destination.c_str(),
+                                         RENAME_NOREPLACE);
   if (rc != 0) {
     if (errno == EEXIST) {
       throw Error(error_number::kOperationNotAllowed,

@@ -36,9 +36,9 @@ struct BackupReport {
 // destination that exists without `overwrite`, a source that is not a database, a copy that
 // fails its check, a full disk); the temporary copy is removed then and the destination is
 // left as it was.
-BackupReport BackUpSqliteDatabase(
-    const std::filesystem::path& database_file, const std::filesystem::path& destination,
-    bool overwrite, const std::function<void(int copied, int total)>& progress = {});
+BackupReport BackUpSqliteDatabase(const std::filesystem::path& database_file,
+                                  const std::filesystem::path& destination, bool overwrite,
+                                  const std::function<void(int copied, int total)>& progress = {});
 
 // The pg_dump command line (shell-quoted) that writes the PostgreSQL database of `connection`
 // to `destination` in pg_dump's custom format, for pg_restore. Raises tqs::Error when the

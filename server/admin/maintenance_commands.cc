@@ -18,21 +18,19 @@ MaintenanceCommands::MaintenanceCommands(CLI::App& app) {
       "backup",
       "Copy the server database consistently while the programs run (SQLite); for PostgreSQL "
       "print the pg_dump command to run (exit status 3: no backup was made)");
-  backup_->add_option("--dsn", backup_dsn_, "Connection string of the server database")
-      ->required();
-  backup_->add_option("destination", backup_destination_, "The backup file to write")
-      ->required();
+  backup_->add_option("--dsn", backup_dsn_, "Connection string of the server database")->required();
+  backup_->add_option("destination", backup_destination_, "The backup file to write")->required();
   backup_->add_flag("--overwrite", backup_overwrite_, "Replace the backup file when it exists");
 
   purge_ = app.add_subcommand(
       "purge",
       "Delete finished documents (processed or failed, whose laptop has synchronised since) "
       "processed before a day; never pending, in-doubt or unrecognised ones");
-  purge_->add_option("--dsn", purge_dsn_, "Connection string of the server database")
-      ->required();
-  purge_->add_option("--processed-before", processed_before_,
-                     "The day (YYYY-MM-DD, the broker's local time) before which the documents "
-                     "were processed")
+  purge_->add_option("--dsn", purge_dsn_, "Connection string of the server database")->required();
+  purge_
+      ->add_option("--processed-before", processed_before_,
+                   "The day (YYYY-MM-DD, the broker's local time) before which the documents "
+                   "were processed")
       ->required();
   purge_->add_flag("--dry-run", dry_run_,
                    "Show what would be deleted, per document type and status; change nothing");
@@ -62,8 +60,8 @@ int MaintenanceCommands::RunBackup(std::ostream& out, std::ostream& err) const {
     throw Error(error_number::kProviderNotFound,
                 "backup copies a server database (Provider=SQLite or PostgreSQL)");
   }
-  const BackupReport report = BackUpSqliteDatabase(
-      connection.Require("Data Source"), backup_destination_, backup_overwrite_);
+  const BackupReport report = BackUpSqliteDatabase(connection.Require("Data Source"),
+                                                   backup_destination_, backup_overwrite_);
   out << "Backup written to " << report.file.string() << " (" << report.bytes
       << " bytes, integrity check ok";
   if (report.interaction_rows >= 0) out << ", " << report.interaction_rows << " documents";

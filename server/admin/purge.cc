@@ -33,8 +33,7 @@ std::string DoneBefore(const year_month_day& day) {
   return fmt::format(
       "INTERACTIONSTATUS IN ({}, {}) AND (ATTEMPTOPEN IS NULL OR ATTEMPTOPEN <> 1) AND "
       "PROCESSEDON < '{} 00:00:00'",
-      ToNumber(InteractionStatus::kProcessed), ToNumber(InteractionStatus::kFailed),
-      DayText(day));
+      ToNumber(InteractionStatus::kProcessed), ToNumber(InteractionStatus::kFailed), DayText(day));
 }
 
 // One employee's rows and the evidence that the laptop has their results: none when it never

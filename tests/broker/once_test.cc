@@ -87,14 +87,16 @@ TEST(OnceStartTest, UnreachableDatabaseAndMissingConfigurationHaveTheirOwnStatus
   }
   {
     SCOPED_TRACE("a start-up failure other than the database: status 1");
-    installation.Execute("UPDATE PARAMETERS SET PARAMVALUE = 'x' WHERE PARAMNAME = "
-                         "'DEFAULTLANGUAGE'");
+    installation.Execute(
+        "UPDATE PARAMETERS SET PARAMVALUE = 'x' WHERE PARAMNAME = "
+        "'DEFAULTLANGUAGE'");
     TestBroker run(installation.bin(), StartMode::kOnce);
     std::ostringstream output;
     EXPECT_EQ(RunOnce(run.broker(), output), kExitFailure);
     EXPECT_EQ(run.window().lifecycle, Lifecycle::kUnloaded);
-    installation.Execute("UPDATE PARAMETERS SET PARAMVALUE = '1033' WHERE PARAMNAME = "
-                         "'DEFAULTLANGUAGE'");
+    installation.Execute(
+        "UPDATE PARAMETERS SET PARAMVALUE = '1033' WHERE PARAMNAME = "
+        "'DEFAULTLANGUAGE'");
   }
   {
     SCOPED_TRACE("the configuration names a PostgreSQL server that does not run");

@@ -64,8 +64,8 @@ TEST(VersionTest, EveryProgramPrintsItsNameTheProjectVersionAndTheCommit) {
     EXPECT_EQ(run.exit_status, 0);
     // The program name, the version with its dots, and the same commit as this build's.
     EXPECT_EQ(run.output, VersionText(name) + "\n");
-    EXPECT_THAT(run.output, MatchesRegex(std::string(name) + " [0-9]+\\.[0-9]+\\.[0-9]+ " +
-                                         commit));
+    EXPECT_THAT(run.output,
+                MatchesRegex(std::string(name) + " [0-9]+\\.[0-9]+\\.[0-9]+ " + commit));
   }
 }
 
@@ -84,8 +84,8 @@ TEST(VersionTest, CommitStampIsUnknownWithoutGitAndRewrittenOnlyWhenItChanges) {
   EXPECT_THAT(ReadAll(output), HasSubstr("kBuildCommit = \"unknown\";"));
 
   // The checked-out tree: its commit.
-  const CommandRun head = RunCommand(std::string("git -C ") + TQS_SOURCE_DIR +
-                                     " rev-parse --short=12 HEAD");
+  const CommandRun head =
+      RunCommand(std::string("git -C ") + TQS_SOURCE_DIR + " rev-parse --short=12 HEAD");
   if (head.exit_status != 0) GTEST_SKIP() << "the source tree is not a git checkout";
   ASSERT_EQ(stamp(TQS_SOURCE_DIR).exit_status, 0);
   const std::string text = ReadAll(output);

@@ -24,10 +24,10 @@ namespace tqs::server {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::ErrorDescriptionOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using test_support::ErrorDescriptionOf;
 
 // Thursday, April 2, 2026, 14:05:09.
 class FixedClock final : public Clock {
@@ -101,8 +101,9 @@ class PurgeTest : public testing::ServerDatabaseTest {
         "INTERACTIONSTATUS, PROCESSEDON, RECEIVEDON, INTERACTIONRESULT, ATTEMPTOPEN) VALUES (" +
         QuoteSql(row.employee) + ", " + std::to_string(row.type) + ", 30, 'D1', " +
         std::to_string(id) + ", 'doc', '<doc/>', " + number(row.status) + ", " +
-        literal(row.processed_on) + ", " + literal(row.received_on.value_or("2025-12-01 00:00:00")) +
-        ", " + literal(row.result) + ", " + number(row.attempt_open) + ")");
+        literal(row.processed_on) + ", " +
+        literal(row.received_on.value_or("2025-12-01 00:00:00")) + ", " + literal(row.result) +
+        ", " + number(row.attempt_open) + ")");
     return std::stoll(Scalar("SELECT MAX(INTERACTIONKEY) FROM CLIENTSERVERINTERACTION"));
   }
 
@@ -116,8 +117,8 @@ class PurgeTest : public testing::ServerDatabaseTest {
   }
 
   PurgeRequest Request(std::string_view day, int batch_rows = 500) const {
-    return {.processed_before = ParseIsoDay(day), .operator_name = "jdoe",
-            .batch_rows = batch_rows};
+    return {
+        .processed_before = ParseIsoDay(day), .operator_name = "jdoe", .batch_rows = batch_rows};
   }
 
   std::unique_ptr<db::Connection> connection_;
@@ -162,16 +163,17 @@ TEST_P(PurgeTest, DryRunCountsAndTheRunDeletesOnlyFinishedCollectedRowsInBatches
   EXPECT_EQ(Purge(*connection_, Request("2026-04-02"), clock_), 0);
   // A's laptop uploads again on 5 March: what was ready a day before counts as collected, but
   // pending, in-doubt and unrecognised rows stay whatever the day.
-  const std::int64_t upload = Add({.employee = "A", .status = 5, .received_on = "2026-03-05 09:00:00"});
+  const std::int64_t upload =
+      Add({.employee = "A", .status = 5, .received_on = "2026-03-05 09:00:00"});
   EXPECT_EQ(Purge(*connection_, Request("2026-04-02"), clock_), 2);
-  EXPECT_EQ(Keys(), (std::vector<std::int64_t>{kept_[0], kept_[1], kept_[2], kept_[5], kept_[6],
-                                                upload}));
+  EXPECT_EQ(Keys(),
+            (std::vector<std::int64_t>{kept_[0], kept_[1], kept_[2], kept_[5], kept_[6], upload}));
 }
 
 TEST_P(PurgeTest, WrongDaysAreRefusedWithTheReasonAndChangeNothing) {
   const std::vector<std::int64_t> all = Keys();
-  for (const char* typed : {"2026-02-30", "2026-13-01", "2026-2-15", "15.02.2026", "2026-02-15 ",
-                            "", "２026-02-15"}) {
+  for (const char* typed :
+       {"2026-02-30", "2026-13-01", "2026-2-15", "15.02.2026", "2026-02-15 ", "", "２026-02-15"}) {
     SCOPED_TRACE(typed);
     EXPECT_THAT(ErrorDescriptionOf([&] { ParseIsoDay(typed); }),
                 HasSubstr("is not a day in the form YYYY-MM-DD"));
@@ -190,8 +192,8 @@ TEST_P(PurgeTest, PurgeCommandDryRunPrintsThePlanAndChangesNothing) {
   const std::vector<std::int64_t> all = Keys();
   CLI::App app;
   const MaintenanceCommands commands(app);
-  app.parse(std::vector<std::string>{"--dry-run", "2026-02-15", "--processed-before", dsn_,
-                                     "--dsn", "purge"});
+  app.parse(std::vector<std::string>{"--dry-run", "2026-02-15", "--processed-before", dsn_, "--dsn",
+                                     "purge"});
   ASSERT_TRUE(commands.Chosen());
   std::ostringstream out, err;
   EXPECT_EQ(commands.Run(out, err), 0);
@@ -214,10 +216,11 @@ class BackupTest : public ::testing::Test {
   }
 
   void Insert(int id) {
-    writer_->Execute("INSERT INTO CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, "
-                     "INTERACTIONON, INTERACTIONID, BUSINESSDOCUMENTCONTENTS, INTERACTIONSTATUS) "
-                     "VALUES ('E1', 5, 'D', " +
-                     std::to_string(id) + ", '" + std::string(4000, 'x') + "', 5)");
+    writer_->Execute(
+        "INSERT INTO CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, "
+        "INTERACTIONON, INTERACTIONID, BUSINESSDOCUMENTCONTENTS, INTERACTIONSTATUS) "
+        "VALUES ('E1', 5, 'D', " +
+        std::to_string(id) + ", '" + std::string(4000, 'x') + "', 5)");
   }
 
   static constexpr int kRows = 3000;  // about 12 MB: several steps of the copy
@@ -264,9 +267,9 @@ TEST_F(BackupTest, CopyWhileAnotherConnectionWritesIsTheSnapshotCheckedPrivateAn
   ASSERT_EQ(::stat(destination.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   // Nothing else is left in the folder, and the database went on with the new rows.
-  EXPECT_EQ(std::distance(fs::directory_iterator(destination.parent_path()),
-                          fs::directory_iterator()),
-            1);
+  EXPECT_EQ(
+      std::distance(fs::directory_iterator(destination.parent_path()), fs::directory_iterator()),
+      1);
   EXPECT_EQ(std::to_string(kRows + steps),
             CopyScalar(database_, "SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"));
   // The copy opens as a server database.
@@ -288,20 +291,17 @@ TEST_F(BackupTest, ExistingDestinationIsKeptUnlessOverwriteAndMistakesLeaveNoFil
   EXPECT_THAT(ErrorDescriptionOf([&] { BackUpSqliteDatabase(database_, database_, true); }),
               HasSubstr("cannot replace the database itself"));
   EXPECT_THAT(ErrorDescriptionOf([&] {
-                BackUpSqliteDatabase(folder_.path() / "missing.db", folder_.path() / "b.db",
-                                     false);
+                BackUpSqliteDatabase(folder_.path() / "missing.db", folder_.path() / "b.db", false);
               }),
               HasSubstr("does not exist"));
-  EXPECT_THAT(ErrorDescriptionOf([&] {
-                BackUpSqliteDatabase(database_, folder_.path() / "no" / "b.db", false);
-              }),
+  EXPECT_THAT(ErrorDescriptionOf(
+                  [&] { BackUpSqliteDatabase(database_, folder_.path() / "no" / "b.db", false); }),
               HasSubstr("does not exist"));
   // A file that is not a database: refused, and neither a copy nor a temporary file is left.
   const fs::path not_a_database = folder_.path() / "notes.txt";
   std::ofstream(not_a_database) << std::string(5000, 'n');
-  EXPECT_NE(ErrorDescriptionOf([&] {
-              BackUpSqliteDatabase(not_a_database, folder_.path() / "c.db", false);
-            }),
+  EXPECT_NE(ErrorDescriptionOf(
+                [&] { BackUpSqliteDatabase(not_a_database, folder_.path() / "c.db", false); }),
             "(no error)");
   EXPECT_FALSE(fs::exists(folder_.path() / "c.db"));
   for (const auto& entry : fs::directory_iterator(folder_.path())) {
@@ -316,9 +316,8 @@ TEST(PostgresBackupTest, CommandLineNamesTheDatabaseWithoutThePasswordAndMakesNo
   EXPECT_EQ(PgDumpCommand(db::ConnectionString::Parse(dsn), "/var/backups/tqs.dump"),
             "pg_dump --host=db.example --port=5433 --username=tqs --format=custom "
             "--file=/var/backups/tqs.dump '--dbname=tqs live'");
-  EXPECT_EQ(PgDumpCommand(db::ConnectionString::Parse(
-                              "Provider=PostgreSQL;Database=it's;Password=x"),
-                          "/b"),
+  EXPECT_EQ(PgDumpCommand(
+                db::ConnectionString::Parse("Provider=PostgreSQL;Database=it's;Password=x"), "/b"),
             "pg_dump --format=custom --file=/b '--dbname=it'\\''s'");
 
   CLI::App app;
