@@ -16,7 +16,7 @@ Broker::Broker(const BrokerEnvironment& environment)
                            environment.regional_settings),
       pass_(window_, error_log_, {job_sheets_, general_hours_, service_inspections_},
             environment.clock, environment.regional_settings),
-      start_up_(window_, error_log_, environment.working_directory) {}
+      start_up_(window_, error_log_, environment.working_directory, environment.start_mode) {}
 
 void Broker::Form_Load() {
   start_up_.Form_Load([this] { cmdProcess_Click(); });

@@ -1,8 +1,9 @@
 // Broker is the TQSRemoteBroker program behind its window: it owns the window model, the error
 // log, the start-up, the processing pass and the three document processors, and offers the
 // window's events to a front end: Form_Load when the program starts and the handlers of the
-// three buttons. Unattended runs (ProcessToKorvo "Auto") make exactly one pass inside
-// Form_Load and unload the window; manual runs wait for Process and Close.
+// three buttons. Unattended runs (ProcessToKorvo "Auto", or any mode when started for one pass)
+// make exactly one pass inside Form_Load and unload the window; manual runs wait for Process and
+// Close.
 //
 // Not thread-safe: one thread runs the window and every procedure.
 #ifndef TQS_BROKER_BROKER_H_
@@ -36,6 +37,8 @@ struct BrokerEnvironment {
   const automation::ComponentRegistry& components;
   // Shows the error log.
   TextEditor& editor;
+  // Whether ProcessToKorvo decides the mode, or the run makes one pass whatever it says.
+  StartMode start_mode = StartMode::kAsParametersSay;
 };
 
 class Broker {

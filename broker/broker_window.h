@@ -54,6 +54,14 @@ struct CommandButton {
 
 enum class WindowState { kNormal, kMinimized };
 
+// Why the last pass (or the start-up before it) could not start its work; a scheduler's run
+// reports it in its exit status.
+enum class PassRefusal {
+  kNone,
+  kDatabaseUnreachable,  // the server database could not be opened
+  kAnotherPassRunning,   // another pass holds the pass lock of the server database
+};
+
 enum class Lifecycle {
   kLoaded,    // the window exists and takes the operator's commands
   kUnloaded,  // Close (or the end of an unattended pass) unloaded it: the program ends normally
@@ -99,6 +107,9 @@ struct frmTQSRemoteBroker {
   // The last pass ended early or left a document it handed to the ERP unfinished (in doubt), so
   // the run ends with a failure status.
   bool m_bPassIncomplete = false;
+  // Set when the database could not be opened or the pass lock was held by another pass;
+  // cleared when a pass starts.
+  PassRefusal m_ePassRefusal = PassRefusal::kNone;
 };
 
 }  // namespace tqs::broker

@@ -34,6 +34,22 @@ int ClosingStatus(const frmTQSRemoteBroker& window) {
              : kExitFailure;
 }
 
+// The status of a run for one pass, whose Form_Load is over.
+int OncePassStatus(const frmTQSRemoteBroker& window) {
+  if (window.lifecycle == Lifecycle::kEnded) return kExitFailure;
+  switch (window.m_ePassRefusal) {
+    case PassRefusal::kDatabaseUnreachable:
+      return kExitDatabaseUnreachable;
+    case PassRefusal::kAnotherPassRunning:
+      return kExitAnotherPassRunning;
+    case PassRefusal::kNone:
+      break;
+  }
+  // Still loaded: start-up or the pass's handler failed, so the pass did not end as planned.
+  if (window.lifecycle == Lifecycle::kLoaded) return kExitFailure;
+  return window.m_bPassIncomplete ? kExitFailure : kExitSuccess;
+}
+
 }  // namespace
 
 void StatusBoxPrinter::operator()(TextChange change, std::string_view text) {
@@ -121,6 +137,19 @@ int RunConsole(Broker& broker, std::istream& input, std::ostream& output, bool p
         break;
     }
   }
+}
+
+int RunOnce(Broker& broker, std::ostream& output) {
+  frmTQSRemoteBroker& window = broker.window();
+  StatusBoxPrinter printer(output);
+  window.txtProcessStatus.set_listener(
+      [&printer](TextChange change, std::string_view text) { printer(change, text); });
+  broker.Form_Load();
+  const int status = OncePassStatus(window);
+  if (window.lifecycle == Lifecycle::kLoaded) window.Unload();
+  printer.FinishLine();
+  window.txtProcessStatus.set_listener(nullptr);
+  return status;
 }
 
 }  // namespace tqs::broker

@@ -14,6 +14,13 @@
 // (Close disabled, or an unattended run left open), or the last pass stopped early or left a
 // document in doubt, so a scheduler sees the failure.
 //
+// A run for one pass (RunOnce, the program's --once) never reads commands: it makes the pass
+// whatever ProcessToKorvo says and ends with kExitSuccess when the pass ran to its end,
+// kExitFailure when the configuration could not be read, start-up failed for another reason, or
+// the pass stopped early or left a document in doubt, kExitDatabaseUnreachable when the server
+// database could not be opened, and kExitAnotherPassRunning when another pass held the pass lock
+// (no row was touched then).
+//
 // Not thread-safe: runs the window on the calling thread.
 #ifndef TQS_BROKER_CONSOLE_H_
 #define TQS_BROKER_CONSOLE_H_
@@ -44,10 +51,17 @@ class StatusBoxPrinter {
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
+// 2 is the program's status for wrong arguments.
+inline constexpr int kExitDatabaseUnreachable = 3;
+inline constexpr int kExitAnotherPassRunning = 4;
 
 // Runs the program on `broker`: Form_Load, then the operator's commands while the window is
 // loaded. `prompt` shows a command prompt before each command (for a terminal).
 int RunConsole(Broker& broker, std::istream& input, std::ostream& output, bool prompt);
+
+// Runs the program on `broker` for one pass: Form_Load, which makes the pass when the broker's
+// start mode is StartMode::kOnce, and the exit status above. The window is unloaded at the end.
+int RunOnce(Broker& broker, std::ostream& output);
 
 }  // namespace tqs::broker
 

@@ -1,7 +1,8 @@
 // TQSRemoteBroker: feeds the business documents that laptops uploaded to the server database
 // into the ERP and stores each outcome for the laptop's next synchronisation. Started from the
 // bin folder of an installation (by an operator or a scheduler); reads only the configuration
-// chain and the PARAMETERS table. See broker/console.h for the commands and exit status.
+// chain and the PARAMETERS table. See broker/console.h for the commands and exit status;
+// --once makes one pass whatever PARAMETERS ProcessToKorvo says (for schedulers).
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -14,6 +15,7 @@
 #include "broker/text_editor.h"
 #include "common/conversions.h"
 #include "common/date_time.h"
+#include "common/version.h"
 #include "platform/automation/component_registry.h"
 
 namespace {
@@ -32,7 +34,8 @@ the ERP components.
 PARAMETERS row ProcessToKorvo = "Auto": one pass over the pending documents, its progress
 printed, then the program ends. Any other value: manual mode, one command per line:
   p  Process       c  Close       l  Open VXR Log ($VISUAL, $EDITOR, else a pager)
-The end of the input closes.
+The end of the input closes. With --once the program makes one pass whatever ProcessToKorvo
+says and reads no commands: start it so from a timer or scheduler.
 
 One pass at a time: a pass started while another broker's pass works on the same server
 database reports this and touches no row.
@@ -44,7 +47,9 @@ idempotencyKeys="true" gets it again with the same key, any other waits for an o
 
 Exit status: 0 when the run ended as planned; 1 when the configuration could not be read,
 start-up or a pass failed, a pass stopped early or left a document in doubt (see
-CriticalErrorlog.txt); 2 on wrong arguments.)";
+CriticalErrorlog.txt); 2 on wrong arguments. With --once also: 3 when the server database
+could not be opened, 4 when another pass was running (the pass did not start; no document was
+touched).)";
 
 std::filesystem::path ProgramFolder() {
   std::error_code ignored;
@@ -58,6 +63,10 @@ int main(int argc, char** argv) {
   CLI::App app{"TQSRemoteBroker: feeds the documents uploaded by the laptops into the ERP",
                "TQSRemoteBroker"};
   app.footer(kUsage);
+  app.set_version_flag("--version", tqs::VersionText("TQSRemoteBroker"));
+  bool once = false;
+  app.add_flag("--once", once,
+               "Make one unattended pass whatever PARAMETERS ProcessToKorvo says, then end");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -77,9 +86,12 @@ int main(int argc, char** argv) {
         .regional_settings = tqs::RegionalSettings::Current(),
         .components = components,
         .editor = *editor,
+        .start_mode =
+            once ? tqs::broker::StartMode::kOnce : tqs::broker::StartMode::kAsParametersSay,
     });
     const bool terminal = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
-    const int status = tqs::broker::RunConsole(broker, std::cin, std::cout, terminal);
+    const int status = once ? tqs::broker::RunOnce(broker, std::cout)
+                            : tqs::broker::RunConsole(broker, std::cin, std::cout, terminal);
     if (broker.window().lifecycle == tqs::broker::Lifecycle::kEnded) {
       std::cerr << "TQSRemoteBroker: the configuration could not be read from "
                 << std::filesystem::current_path().string() << "; the reason is in "

@@ -42,6 +42,7 @@ ProcessingPass::ProcessingPass(frmTQSRemoteBroker& window, const ErrorLog& error
 
 void ProcessingPass::processBusinessdocuments() {
   window_.m_bPassIncomplete = false;
+  window_.m_ePassRefusal = PassRefusal::kNone;
   try {
     RunPass();
   } catch (const std::exception& error) {
@@ -112,6 +113,7 @@ std::unique_ptr<PassLock> ProcessingPass::TakePassLock() {
         return lock;
       }
       message = kAnotherPassRunning;
+      window_.m_ePassRefusal = PassRefusal::kAnotherPassRunning;
       break;
     } catch (const Error& error) {
       message = error.what();

@@ -11,9 +11,10 @@
 // Two passes never run at once on one server database: a pass first takes the pass lock
 // (common/pass_lock.h). When another pass holds it, or it cannot be tried, the reason goes to
 // the status box and to the error log ("Error : ... in processBusinessdocuments") and the pass
-// ends without reading or changing a row. A connection kept from an earlier pass that fails
-// while the lock is tried is replaced by a new one once, so a manual session outlives a lost
-// connection.
+// ends without reading or changing a row; the window's m_ePassRefusal says which of the two
+// (another pass, or a database that cannot be opened) kept it from starting. A connection kept from
+// an earlier pass that fails while the lock is tried is replaced by a new one once, so a manual
+// session outlives a lost connection.
 //
 // Grouping: after an employee without business component, the further rows of that employee
 // are skipped without a message; for an employee with one, the business component is looked

@@ -25,6 +25,7 @@ void OpenDatabase(frmTQSRemoteBroker& window, const ErrorLog& error_log) {
     line += kCrLf;
     window.txtProcessStatus.Append(line);
     window.m_oConnection.reset();
+    window.m_ePassRefusal = PassRefusal::kDatabaseUnreachable;
   }
 }
 

@@ -16,7 +16,7 @@ namespace tqs::broker {
 // Opens m_oConnection (empty user and password) when the window holds none; a held connection
 // is reused unchanged, open or not. On failure: an error-log entry "Error <description> in
 // OpenDatabase", then CR LF + description + " " + status text 2 + " " + status text 9 + CR LF
-// appended to the status box, and no connection held.
+// appended to the status box, no connection held, and m_ePassRefusal kDatabaseUnreachable.
 void OpenDatabase(frmTQSRemoteBroker& window, const ErrorLog& error_log);
 
 // The connection the window holds. Raises tqs::Error 3709 when it holds none (as a record set

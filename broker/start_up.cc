@@ -20,8 +20,11 @@ constexpr std::string_view kUnattendedMode = "Auto";
 }  // namespace
 
 StartUp::StartUp(frmTQSRemoteBroker& window, const ErrorLog& error_log,
-                 std::filesystem::path working_directory)
-    : window_(window), error_log_(error_log), working_directory_(std::move(working_directory)) {}
+                 std::filesystem::path working_directory, StartMode start_mode)
+    : window_(window),
+      error_log_(error_log),
+      working_directory_(std::move(working_directory)),
+      start_mode_(start_mode) {}
 
 void StartUp::Form_Load(const std::function<void()>& cmdProcess_Click) {
   try {
@@ -33,7 +36,7 @@ void StartUp::Form_Load(const std::function<void()>& cmdProcess_Click) {
     const std::string mode = ReadProcessingMode();
     ServerConnection(window_).Close();
     window_.m_oConnection.reset();  // the first pass opens a new one
-    if (mode == kUnattendedMode) {
+    if (start_mode_ == StartMode::kOnce || mode == kUnattendedMode) {
       window_.m_bManualProcessing = false;
       cmdProcess_Click();
     } else {

@@ -3,7 +3,8 @@
 // language (get_LocaleID), loads the status texts of that language, reads the processing mode
 // (PARAMETERS ProcessToKorvo), closes the connection again and then either runs the unattended
 // pass (mode "Auto" after trimming blanks, case-sensitive) or leaves the window waiting for
-// the operator with status text 4 in the status box.
+// the operator with status text 4 in the status box. A run started for one pass (StartMode
+// kOnce, for schedulers) makes the unattended pass whatever the mode says.
 //
 // The working directory decides where the configuration and the error log are found:
 // "<dir>\..\Configuration.xml", "<dir>\<WebRelativePath>\config\VarnexConfiguration.xml" and
@@ -22,11 +23,18 @@
 
 namespace tqs::broker {
 
+// How a run decides between the unattended pass and manual mode.
+enum class StartMode {
+  kAsParametersSay,  // PARAMETERS ProcessToKorvo "Auto": one pass; anything else: manual
+  kOnce,             // one unattended pass whatever ProcessToKorvo says
+};
+
 class StartUp {
  public:
   // Everything is borrowed and must outlive the start-up.
   StartUp(frmTQSRemoteBroker& window, const ErrorLog& error_log,
-          std::filesystem::path working_directory);
+          std::filesystem::path working_directory,
+          StartMode start_mode = StartMode::kAsParametersSay);
 
   // The start-up sequence. `cmdProcess_Click` is the Process button's handler, which an
   // unattended run calls. A failure in Initialize ends the program (window lifecycle kEnded);
@@ -52,6 +60,7 @@ class StartUp {
   frmTQSRemoteBroker& window_;
   const ErrorLog& error_log_;
   const std::filesystem::path working_directory_;
+  const StartMode start_mode_;
 };
 
 }  // namespace tqs::broker

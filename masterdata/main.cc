@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "common/version.h"
 #include "masterdata/console_front_end.h"
 #include "masterdata/heap_tuning.h"
 #include "masterdata/main_window.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
   app.add_flag("--run", run, "Create the master data once and exit (no window)");
   app.add_flag("--recreate", recreate,
                "Tick \"Recreate Master Data\": create again when the output exists");
+  app.set_version_flag("--version", tqs::VersionText("TQSRemoteCreateMasterData"));
   app.footer(
       "Exit status of --run: 0 when the run finished, or ended because the output exists or "
       "no service centre is listed; 1 when it stopped on an error (the log says which); 2 when "

@@ -9,7 +9,11 @@
 //                          [--note TEXT]
 //   TQSRemoteAdmin resolve --done --dsn DSN (KEY... | filters) [--note TEXT]
 //   TQSRemoteAdmin erp import FILE... [--store STORE]
-// Exit status 0 on success, 1 on failure with the reason on standard error.
+//   TQSRemoteAdmin backup --dsn DSN DEST [--overwrite]
+//   TQSRemoteAdmin purge --dsn DSN --processed-before YYYY-MM-DD [--dry-run]
+//   TQSRemoteAdmin --version
+// Exit status 0 on success, 1 on failure with the reason on standard error; backup of a
+// PostgreSQL database: 3, no backup made, the pg_dump command to run printed instead.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -19,12 +23,14 @@
 #include <sstream>
 
 #include "common/error.h"
+#include "common/version.h"
 #include "erp/job_sheet_import.h"
 #include "erp/seed.h"
 #include "erp/store.h"
 #include "platform/db/connection.h"
 #include "server/admin/document_decisions.h"
 #include "server/admin/installation.h"
+#include "server/admin/maintenance_commands.h"
 #include "server/admin/pending_documents.h"
 #include "server/admin/queue_health.h"
 
@@ -124,6 +130,7 @@ int RunDecision(tqs::server::Decision decision, const DecisionOptions& options) 
 int main(int argc, char** argv) {
   CLI::App app{"TQSRemoteAdmin: server database and installation of TQSRemote"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", tqs::VersionText("TQSRemoteAdmin"));
 
   std::string dsn;
   auto* init_db = app.add_subcommand("init-db", "Create the schema and default data in a database "
@@ -197,10 +204,14 @@ int main(int argc, char** argv) {
                          "The ERP store file, created when missing (default: the store that "
                          "TQSRemoteComponents.xml beside the program names)");
 
+  const tqs::server::MaintenanceCommands maintenance(app);
+
   CLI11_PARSE(app, argc, argv);
 
   try {
-    if (init_db->parsed()) {
+    if (maintenance.Chosen()) {
+      return maintenance.Run(std::cout, std::cerr);
+    } else if (init_db->parsed()) {
       std::cout << tqs::server::InitializeDatabase(dsn) << "\n";
     } else if (install->parsed()) {
       if (!install_dsn.empty()) install_options.dsn = install_dsn;

@@ -17,6 +17,7 @@
 
 #include "common/error.h"
 #include "common/text.h"
+#include "common/version.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_server.h"
 #include "server/host/method_table.h"
@@ -89,6 +90,7 @@ fs::path ProgramFolder() {
 int main(int argc, char** argv) {
   CLI::App app{"TQSRemoteServerHost: calls the JobSheet class with JSON requests"};
   app.footer(MethodList());
+  app.set_version_flag("--version", tqs::VersionText("TQSRemoteServerHost"));
   app.require_subcommand(1);
   std::string method_name;
   fs::path components_file = ProgramFolder() / "TQSRemoteComponents.xml";

@@ -39,9 +39,10 @@ class RecordingEditor final : public TextEditor {
 // component registry and a recording editor.
 class TestBroker {
  public:
-  explicit TestBroker(const std::filesystem::path& working_directory)
+  explicit TestBroker(const std::filesystem::path& working_directory,
+                      StartMode start_mode = StartMode::kAsParametersSay)
       : broker_(BrokerEnvironment{working_directory, clock_, RegionalSettings::EnglishUS(),
-                                  components_, editor_}) {}
+                                  components_, editor_, start_mode}) {}
 
   Broker& broker() { return broker_; }
   frmTQSRemoteBroker& window() { return broker_.window(); }

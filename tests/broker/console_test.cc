@@ -12,6 +12,8 @@
 #include <sstream>
 
 #include "broker/text_editor.h"
+#include "common/pass_lock.h"
+#include "platform/db/connection.h"
 #include "tests/broker/broker_test_installation.h"
 
 namespace tqs::broker {
@@ -83,14 +85,18 @@ TEST(ConsoleTest, FailuresGiveExitStatusOne) {
   }
 }
 
-// Runs the built program in `working_directory` with no input; returns its exit status and
-// what it printed.
+// Runs the built program in `working_directory` with no input and the arguments `options`;
+// returns its exit status and what it printed.
 struct ProgramRun {
   int exit_status = -1;
   std::string output;
 };
 
-ProgramRun RunProgram(const fs::path& working_directory, const fs::path& output_file) {
+ProgramRun RunProgram(const fs::path& working_directory, const fs::path& output_file,
+                      const std::vector<std::string>& options = {}) {
+  std::vector<char*> arguments{const_cast<char*>("TQSRemoteBroker")};
+  for (const std::string& option : options) arguments.push_back(const_cast<char*>(option.c_str()));
+  arguments.push_back(nullptr);
   const pid_t child = ::fork();
   if (child == 0) {
     const int in = ::open("/dev/null", O_RDONLY);
@@ -99,7 +105,7 @@ ProgramRun RunProgram(const fs::path& working_directory, const fs::path& output_
         ::chdir(working_directory.c_str()) != 0) {
       ::_exit(126);
     }
-    ::execl(TQS_BROKER_PROGRAM, "TQSRemoteBroker", static_cast<char*>(nullptr));
+    ::execv(TQS_BROKER_PROGRAM, arguments.data());
     ::_exit(127);
   }
   int status = 0;
@@ -140,6 +146,27 @@ TEST(ConsoleTest, ProgramStartedInTheBinFolderOfAnInstallationMakesOnePass) {
   const ProgramRun failed = RunProgram(elsewhere, installation.root() / "failed.txt");
   EXPECT_EQ(failed.exit_status, kExitFailure);
   EXPECT_THAT(ReadFile(elsewhere / "CriticalErrorlog.txt"), HasSubstr(" in Initialize\r\n"));
+}
+
+TEST(ConsoleTest, ProgramWithOnceMakesOnePassInManualModeAndReportsAnotherPass) {
+  TestInstallation installation;
+  installation.SetProcessingMode("Manual");
+  installation.AddPendingRow("E100", 5, "<JBSH/>");
+  const ProgramRun run =
+      RunProgram(installation.bin(), installation.root() / "output.txt", {"--once"});
+  EXPECT_EQ(run.exit_status, kExitSuccess);
+  EXPECT_THAT(run.output, HasSubstr("Processing of pending documents finished"));
+  EXPECT_THAT(ReadFile(installation.bin() / "CriticalErrorlog.txt"),
+              HasSubstr("Invalid Bus Component in ProcessJobSheets"));
+
+  // A pass of another broker holds the lock.
+  auto other_broker = db::Connection::Open(installation.dsn());
+  const auto held = PassLock::TryAcquire(installation.dsn(), *other_broker);
+  ASSERT_NE(held, nullptr);
+  const ProgramRun refused =
+      RunProgram(installation.bin(), installation.root() / "refused.txt", {"--once"});
+  EXPECT_EQ(refused.exit_status, kExitAnotherPassRunning);
+  EXPECT_THAT(refused.output, HasSubstr("Another processing pass is running"));
 }
 
 TEST(EditorCommandTest, VisualThenEditorThenPagerThenLess) {
