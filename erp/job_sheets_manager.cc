@@ -157,6 +157,19 @@ std::shared_ptr<const DownloadState> GivenState(const Variant& state_argument) {
   return DownloadState::Of(OptionalObject(state_argument, "the ioState argument of getJobSheets"));
 }
 
+// The download of a first portion call, decided now against what the input says the laptop
+// holds; nullptr when the employee is not known to the ERP.
+std::shared_ptr<const DownloadSnapshot> DecideDownload(const Store& store,
+                                                       const std::string& employee,
+                                                       const Variant& input_argument) {
+  const std::optional<Employee> engineer = store.FindEmployee(employee);
+  if (!engineer) return nullptr;
+  const std::vector<HeldOrder> holdings =
+      ReadHoldings(OptionalObject(input_argument, "the iJobSheets argument of getJobSheets"));
+  return std::make_shared<const DownloadSnapshot>(
+      DownloadSnapshot{employee, engineer->name, DownloadPlanner(store).Plan(employee, holdings)});
+}
+
 // The entries [position, end) of the snapshot as they are handed out now. An order deleted
 // from the store since the snapshot is passed over as a new job sheet or an addition: the
 // laptop could book nothing on it, and no later download would withdraw it, because the planner
@@ -235,24 +248,14 @@ Variant JobSheetsManager::GetJobSheets(std::span<Variant> args) {
                               employee));
     }
   } else {
-    const std::optional<Employee> engineer = store_->FindEmployee(employee);
-    if (!engineer) {
-      errors->Add(ListName(js::download::kErrors),
-                  Variant(fmt::format("Employee '{}' is not known to the ERP", employee)));
-      response->Set(js::download::kGetOJobSheets.substr(3), Variant(NewJobSheetsResult({}, "")));
-      response->Set(js::download::kGetIoState.substr(3),
-                    Variant(ObjectPtr(std::make_shared<DownloadState>(
-                        std::make_shared<const DownloadSnapshot>(DownloadSnapshot{employee, "", {}}),
-                        0))));
-      args[kContinuationFlag] = Variant(std::int32_t{0});
-      return Variant(ObjectPtr(std::move(response)));
-    }
     // The first portion: the whole download is decided here, once. Later portions read
     // neither the input nor the store's orders again.
-    const std::vector<HeldOrder> holdings =
-        ReadHoldings(OptionalObject(args[kInput], "the iJobSheets argument of getJobSheets"));
-    snapshot = std::make_shared<const DownloadSnapshot>(DownloadSnapshot{
-        employee, engineer->name, DownloadPlanner(*store_).Plan(employee, holdings)});
+    snapshot = DecideDownload(*store_, employee, args[kInput]);
+    if (!snapshot) {
+      errors->Add(ListName(js::download::kErrors),
+                  Variant(fmt::format("Employee '{}' is not known to the ERP", employee)));
+      snapshot = std::make_shared<const DownloadSnapshot>(DownloadSnapshot{employee, "", {}});
+    }
   }
 
   const std::size_t total = snapshot->entries.size();
