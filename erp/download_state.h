@@ -6,6 +6,7 @@
 // appear while a download runs never make a job sheet come twice or go missing; the laptop's
 // next download picks them up. Each portion answers with a new state at the next position; an
 // earlier state keeps its own position, so asking again with it gives the same slice again.
+// Every state answers getPosition() with that position, as a whole number.
 //
 // The snapshot lives as long as a state of its download, usually one getJobSheets call of the
 // server component; it holds the records of the entries, less than the documents the caller
@@ -42,7 +43,11 @@ class DownloadState final : public automation::DataObject {
   // A state of `snapshot`'s download whose next portion starts at entry `position`.
   DownloadState(std::shared_ptr<const DownloadSnapshot> snapshot, std::size_t position);
 
-  // `object` as a DownloadState when this library made it as one; nullptr for any other object.
+  // `object` as a DownloadState when this library made it as one. nullptr for no object and
+  // for another object that holds no position beyond 0 (a new state of another
+  // implementation). Another object that answers getPosition() with more (a state of a
+  // download that came back wrapped) raises: its download cannot be continued, and starting it
+  // again would hand the same portion out forever.
   static std::shared_ptr<const DownloadState> Of(const automation::ObjectPtr& object);
 
   // Null before the first portion.

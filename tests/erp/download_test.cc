@@ -6,6 +6,7 @@
 
 #include "common/erp/job_sheets.h"
 #include "erp/values.h"
+#include "platform/automation/data_object.h"
 #include "server/admin/installation.h"
 #include "server/download/job_sheet_document.h"
 #include "server/download/job_sheets_input.h"
@@ -326,7 +327,7 @@ TEST_F(ErpDownloadTest, AnOrderDeletedDuringADownloadIsPassedOverAndItsCancellat
   EXPECT_TRUE(third.completed);
 }
 
-TEST_F(ErpDownloadTest, AStateOfAnotherEmployeesDownloadIsRefused) {
+TEST_F(ErpDownloadTest, StatesThatCannotContinueADownloadAreRefused) {
   LoadRegistry(/*portion_size=*/1);
   const Portion first = GetJobSheets("E1", "");
   ASSERT_FALSE(first.completed);
@@ -339,6 +340,20 @@ TEST_F(ErpDownloadTest, AStateOfAnotherEmployeesDownloadIsRefused) {
   }
   // E1 itself goes on where it was.
   EXPECT_THAT(OrderIds(GetJobSheets("E1", "", first.state).new_documents), ElementsAre("A2"));
+
+  // A state of another implementation starts a download while it holds no position; one that
+  // does cannot be continued, and starting again would repeat the first portion forever.
+  const auto foreign = std::make_shared<automation::DataObject>("Proxy.ioState");
+  EXPECT_THAT(OrderIds(GetJobSheets("E1", "", Variant(ObjectPtr(foreign))).new_documents),
+              ElementsAre("A1"));
+  foreign->Set("Position", Call(ObjectOf(first.state), "getPosition"));
+  try {
+    GetJobSheets("E1", "", Variant(ObjectPtr(foreign)));
+    FAIL() << "a state the ERP cannot continue must raise";
+  } catch (const Error& error) {
+    EXPECT_THAT(error.description(), HasSubstr("not one this ERP answered with (it is "
+                                               "Proxy.ioState at position Int32(1))"));
+  }
 }
 
 TEST_F(ErpDownloadTest, AStoreReadTransactionSeesOneMoment) {
