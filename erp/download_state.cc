@@ -23,8 +23,7 @@ constexpr std::string_view kPosition = "Position";
 
 DownloadState::DownloadState() : DownloadState(nullptr, 0) {}
 
-DownloadState::DownloadState(std::shared_ptr<const DownloadSnapshot> snapshot,
-                             std::size_t position)
+DownloadState::DownloadState(std::shared_ptr<const DownloadSnapshot> snapshot, std::size_t position)
     : DataObject(std::string(job_sheets::prog_id::kIoState)),
       snapshot_(std::move(snapshot)),
       position_(position) {

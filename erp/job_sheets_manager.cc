@@ -261,10 +261,9 @@ Variant JobSheetsManager::GetJobSheets(std::span<Variant> args) {
   const std::size_t total = snapshot->entries.size();
   position = std::min(position, total);
   const std::size_t end = std::min(total, position + static_cast<std::size_t>(portion_size_));
-  response->Set(
-      js::download::kGetOJobSheets.substr(3),
-      Variant(NewJobSheetsResult(CutPortion(*store_, *snapshot, position, end),
-                                 snapshot->engineer_name)));
+  response->Set(js::download::kGetOJobSheets.substr(3),
+                Variant(NewJobSheetsResult(CutPortion(*store_, *snapshot, position, end),
+                                           snapshot->engineer_name)));
   response->Set(js::download::kGetIoState.substr(3),
                 Variant(ObjectPtr(std::make_shared<DownloadState>(snapshot, end))));
   // 1 for every portion of a download that needs more than one.

@@ -272,8 +272,8 @@ TEST_F(ErpDownloadTest, ChangesDuringADownloadNeitherRepeatNorLoseAJobSheet) {
     Append(cancelled, portion->cancellations);
   }
   // Each job sheet once, as it stood when the download began: A2 without the later line.
-  EXPECT_EQ(handed_out,
-            (std::vector<std::string>{std::string(OrderA1Document()), std::string(OrderA2Document())}));
+  EXPECT_EQ(handed_out, (std::vector<std::string>{std::string(OrderA1Document()),
+                                                  std::string(OrderA2Document())}));
   EXPECT_THAT(OrderIds(cancelled), ElementsAre("A3"));
 
   // The next download (the laptop holds A1 and A2 as handed out, and dropped A3) picks up what
@@ -321,9 +321,8 @@ TEST_F(ErpDownloadTest, AnOrderDeletedDuringADownloadIsPassedOverAndItsCancellat
   EXPECT_FALSE(second.completed);
   const Portion third = GetJobSheets("E1", request, second.state);
   EXPECT_THAT(third.new_documents, IsEmpty());
-  EXPECT_THAT(third.cancellations,
-              ElementsAre("<serviceorder id='A3' cadt='2026-03-04' "
-                          "cdis='Customer &amp; co cancelled' />"));
+  EXPECT_THAT(third.cancellations, ElementsAre("<serviceorder id='A3' cadt='2026-03-04' "
+                                               "cdis='Customer &amp; co cancelled' />"));
   EXPECT_TRUE(third.completed);
 }
 
