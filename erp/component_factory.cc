@@ -10,6 +10,7 @@
 #include "common/erp/service_inspections.h"
 #include "common/error.h"
 #include "erp/assignments_manager.h"
+#include "erp/download_state.h"
 #include "erp/hours_accounting_manager.h"
 #include "erp/job_sheets_manager.h"
 #include "erp/late_bound_internal.h"
@@ -62,7 +63,7 @@ std::shared_ptr<Store> ReferenceErpFactory::OpenStore() {
 automation::ObjectPtr ReferenceErpFactory::Create(std::string_view prog_id) {
   if (prog_id == js::kJobSheetsManager)
     return JobSheetsManager::NewObject(OpenStore(), portion_size_);
-  if (prog_id == js::kIoState) return NewDownloadState();
+  if (prog_id == js::kIoState) return std::make_shared<DownloadState>();
   if (prog_id == si::kServiceInspectionsManager) {
     return ServiceInspectionsManager::NewObject(OpenStore());
   }

@@ -38,6 +38,13 @@ std::optional<ServiceOrder> Addition(const ServiceOrder& order, const HeldOrder&
 
 std::vector<DownloadEntry> DownloadPlanner::Plan(std::string_view employee,
                                                  const std::vector<HeldOrder>& holdings) const {
+  std::vector<DownloadEntry> entries;
+  store_.InReadTransaction([&] { entries = PlanAtOneMoment(employee, holdings); });
+  return entries;
+}
+
+std::vector<DownloadEntry> DownloadPlanner::PlanAtOneMoment(
+    std::string_view employee, const std::vector<HeldOrder>& holdings) const {
   std::map<std::string_view, const HeldOrder*> held_by_id;
   for (const HeldOrder& held : holdings) held_by_id.emplace(held.id, &held);
 

@@ -12,6 +12,8 @@
 // Entries come new first, then additions, each by order id, then cancellations in the order
 // the laptop listed them.
 //
+// A plan is the store at one moment: all its reads are one read transaction, so an order
+// that another connection changes meanwhile is planned either as it was or as it is, whole.
 // Reads the store; thread-safe as the Store is.
 #ifndef TQS_ERP_DOWNLOAD_PLANNER_H_
 #define TQS_ERP_DOWNLOAD_PLANNER_H_
@@ -53,6 +55,10 @@ class DownloadPlanner {
                                   const std::vector<HeldOrder>& holdings) const;
 
  private:
+  // Plan's work, inside its read transaction.
+  std::vector<DownloadEntry> PlanAtOneMoment(std::string_view employee,
+                                             const std::vector<HeldOrder>& holdings) const;
+
   const Store& store_;
 };
 

@@ -9,6 +9,7 @@
 #include "erp/booking_once_internal.h"
 #include "erp/download_objects.h"
 #include "erp/download_planner.h"
+#include "erp/download_state.h"
 #include "erp/job_sheet_processing.h"
 #include "erp/late_bound_internal.h"
 #include "erp/properties.h"
@@ -48,10 +49,6 @@ enum ProcessArgument : std::size_t {
   kProcessSecondNumber,
   kProcessArgumentCount
 };
-
-// The state keeps the next portion's position under this property.
-constexpr std::string_view kPosition = "Position";
-constexpr std::string_view kCompleted = "CompletedState";
 
 std::string ProgId(std::string_view class_name) {
   return std::string(js::kPrefix) + std::string(class_name);
@@ -154,24 +151,47 @@ JobSheetOutcome OutcomeFromJson(const nlohmann::json& json) {
   return outcome;
 }
 
-std::int32_t PositionOf(const Variant& state_argument) {
-  const ObjectPtr state = OptionalObject(state_argument, "the ioState argument of getJobSheets");
-  if (!state) return 0;
-  const Variant position = internal::Ask(state, "get" + std::string(kPosition));
-  return position.IsEmpty() ? 0 : std::max(position.AsInt32(), 0);
+// The download a portion call continues: the snapshot its ioState holds, or none when the
+// state is new (or not one of this library's).
+std::shared_ptr<const DownloadState> GivenState(const Variant& state_argument) {
+  return DownloadState::Of(OptionalObject(state_argument, "the ioState argument of getJobSheets"));
+}
+
+// The download of a first portion call, decided now against what the input says the laptop
+// holds; nullptr when the employee is not known to the ERP.
+std::shared_ptr<const DownloadSnapshot> DecideDownload(const Store& store,
+                                                       const std::string& employee,
+                                                       const Variant& input_argument) {
+  const std::optional<Employee> engineer = store.FindEmployee(employee);
+  if (!engineer) return nullptr;
+  const std::vector<HeldOrder> holdings =
+      ReadHoldings(OptionalObject(input_argument, "the iJobSheets argument of getJobSheets"));
+  return std::make_shared<const DownloadSnapshot>(
+      DownloadSnapshot{employee, engineer->name, DownloadPlanner(store).Plan(employee, holdings)});
+}
+
+// The entries [position, end) of the snapshot as they are handed out now. An order deleted
+// from the store since the snapshot is passed over as a new job sheet or an addition: the
+// laptop could book nothing on it, and no later download would withdraw it, because the planner
+// leaves held orders the ERP does not know alone. A cancellation is handed out as decided:
+// the laptop is to drop that order either way.
+std::vector<DownloadEntry> CutPortion(const Store& store, const DownloadSnapshot& snapshot,
+                                      std::size_t position, std::size_t end) {
+  std::vector<DownloadEntry> portion;
+  store.InReadTransaction([&] {
+    for (std::size_t index = position; index < end; ++index) {
+      const DownloadEntry& entry = snapshot.entries[index];
+      if (entry.kind != DownloadEntryKind::kCancellation &&
+          !store.HasServiceOrder(entry.order.id)) {
+        continue;
+      }
+      portion.push_back(entry);
+    }
+  });
+  return portion;
 }
 
 }  // namespace
-
-ObjectPtr NewDownloadState(std::int32_t position, bool completed) {
-  auto state = NewDataObject(js::prog_id::kIoState);
-  state->Set(kPosition, Variant(position));
-  state->Set(kCompleted, Variant(std::int32_t{completed ? 1 : 0}));
-  automation::DataObject* raw = state.get();
-  state->DefineMethod(js::download::kCompletedStateAttribute,
-                      [raw](std::span<Variant>) { return raw->Get(kCompleted); });
-  return state;
-}
 
 JobSheetsManager::JobSheetsManager(std::shared_ptr<Store> store, std::int32_t portion_size)
     : store_(std::move(store)), portion_size_(std::max(portion_size, 1)) {}
@@ -215,30 +235,40 @@ Variant JobSheetsManager::GetJobSheets(std::span<Variant> args) {
   auto errors = NewDataObject(js::prog_id::kOErrorStruct);
   response->Set(js::download::kGetOErrorStruct.substr(3), Variant(ObjectPtr(errors)));
 
-  const std::optional<Employee> engineer = store_->FindEmployee(employee);
-  if (!engineer) {
-    errors->Add(ListName(js::download::kErrors),
-                Variant(fmt::format("Employee '{}' is not known to the ERP", employee)));
-    response->Set(js::download::kGetOJobSheets.substr(3), Variant(NewJobSheetsResult({}, "")));
-    response->Set(js::download::kGetIoState.substr(3), Variant(NewDownloadState(0, true)));
-    args[kContinuationFlag] = Variant(std::int32_t{0});
-    return Variant(ObjectPtr(std::move(response)));
+  std::shared_ptr<const DownloadSnapshot> snapshot;
+  std::size_t position = 0;
+  if (const std::shared_ptr<const DownloadState> given = GivenState(args[kState]);
+      given && given->snapshot()) {
+    snapshot = given->snapshot();
+    position = given->position();
+    if (snapshot->employee != employee) {
+      throw Error(error_number::kGenericFailure,
+                  fmt::format("The ioState handed to getJobSheets for employee '{}' belongs to "
+                              "another employee's download; a download starts with a new ioState",
+                              employee));
+    }
+  } else {
+    // The first portion: the whole download is decided here, once. Later portions read
+    // neither the input nor the store's orders again.
+    snapshot = DecideDownload(*store_, employee, args[kInput]);
+    if (!snapshot) {
+      errors->Add(ListName(js::download::kErrors),
+                  Variant(fmt::format("Employee '{}' is not known to the ERP", employee)));
+      snapshot = std::make_shared<const DownloadSnapshot>(DownloadSnapshot{employee, "", {}});
+    }
   }
 
-  const std::vector<HeldOrder> holdings =
-      ReadHoldings(OptionalObject(args[kInput], "the iJobSheets argument of getJobSheets"));
-  const std::vector<DownloadEntry> entries = DownloadPlanner(*store_).Plan(employee, holdings);
-  const auto total = static_cast<std::int32_t>(entries.size());
-  const std::int32_t position = std::min(PositionOf(args[kState]), total);
-  const std::int32_t end = std::min(total, position + portion_size_);
-
+  const std::size_t total = snapshot->entries.size();
+  position = std::min(position, total);
+  const std::size_t end = std::min(total, position + static_cast<std::size_t>(portion_size_));
   response->Set(js::download::kGetOJobSheets.substr(3),
-                Variant(NewJobSheetsResult(std::span<const DownloadEntry>(entries).subspan(
-                                               static_cast<std::size_t>(position),
-                                               static_cast<std::size_t>(end - position)),
-                                           engineer->name)));
-  response->Set(js::download::kGetIoState.substr(3), Variant(NewDownloadState(end, end >= total)));
-  args[kContinuationFlag] = Variant(std::int32_t{total > portion_size_ ? 1 : 0});
+                Variant(NewJobSheetsResult(CutPortion(*store_, *snapshot, position, end),
+                                           snapshot->engineer_name)));
+  response->Set(js::download::kGetIoState.substr(3),
+                Variant(ObjectPtr(std::make_shared<DownloadState>(snapshot, end))));
+  // 1 for every portion of a download that needs more than one.
+  const bool in_portions = position > 0 || total > static_cast<std::size_t>(portion_size_);
+  args[kContinuationFlag] = Variant(std::int32_t{in_portions ? 1 : 0});
   return Variant(ObjectPtr(std::move(response)));
 }
 

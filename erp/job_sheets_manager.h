@@ -7,9 +7,13 @@
 //   Close()
 // getJobSheets answers in portions of at most `portion_size` entries (new job sheets,
 // additions and cancellations counted alike): the continuation flag is set to 1 when the
-// answer needs more than one portion and to 0 otherwise; the response's ioState carries the
-// position of the next portion and answers completedStateAttribute() = 1 with the last one.
-// An unknown employee is reported in the response's error structure. ProcessJobSheet returns
+// answer needs more than one portion and to 0 otherwise. The first call (an ioState that holds
+// no download yet) decides the whole download at one moment and keeps it in the response's
+// ioState (see DownloadState); a call with that state cuts the next portion of the same
+// download, whatever changed in the store meanwhile, and its state answers
+// completedStateAttribute() = 1 with the last one. A job sheet whose order was deleted from the
+// store since is passed over. An unknown employee is reported in the response's error
+// structure; a state of another employee's download raises. ProcessJobSheet returns
 // an output whose getOReturnValue is 0, -1 or -3 and whose error structure holds the outcome
 // of every object (see JobSheetProcessing). When the ioState handed to ProcessJobSheet was given
 // an idempotency key (setIdempotencyKey), the job sheet is applied at most once per key: a
@@ -53,10 +57,6 @@ class JobSheetsManager {
   const std::int32_t portion_size_;
   std::optional<std::string> business_component_;  // set by Initialize
 };
-
-// A download state ("Q72dVXRsvordJobSheets.ioState") at `position`; completedStateAttribute()
-// answers 1 when `completed`.
-automation::ObjectPtr NewDownloadState(std::int32_t position = 0, bool completed = false);
 
 }  // namespace tqs::erp
 

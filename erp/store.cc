@@ -283,6 +283,26 @@ void Store::InTransaction(const std::function<void()>& work) {
   database_->Execute(nested ? "RELEASE nested" : "COMMIT");
 }
 
+void Store::InReadTransaction(const std::function<void()>& work) const {
+  std::lock_guard lock(mutex_);
+  if (transaction_depth_ > 0) {  // inside a transaction already: its reads are one moment
+    work();
+    return;
+  }
+  // Deferred: the first read fixes the moment, and no writer is kept waiting.
+  database_->Execute("BEGIN DEFERRED");
+  ++transaction_depth_;
+  try {
+    work();
+  } catch (...) {
+    --transaction_depth_;
+    database_->Execute("ROLLBACK");
+    throw;
+  }
+  --transaction_depth_;
+  database_->Execute("COMMIT");
+}
+
 void Store::PutEmployee(const Employee& employee) {
   std::lock_guard lock(mutex_);
   database_
@@ -391,25 +411,38 @@ void Store::PutServiceOrder(const ServiceOrder& order) {
   });
 }
 
+// An order's head, activities and lines are read in one read transaction: a writer on another
+// connection (the broker booking a job sheet) never leaves the reader with a head of one moment
+// and lines of another.
 std::optional<ServiceOrder> Store::FindServiceOrder(std::string_view id) const {
-  std::lock_guard lock(mutex_);
-  Statement row = database_->Prepare("SELECT " + std::string(kOrderColumns) +
-                                     " FROM service_orders WHERE id = ?1");
-  row.Bind(1, id);
-  if (!row.Step()) return std::nullopt;
-  ServiceOrder order = ReadOrderHead(row, database_->file());
-  ReadActivities(*database_, order);
+  std::optional<ServiceOrder> order;
+  InReadTransaction([&] {
+    Statement row = database_->Prepare("SELECT " + std::string(kOrderColumns) +
+                                       " FROM service_orders WHERE id = ?1");
+    row.Bind(1, id);
+    if (!row.Step()) return;
+    order = ReadOrderHead(row, database_->file());
+    ReadActivities(*database_, *order);
+  });
   return order;
 }
 
-std::vector<ServiceOrder> Store::ServiceOrdersOf(std::string_view employee) const {
+bool Store::HasServiceOrder(std::string_view id) const {
   std::lock_guard lock(mutex_);
-  Statement rows = database_->Prepare("SELECT " + std::string(kOrderColumns) +
-                                      " FROM service_orders WHERE employee = ?1 ORDER BY id");
-  rows.Bind(1, employee);
+  Statement row = database_->Prepare("SELECT 1 FROM service_orders WHERE id = ?1");
+  row.Bind(1, id);
+  return row.Step();
+}
+
+std::vector<ServiceOrder> Store::ServiceOrdersOf(std::string_view employee) const {
   std::vector<ServiceOrder> orders;
-  while (rows.Step()) orders.push_back(ReadOrderHead(rows, database_->file()));
-  for (ServiceOrder& order : orders) ReadActivities(*database_, order);
+  InReadTransaction([&] {
+    Statement rows = database_->Prepare("SELECT " + std::string(kOrderColumns) +
+                                        " FROM service_orders WHERE employee = ?1 ORDER BY id");
+    rows.Bind(1, employee);
+    while (rows.Step()) orders.push_back(ReadOrderHead(rows, database_->file()));
+    for (ServiceOrder& order : orders) ReadActivities(*database_, order);
+  });
   return orders;
 }
 

@@ -45,6 +45,10 @@ class Store {
   // raises (the error is passed on). Store calls made by `work` belong to the transaction; a
   // nested InTransaction is a savepoint of it.
   void InTransaction(const std::function<void()>& work);
+  // Runs `work`, which only reads, as one read transaction: every read of it sees the store as
+  // it was at the first one, whatever other connections commit meanwhile. Inside InTransaction
+  // it is part of that transaction. Other threads' calls on this Store wait until it returns.
+  void InReadTransaction(const std::function<void()>& work) const;
 
   // --- Employees and tasks ------------------------------------------------------------------
   void PutEmployee(const Employee& employee);  // adds or replaces
@@ -56,6 +60,7 @@ class Store {
   // Adds the order, or replaces its head, activities and lines (its payments are kept).
   void PutServiceOrder(const ServiceOrder& order);
   std::optional<ServiceOrder> FindServiceOrder(std::string_view id) const;
+  bool HasServiceOrder(std::string_view id) const;
   // The orders assigned to `employee`, whatever their status, by id.
   std::vector<ServiceOrder> ServiceOrdersOf(std::string_view employee) const;
   // The ids of the orders that hold an activity with this id.
@@ -98,7 +103,7 @@ class Store {
 
   // Guards the connection; recursive so that calls made inside InTransaction nest.
   mutable std::recursive_mutex mutex_;
-  int transaction_depth_ = 0;  // guarded by mutex_
+  mutable int transaction_depth_ = 0;  // guarded by mutex_
   const std::unique_ptr<internal::SqliteDatabase> database_;
 };
 

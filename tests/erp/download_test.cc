@@ -2,9 +2,11 @@
 // holds, in portions, and the documents the server component writes from its answer.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "common/erp/job_sheets.h"
 #include "erp/values.h"
+#include "platform/automation/data_object.h"
 #include "server/admin/installation.h"
 #include "server/download/job_sheet_document.h"
 #include "server/download/job_sheets_input.h"
@@ -194,6 +196,183 @@ TEST_F(ErpDownloadTest, AnswersInPortionsUntilTheStateCompletes) {
   EXPECT_EQ(whole.continuation_flag, 0);
   EXPECT_TRUE(whole.completed);
   EXPECT_EQ(whole.new_documents.size() + whole.cancellations.size(), 4u);
+}
+
+// The order ids of job sheet documents or cancellation elements, in their order.
+std::vector<std::string> OrderIds(const std::vector<std::string>& documents) {
+  std::vector<std::string> ids;
+  for (const std::string& document : documents) {
+    const std::size_t start = document.find("<serviceorder id='");
+    EXPECT_NE(start, std::string::npos) << document;
+    if (start == std::string::npos) continue;
+    const std::size_t from = start + std::string_view("<serviceorder id='").size();
+    ids.push_back(document.substr(from, document.find('\'', from) - from));
+  }
+  return ids;
+}
+
+void Append(std::vector<std::string>& to, const std::vector<std::string>& from) {
+  to.insert(to.end(), from.begin(), from.end());
+}
+
+// A copy of a stored order under another id, or with one more material line on its first
+// activity.
+ServiceOrder Renamed(ServiceOrder order, std::string id) {
+  order.id = std::move(id);
+  return order;
+}
+
+ServiceOrder WithMaterialLine(ServiceOrder order, std::string line_id) {
+  Line line;
+  line.kind = LineKind::kMaterial;
+  line.id = std::move(line_id);
+  line.origin = "ERP";
+  line.values["Item"] = "NEW-01";
+  order.activities.at(0).lines.push_back(std::move(line));
+  return order;
+}
+
+TEST_F(ErpDownloadTest, ChangesDuringADownloadNeitherRepeatNorLoseAJobSheet) {
+  LoadRegistry(/*portion_size=*/1);
+  // The download decided at the first portion: new A1 and A2, cancellation A3.
+  const std::string request = "<held><serviceorder id='A3'/></held>";
+  const std::unique_ptr<Store> store = OpenStore();
+  const ServiceOrder a1 = *store->FindServiceOrder("A1");
+  const ServiceOrder a2 = *store->FindServiceOrder("A2");
+
+  const Portion first = GetJobSheets("E1", request);
+  EXPECT_EQ(first.continuation_flag, 1);
+  EXPECT_FALSE(first.completed);
+
+  // An order handed out closes, and one still to come gains a line: re-planned, the download
+  // would move on past A2 and never hand it out.
+  ServiceOrder closed = a1;
+  closed.status = "Closed";
+  store->PutServiceOrder(closed);
+  store->PutServiceOrder(WithMaterialLine(a2, "7"));
+  const Portion second = GetJobSheets("E1", request, first.state);
+  EXPECT_EQ(second.continuation_flag, 1);
+  EXPECT_FALSE(second.completed);
+  // Asking again with the same state cuts the same portion.
+  EXPECT_EQ(GetJobSheets("E1", request, first.state).new_documents, second.new_documents);
+
+  // New orders appear before and after the position: re-planned, A2 would come twice.
+  store->PutServiceOrder(Renamed(a2, "A0"));
+  store->PutServiceOrder(Renamed(a2, "A6"));
+  const Portion third = GetJobSheets("E1", request, second.state);
+  EXPECT_EQ(third.continuation_flag, 1);
+  EXPECT_TRUE(third.completed);
+
+  std::vector<std::string> handed_out;
+  std::vector<std::string> cancelled;
+  for (const Portion* portion : {&first, &second, &third}) {
+    EXPECT_THAT(portion->errors, IsEmpty());
+    EXPECT_THAT(portion->addition_documents, IsEmpty());
+    Append(handed_out, portion->new_documents);
+    Append(cancelled, portion->cancellations);
+  }
+  // Each job sheet once, as it stood when the download began: A2 without the later line.
+  EXPECT_EQ(handed_out, (std::vector<std::string>{std::string(OrderA1Document()),
+                                                  std::string(OrderA2Document())}));
+  EXPECT_THAT(OrderIds(cancelled), ElementsAre("A3"));
+
+  // The next download (the laptop holds A1 and A2 as handed out, and dropped A3) picks up what
+  // changed meanwhile: the new orders, and A2's new line as an addition.
+  const Portion next_a = GetJobSheets("E1",
+                                      "<held><serviceorder id='A1'/><serviceorder id='A2'>"
+                                      "<activities><activity id='10'/></activities></serviceorder>"
+                                      "</held>");
+  std::vector<std::string> next_new = next_a.new_documents;
+  std::vector<std::string> next_additions = next_a.addition_documents;
+  Variant state = next_a.state;
+  for (bool completed = next_a.completed; !completed;) {
+    const Portion more = GetJobSheets("E1", "", state);
+    Append(next_new, more.new_documents);
+    Append(next_additions, more.addition_documents);
+    EXPECT_THAT(more.cancellations, IsEmpty());
+    state = more.state;
+    completed = more.completed;
+  }
+  EXPECT_THAT(OrderIds(next_new), ElementsAre("A0", "A6"));
+  ASSERT_THAT(OrderIds(next_additions), ElementsAre("A2"));
+  EXPECT_THAT(next_additions[0], HasSubstr("<material lineid='7' "));
+}
+
+TEST_F(ErpDownloadTest, AnOrderDeletedDuringADownloadIsPassedOverAndItsCancellationStays) {
+  LoadRegistry(/*portion_size=*/1);
+  const std::string request = "<held><serviceorder id='A3'/></held>";
+  const Portion first = GetJobSheets("E1", request);
+  EXPECT_THAT(OrderIds(first.new_documents), ElementsAre("A1"));
+
+  // An operator deletes the order still to come and the cancelled one.
+  sqlite3* database = nullptr;
+  ASSERT_EQ(sqlite3_open(store_file_.c_str(), &database), SQLITE_OK);
+  const int deleted = sqlite3_exec(database,
+                                   "PRAGMA foreign_keys=ON; PRAGMA busy_timeout=5000; "
+                                   "DELETE FROM service_orders WHERE id IN ('A2', 'A3');",
+                                   nullptr, nullptr, nullptr);
+  sqlite3_close(database);
+  ASSERT_EQ(deleted, SQLITE_OK);
+
+  const Portion second = GetJobSheets("E1", request, first.state);
+  EXPECT_THAT(second.errors, IsEmpty());
+  EXPECT_THAT(second.new_documents, IsEmpty());
+  EXPECT_EQ(second.continuation_flag, 1);
+  EXPECT_FALSE(second.completed);
+  const Portion third = GetJobSheets("E1", request, second.state);
+  EXPECT_THAT(third.new_documents, IsEmpty());
+  EXPECT_THAT(third.cancellations, ElementsAre("<serviceorder id='A3' cadt='2026-03-04' "
+                                               "cdis='Customer &amp; co cancelled' />"));
+  EXPECT_TRUE(third.completed);
+}
+
+TEST_F(ErpDownloadTest, StatesThatCannotContinueADownloadAreRefused) {
+  LoadRegistry(/*portion_size=*/1);
+  const Portion first = GetJobSheets("E1", "");
+  ASSERT_FALSE(first.completed);
+  try {
+    GetJobSheets("E2", "", first.state);
+    FAIL() << "E2 must not continue E1's download";
+  } catch (const Error& error) {
+    EXPECT_THAT(error.description(), HasSubstr("employee 'E2' belongs to another employee's"));
+    EXPECT_THAT(error.description(), Not(HasSubstr("E1")));
+  }
+  // E1 itself goes on where it was.
+  EXPECT_THAT(OrderIds(GetJobSheets("E1", "", first.state).new_documents), ElementsAre("A2"));
+
+  // A state of another implementation starts a download while it holds no position; one that
+  // does cannot be continued, and starting again would repeat the first portion forever.
+  const auto foreign = std::make_shared<automation::DataObject>("Proxy.ioState");
+  EXPECT_THAT(OrderIds(GetJobSheets("E1", "", Variant(ObjectPtr(foreign))).new_documents),
+              ElementsAre("A1"));
+  foreign->Set("Position", Call(ObjectOf(first.state), "getPosition"));
+  try {
+    GetJobSheets("E1", "", Variant(ObjectPtr(foreign)));
+    FAIL() << "a state the ERP cannot continue must raise";
+  } catch (const Error& error) {
+    EXPECT_THAT(error.description(), HasSubstr("not one this ERP answered with (it is "
+                                               "Proxy.ioState at position Int32(1))"));
+  }
+}
+
+TEST_F(ErpDownloadTest, AStoreReadTransactionSeesOneMoment) {
+  const std::unique_ptr<Store> reader = OpenStore();
+  const std::unique_ptr<Store> writer = OpenStore();
+  const ServiceOrder a2 = *reader->FindServiceOrder("A2");
+  std::size_t lines_before = 0;
+  std::size_t lines_within = 0;
+  bool a0_within = true;
+  reader->InReadTransaction([&] {
+    lines_before = reader->FindServiceOrder("A2")->activities.at(0).lines.size();
+    writer->PutServiceOrder(WithMaterialLine(a2, "7"));
+    writer->PutServiceOrder(Renamed(a2, "A0"));
+    lines_within = reader->FindServiceOrder("A2")->activities.at(0).lines.size();
+    a0_within = reader->HasServiceOrder("A0");
+  });
+  EXPECT_EQ(lines_within, lines_before);
+  EXPECT_FALSE(a0_within);
+  EXPECT_EQ(reader->FindServiceOrder("A2")->activities.at(0).lines.size(), lines_before + 1);
+  EXPECT_TRUE(reader->HasServiceOrder("A0"));
 }
 
 TEST_F(ErpDownloadTest, UnknownEmployeeIsAnErrorOfTheErrorStructure) {
