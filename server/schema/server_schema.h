@@ -9,7 +9,9 @@
 #ifndef TQS_SERVER_SCHEMA_SERVER_SCHEMA_H_
 #define TQS_SERVER_SCHEMA_SERVER_SCHEMA_H_
 
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/interaction_types.h"
@@ -33,6 +35,10 @@ struct DefaultLabel {
 
 // The default texts shipped with the product.
 std::vector<DefaultLabel> DefaultLabels();
+
+// The columns of `table` as the database has them, in upper case; none when the table does not
+// exist.
+std::set<std::string> TableColumns(db::Connection& connection, std::string_view table);
 
 // Creates what is missing, in one transaction. Raises tqs::Error with the provider's message.
 SchemaReport CreateServerSchema(db::Connection& connection);

@@ -114,7 +114,8 @@ class ErpInstallationTest : public ::testing::Test {
 
   std::vector<std::string> Install() {
     std::vector<std::string> lines;
-    WriteReferenceErp(dir_, dsn_, [&](std::string_view line) { lines.emplace_back(line); });
+    WriteReferenceErp(dir_, dsn_, ReferenceErpContent{.demo = demo_},
+                      [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
   }
 
@@ -133,6 +134,7 @@ class ErpInstallationTest : public ::testing::Test {
   test_support::ScopedTempDir folder_;
   fs::path dir_;
   std::string dsn_;
+  bool demo_ = true;
 };
 
 TEST_F(ErpInstallationTest, DemoEngineersDownloadTheirOwnCentresOrders) {
