@@ -77,7 +77,8 @@ CREATE TABLE IF NOT EXISTS I18NText (
 );
 CREATE INDEX IF NOT EXISTS IX_I18NTEXT_PAGE ON I18NText (pagecontext, LOCALEID);
 
--- What operators did to documents (requeued, resolved), newest last.
+-- What operators did to documents (requeued, resolved) and users (disabled, enabled, removed;
+-- INTERACTIONKEY empty), newest last.
 CREATE TABLE IF NOT EXISTS OPERATORACTIONS (
   ACTIONKEY INTEGER PRIMARY KEY,
   ACTIONON DATETIME DEFAULT CURRENT_TIMESTAMP,
