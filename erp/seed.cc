@@ -163,9 +163,10 @@ void WriteReferenceErp(const fs::path& dir, std::string_view dsn,
       progress(fmt::format("Reference ERP store ready with {} demo service orders: {}",
                            store->CountServiceOrders(), store_file.string()));
     } else {
-      progress(fmt::format("Reference ERP store ready, empty (TQSRemoteAdmin erp import loads "
-                           "service orders): {}",
-                           store_file.string()));
+      progress(
+          fmt::format("Reference ERP store ready, empty (TQSRemoteAdmin erp import loads "
+                      "service orders): {}",
+                      store_file.string()));
     }
   }
   if (content.demo) WriteTextFile(dir / "erp" / "demo-orders.xml", DemoOrderDocuments());

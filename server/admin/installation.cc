@@ -345,8 +345,8 @@ void Install(const InstallOptions& options,
                    .Find(configuration_chain::kConnectionsSection,
                          configuration_chain::kConnectionStringKey);
   }
-  const std::string dsn = options.dsn.value_or(kept_dsn.value_or(
-      "Provider=SQLite;Data Source=" + (dir / "data" / "server.db").string()));
+  const std::string dsn = options.dsn.value_or(
+      kept_dsn.value_or("Provider=SQLite;Data Source=" + (dir / "data" / "server.db").string()));
   RefuseNewerDatabase(dsn);
   fs::create_directories(dir);
 

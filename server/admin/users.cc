@@ -40,8 +40,7 @@ std::int64_t PendingDocuments(db::Connection& connection, std::string_view emplo
 
 std::optional<User> FindUser(db::Connection& connection, std::string_view login) {
   auto rs = db::Recordset::Open(
-      "SELECT LOGN, EMNO, BUSCOMPONENT, DISABLED FROM USERDEFAULTS WHERE LOGN = " +
-          QuoteSql(login),
+      "SELECT LOGN, EMNO, BUSCOMPONENT, DISABLED FROM USERDEFAULTS WHERE LOGN = " + QuoteSql(login),
       connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
   if (rs->IsEOF()) return std::nullopt;
   return User{.login = rs->Field(0).AsText(),
@@ -61,11 +60,11 @@ User RequireUser(db::Connection& connection, std::string_view login) {
 
 void RecordUserAction(db::Connection& connection, std::string_view operator_name,
                       std::string_view action, const User& user) {
-  connection.Execute(fmt::format(
-      "INSERT INTO OPERATORACTIONS (OPERATOR, ACTION, DETAILS) VALUES ({}, {}, {})",
-      QuoteSql(operator_name), QuoteSql(action),
-      QuoteSql(fmt::format("login {}; employee {}; business component {}", user.login,
-                           user.employee, user.bus_component))));
+  connection.Execute(
+      fmt::format("INSERT INTO OPERATORACTIONS (OPERATOR, ACTION, DETAILS) VALUES ({}, {}, {})",
+                  QuoteSql(operator_name), QuoteSql(action),
+                  QuoteSql(fmt::format("login {}; employee {}; business component {}", user.login,
+                                       user.employee, user.bus_component))));
 }
 
 }  // namespace
@@ -140,9 +139,8 @@ void AddUser(std::string_view dsn, std::string_view login, std::string_view empl
                              Excerpt(login), existing.employee, existing.bus_component,
                              existing.disabled ? ", disabled" : ""));
   };
-  auto rs = db::Recordset::Open(
-      "SELECT * FROM USERDEFAULTS WHERE LOGN = " + QuoteSql(login), *connection,
-      db::CursorType::kKeyset, db::LockType::kOptimistic);
+  auto rs = db::Recordset::Open("SELECT * FROM USERDEFAULTS WHERE LOGN = " + QuoteSql(login),
+                                *connection, db::CursorType::kKeyset, db::LockType::kOptimistic);
   if (!rs->IsEOF()) {
     const User existing{.employee = TextOrEmpty(rs->Field("EMNO")),
                         .bus_component = TextOrEmpty(rs->Field("BUSCOMPONENT"))};

@@ -9,19 +9,23 @@
 namespace tqs::server {
 
 UsersCommand::UsersCommand(CLI::App& app) {
-  users_ = app.add_subcommand("users", "List, disable, enable or remove laptop users "
-                                       "(USERDEFAULTS); add them with add-user");
+  users_ = app.add_subcommand("users",
+                              "List, disable, enable or remove laptop users "
+                              "(USERDEFAULTS); add them with add-user");
   users_->require_subcommand(1);
   list_ = users_->add_subcommand(
-      "list", "Every login with its employee, business component, state and the employee's "
-              "documents waiting for the broker");
+      "list",
+      "Every login with its employee, business component, state and the employee's "
+      "documents waiting for the broker");
   disable_ = users_->add_subcommand(
-      "disable", "Refuse the login's downloads, assignments and numbers as an unknown login's; "
-                 "its uploads are still taken and processed");
+      "disable",
+      "Refuse the login's downloads, assignments and numbers as an unknown login's; "
+      "its uploads are still taken and processed");
   enable_ = users_->add_subcommand("enable", "Accept a disabled login again");
   remove_ = users_->add_subcommand(
-      "remove", "Delete the login's row (refused while its employee has documents waiting for "
-                "the broker and no other login)");
+      "remove",
+      "Delete the login's row (refused while its employee has documents waiting for "
+      "the broker and no other login)");
   for (CLI::App* command : {list_, disable_, enable_, remove_}) {
     command->add_option("--dsn", dsn_, "Connection string")->required();
   }

@@ -87,9 +87,8 @@ std::string DescribeSchemaUpgrade(const SchemaUpgrade& upgrade) {
   if (upgrade.migrations.empty()) {
     return fmt::format("Server database schema version {} (unchanged)", upgrade.to_version);
   }
-  return fmt::format("Server database schema version {} (was {}; applied: {})",
-                     upgrade.to_version, upgrade.from_version,
-                     fmt::join(upgrade.migrations, "; "));
+  return fmt::format("Server database schema version {} (was {}; applied: {})", upgrade.to_version,
+                     upgrade.from_version, fmt::join(upgrade.migrations, "; "));
 }
 
 }  // namespace tqs::server

@@ -40,7 +40,7 @@ struct SchemaUpgrade {
   bool new_database = false;  // it had no tables: the schema was created
   int from_version = 1;
   int to_version = 1;
-  SchemaReport created;                // what CreateServerSchema added
+  SchemaReport created;                 // what CreateServerSchema added
   std::vector<std::string> migrations;  // the description of each migration applied
 };
 

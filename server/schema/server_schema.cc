@@ -144,12 +144,11 @@ std::vector<DefaultLabel> DefaultLabels() { return ParseLabels(schema_text::kLab
 
 std::set<std::string> TableColumns(db::Connection& connection, std::string_view table) {
   // PostgreSQL folds the unquoted names of the schema script to lower case.
-  const std::string sql =
-      IsSqlite(connection)
-          ? "SELECT upper(name) FROM pragma_table_info(" + QuoteSql(table) + ")"
-          : "SELECT upper(column_name) FROM information_schema.columns "
-            "WHERE table_schema = current_schema() AND table_name = lower(" +
-                QuoteSql(table) + ")";
+  const std::string sql = IsSqlite(connection)
+                              ? "SELECT upper(name) FROM pragma_table_info(" + QuoteSql(table) + ")"
+                              : "SELECT upper(column_name) FROM information_schema.columns "
+                                "WHERE table_schema = current_schema() AND table_name = lower(" +
+                                    QuoteSql(table) + ")";
   auto rs =
       db::Recordset::Open(sql, connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
   std::set<std::string> columns;

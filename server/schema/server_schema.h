@@ -4,9 +4,10 @@
 // database reachable through a Connection to that state: on an empty database it creates
 // everything; on one that already has it, it only adds what is missing and never changes or
 // drops an existing row, so it is safe to run on every installation and upgrade (columns added
-// since are the migrations' work, server/schema/schema_version.h). A database made before CLIENTSERVERINTERACTION kept
-// received-at times or the broker's attempts gains those columns; its rows from before have none
-// (NULL). Every database gets a random installation id (PARAMETERS InstallationId) once.
+// since are the migrations' work, server/schema/schema_version.h). A database made before
+// CLIENTSERVERINTERACTION kept received-at times or the broker's attempts gains those columns; its
+// rows from before have none (NULL). Every database gets a random installation id (PARAMETERS
+// InstallationId) once.
 #ifndef TQS_SERVER_SCHEMA_SERVER_SCHEMA_H_
 #define TQS_SERVER_SCHEMA_SERVER_SCHEMA_H_
 

@@ -20,9 +20,9 @@ namespace tqs::server {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::ErrorDescriptionOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using test_support::ErrorDescriptionOf;
 
 // Schema versions, on each backend.
 class SchemaVersionTest : public testing::ServerDatabaseTest {
@@ -55,8 +55,7 @@ TEST_P(SchemaVersionTest, DatabaseWithoutVersionIsVersionOneAndIsMigratedOnce) {
   auto connection = Connect();
   EXPECT_EQ(ReadSchemaVersion(*connection), 1);
   // Programs of this version need the migration first.
-  EXPECT_THAT(ErrorDescriptionOf([&] { ListUsers(*connection); }),
-              HasSubstr("schema version 1"));
+  EXPECT_THAT(ErrorDescriptionOf([&] { ListUsers(*connection); }), HasSubstr("schema version 1"));
 
   const SchemaUpgrade upgrade = UpgradeServerSchema(*connection);
   EXPECT_EQ(upgrade.from_version, 1);
@@ -183,8 +182,8 @@ TEST_F(UpgradeTest, ProductionInstallHasNoUsersOrOrdersAndTheDemoHasThem) {
   options_.directory = root_.path() / "demo";
   options_.demo = true;
   Install(options_, [](std::string_view) {});
-  auto connection = db::Connection::Open(
-      "Provider=SQLite;Data Source=" + (options_.directory / "data" / "server.db").string());
+  auto connection = db::Connection::Open("Provider=SQLite;Data Source=" +
+                                         (options_.directory / "data" / "server.db").string());
   std::vector<std::string> logins;
   for (const User& user : ListUsers(*connection)) logins.push_back(user.login);
   EXPECT_THAT(logins, ElementsAre("ada", "bram", "carla"));
@@ -266,7 +265,8 @@ TEST_F(UpgradeTest, RefusalsChangeNothing) {
   EXPECT_THAT(ErrorDescriptionOf([&] { Upgrade(dir_, programs_, quiet_); }),
               HasSubstr("schema version 99"));
   options_.overwrite = true;
-  EXPECT_THAT(ErrorDescriptionOf([&] { Install(options_, quiet_); }), HasSubstr("schema version 99"));
+  EXPECT_THAT(ErrorDescriptionOf([&] { Install(options_, quiet_); }),
+              HasSubstr("schema version 99"));
   EXPECT_EQ(ReadFile(dir_ / "bin" / "TQSRemoteBroker"), "program 1");
   EXPECT_FALSE(fs::exists(dir_ / "bin" / "TQSRemoteComponents.xml"));
 

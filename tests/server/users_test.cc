@@ -1,10 +1,11 @@
+#include "server/admin/users.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <pugixml.hpp>
 
 #include "common/error.h"
-#include "server/admin/users.h"
 #include "server/jobsheet.h"
 #include "server/user_defaults.h"
 #include "tests/server/server_database_fixture.h"
@@ -13,21 +14,22 @@
 namespace tqs::server {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using test_support::ErrorDescriptionOf;
 using test_support::ErrorNumberOf;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 
 class UsersTest : public testing::ServerDatabaseTest {
  protected:
   void AddPending(const std::string& employee, int count, int status = 5) {
     auto connection = Connect();
     for (int i = 0; i < count; ++i) {
-      connection->Execute("INSERT INTO CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, "
-                          "INTERACTIONON, INTERACTIONID, BUSINESSDOCUMENTCONTENTS, "
-                          "INTERACTIONSTATUS) VALUES ('" +
-                          employee + "', 10, 'ON', " + std::to_string(next_id_++) + ", '<hour/>', " +
-                          std::to_string(status) + ")");
+      connection->Execute(
+          "INSERT INTO CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, "
+          "INTERACTIONON, INTERACTIONID, BUSINESSDOCUMENTCONTENTS, "
+          "INTERACTIONSTATUS) VALUES ('" +
+          employee + "', 10, 'ON', " + std::to_string(next_id_++) + ", '<hour/>', " +
+          std::to_string(status) + ")");
     }
   }
   std::vector<std::string> Listed() {
@@ -103,9 +105,8 @@ TEST_P(UsersTest, DisabledLoginIsRefusedLikeAnUnknownOneUntilEnabled) {
   EXPECT_THAT(LoginRefusal("ada"), HasSubstr("the login 'ada' is disabled"));
   automation::Variant numbers =
       "<recordids><order>9</order><invoice>9</invoice><quotation>9</quotation></recordids>";
-  EXPECT_EQ(
-      ErrorNumberOf([&] { job_sheet_.UpdateLastUsedNumbersInServer("ada", dsn_, numbers); }),
-      error_number::kNoCurrentRecord);
+  EXPECT_EQ(ErrorNumberOf([&] { job_sheet_.UpdateLastUsedNumbersInServer("ada", dsn_, numbers); }),
+            error_number::kNoCurrentRecord);
   EXPECT_EQ(Scalar("SELECT LASTJSID FROM USERDEFAULTS WHERE LOGN = 'ada'"), "0");
 
   EXPECT_TRUE(SetUserDisabled(*connection, "ada", false, "operator2"));
