@@ -6,6 +6,7 @@
 #include "common/erp/job_sheets.h"
 #include "erp/values.h"
 #include "server/admin/installation.h"
+#include "server/admin/users.h"
 #include "server/download/job_sheet_document.h"
 #include "server/download/job_sheets_input.h"
 #include "server/jobsheet.h"
