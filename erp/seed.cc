@@ -150,30 +150,38 @@ fs::path StoreOfRegistry(const fs::path& registry_file) {
 }
 
 void WriteReferenceErp(const fs::path& dir, std::string_view dsn,
+                       const ReferenceErpContent& content,
                        const std::function<void(std::string_view)>& progress) {
   const fs::path store_file = dir / "erp" / "erp.db";
   const bool new_store = !fs::exists(store_file);
   {
     const std::unique_ptr<Store> store = Store::Create(store_file);
-    if (new_store) {
+    if (!new_store) {
+      progress("Reference ERP store kept: " + store_file.string());
+    } else if (content.demo) {
       SeedDemoData(*store);
       progress(fmt::format("Reference ERP store ready with {} demo service orders: {}",
                            store->CountServiceOrders(), store_file.string()));
     } else {
-      progress("Reference ERP store kept: " + store_file.string());
+      progress(
+          fmt::format("Reference ERP store ready, empty (TQSRemoteAdmin erp import loads "
+                      "service orders): {}",
+                      store_file.string()));
     }
   }
-  WriteTextFile(dir / "erp" / "demo-orders.xml", DemoOrderDocuments());
+  if (content.demo) WriteTextFile(dir / "erp" / "demo-orders.xml", DemoOrderDocuments());
 
   const fs::path registry_file = dir / "bin" / "TQSRemoteComponents.xml";
-  if (fs::exists(dir / "bin" / kReferenceErpLibrary)) {
+  if (fs::exists(registry_file)) {
+    progress("Kept " + registry_file.string() + " (it names the ERP components' libraries)");
+  } else if (fs::exists(dir / "bin" / kReferenceErpLibrary)) {
     WriteReferenceErpRegistry(registry_file, kReferenceErpLibrary, store_file, kDefaultPortionSize);
     progress("Wrote " + registry_file.string() + " (the reference ERP serves the ERP components)");
   } else {
     progress(fmt::format("No {} in {}: the component registry names no ERP", kReferenceErpLibrary,
                          (dir / "bin").string()));
   }
-  progress(AddDemoUsers(dsn));
+  if (content.demo) progress(AddDemoUsers(dsn));
 }
 
 }  // namespace tqs::erp

@@ -1,12 +1,14 @@
 // Lays out the reference ERP in an installation folder, for `TQSRemoteAdmin install`:
-//   DIR/erp/erp.db                  the ERP store, with the demo data when it is new
-//   DIR/erp/demo-orders.xml         the demo service orders as job sheet documents, a sample
-//                                   of what `TQSRemoteAdmin erp import` loads
-//   DIR/bin/TQSRemoteComponents.xml the component registry: libTQSReferenceErp.so (beside it)
-//                                   for the four ERP prefixes, with the store's path
-//   USERDEFAULTS                    the demo engineers' logins, in the server database
-// An existing store and existing USERDEFAULTS rows are kept. The registry names the library
-// only when DIR/bin holds it, so the programs never start against a library that is missing.
+//   DIR/erp/erp.db                  the ERP store; for the demo, with the demo data when new
+//   DIR/erp/demo-orders.xml         demo only: the demo service orders as job sheet documents,
+//                                   a sample of what `TQSRemoteAdmin erp import` loads
+//   DIR/bin/TQSRemoteComponents.xml the component registry, when there is none yet:
+//                                   libTQSReferenceErp.so (beside it) for the four ERP
+//                                   prefixes, with the store's path
+//   USERDEFAULTS                    demo only: the demo engineers' logins, in the server database
+// An existing store, an existing registry (it may name another ERP) and existing USERDEFAULTS
+// rows are kept. The registry names the library only when DIR/bin holds it, so the programs
+// never start against a library that is missing.
 // Also reads back, for `TQSRemoteAdmin erp import`, which store a registry file names.
 //
 // Functions; not safe to run twice at once on one folder.
@@ -55,9 +57,15 @@ void WriteReferenceErpRegistry(const std::filesystem::path& registry_file,
 // when it cannot be read or names no reference ERP store.
 std::filesystem::path StoreOfRegistry(const std::filesystem::path& registry_file);
 
+// What WriteReferenceErp lays out besides the store and the registry.
+struct ReferenceErpContent {
+  bool demo = false;  // the demo orders (into a new store) and the demo users
+};
+
 // Lays out the reference ERP in the installation folder `dir` whose server database is `dsn`
 // (see above); reports each step through `progress`. Raises tqs::Error.
 void WriteReferenceErp(const std::filesystem::path& dir, std::string_view dsn,
+                       const ReferenceErpContent& content,
                        const std::function<void(std::string_view)>& progress);
 
 }  // namespace tqs::erp

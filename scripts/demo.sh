@@ -29,7 +29,7 @@ fail() {
 }
 
 heading "Installing the demo into $dir"
-"$build_dir/bin/TQSRemoteAdmin" install "$dir"
+"$build_dir/bin/TQSRemoteAdmin" install --demo "$dir"
 dsn="Provider=SQLite;Data Source=$dir/data/server.db"
 host="$dir/bin/TQSRemoteServerHost"
 login=ada

@@ -87,8 +87,10 @@ Variant JobSheet::UpdateLastUsedNumbersInServer(const std::string& i_sLogin,
 
   ThreadConnection& state = ThreadConnection::ForCurrentThread();
   state.set_connection_string(i_sDSNString);
+  // A disabled login has no row here, as an unknown one: the call fails with 3021.
   const std::string sql = std::string(" SELECT *") + " FROM USERDEFAULTS" +
-                          " WHERE USERDEFAULTS.LOGN = " + QuoteSql(i_sLogin);
+                          " WHERE USERDEFAULTS.LOGN = " + QuoteSql(i_sLogin) +
+                          " AND USERDEFAULTS.DISABLED = 0";
   std::string error_details;
   if (!state.OpenConnection(error_details)) return Variant(false);
   try {

@@ -7,7 +7,8 @@
 namespace tqs::server {
 
 UserDefaults LookUpLogin(db::Connection& connection, std::string_view login) {
-  auto rs = db::Recordset::Open(std::string(" SELECT USERDEFAULTS.EMNO, USERDEFAULTS.BUSCOMPONENT") +
+  auto rs = db::Recordset::Open(std::string(" SELECT USERDEFAULTS.EMNO, USERDEFAULTS.BUSCOMPONENT, "
+                                            "USERDEFAULTS.DISABLED") +
                                     " FROM USERDEFAULTS" +
                                     " WHERE USERDEFAULTS.LOGN = " + QuoteSql(login),
                                 connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
@@ -21,11 +22,18 @@ UserDefaults LookUpLogin(db::Connection& connection, std::string_view login) {
                                       " of the login '" + Excerpt(login) + "')");
     }
   };
+  const auto refuse = [&](const std::string& reason) {
+    return Error(error_number::kNoCurrentRecord,
+                 "Either BOF or EOF is True, or the current record has been deleted. Requested "
+                 "operation requires a current record. (" +
+                     reason + ")");
+  };
   if (rs->IsEOF()) {
-    throw Error(error_number::kNoCurrentRecord,
-                "Either BOF or EOF is True, or the current record has been deleted. Requested "
-                "operation requires a current record. (USERDEFAULTS has no row for the login '" +
-                    Excerpt(login) + "')");
+    throw refuse("USERDEFAULTS has no row for the login '" + Excerpt(login) + "'");
+  }
+  // A disabled login is refused as one without a row; the operator's log says which it was.
+  if (rs->Field("DISABLED").AsInt32() != 0) {
+    throw refuse("the login '" + Excerpt(login) + "' is disabled");
   }
   UserDefaults user;
   user.employee = read("EMNO");

@@ -16,8 +16,9 @@ struct UserDefaults {
 };
 
 // Reads the user's row. The login reaches the SQL through QuoteSql, so a login with an
-// apostrophe is looked up like any other. A login without a row raises tqs::Error 3021 (no
-// current record), which the calling method reports as its failure.
+// apostrophe is looked up like any other. A login without a row, and a disabled one
+// (USERDEFAULTS.DISABLED 1), raise tqs::Error 3021 (no current record), which the calling
+// method reports as its failure.
 UserDefaults LookUpLogin(db::Connection& connection, std::string_view login);
 
 }  // namespace tqs::server

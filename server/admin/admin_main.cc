@@ -1,7 +1,9 @@
 // TQSRemoteAdmin: creates the server database and lays out a working installation.
 //   TQSRemoteAdmin init-db --dsn DSN
-//   TQSRemoteAdmin install DIR [--dsn DSN] [--overwrite]
+//   TQSRemoteAdmin install DIR [--dsn DSN] [--overwrite] [--demo]
+//   TQSRemoteAdmin upgrade DIR
 //   TQSRemoteAdmin add-user --dsn DSN --login L --employee E --bus-component B
+//   TQSRemoteAdmin users list|disable|enable|remove ... (server/admin/users_command.h)
 //   TQSRemoteAdmin status --dsn DSN [--json]
 //   TQSRemoteAdmin documents --dsn DSN [--in-doubt] [--failing] [--employee E] [--type T]
 //                            [--limit N] [--json] [--show KEY]
@@ -33,6 +35,8 @@
 #include "server/admin/maintenance_commands.h"
 #include "server/admin/pending_documents.h"
 #include "server/admin/queue_health.h"
+#include "server/admin/users.h"
+#include "server/admin/users_command.h"
 
 namespace {
 
@@ -145,7 +149,17 @@ int main(int argc, char** argv) {
   install->add_option("--dsn", install_dsn,
                       "Server database connection string (default: SQLite file DIR/data/server.db)");
   install->add_flag("--overwrite", install_options.overwrite,
-                    "Install into a folder that is not empty (an existing database is kept)");
+                    "Install into a folder that is not empty (the configuration, the component "
+                    "registry and an existing database with its users are kept)");
+  install->add_flag("--demo", install_options.demo,
+                    "Add the demo users ada, bram and carla and the reference ERP's demo orders");
+
+  std::filesystem::path upgrade_directory;
+  auto* upgrade = app.add_subcommand(
+      "upgrade",
+      "Bring an installation up to these programs: migrate its server database, replace the "
+      "programs, keep every local setting and user");
+  upgrade->add_option("directory", upgrade_directory, "Installation folder")->required();
 
   std::string login, employee, bus_component;
   auto* add_user = app.add_subcommand("add-user", "Add a laptop user to USERDEFAULTS");
@@ -160,6 +174,8 @@ int main(int argc, char** argv) {
                                               "employees with the most pending documents");
   status->add_option("--dsn", dsn, "Connection string")->required();
   status->add_flag("--json", as_json, "Print JSON instead of a table");
+
+  const tqs::server::UsersCommand users(app);
 
   tqs::server::DocumentSelection document_selection;
   std::optional<std::int64_t> document_limit;
@@ -220,6 +236,13 @@ int main(int argc, char** argv) {
                            [](std::string_view line) { std::cout << line << "\n"; });
       std::cout << "Installation ready in "
                 << std::filesystem::absolute(install_options.directory).string() << "\n";
+    } else if (upgrade->parsed()) {
+      tqs::server::Upgrade(upgrade_directory, ProgramFolder(),
+                           [](std::string_view line) { std::cout << line << "\n"; });
+      std::cout << "Installation up to date in "
+                << std::filesystem::absolute(upgrade_directory).string() << "\n";
+    } else if (users.parsed()) {
+      users.Run();
     } else if (status->parsed()) {
       auto connection = tqs::db::Connection::Open(dsn);
       const tqs::server::QueueHealth health = tqs::server::ReadQueueHealth(*connection);

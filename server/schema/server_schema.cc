@@ -60,21 +60,6 @@ std::vector<DefaultLabel> ParseLabels(std::string_view text) {
 
 bool IsSqlite(const db::Connection& connection) { return connection.Provider() == "SQLite"; }
 
-// The columns of CLIENTSERVERINTERACTION as the database has them (upper case); none when the
-// table does not exist yet.
-std::set<std::string> InteractionColumns(db::Connection& connection) {
-  const std::string sql =
-      IsSqlite(connection)
-          ? "SELECT upper(name) FROM pragma_table_info('CLIENTSERVERINTERACTION')"
-          : "SELECT upper(column_name) FROM information_schema.columns "
-            "WHERE table_schema = current_schema() AND table_name = 'clientserverinteraction'";
-  auto rs =
-      db::Recordset::Open(sql, connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
-  std::set<std::string> columns;
-  for (; !rs->IsEOF(); rs->MoveNext()) columns.insert(rs->Field(0).AsText());
-  return columns;
-}
-
 // Gives an interaction table of an older database the columns added since, before the schema
 // script creates the indexes on them.
 //
@@ -85,7 +70,7 @@ std::set<std::string> InteractionColumns(db::Connection& connection) {
 // The attempt columns: the rows already there have no attempt on record (NULL), which is true
 // of every row the broker has not finished: it never kept one.
 void AddNewColumnsToOlderTable(db::Connection& connection) {
-  const std::set<std::string> present = InteractionColumns(connection);
+  const std::set<std::string> present = TableColumns(connection, "CLIENTSERVERINTERACTION");
   if (present.empty()) return;
   const bool sqlite = IsSqlite(connection);
   if (!present.count("RECEIVEDON")) {
@@ -156,6 +141,20 @@ bool LabelExists(db::Connection& connection, const DefaultLabel& label) {
 }  // namespace
 
 std::vector<DefaultLabel> DefaultLabels() { return ParseLabels(schema_text::kLabelsEnglish); }
+
+std::set<std::string> TableColumns(db::Connection& connection, std::string_view table) {
+  // PostgreSQL folds the unquoted names of the schema script to lower case.
+  const std::string sql = IsSqlite(connection)
+                              ? "SELECT upper(name) FROM pragma_table_info(" + QuoteSql(table) + ")"
+                              : "SELECT upper(column_name) FROM information_schema.columns "
+                                "WHERE table_schema = current_schema() AND table_name = lower(" +
+                                    QuoteSql(table) + ")";
+  auto rs =
+      db::Recordset::Open(sql, connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
+  std::set<std::string> columns;
+  for (; !rs->IsEOF(); rs->MoveNext()) columns.insert(rs->Field(0).AsText());
+  return columns;
+}
 
 SchemaReport CreateServerSchema(db::Connection& connection) {
   SchemaReport report;

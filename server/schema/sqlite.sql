@@ -47,14 +47,17 @@ CREATE INDEX IF NOT EXISTS IX_CSI_DOCUMENT
   ON CLIENTSERVERINTERACTION (EMPLOYEEID, BUSINESSDOCUMENTTYPE, INTERACTIONON, INTERACTIONNAME,
                               BUSINESSDOCUMENTID);
 
--- One row per user of the laptops.
+-- One row per user of the laptops. DISABLED is 1 for a login that the server refuses as if it
+-- had no row (TQSRemoteAdmin users disable); the documents of its employee are still taken in
+-- and processed. Schema version 2 added it.
 CREATE TABLE IF NOT EXISTS USERDEFAULTS (
   LOGN TEXT PRIMARY KEY,
   EMNO TEXT,
   BUSCOMPONENT TEXT,
   LASTJSID INTEGER,
   LASTQUOTEID INTEGER,
-  LASTINVOICEID INTEGER
+  LASTINVOICEID INTEGER,
+  DISABLED SMALLINT NOT NULL DEFAULT 0
 );
 CREATE INDEX IF NOT EXISTS IX_USERDEFAULTS_EMNO ON USERDEFAULTS (EMNO);
 
@@ -74,7 +77,8 @@ CREATE TABLE IF NOT EXISTS I18NText (
 );
 CREATE INDEX IF NOT EXISTS IX_I18NTEXT_PAGE ON I18NText (pagecontext, LOCALEID);
 
--- What operators did to documents (requeued, resolved), newest last.
+-- What operators did to documents (requeued, resolved) and users (disabled, enabled, removed;
+-- INTERACTIONKEY empty), newest last.
 CREATE TABLE IF NOT EXISTS OPERATORACTIONS (
   ACTIONKEY INTEGER PRIMARY KEY,
   ACTIONON DATETIME DEFAULT CURRENT_TIMESTAMP,
@@ -82,4 +86,13 @@ CREATE TABLE IF NOT EXISTS OPERATORACTIONS (
   ACTION TEXT,
   INTERACTIONKEY INTEGER,
   DETAILS TEXT
+);
+
+-- The schema versions this database was brought to, one row each, newest highest
+-- (server/schema/schema_version.h). A database without rows was made before versions were
+-- recorded: version 1.
+CREATE TABLE IF NOT EXISTS SCHEMAVERSION (
+  VERSION INTEGER PRIMARY KEY,
+  APPLIEDON DATETIME DEFAULT CURRENT_TIMESTAMP,
+  DESCRIPTION TEXT
 );

@@ -8,6 +8,7 @@
 #include "platform/db/recordset.h"
 #include "platform/db/transaction.h"
 #include "server/admin/installation.h"
+#include "server/admin/users.h"
 #include "tests/broker/broker_test_installation.h"
 #include "tests/broker/document_test_bed.h"
 
@@ -25,6 +26,7 @@ void BrokerOnBackendsTest::SetUp() {
   server::InstallOptions options;
   options.directory = folder_ / "install";
   options.dsn = dsn_;
+  options.demo = true;  // the reference ERP's demo engineers and orders
   options.programs_folder =
       programs_folder_.empty() ? folder_ / "no-programs" : programs_folder_;
   server::Install(options, [](std::string_view) {});

@@ -6,6 +6,7 @@
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "server/admin/installation.h"
+#include "server/admin/users.h"
 
 namespace tqs::broker::testing {
 

@@ -110,7 +110,8 @@ class RoadTest : public ::testing::TestWithParam<test_support::Backend> {
   void SetUp() override {
     TQS_SKIP_UNLESS_AVAILABLE(GetParam());
     install_ = temp_.path() / "installation";
-    std::string command = Quoted(TQS_ADMIN_PROGRAM) + " install " + Quoted(install_.string());
+    std::string command =
+        Quoted(TQS_ADMIN_PROGRAM) + " install --demo " + Quoted(install_.string());
     if (GetParam() == test_support::Backend::kPostgreSql) {
       server_database_ = std::make_unique<test_support::ScratchDatabase>(GetParam());
       dsn_ = server_database_->connection_string();

@@ -8,6 +8,7 @@
 #include "erp/values.h"
 #include "platform/automation/data_object.h"
 #include "server/admin/installation.h"
+#include "server/admin/users.h"
 #include "server/download/job_sheet_document.h"
 #include "server/download/job_sheets_input.h"
 #include "server/jobsheet.h"

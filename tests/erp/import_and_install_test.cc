@@ -2,6 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "common/erp/assignments.h"
 #include "common/erp/hours_accounting.h"
 #include "common/erp/job_sheets.h"
@@ -20,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test_support::ErrorDescriptionOf;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -114,7 +118,8 @@ class ErpInstallationTest : public ::testing::Test {
 
   std::vector<std::string> Install() {
     std::vector<std::string> lines;
-    WriteReferenceErp(dir_, dsn_, [&](std::string_view line) { lines.emplace_back(line); });
+    WriteReferenceErp(dir_, dsn_, ReferenceErpContent{.demo = demo_},
+                      [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
   }
 
@@ -133,6 +138,7 @@ class ErpInstallationTest : public ::testing::Test {
   test_support::ScopedTempDir folder_;
   fs::path dir_;
   std::string dsn_;
+  bool demo_ = true;
 };
 
 TEST_F(ErpInstallationTest, DemoEngineersDownloadTheirOwnCentresOrders) {
@@ -186,6 +192,26 @@ TEST_F(ErpInstallationTest, InstallingAgainKeepsTheStoreAndTheUsers) {
   EXPECT_EQ(lines.back(), "Demo users kept: ada (E001), bram (E002), carla (E003)");
   EXPECT_EQ(Store::Open(dir_ / "erp" / "erp.db")->FindServiceOrder("SO1001")->status, "Closed");
   EXPECT_EQ(Users().size(), 3u);
+}
+
+TEST_F(ErpInstallationTest, ProductionGetsAnEmptyStoreAndAWorkingRegistryButNoUsers) {
+  demo_ = false;
+  const std::vector<std::string> lines = Install();
+  EXPECT_THAT(lines, ElementsAre(HasSubstr("store ready, empty"),
+                                 HasSubstr("the reference ERP serves the ERP components")));
+  EXPECT_TRUE(Users().empty());
+  EXPECT_EQ(Store::Open(dir_ / "erp" / "erp.db")->CountServiceOrders(), 0);
+  EXPECT_FALSE(fs::exists(dir_ / "erp" / "demo-orders.xml"));
+  automation::ComponentRegistry components;
+  components.LoadFile(dir_ / "bin" / "TQSRemoteComponents.xml");
+  EXPECT_NO_THROW(components.Create(job_sheets::prog_id::kJobSheetsManager));
+
+  // A registry of the operator's own is kept.
+  const std::string own = "<components/>\n";
+  std::ofstream(dir_ / "bin" / "TQSRemoteComponents.xml", std::ios::trunc) << own;
+  EXPECT_THAT(Install(), Contains(HasSubstr("Kept")));
+  std::ifstream kept(dir_ / "bin" / "TQSRemoteComponents.xml");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), own);
 }
 
 TEST_F(ErpInstallationTest, WithoutTheLibraryTheRegistryNamesNoErp) {

@@ -6,6 +6,7 @@
 
 #include "common/error.h"
 #include "server/admin/installation.h"
+#include "server/admin/users.h"
 #include "server/date_object.h"
 #include "server/jobsheet.h"
 #include "tests/server/server_database_fixture.h"

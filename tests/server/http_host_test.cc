@@ -41,6 +41,7 @@ class HttpHostTest : public testing::ServerDatabaseTest {
     options.directory = folder_ / "x";
     options.programs_folder = folder_ / "no-programs";
     options.dsn = dsn_;
+    options.demo = true;  // the login ada
     Install(options, [](std::string_view) {});
     settings_ = ReadHostSettings(options.directory / "bin");
     settings_.port = 0;

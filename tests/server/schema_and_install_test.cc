@@ -7,6 +7,7 @@
 #include "common/error.h"
 #include "platform/db/recordset.h"
 #include "server/admin/installation.h"
+#include "server/admin/users.h"
 #include "server/schema/server_schema.h"
 #include "tests/server/server_database_fixture.h"
 
