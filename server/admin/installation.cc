@@ -312,6 +312,7 @@ const std::vector<std::string>& ProgramFiles() {
   static const std::vector<std::string> files = {
       "TQSRemoteAdmin",      "TQSRemoteBroker",   "TQSRemoteCreateMasterData",
       "TQSRemoteServerHost", "libTQSRemoteServer.so", "libTQSReferenceErp.so",
+      "libTQSErpBridge.so",
   };
   return files;
 }
