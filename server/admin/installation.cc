@@ -310,7 +310,7 @@ void BringDatabaseUpToDate(const std::string& dsn, bool own_database_file,
 
 const std::vector<std::string>& ProgramFiles() {
   static const std::vector<std::string> files = {
-      "TQSRemoteAdmin",      "TQSRemoteBroker",   "TQSRemoteCreateMasterData",
+      "TQSRemoteAdmin",      "TQSRemoteBroker",       "TQSRemoteCreateMasterData",
       "TQSRemoteServerHost", "libTQSRemoteServer.so", "libTQSReferenceErp.so",
       "libTQSErpBridge.so",
   };
