@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <fstream>
 #include <sstream>
 #include <system_error>
 
@@ -126,6 +127,18 @@ std::vector<UploadedDocument> CheckInstallation::Documents() const {
     document.last_error = TextOf(rs->Field(6));
   }
   return documents;
+}
+
+std::string CheckInstallation::LastLoggedError() const {
+  std::ifstream log(root_ / "bin" / "CriticalErrorlog.txt", std::ios::binary);
+  std::string last;
+  for (std::string line; std::getline(log, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!Trim(line).empty()) last = line;
+  }
+  // Without the entry's time stamp.
+  const std::size_t message = last.find("   ");
+  return message == std::string::npos ? last : std::string(Trim(last.substr(message)));
 }
 
 void CheckInstallation::PutInDoubt(std::int64_t key) const {

@@ -69,6 +69,9 @@ class CheckInstallation {
   // Every uploaded document, in upload order.
   std::vector<UploadedDocument> Documents() const;
 
+  // The last entry of the broker's error log ("" when there is none), for a failure's reason.
+  std::string LastLoggedError() const;
+
   // Puts the document of `key` back in doubt: pending, attempt open, no result.
   void PutInDoubt(std::int64_t key) const;
 

@@ -228,6 +228,7 @@ std::string Outbox() {
 struct Bookings {
   std::vector<UploadedDocument> documents;
   std::string pass_output;
+  std::string last_logged_error;  // the broker's error log's last entry
 };
 
 const UploadedDocument* FindDocument(const Bookings& bookings, int type,
@@ -268,7 +269,13 @@ Finding Settled(const UploadedDocument* document, const Bookings& bookings) {
 }
 
 // The result document the broker stored for a settled document.
-Finding ReadResult(const UploadedDocument& document, pugi::xml_document& result) {
+Finding ReadResult(const UploadedDocument& document, const Bookings& bookings,
+                   pugi::xml_document& result) {
+  if (document.result.empty()) {
+    return "the broker could not walk the ERP's error structure and stored no result document, "
+           "so the engineer never learns the outcome: " +
+           Excerpt(bookings.last_logged_error);
+  }
   if (!result.load_string(document.result.c_str()) || !result.document_element()) {
     return "the broker stored no readable result document: " + Excerpt(document.result);
   }
@@ -297,7 +304,7 @@ Finding JobSheetAccepted(const Bookings& bookings) {
   const UploadedDocument* document = FindDocument(bookings, 5, kAcceptedDocument);
   if (Finding finding = Settled(document, bookings)) return finding;
   pugi::xml_document result;
-  if (Finding finding = ReadResult(*document, result)) return finding;
+  if (Finding finding = ReadResult(*document, bookings, result)) return finding;
   if (document->status != kProcessed) {
     return "the job sheet was not booked (return value -1, -2 or -3): " +
            Excerpt(document->result);
@@ -309,7 +316,7 @@ Finding JobSheetPartlyRejected(const Bookings& bookings) {
   const UploadedDocument* document = FindDocument(bookings, 5, kPartlyRejectedDocument);
   if (Finding finding = Settled(document, bookings)) return finding;
   pugi::xml_document result;
-  if (Finding finding = ReadResult(*document, result)) return finding;
+  if (Finding finding = ReadResult(*document, bookings, result)) return finding;
   if (document->status != kFailed) {
     return "the job sheet holds material line N3 with a negative quantity, but the ERP answered "
            "0 (booked) instead of -1 or -2";
@@ -330,7 +337,7 @@ Finding JobSheetUnknownOrder(const Bookings& bookings) {
   const UploadedDocument* document = FindDocument(bookings, 5, kUnknownOrderDocument);
   if (Finding finding = Settled(document, bookings)) return finding;
   pugi::xml_document result;
-  if (Finding finding = ReadResult(*document, result)) return finding;
+  if (Finding finding = ReadResult(*document, bookings, result)) return finding;
   if (document->status != kFailed) {
     return fmt::format("the ERP booked a job sheet of the unknown service order {}",
                        data::kUnknownOrder);
@@ -346,7 +353,7 @@ Finding HoursLine(const Bookings& bookings) {
   const UploadedDocument* document = FindDocument(bookings, 10);
   if (Finding finding = Settled(document, bookings)) return finding;
   pugi::xml_document result;
-  if (Finding finding = ReadResult(*document, result)) return finding;
+  if (Finding finding = ReadResult(*document, bookings, result)) return finding;
   const pugi::xml_node hour = result.child("hour");
   if (document->status != kProcessed) {
     return "the ERP rejected the hours line: " + Excerpt(hour.attribute("error").value());
@@ -362,7 +369,7 @@ Finding Inspection(const Bookings& bookings) {
   const UploadedDocument* document = FindDocument(bookings, 15);
   if (Finding finding = Settled(document, bookings)) return finding;
   pugi::xml_document result;
-  if (Finding finding = ReadResult(*document, result)) return finding;
+  if (Finding finding = ReadResult(*document, bookings, result)) return finding;
   if (document->status != kProcessed) {
     return "the ERP rejected the service inspection: " +
            Excerpt(result.child("si").attribute("error").value());
@@ -508,6 +515,7 @@ std::vector<ScenarioOutcome> RunErpCheck(const automation::ComponentRegistry& co
     installation.Upload(components, Outbox());
     bookings.pass_output = installation.RunBrokerPass(components);
     bookings.documents = installation.Documents();
+    bookings.last_logged_error = installation.LastLoggedError();
     return std::nullopt;
   });
   if (upload.verdict == Verdict::kFail) {
