@@ -15,8 +15,8 @@ PythonAdapter::PythonAdapter(const std::filesystem::path& database,
                              const std::vector<std::string>& arguments) {
   const std::string script =
       std::string(TQS_SOURCE_DIR) + "/examples/python_erp_adapter/erp_adapter.py";
-  std::vector<std::string> command = {"python3", script, "--database", database.string(),
-                                      "--port", "0"};
+  std::vector<std::string> command = {"python3",         script,   "--database",
+                                      database.string(), "--port", "0"};
   command.insert(command.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& word : command) argv.push_back(word.data());

@@ -25,12 +25,11 @@ using ::testing::HasSubstr;
 namespace js = erp::job_sheets;
 namespace ha = erp::hours_accounting;
 
-
 TEST(PythonExampleAdapterTest, AnswersEveryOperationAndBooksOncePerKey) {
   if (!testing::HavePython()) GTEST_SKIP() << "python3 is not on this machine";
   test_support::ScopedTempDir folder;
   testing::PythonAdapter adapter(folder.path() / "erp.db",
-                                {"--token", "t0ken", "--order", "SO1:E1:Replace pump"});
+                                 {"--token", "t0ken", "--order", "SO1:E1:Replace pump"});
   ASSERT_GT(adapter.port(), 0);
   const auto registry = [&](const std::string& token) {
     std::string text = "<components>";

@@ -1,6 +1,8 @@
 // The ERP conformance check (`TQSRemoteAdmin erp check`): the reference ERP and the example
 // Python adapter pass every scenario; ERPs that book a replay again, never finish a download or
 // hand out a job sheet twice fail with the reason; the command's exit statuses.
+#include "server/admin/erp_check/erp_check.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -23,7 +25,6 @@
 #include "erp/seed.h"
 #include "erp/store.h"
 #include "platform/automation/component_registry.h"
-#include "server/admin/erp_check/erp_check.h"
 #include "tests/erp_bridge/fake_adapter.h"
 #include "tests/erp_bridge/python_adapter.h"
 #include "tests/support/temp_dir.h"
@@ -38,15 +39,14 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-constexpr std::array kErpPrefixes = {
-    erp::job_sheets::kPrefix, erp::service_inspections::kPrefix, erp::hours_accounting::kPrefix,
-    erp::assignments::kPrefix};
+constexpr std::array kErpPrefixes = {erp::job_sheets::kPrefix, erp::service_inspections::kPrefix,
+                                     erp::hours_accounting::kPrefix, erp::assignments::kPrefix};
 
 const std::vector<std::string> kAllPass = {
-    "PASS download-new",      "PASS download-addition",        "PASS download-cancellation",
-    "PASS download-portions", "PASS jobsheet-accepted",        "PASS jobsheet-partly-rejected",
-    "PASS jobsheet-unknown-order", "PASS hours-line",          "PASS inspection",
-    "PASS replay-same-key",   "PASS assignments"};
+    "PASS download-new",           "PASS download-addition", "PASS download-cancellation",
+    "PASS download-portions",      "PASS jobsheet-accepted", "PASS jobsheet-partly-rejected",
+    "PASS jobsheet-unknown-order", "PASS hours-line",        "PASS inspection",
+    "PASS replay-same-key",        "PASS assignments"};
 
 // The reference ERP holding the demo data, in a store of its own, answering downloads one job
 // sheet per portion.
@@ -57,9 +57,7 @@ class ReferenceErp {
     erp::WriteReferenceErpRegistry(registry_file(), TQS_REFERENCE_ERP_LIBRARY,
                                    folder_.path() / "erp.db", 1);
   }
-  std::filesystem::path registry_file() const {
-    return folder_.path() / "TQSRemoteComponents.xml";
-  }
+  std::filesystem::path registry_file() const { return folder_.path() / "TQSRemoteComponents.xml"; }
 
  private:
   test_support::ScopedTempDir folder_;
@@ -246,8 +244,8 @@ TEST(ErpCheckTest, DownloadsThatRepeatAJobSheetOrNeverEndFailWithTheReason) {
   const auto components = BridgeTo(folder, adapter.Url());
   {
     SCOPED_TRACE("the second portion hands out the first portion's job sheet again");
-    adapter.Script({FakeAdapter::Answer(DownloadPortion(true)),
-                    FakeAdapter::Answer(DownloadPortion(false))});
+    adapter.Script(
+        {FakeAdapter::Answer(DownloadPortion(true)), FakeAdapter::Answer(DownloadPortion(false))});
     const std::vector<ScenarioOutcome> outcomes = Check(*components, false);
     EXPECT_EQ(LineOf(outcomes, "download-new"),
               "FAIL download-new: service order SO200 is handed out twice in one download (new: "
@@ -255,7 +253,8 @@ TEST(ErpCheckTest, DownloadsThatRepeatAJobSheetOrNeverEndFailWithTheReason) {
   }
   {
     SCOPED_TRACE("every portion says more follow");
-    adapter.Script(std::vector<FakeAdapter::Reply>(200, FakeAdapter::Answer(DownloadPortion(true))));
+    adapter.Script(
+        std::vector<FakeAdapter::Reply>(200, FakeAdapter::Answer(DownloadPortion(true))));
     const std::vector<ScenarioOutcome> outcomes = Check(*components, false);
     EXPECT_THAT(LineOf(outcomes, "download-new"),
                 StartsWith("FAIL download-new: the download failed: the ERP asked for more than "

@@ -29,9 +29,9 @@ fs::path MakeTemporaryFolder() {
   fs::path pattern = fs::temp_directory_path(ignored) / "tqs-erp-check-XXXXXX";
   std::string text = pattern.string();
   if (::mkdtemp(text.data()) == nullptr) {
-    throw Error(error_number::kPathNotFound,
-                "Cannot create a temporary folder for the check under " +
-                    pattern.parent_path().string());
+    throw Error(
+        error_number::kPathNotFound,
+        "Cannot create a temporary folder for the check under " + pattern.parent_path().string());
   }
   return text;
 }

@@ -13,11 +13,10 @@
 #ifndef TQS_SERVER_ADMIN_ERP_CHECK_CHECK_INSTALLATION_H_
 #define TQS_SERVER_ADMIN_ERP_CHECK_CHECK_INSTALLATION_H_
 
-#include <pugixml.hpp>
-
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,13 +27,13 @@ namespace tqs::server::erp_check {
 
 // An uploaded document as its row stands.
 struct UploadedDocument {
-  std::int64_t key = 0;                 // INTERACTIONKEY
-  int type = 0;                         // BUSINESSDOCUMENTTYPE: 5, 10 or 15
-  std::string document_id;              // BUSINESSDOCUMENTID
-  std::optional<int> status;            // INTERACTIONSTATUS: 5 pending, 10 processed, 15 failed
-  std::string result;                   // INTERACTIONRESULT, "" when none
-  bool attempt_open = false;            // ATTEMPTOPEN: the document is in doubt
-  std::string last_error;               // LASTERROR
+  std::int64_t key = 0;       // INTERACTIONKEY
+  int type = 0;               // BUSINESSDOCUMENTTYPE: 5, 10 or 15
+  std::string document_id;    // BUSINESSDOCUMENTID
+  std::optional<int> status;  // INTERACTIONSTATUS: 5 pending, 10 processed, 15 failed
+  std::string result;         // INTERACTIONRESULT, "" when none
+  bool attempt_open = false;  // ATTEMPTOPEN: the document is in doubt
+  std::string last_error;     // LASTERROR
 };
 
 // What a download answered.

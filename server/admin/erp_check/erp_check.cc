@@ -88,10 +88,11 @@ Finding ReadResponse(const DownloadAnswer& answer, JobSheetsResponse& response) 
   for (const auto* section : {&response.new_orders, &response.additions, &response.cancellations}) {
     for (const std::string& id : *section) {
       if (++seen[id] == 2) {
-        return fmt::format("service order {} is handed out twice in one download (new: {}; "
-                           "additions: {}; cancellations: {})",
-                           id, Listed(response.new_orders), Listed(response.additions),
-                           Listed(response.cancellations));
+        return fmt::format(
+            "service order {} is handed out twice in one download (new: {}; "
+            "additions: {}; cancellations: {})",
+            id, Listed(response.new_orders), Listed(response.additions),
+            Listed(response.cancellations));
       }
     }
   }
@@ -106,9 +107,10 @@ Finding DownloadNew(const CheckInstallation& installation, PortionGuard& guard) 
   }
   for (std::string_view order : {data::kOpenOrder, data::kOtherOpenOrder}) {
     if (!Holds(response.new_orders, order)) {
-      return fmt::format("the open service order {} of employee {} is not among the new job "
-                         "sheets (new: {}); does the ERP hold the conformance data set?",
-                         order, data::kEmployee, Listed(response.new_orders));
+      return fmt::format(
+          "the open service order {} of employee {} is not among the new job "
+          "sheets (new: {}); does the ERP hold the conformance data set?",
+          order, data::kEmployee, Listed(response.new_orders));
     }
   }
   if (Holds(response.new_orders, data::kCancelledOrder) ||
@@ -131,36 +133,40 @@ Finding DownloadAddition(const CheckInstallation& installation, PortionGuard& gu
                        Listed(response.new_orders));
   }
   if (!Holds(response.additions, data::kOpenOrder)) {
-    return fmt::format("{} is held without its activity {}, but is not among the addition job "
-                       "sheets (additions: {})",
-                       data::kOpenOrder, data::kAddedActivity, Listed(response.additions));
+    return fmt::format(
+        "{} is held without its activity {}, but is not among the addition job "
+        "sheets (additions: {})",
+        data::kOpenOrder, data::kAddedActivity, Listed(response.additions));
   }
   const std::string activity =
-      fmt::format("/jobsheets/append//serviceorder[@id='{}']//activity[@id='{}']",
-                  data::kOpenOrder, data::kAddedActivity);
+      fmt::format("/jobsheets/append//serviceorder[@id='{}']//activity[@id='{}']", data::kOpenOrder,
+                  data::kAddedActivity);
   if (!response.document.select_node(activity.c_str())) {
-    return fmt::format("the addition job sheet of {} lacks the activity {} that the laptop does "
-                       "not hold",
-                       data::kOpenOrder, data::kAddedActivity);
+    return fmt::format(
+        "the addition job sheet of {} lacks the activity {} that the laptop does "
+        "not hold",
+        data::kOpenOrder, data::kAddedActivity);
   }
   if (Holds(response.additions, data::kOtherOpenOrder)) {
-    return fmt::format("{} is held in full (listed without activities), but an addition job "
-                       "sheet is handed out for it",
-                       data::kOtherOpenOrder);
+    return fmt::format(
+        "{} is held in full (listed without activities), but an addition job "
+        "sheet is handed out for it",
+        data::kOtherOpenOrder);
   }
   return std::nullopt;
 }
 
 Finding DownloadCancellation(const CheckInstallation& installation, PortionGuard& guard) {
   JobSheetsResponse response;
-  if (Finding finding = ReadResponse(
-          installation.Download(guard.components(), kHoldsCancelledOrder), response)) {
+  if (Finding finding =
+          ReadResponse(installation.Download(guard.components(), kHoldsCancelledOrder), response)) {
     return finding;
   }
   if (!Holds(response.cancellations, data::kCancelledOrder)) {
-    return fmt::format("the laptop holds the cancelled service order {}, but it is not among the "
-                       "cancellations (cancellations: {})",
-                       data::kCancelledOrder, Listed(response.cancellations));
+    return fmt::format(
+        "the laptop holds the cancelled service order {}, but it is not among the "
+        "cancellations (cancellations: {})",
+        data::kCancelledOrder, Listed(response.cancellations));
   }
   if (!response.new_orders.empty()) {
     return fmt::format("the laptop holds every open order, but new job sheets are handed out: {}",
@@ -294,8 +300,8 @@ Finding NewLineBooked(const pugi::xml_document& result, std::string_view line) {
                        Excerpt(node.attribute("error").value()));
   }
   if (!IsLineNumber(node.attribute("new").value())) {
-    return fmt::format("the new material line {} got no new line number (NewLineID is '{}')",
-                       line, node.attribute("new").value());
+    return fmt::format("the new material line {} got no new line number (NewLineID is '{}')", line,
+                       node.attribute("new").value());
   }
   return std::nullopt;
 }
@@ -306,8 +312,7 @@ Finding JobSheetAccepted(const Bookings& bookings) {
   pugi::xml_document result;
   if (Finding finding = ReadResult(*document, bookings, result)) return finding;
   if (document->status != kProcessed) {
-    return "the job sheet was not booked (return value -1, -2 or -3): " +
-           Excerpt(document->result);
+    return "the job sheet was not booked (return value -1, -2 or -3): " + Excerpt(document->result);
   }
   return NewLineBooked(result, "N1");
 }
@@ -413,10 +418,11 @@ ScenarioOutcome ReplaySameKey(const CheckInstallation& installation,
     outcome.verdict = Verdict::kSkip;
     outcome.reason = without_keys.empty()
                          ? "no document was booked to replay"
-                         : fmt::format("no booking component takes idempotency keys (registered "
-                                       "without idempotencyKeys=\"true\": {}); the broker never "
-                                       "sends a document twice to such a component",
-                                       fmt::join(without_keys, ", "));
+                         : fmt::format(
+                               "no booking component takes idempotency keys (registered "
+                               "without idempotencyKeys=\"true\": {}); the broker never "
+                               "sends a document twice to such a component",
+                               fmt::join(without_keys, ", "));
     return outcome;
   }
   for (const UploadedDocument* document : replayed) installation.PutInDoubt(document->key);
@@ -425,10 +431,10 @@ ScenarioOutcome ReplaySameKey(const CheckInstallation& installation,
   for (const UploadedDocument* document : replayed) {
     const auto replay = std::find_if(again.documents.begin(), again.documents.end(),
                                      [&](const auto& row) { return row.key == document->key; });
-    const std::string_view name = std::find_if(std::begin(kBookedKinds), std::end(kBookedKinds),
-                                               [&](const BookedKind& kind) {
-                                                 return kind.type == document->type;
-                                               })->name;
+    const std::string_view name =
+        std::find_if(std::begin(kBookedKinds), std::end(kBookedKinds), [&](const BookedKind& kind) {
+          return kind.type == document->type;
+        })->name;
     if (Finding finding = Settled(replay == again.documents.end() ? nullptr : &*replay, again)) {
       outcome.verdict = Verdict::kFail;
       outcome.reason = fmt::format("the {} {} sent again under its key: {}", name,
@@ -479,15 +485,19 @@ ScenarioOutcome Run(std::string_view name, Scenario&& scenario) {
   return outcome;
 }
 
-constexpr std::string_view kBookingScenarios[] = {
-    "jobsheet-accepted", "jobsheet-partly-rejected", "jobsheet-unknown-order", "hours-line",
-    "inspection",        "replay-same-key",          "assignments"};
+constexpr std::string_view kBookingScenarios[] = {"jobsheet-accepted",
+                                                  "jobsheet-partly-rejected",
+                                                  "jobsheet-unknown-order",
+                                                  "hours-line",
+                                                  "inspection",
+                                                  "replay-same-key",
+                                                  "assignments"};
 
 }  // namespace
 
-std::vector<ScenarioOutcome> RunErpCheck(const automation::ComponentRegistry& components,
-                                         const CheckOptions& options,
-                                         const std::function<void(const ScenarioOutcome&)>& report) {
+std::vector<ScenarioOutcome> RunErpCheck(
+    const automation::ComponentRegistry& components, const CheckOptions& options,
+    const std::function<void(const ScenarioOutcome&)>& report) {
   std::vector<ScenarioOutcome> outcomes;
   const auto add = [&](ScenarioOutcome outcome) {
     if (report) report(outcome);

@@ -36,9 +36,9 @@ struct CheckOptions {
 
 // Runs every scenario in order and reports each outcome through `report` as it is known.
 // Raises tqs::Error only when the throw-away installation cannot be laid out.
-std::vector<ScenarioOutcome> RunErpCheck(
-    const automation::ComponentRegistry& components, const CheckOptions& options,
-    const std::function<void(const ScenarioOutcome&)>& report);
+std::vector<ScenarioOutcome> RunErpCheck(const automation::ComponentRegistry& components,
+                                         const CheckOptions& options,
+                                         const std::function<void(const ScenarioOutcome&)>& report);
 
 // "PASS <scenario>", "FAIL <scenario>: <reason>" or "SKIP <scenario>: <reason>".
 std::string FormatOutcome(const ScenarioOutcome& outcome);

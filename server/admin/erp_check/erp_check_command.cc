@@ -13,8 +13,9 @@ ErpCheckCommand::ErpCheckCommand(CLI::App& erp)
           "check",
           "Check that the ERP components a registry file names answer every operation as the "
           "programs need (the ERP must hold the conformance data set)")) {
-  check_->add_option("--components", components_file_,
-                     "The component registry file, as TQSRemoteComponents.xml")
+  check_
+      ->add_option("--components", components_file_,
+                   "The component registry file, as TQSRemoteComponents.xml")
       ->required();
   check_->add_flag("--allow-bookings", allow_bookings_,
                    "Also run the scenarios that book test documents into the ERP (job sheets, "
