@@ -35,6 +35,11 @@ constexpr int kPending = 5;
 constexpr int kProcessed = 10;
 constexpr int kFailed = 15;
 
+// The business document types.
+constexpr int kJobSheetType = 5;
+constexpr int kHoursLineType = 10;
+constexpr int kInspectionType = 15;
+
 // --- Downloads ---------------------------------------------------------------------------------
 
 // The laptop's requests. A service order listed without child nodes is held in full.
@@ -99,12 +104,15 @@ Finding ReadResponse(const DownloadAnswer& answer, JobSheetsResponse& response) 
   return std::nullopt;
 }
 
+// Downloads with the laptop's `request` through the guard and reads the response.
+Finding Download(const CheckInstallation& installation, PortionGuard& guard,
+                 std::string_view request, JobSheetsResponse& response) {
+  return ReadResponse(installation.Download(guard.components(), request), response);
+}
+
 Finding DownloadNew(const CheckInstallation& installation, PortionGuard& guard) {
   JobSheetsResponse response;
-  if (Finding finding =
-          ReadResponse(installation.Download(guard.components(), kHoldsNothing), response)) {
-    return finding;
-  }
+  if (Finding finding = Download(installation, guard, kHoldsNothing, response)) return finding;
   for (std::string_view order : {data::kOpenOrder, data::kOtherOpenOrder}) {
     if (!Holds(response.new_orders, order)) {
       return fmt::format(
@@ -123,10 +131,8 @@ Finding DownloadNew(const CheckInstallation& installation, PortionGuard& guard) 
 
 Finding DownloadAddition(const CheckInstallation& installation, PortionGuard& guard) {
   JobSheetsResponse response;
-  if (Finding finding = ReadResponse(
-          installation.Download(guard.components(), kHoldsPartOfOpenOrder), response)) {
+  if (Finding finding = Download(installation, guard, kHoldsPartOfOpenOrder, response))
     return finding;
-  }
   if (Holds(response.new_orders, data::kOpenOrder) ||
       Holds(response.new_orders, data::kOtherOpenOrder)) {
     return fmt::format("a service order the laptop holds is handed out as new (new: {})",
@@ -158,10 +164,8 @@ Finding DownloadAddition(const CheckInstallation& installation, PortionGuard& gu
 
 Finding DownloadCancellation(const CheckInstallation& installation, PortionGuard& guard) {
   JobSheetsResponse response;
-  if (Finding finding =
-          ReadResponse(installation.Download(guard.components(), kHoldsCancelledOrder), response)) {
+  if (Finding finding = Download(installation, guard, kHoldsCancelledOrder, response))
     return finding;
-  }
   if (!Holds(response.cancellations, data::kCancelledOrder)) {
     return fmt::format(
         "the laptop holds the cancelled service order {}, but it is not among the "
@@ -180,10 +184,7 @@ Finding DownloadCancellation(const CheckInstallation& installation, PortionGuard
 Finding DownloadPortions(const CheckInstallation& installation, PortionGuard& guard) {
   guard.Reset();
   JobSheetsResponse response;
-  if (Finding finding =
-          ReadResponse(installation.Download(guard.components(), kHoldsNothing), response)) {
-    return finding;
-  }
+  if (Finding finding = Download(installation, guard, kHoldsNothing, response)) return finding;
   if (guard.portions() < 1) return std::string("the download never asked the ERP");
   return std::nullopt;
 }
@@ -306,11 +307,25 @@ Finding NewLineBooked(const pugi::xml_document& result, std::string_view line) {
   return std::nullopt;
 }
 
-Finding JobSheetAccepted(const Bookings& bookings) {
-  const UploadedDocument* document = FindDocument(bookings, 5, kAcceptedDocument);
-  if (Finding finding = Settled(document, bookings)) return finding;
+// The document of `type` (and `document_id`) as the broker settled it, with its result
+// document; or the finding that ends the scenario.
+struct SettledDocument {
+  const UploadedDocument* row = nullptr;
   pugi::xml_document result;
-  if (Finding finding = ReadResult(*document, bookings, result)) return finding;
+};
+Finding ReadSettled(const Bookings& bookings, int type, std::string_view document_id,
+                    SettledDocument& settled) {
+  settled.row = FindDocument(bookings, type, document_id);
+  if (Finding finding = Settled(settled.row, bookings)) return finding;
+  return ReadResult(*settled.row, bookings, settled.result);
+}
+
+Finding JobSheetAccepted(const Bookings& bookings) {
+  SettledDocument settled;
+  if (Finding finding = ReadSettled(bookings, kJobSheetType, kAcceptedDocument, settled))
+    return finding;
+  const UploadedDocument* document = settled.row;
+  const pugi::xml_document& result = settled.result;
   if (document->status != kProcessed) {
     return "the job sheet was not booked (return value -1, -2 or -3): " + Excerpt(document->result);
   }
@@ -318,10 +333,11 @@ Finding JobSheetAccepted(const Bookings& bookings) {
 }
 
 Finding JobSheetPartlyRejected(const Bookings& bookings) {
-  const UploadedDocument* document = FindDocument(bookings, 5, kPartlyRejectedDocument);
-  if (Finding finding = Settled(document, bookings)) return finding;
-  pugi::xml_document result;
-  if (Finding finding = ReadResult(*document, bookings, result)) return finding;
+  SettledDocument settled;
+  if (Finding finding = ReadSettled(bookings, kJobSheetType, kPartlyRejectedDocument, settled))
+    return finding;
+  const UploadedDocument* document = settled.row;
+  const pugi::xml_document& result = settled.result;
   if (document->status != kFailed) {
     return "the job sheet holds material line N3 with a negative quantity, but the ERP answered "
            "0 (booked) instead of -1 or -2";
@@ -339,10 +355,11 @@ Finding JobSheetPartlyRejected(const Bookings& bookings) {
 }
 
 Finding JobSheetUnknownOrder(const Bookings& bookings) {
-  const UploadedDocument* document = FindDocument(bookings, 5, kUnknownOrderDocument);
-  if (Finding finding = Settled(document, bookings)) return finding;
-  pugi::xml_document result;
-  if (Finding finding = ReadResult(*document, bookings, result)) return finding;
+  SettledDocument settled;
+  if (Finding finding = ReadSettled(bookings, kJobSheetType, kUnknownOrderDocument, settled))
+    return finding;
+  const UploadedDocument* document = settled.row;
+  const pugi::xml_document& result = settled.result;
   if (document->status != kFailed) {
     return fmt::format("the ERP booked a job sheet of the unknown service order {}",
                        data::kUnknownOrder);
@@ -355,10 +372,10 @@ Finding JobSheetUnknownOrder(const Bookings& bookings) {
 }
 
 Finding HoursLine(const Bookings& bookings) {
-  const UploadedDocument* document = FindDocument(bookings, 10);
-  if (Finding finding = Settled(document, bookings)) return finding;
-  pugi::xml_document result;
-  if (Finding finding = ReadResult(*document, bookings, result)) return finding;
+  SettledDocument settled;
+  if (Finding finding = ReadSettled(bookings, kHoursLineType, {}, settled)) return finding;
+  const UploadedDocument* document = settled.row;
+  const pugi::xml_document& result = settled.result;
   const pugi::xml_node hour = result.child("hour");
   if (document->status != kProcessed) {
     return "the ERP rejected the hours line: " + Excerpt(hour.attribute("error").value());
@@ -371,10 +388,10 @@ Finding HoursLine(const Bookings& bookings) {
 }
 
 Finding Inspection(const Bookings& bookings) {
-  const UploadedDocument* document = FindDocument(bookings, 15);
-  if (Finding finding = Settled(document, bookings)) return finding;
-  pugi::xml_document result;
-  if (Finding finding = ReadResult(*document, bookings, result)) return finding;
+  SettledDocument settled;
+  if (Finding finding = ReadSettled(bookings, kInspectionType, {}, settled)) return finding;
+  const UploadedDocument* document = settled.row;
+  const pugi::xml_document& result = settled.result;
   if (document->status != kProcessed) {
     return "the ERP rejected the service inspection: " +
            Excerpt(result.child("si").attribute("error").value());
@@ -389,9 +406,11 @@ struct BookedKind {
   std::string_view manager;
 };
 constexpr BookedKind kBookedKinds[] = {
-    {5, "job sheet", erp::job_sheets::prog_id::kJobSheetsManager},
-    {10, "hours line", erp::hours_accounting::prog_id::kServiceOrderHoursAccountingManager},
-    {15, "service inspection", erp::service_inspections::prog_id::kServiceInspectionsManager},
+    {kJobSheetType, "job sheet", erp::job_sheets::prog_id::kJobSheetsManager},
+    {kHoursLineType, "hours line",
+     erp::hours_accounting::prog_id::kServiceOrderHoursAccountingManager},
+    {kInspectionType, "service inspection",
+     erp::service_inspections::prog_id::kServiceInspectionsManager},
 };
 
 // Every settled document whose component takes keys goes to the ERP again under its first key,
