@@ -10,6 +10,11 @@ transaction, so a replay (the same key again) is answered with the first answer 
 nothing.
 
     python3 erp_adapter.py --database erp.db --port 8650 [--token SECRET]
+                           [--order ID:ENGINEER:TEXT ...] [--conformance-data FILE]
+
+--conformance-data loads the service orders of a file of job sheet documents, such as the demo
+orders (erp/demo-orders.xml of `TQSRemoteAdmin install --demo`), which are the data set that
+`TQSRemoteAdmin erp check` expects (docs/erp_adapter_contract.md, "Checking an adapter").
 
 With --token the adapter accepts only requests whose Authorization header is "Bearer SECRET".
 It prints "listening on PORT" once it accepts requests (--port 0 picks a free port).
@@ -19,6 +24,7 @@ import argparse
 import json
 import sqlite3
 import threading
+import xml.etree.ElementTree as ElementTree
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 GENERIC_FAILURE = -2147467259
@@ -30,6 +36,9 @@ CREATE TABLE IF NOT EXISTS bookings (
   PRIMARY KEY (idempotency_key, method));
 CREATE TABLE IF NOT EXISTS service_orders (
   id TEXT PRIMARY KEY, engineer TEXT NOT NULL, status TEXT NOT NULL, description TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS activities (
+  order_id TEXT NOT NULL, id TEXT NOT NULL, description TEXT NOT NULL,
+  PRIMARY KEY (order_id, id));
 CREATE TABLE IF NOT EXISTS job_sheets (
   id INTEGER PRIMARY KEY, order_id TEXT NOT NULL, employee TEXT NOT NULL, status TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS cost_lines (
@@ -97,26 +106,54 @@ def item(attribute, value, result=0, error="", new_line=""):
 
 # --- The ERP -----------------------------------------------------------------------------------
 
+def held_activities(held):
+    """Order id -> the activity ids the laptop holds, or None when it holds the order in full."""
+    holdings = {}
+    for order in entries(held, "InputServiceOrderWithOutData"):
+        # One entry: the activities held, or null for an order held in full.
+        listed = entries(order, "InputActivitiesWithOutData")
+        holdings[prop(order, "ServiceOrderAttribute")] = None if not listed or not listed[0] else {
+            prop(activity, "ActivityAttribute")
+            for activity in entries(listed[0], "InputActivityWithOutData")}
+    return holdings
+
+
+def job_sheet(db, order_id, status, employee, leave_out=()):
+    """The job sheet of an order, without the activities the laptop holds already."""
+    activities = [
+        new(JS + "ActivityData", {
+            "ActivityAttribute": activity_id,
+            "ActivityDetails": new(JS + "ActivityDetails", {"ActivityDescription": text}),
+        })
+        for activity_id, text in db.execute(
+            "SELECT id, description FROM activities WHERE order_id = ? ORDER BY id", (order_id,))
+        if activity_id not in leave_out]
+    details = new(JS + "OrderDetails", {"OrderStatus": status, "EngineerName": employee})
+    order = new(JS + "ServiceOrderData", {
+        "ServiceOrderAttribute": order_id, "OriginAttribute": "ERP", "OrderDetails": details,
+        "ActivitiesData": new(JS + "ActivitiesData", lists={"ActivityData": activities}),
+    })
+    return new(properties={"ServiceOrderData": order}), len(activities)
+
+
 def get_job_sheets(db, employee, held, state):
-    """Every order of the engineer that the laptop does not hold, in one portion."""
-    held_ids = {prop(order, "ServiceOrderAttribute")
-                for order in entries(held, "InputServiceOrderWithOutData")}
+    """In one portion: every open order of the engineer that the laptop does not hold (new),
+    the activities it lacks of the orders it holds (additions) and the cancelled orders it
+    holds (cancellations)."""
+    holdings = held_activities(held)
+    held_ids = set(holdings)
     rows = db.execute("SELECT id, status, description FROM service_orders WHERE engineer = ? "
                       "ORDER BY id", (employee,)).fetchall()
-    new_sheets = []
+    new_sheets, additions = [], []
     for order_id, status, description in rows:
-        if order_id in held_ids or status == "Cancelled":
+        if status == "Cancelled":
             continue
-        details = new(JS + "OrderDetails", {"OrderStatus": status, "EngineerName": employee})
-        activity = new(JS + "ActivityData", {
-            "ActivityAttribute": "10",
-            "ActivityDetails": new(JS + "ActivityDetails", {"ActivityDescription": description}),
-        })
-        order = new(JS + "ServiceOrderData", {
-            "ServiceOrderAttribute": order_id, "OriginAttribute": "ERP", "OrderDetails": details,
-            "ActivitiesData": new(JS + "ActivitiesData", lists={"ActivityData": [activity]}),
-        })
-        new_sheets.append(new(properties={"ServiceOrderData": order}))
+        if order_id not in held_ids:
+            new_sheets.append(job_sheet(db, order_id, status, employee)[0])
+        elif holdings[order_id] is not None:
+            sheet, added = job_sheet(db, order_id, status, employee, holdings[order_id])
+            if added:
+                additions.append(sheet)
     cancelled = [new(properties={"ServiceOrderAttribute": order_id,
                                  "CancelledReasonAttribute": description})
                  for order_id, status, description in rows
@@ -125,6 +162,7 @@ def get_job_sheets(db, employee, held, state):
         "OErrorStruct": new(JS + "OErrorStruct"),
         "OJobSheets": new(JS + "OJobSheets", {
             "NewJobSheets": new(lists={"JobSheetData": new_sheets}),
+            "AdditionJobSheets": new(lists={"JobSheetData": additions}),
             "CancellationJobSheets": new(lists={"CancelOrder": cancelled}),
         }),
         "IoState": new(JS + "ioState", {"CompletedStateAttribute": 1}),
@@ -138,14 +176,16 @@ def process_job_sheet(db, employee, job_sheet):
     known = db.execute("SELECT engineer FROM service_orders WHERE id = ?", (order_id,)).fetchone()
     if known is None or known[0] != employee:
         error = f"Service order {order_id} is not assigned to {employee}"
-        structure = new(lists={"OrderError": [item("ServiceOrderAttribute", order_id, -1, error)]})
-        return answer_process(-1, structure)
+        order_error = item("ServiceOrderAttribute", order_id, -1, error)
+        order_error["lists"] = {"ActivitiesError": [None], "PaymentsError": [None]}
+        return answer_process(-1, new(lists={"OrderError": [order_error]}))
     status = prop(prop(order, "OrderDetails"), "OrderStatus", "")
     db.execute("INSERT INTO job_sheets (order_id, employee, status) VALUES (?, ?, ?)",
                (order_id, employee, status))
     if status:
         db.execute("UPDATE service_orders SET status = ? WHERE id = ?", (status, order_id))
     activity_errors = []
+    rejected = False
     for activity in entries(prop(order, "ActivitiesData"), "ActivityData"):
         activity_id = prop(activity, "ActivityAttribute", "")
         groups = {}
@@ -159,6 +199,11 @@ def process_job_sheet(db, employee, job_sheet):
             line_errors = []
             for line in entries(prop(activity, group), lst):
                 client_line = prop(line, "CostLineAttribute", "")
+                problem = line_problem(line)
+                if problem:
+                    rejected = True
+                    line_errors.append(item("CostLineAttribute", client_line, -1, problem))
+                    continue
                 cursor = db.execute(
                     "INSERT INTO cost_lines (order_id, activity, kind, client_line, properties) "
                     "VALUES (?, ?, ?, ?, ?)",
@@ -173,7 +218,20 @@ def process_job_sheet(db, employee, job_sheet):
         "ActivitiesError": [new(lists={"ActivityError": activity_errors})],
         "PaymentsError": [None],
     }
-    return answer_process(0, new(lists={"OrderError": [order_error]}))
+    return answer_process(-1 if rejected else 0, new(lists={"OrderError": [order_error]}))
+
+
+def line_problem(line):
+    """Why a cost line is refused (a negative quantity), or None."""
+    for name, value in (line.get("properties") or {}).items():
+        if not name.endswith("Quantity"):
+            continue
+        try:
+            if float(value) < 0:
+                return f"{name} {value} is negative"
+        except (TypeError, ValueError):
+            return f"{name} {value!r} is not a number"
+    return None
 
 
 def answer_process(return_value, structure):
@@ -305,6 +363,25 @@ class Handler(BaseHTTPRequestHandler):
         pass
 
 
+def add_order(db, order_id, engineer, status, description, activities):
+    db.execute("INSERT OR IGNORE INTO service_orders VALUES (?, ?, ?, ?)",
+               (order_id, engineer, status, description))
+    db.executemany("INSERT OR IGNORE INTO activities VALUES (?, ?, ?)",
+                   [(order_id, activity_id, text) for activity_id, text in activities])
+
+
+def load_job_sheets(db, path):
+    """The service orders of a file of job sheet documents: id, engineer (emno), status (osta),
+    and the activities with their descriptions."""
+    for order in ElementTree.parse(path).getroot().iter("serviceorder"):
+        details = order.find("details")
+        text = (lambda code: details.findtext(code, "") if details is not None else "")
+        activities = [(activity.get("id"), activity.findtext("details/desc", ""))
+                      for activity in order.iterfind("activities/activity")]
+        add_order(db, order.get("id"), text("emno"), text("osta") or "Released",
+                  text("refa") or text("nama"), activities)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--database", required=True, help="the SQLite file of the toy ERP")
@@ -313,14 +390,17 @@ def main():
     parser.add_argument("--token", help="accept only 'Authorization: Bearer TOKEN'")
     parser.add_argument("--order", action="append", default=[], metavar="ID:ENGINEER:TEXT",
                         help="add a released service order (repeatable)")
+    parser.add_argument("--conformance-data", metavar="FILE",
+                        help="load the service orders of a file of job sheet documents")
     options = parser.parse_args()
 
     db = sqlite3.connect(options.database)
     db.executescript(SCHEMA)
     for entry in options.order:
         order_id, engineer, text = entry.split(":", 2)
-        db.execute("INSERT OR IGNORE INTO service_orders VALUES (?, ?, 'Released', ?)",
-                   (order_id, engineer, text))
+        add_order(db, order_id, engineer, "Released", text, [("10", text)])
+    if options.conformance_data:
+        load_job_sheets(db, options.conformance_data)
     db.commit()
     db.close()
 

@@ -11,11 +11,14 @@
 //                          [--note TEXT]
 //   TQSRemoteAdmin resolve --done --dsn DSN (KEY... | filters) [--note TEXT]
 //   TQSRemoteAdmin erp import FILE... [--store STORE]
+//   TQSRemoteAdmin erp check --components FILE [--allow-bookings]
 //   TQSRemoteAdmin backup --dsn DSN DEST [--overwrite]
 //   TQSRemoteAdmin purge --dsn DSN --processed-before YYYY-MM-DD [--dry-run]
 //   TQSRemoteAdmin --version
 // Exit status 0 on success, 1 on failure with the reason on standard error; backup of a
-// PostgreSQL database: 3, no backup made, the pg_dump command to run printed instead.
+// PostgreSQL database: 3, no backup made, the pg_dump command to run printed instead; erp
+// check: 1 when a scenario failed, 2 for wrong arguments or a components file that cannot be
+// loaded.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -31,6 +34,7 @@
 #include "erp/store.h"
 #include "platform/db/connection.h"
 #include "server/admin/document_decisions.h"
+#include "server/admin/erp_check/erp_check_command.h"
 #include "server/admin/installation.h"
 #include "server/admin/maintenance_commands.h"
 #include "server/admin/pending_documents.h"
@@ -209,7 +213,7 @@ int main(int argc, char** argv) {
 
   std::vector<std::filesystem::path> import_files;
   std::filesystem::path import_store;
-  auto* erp = app.add_subcommand("erp", "The reference ERP");
+  auto* erp = app.add_subcommand("erp", "The reference ERP, and checking an ERP's components");
   erp->require_subcommand(1);
   auto* erp_import = erp->add_subcommand(
       "import", "Load service orders from job sheet documents into the reference ERP's store");
@@ -219,10 +223,18 @@ int main(int argc, char** argv) {
   erp_import->add_option("--store", import_store,
                          "The ERP store file, created when missing (default: the store that "
                          "TQSRemoteComponents.xml beside the program names)");
+  const tqs::server::erp_check::ErpCheckCommand erp_check(*erp);
 
   const tqs::server::MaintenanceCommands maintenance(app);
 
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int status = app.exit(error);
+    // The check's callers (scripts, CI) tell wrong arguments from failed scenarios by status 2.
+    return erp_check.Named() && status != 0 ? tqs::server::erp_check::kExitBadArguments : status;
+  }
+  if (erp_check.Named()) return erp_check.Run(std::cout, std::cerr);
 
   try {
     if (maintenance.Chosen()) {

@@ -2,11 +2,7 @@
 // the built bridge: it answers every operation and books each document once per key.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +11,7 @@
 #include "common/erp/job_sheets.h"
 #include "platform/automation/component_registry.h"
 #include "server/download/job_sheets_retrieval.h"
+#include "tests/erp_bridge/python_adapter.h"
 #include "tests/support/error_testing.h"
 #include "tests/support/temp_dir.h"
 
@@ -28,50 +25,11 @@ using ::testing::HasSubstr;
 namespace js = erp::job_sheets;
 namespace ha = erp::hours_accounting;
 
-// The adapter script running on a free port until the object goes.
-class PythonAdapter {
- public:
-  explicit PythonAdapter(const std::filesystem::path& database) {
-    int output[2];
-    if (::pipe(output) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(output[1], STDOUT_FILENO);
-      ::close(output[0]);
-      ::close(output[1]);
-      const std::string script =
-          std::string(TQS_SOURCE_DIR) + "/examples/python_erp_adapter/erp_adapter.py";
-      ::execlp("python3", "python3", script.c_str(), "--database", database.c_str(), "--port", "0",
-               "--token", "t0ken", "--order", "SO1:E1:Replace pump", nullptr);
-      ::_exit(127);
-    }
-    ::close(output[1]);
-    FILE* out = ::fdopen(output[0], "r");
-    char line[128] = {};
-    if (out != nullptr && std::fgets(line, sizeof line, out) != nullptr) {
-      std::sscanf(line, "listening on %d", &port_);
-    }
-    if (out != nullptr) std::fclose(out);
-  }
-  ~PythonAdapter() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  int port() const { return port_; }
-
- private:
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
-
-bool HavePython() { return std::system("python3 -c 'import sqlite3' >/dev/null 2>&1") == 0; }
-
 TEST(PythonExampleAdapterTest, AnswersEveryOperationAndBooksOncePerKey) {
-  if (!HavePython()) GTEST_SKIP() << "python3 is not on this machine";
+  if (!testing::HavePython()) GTEST_SKIP() << "python3 is not on this machine";
   test_support::ScopedTempDir folder;
-  PythonAdapter adapter(folder.path() / "erp.db");
+  testing::PythonAdapter adapter(folder.path() / "erp.db",
+                                 {"--token", "t0ken", "--order", "SO1:E1:Replace pump"});
   ASSERT_GT(adapter.port(), 0);
   const auto registry = [&](const std::string& token) {
     std::string text = "<components>";
