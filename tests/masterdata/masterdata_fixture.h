@@ -23,18 +23,12 @@
 #include "masterdata/main_window.h"
 #include "masterdata/master_data_creator.h"
 #include "platform/archive/archiver.h"
+#include "tests/support/fixed_clock.h"
 #include "tests/support/temp_dir.h"
 
 namespace tqs::masterdata::testing {
 
-class FixedClock final : public Clock {
- public:
-  explicit FixedClock(DateTime now) : now_(now) {}
-  DateTime Now() const override { return now_; }
-
- private:
-  DateTime now_;
-};
+using FixedClock = test_support::FixedClock;
 
 // 8 December 2026, 14:05:09.
 DateTime TestTime();

@@ -19,6 +19,7 @@
 #include "server/admin/purge.h"
 #include "tests/server/server_database_fixture.h"
 #include "tests/support/error_testing.h"
+#include "tests/support/fixed_clock.h"
 
 namespace tqs::server {
 namespace {
@@ -28,15 +29,6 @@ using test_support::ErrorDescriptionOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-// Thursday, April 2, 2026, 14:05:09.
-class FixedClock final : public Clock {
- public:
-  DateTime Now() const override {
-    using namespace std::chrono;
-    return local_days{year{2026} / 4 / 2} + hours{14} + minutes{5} + seconds{9};
-  }
-};
 
 struct Row {
   std::string employee;
@@ -122,7 +114,7 @@ class PurgeTest : public testing::ServerDatabaseTest {
   }
 
   std::unique_ptr<db::Connection> connection_;
-  FixedClock clock_;
+  test_support::FixedClock clock_{test_support::OperatorTestNow()};
   int rows_ = 0;
   std::vector<std::int64_t> purged_, kept_;
 };

@@ -18,6 +18,7 @@
 #include "server/jobsheet.h"
 #include "tests/server/server_database_fixture.h"
 #include "tests/support/error_testing.h"
+#include "tests/support/fixed_clock.h"
 
 namespace tqs::server {
 namespace {
@@ -25,14 +26,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-class FixedClock final : public Clock {
- public:
-  DateTime Now() const override {
-    using namespace std::chrono;
-    return local_days{year{2026} / 4 / 2} + hours{14} + minutes{5} + seconds{9};
-  }
-};
 
 // One interaction row; unset attempt columns stay NULL.
 struct Row {
@@ -137,7 +130,7 @@ class OperatorDocumentsTest : public testing::ServerDatabaseTest {
   }
 
   std::unique_ptr<db::Connection> connection_;
-  FixedClock clock_;
+  test_support::FixedClock clock_{test_support::OperatorTestNow()};
   int rows_ = 0;
   std::int64_t fresh_ = 0, in_doubt_ = 0, in_doubt_failed_before_ = 0, failing_ = 0, finished_ = 0;
 };
