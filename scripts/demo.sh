@@ -46,7 +46,7 @@ call() {
   printf '%s' "$answer"
 }
 
-# Order ids of one section (new, additions, cancellations) of a job sheets response.
+# Order ids of one section (new, append = additions, cancellations) of a job sheets response.
 order_ids() {
   sed -n "s#.*<$2>\(.*\)</$2>.*#\1#p" <<<"$1" | grep -o "<serviceorder id='[^']*'" |
     sed "s/.*id='\([^']*\)'/\1/" | paste -sd' ' - || true
@@ -57,7 +57,7 @@ downloaded() {
 }
 show_download() {
   local response=$1 section ids
-  for section in new additions cancellations; do
+  for section in new append cancellations; do
     ids=$(order_ids "$response" "$section")
     printf '  %-14s %d job sheet(s): %s\n' "$section" "$(wc -w <<<"$ids")" "${ids:--}"
   done
@@ -82,13 +82,13 @@ outbox=$(
     <details><osta>Planned</osta><emno>$employee</emno></details>
     <activities>
      <activity id='10' origin='ERP' actionsperformed='RDC'>
-      <details><exst>2026-03-10 09:05:00</exst><exft>2026-03-10 12:40:00</exft>
+      <details><astm>2026-03-10 09:05:00</astm><aftm>2026-03-10 12:40:00</aftm>
        <txtb>Cooling serviced; the filter was clogged and is replaced.</txtb></details>
       <materials>
        <material lineid='N1' origin='LAP'><item>FLT-02</item><adqt>1</adqt><cuqs>pcs</cuqs><awrh>NORTH</awrh></material>
       </materials>
       <labors>
-       <labor lineid='1' origin='ERP'><ctsk>MAIN</ctsk><chlt>NORMAL</chlt><aqan>3.5</aqan></labor>
+       <labor lineid='1' origin='ERP'><ctsk>MAIN</ctsk><chlt>NORMAL</chlt><acqt>3.5</acqt></labor>
       </labors>
      </activity>
     </activities>

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsqlite3-dev sqlite3 jq
+  libsqlite3-dev sqlite3 jq libxml2-utils curl
   libpq-dev postgresql
   libpugixml-dev libxml2-dev libfmt-dev nlohmann-json3-dev libcli11-dev
   libarchive-dev libmicrohttpd-dev libcpp-httplib-dev libcurl4-openssl-dev python3
