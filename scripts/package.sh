@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds the Debian package of the programs with their systemd units: installs what the build
+# and the packaging need, builds the programs (RelWithDebInfo, no tests) in their own folder,
+# runs CPack and lintian, and leaves the packages in dist/:
+#   dist/tqsremote_VERSION_ARCH.deb           the programs, stripped, with units and scripts
+#   dist/tqsremote-dbgsym_VERSION_ARCH.ddeb   their debug symbols
+#   scripts/package.sh
+#   PACKAGE_BUILD_DIR=... scripts/package.sh  build folder (default build-package)
+# Exit status 0 when the package was built and lintian reported no error.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+# What packaging needs beyond the build.
+packaging_tools=(dpkg-dev fakeroot lintian file)
+missing=()
+for p in "${packaging_tools[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
+
+build_dir="${PACKAGE_BUILD_DIR:-build-package}"
+if command -v ccache >/dev/null; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+fi
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+  -DTQS_BUILD_TESTS=OFF -DTQS_BUILD_BENCHMARKS=OFF
+cmake --build "$build_dir" -j2
+rm -rf "$build_dir/cpack"
+# fakeroot: the files in the package belong to root whoever builds it.
+(cd "$build_dir" && fakeroot cpack --config CPackConfig.cmake)
+
+mkdir -p dist
+rm -f dist/tqsremote_*.deb dist/tqsremote-dbgsym_*.ddeb dist/tqsremote-dbgsym_*.deb
+cp "$build_dir"/cpack/*.deb dist/
+cp "$build_dir"/cpack/*.ddeb dist/ 2>/dev/null || true
+package=$(ls dist/tqsremote_*.deb)
+echo "== lintian $package"
+lintian --fail-on error "$package"
+ls -l dist/
