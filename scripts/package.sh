@@ -6,6 +6,8 @@
 #   dist/tqsremote-dbgsym_VERSION_ARCH.ddeb   their debug symbols
 #   scripts/package.sh
 #   PACKAGE_BUILD_DIR=... scripts/package.sh  build folder (default build-package)
+#   PACKAGE_RELEASE=2 scripts/package.sh      Debian revision (default 1): a rebuild of the
+#                                             same version that upgrades an installed one
 # Exit status 0 when the package was built and lintian reported no error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,7 +32,7 @@ if command -v ccache >/dev/null; then
   export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
 fi
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-  -DTQS_BUILD_TESTS=OFF -DTQS_BUILD_BENCHMARKS=OFF
+  -DTQS_BUILD_TESTS=OFF -DTQS_BUILD_BENCHMARKS=OFF -DTQS_PACKAGE_RELEASE="${PACKAGE_RELEASE:-1}"
 cmake --build "$build_dir" -j2
 rm -rf "$build_dir/cpack"
 # fakeroot: the files in the package belong to root whoever builds it.

@@ -94,7 +94,8 @@ TEST(ErrorLogTest, EntriesAreAppendedToTheFileAndShownOnStandardError) {
   const ErrorLog default_log(clock, RegionalSettings::EnglishUS());
   ::testing::internal::CaptureStderr();
   default_log.WriteErrorLogEntry(file, "Initialize", ErrorPrefix::kWarningColon, "y");
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "TQSRemoteBroker: Warning : y in Initialize\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "TQSRemoteBroker: Warning : y in Initialize\n");
 
   const auto missing = folder.path() / "no-such-folder" / "CriticalErrorlog.txt";
   ::testing::internal::CaptureStderr();

@@ -37,8 +37,8 @@ class NotifySocket {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     path.string().copy(address.sun_path, sizeof address.sun_path - 1);
-    bound_ = fd_ >= 0 && ::bind(fd_, reinterpret_cast<const sockaddr*>(&address),
-                                sizeof address) == 0;
+    bound_ =
+        fd_ >= 0 && ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
   }
   ~NotifySocket() {
     if (fd_ >= 0) ::close(fd_);
@@ -131,8 +131,8 @@ TEST(HostReadinessTest, ReportsReadyWhenServingAndStoppingOnSigterm) {
   ASSERT_TRUE(ready.has_value()) << ReadText(errors);
   EXPECT_EQ(ready->rfind("READY=1\n", 0), 0u) << *ready;
   std::smatch address;
-  ASSERT_TRUE(std::regex_search(*ready, address,
-                                std::regex(R"(STATUS=serving JobSheet on http://127\.0\.0\.1:(\d+))")))
+  ASSERT_TRUE(std::regex_search(
+      *ready, address, std::regex(R"(STATUS=serving JobSheet on http://127\.0\.0\.1:(\d+))")))
       << *ready;
   {
     httplib::Client client("127.0.0.1", std::stoi(address[1]));
