@@ -38,11 +38,34 @@ rm -rf "$build_dir/cpack"
 # fakeroot: the files in the package belong to root whoever builds it.
 (cd "$build_dir" && fakeroot cpack --config CPackConfig.cmake)
 
+# CPack (3.25) writes the debug symbol package's md5sums with the staging folder's absolute
+# paths and gives it no documentation folder: list the files as dpkg expects them, and point
+# its documentation at the main package's, as Debian's own -dbgsym packages do.
+repack_debug_symbols() {
+  local ddeb="$1" work
+  work=$(mktemp -d)
+  fakeroot sh -e -c '
+    dpkg-deb -R "$1" "$2/root"
+    cd "$2/root"
+    find usr -type f -print0 | sort -z | xargs -0 md5sum >DEBIAN/md5sums
+    mkdir -p usr/share/doc
+    ln -s tqsremote usr/share/doc/tqsremote-dbgsym
+    chown -R 0:0 .
+    dpkg-deb -b . "$1" >/dev/null' sh "$ddeb" "$work"
+  rm -rf "$work"
+}
+for ddeb in "$build_dir"/cpack/*.ddeb; do
+  [ -e "$ddeb" ] && repack_debug_symbols "$ddeb"
+done
+
 mkdir -p dist
 rm -f dist/tqsremote_*.deb dist/tqsremote-dbgsym_*.ddeb dist/tqsremote-dbgsym_*.deb
 cp "$build_dir"/cpack/*.deb dist/
 cp "$build_dir"/cpack/*.ddeb dist/ 2>/dev/null || true
 package=$(ls dist/tqsremote_*.deb)
-echo "== lintian $package"
-lintian --fail-on error "$package"
+for built in "$package" dist/tqsremote-dbgsym_*.ddeb; do
+  [ -e "$built" ] || continue
+  echo "== lintian $built"
+  lintian --fail-on error "$built"
+done
 ls -l dist/
