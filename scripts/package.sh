@@ -42,7 +42,8 @@ rm -rf "$build_dir/cpack"
 # paths and gives it no documentation folder: list the files as dpkg expects them, and point
 # its documentation at the main package's, as Debian's own -dbgsym packages do.
 repack_debug_symbols() {
-  local ddeb="$1" work
+  local ddeb work
+  ddeb=$(realpath "$1")
   work=$(mktemp -d)
   fakeroot sh -e -c '
     dpkg-deb -R "$1" "$2/root"
