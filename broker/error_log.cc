@@ -36,6 +36,32 @@ void AppendPrintZoneSeparator(std::string& line) {
   line.append(next_zone - column, ' ');
 }
 
+// "<prefix><description trimmed> in <procedure>": the message of an entry without its stamp.
+std::string MessageText(std::string_view procedure, std::string_view prefix_text,
+                        std::string_view description) {
+  std::string message(prefix_text);
+  message += Trim(description);
+  message += " in ";
+  message += procedure;
+  return message;
+}
+
+// `text` on one line: each line break (CR LF, CR or LF) becomes a blank, so that a journal
+// shows a message of several lines as one entry.
+std::string OnOneLine(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      line += ' ';
+    } else {
+      line += text[i];
+    }
+  }
+  return line;
+}
+
 }  // namespace
 
 std::string_view PrefixText(ErrorPrefix prefix) {
@@ -51,17 +77,17 @@ std::string_view PrefixText(ErrorPrefix prefix) {
 }
 
 ErrorLog::ErrorLog(const Clock& clock, RegionalSettings settings)
-    : clock_(clock), settings_(std::move(settings)) {}
+    : ErrorLog(clock, std::move(settings), std::cerr) {}
+
+ErrorLog::ErrorLog(const Clock& clock, RegionalSettings settings, std::ostream& echo)
+    : clock_(clock), settings_(std::move(settings)), echo_(echo) {}
 
 std::string ErrorLog::FormatEntry(DateTime stamp, std::string_view procedure, ErrorPrefix prefix,
                                   std::string_view description, MessageEnd end) const {
   std::string entry =
       FormatLongDate(stamp, settings_) + " at " + FormatMediumTime(stamp, settings_);
   AppendPrintZoneSeparator(entry);
-  entry += PrefixText(prefix);
-  entry += Trim(description);
-  entry += " in ";
-  entry += procedure;
+  entry += MessageText(procedure, PrefixText(prefix), description);
   if (end == MessageEnd::kSeparateItem) AppendPrintZoneSeparator(entry);
   entry += kLineEnd;
   entry += kLineEnd;
@@ -75,13 +101,18 @@ void ErrorLog::WriteErrorLogEntry(const std::filesystem::path& file, std::string
   std::ofstream out(file, std::ios::binary | std::ios::app);
   if (out) out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
   if (out) out.close();
-  if (out) return;
+  if (out) {
+    echo_ << "TQSRemoteBroker: "
+          << OnOneLine(MessageText(procedure, PrefixText(prefix), description)) << "\n"
+          << std::flush;
+    return;
+  }
   // The entry must not be lost, nor end the procedure that reports: an operator or the
   // scheduler's journal reads standard error.
   const std::string reason = std::strerror(errno);
-  std::cerr << "TQSRemoteBroker: cannot append to the error log " << file.string() << " (" << reason
-            << "); the entry is:\n"
-            << entry << std::flush;
+  echo_ << "TQSRemoteBroker: cannot append to the error log " << file.string() << " (" << reason
+        << "); the entry is:\n"
+        << entry << std::flush;
 }
 
 }  // namespace tqs::broker

@@ -11,7 +11,10 @@
 // stamp ending exactly on a zone boundary moves on to the following zone). It keeps the
 // messages of an operator's log in one column as long as the stamps have the same length.
 // Line ends are CR LF exactly as written, whatever the platform. The file is opened, appended
-// to and closed for every entry, and created when it does not exist.
+// to and closed for every entry, and created when it does not exist. Each entry also goes to
+// standard error as one line "TQSRemoteBroker: <prefix><description> in <procedure>" (line
+// breaks of the description become blanks), so that a scheduler's journal (systemd's) holds it
+// too.
 //
 // Thread-compatible: const methods may be called from several threads, but entries of
 // concurrent writers to one file are not ordered.
@@ -19,6 +22,7 @@
 #define TQS_BROKER_ERROR_LOG_H_
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -46,10 +50,13 @@ class ErrorLog {
  public:
   // The clock is borrowed and must outlive the log; the settings are copied.
   explicit ErrorLog(const Clock& clock, RegionalSettings settings = RegionalSettings::Current());
+  // As above, writing to `echo` instead of standard error; `echo` must outlive the log.
+  ErrorLog(const Clock& clock, RegionalSettings settings, std::ostream& echo);
 
-  // Appends one entry stamped now to `file`. When the file cannot be opened or written (a full
-  // disk, no permission), the entry goes to standard error with the file's name and the reason
-  // instead: reporting never fails the procedure that reports.
+  // Appends one entry stamped now to `file` and writes its message to `echo` (standard error by
+  // default). When the file cannot be opened or written (a full disk, no permission), the whole
+  // entry goes to `echo` with the file's name and the reason instead: reporting never fails the
+  // procedure that reports.
   void WriteErrorLogEntry(const std::filesystem::path& file, std::string_view procedure,
                           ErrorPrefix prefix, std::string_view description,
                           MessageEnd end = MessageEnd::kJoined) const;
@@ -61,6 +68,7 @@ class ErrorLog {
  private:
   const Clock& clock_;
   const RegionalSettings settings_;
+  std::ostream& echo_;
 };
 
 }  // namespace tqs::broker

@@ -7,7 +7,7 @@ packages=(
   libsqlite3-dev sqlite3 jq libxml2-utils curl
   libpq-dev postgresql
   libpugixml-dev libxml2-dev libfmt-dev nlohmann-json3-dev libcli11-dev
-  libarchive-dev libmicrohttpd-dev libcpp-httplib-dev libcurl4-openssl-dev python3
+  libarchive-dev libmicrohttpd-dev libsystemd-dev libcpp-httplib-dev libcurl4-openssl-dev python3
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev
 )

@@ -5,7 +5,9 @@
 // on standard output, holds "result" and the in/out parameters, or "error" with number and
 // description (exit status 1). `serve`: the HTTP host of the installation the program lives in
 // (its settings: server/host/host_settings.h); SIGTERM or SIGINT stop it gracefully: no new
-// connections, the requests in progress finish within the grace period, then it exits 0.
+// connections, the requests in progress finish within the grace period, then it exits 0. Run as
+// a systemd service of Type=notify, it reports READY=1 once it accepts connections and
+// STOPPING=1 when a stop begins (server/host/service_notification.h).
 // `TQSRemoteServerHost --help` lists the methods.
 #include <CLI/CLI.hpp>
 #include <csignal>
@@ -13,6 +15,7 @@
 #include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <string>
 #include <thread>
 
 #include "common/error.h"
@@ -21,12 +24,15 @@
 #include "server/host/host_settings.h"
 #include "server/host/http_server.h"
 #include "server/host/method_table.h"
+#include "server/host/service_notification.h"
 #include "server/jobsheet.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using tqs::server::host::Direction;
+using tqs::server::host::NotifyReady;
+using tqs::server::host::NotifyStopping;
 
 std::string MethodList() {
   std::string text = "Methods (parameters: in, or in/out):\n";
@@ -59,13 +65,16 @@ int Serve(const fs::path& program_folder, const fs::path& components_file) {
   std::thread stopper([&] {
     int signal = 0;
     sigwait(&signals, &signal);
+    NotifyStopping();
     std::cerr << "TQSRemoteServerHost: stopping after the requests in progress (at most "
               << settings.shutdown_grace.count() << " s)\n";
     server.Stop();
   });
-  std::cerr << "TQSRemoteServerHost: serving JobSheet on http://" << settings.listen_host << ":"
-            << port << " with " << settings.worker_threads << " worker threads\n";
-  const bool finished = server.Serve();
+  const std::string serving = "serving JobSheet on http://" + settings.listen_host + ":" +
+                              std::to_string(port) + " with " +
+                              std::to_string(settings.worker_threads) + " worker threads";
+  std::cerr << "TQSRemoteServerHost: " << serving << "\n";
+  const bool finished = server.Serve([&] { NotifyReady(serving); });
   pthread_kill(stopper.native_handle(), SIGTERM);  // wakes the waiting thread after a failure
   stopper.join();
   if (!finished) {

@@ -514,7 +514,7 @@ int HttpServer::Bind() {
   return BoundPort(impl_->listening_socket);
 }
 
-bool HttpServer::Serve() {
+bool HttpServer::Serve(const std::function<void()>& on_serving) {
   Impl& impl = *impl_;
   const HostSettings& settings = impl.settings;
   {
@@ -547,6 +547,7 @@ bool HttpServer::Serve() {
     }
   }
   // Serving, on the library's thread, until Stop().
+  if (on_serving) on_serving();
   {
     std::unique_lock lock(impl.state_mutex);
     impl.state_changed.wait(lock, [&] { return impl.stop_requested; });

@@ -24,6 +24,7 @@
 #ifndef TQS_SERVER_HOST_HTTP_SERVER_H_
 #define TQS_SERVER_HOST_HTTP_SERVER_H_
 
+#include <functional>
 #include <memory>
 
 #include "platform/automation/component_registry.h"
@@ -46,7 +47,9 @@ class HttpServer {
   // period is over, or at once when Stop() came first. False when calls were still running on
   // workers at the end of the grace period (their answers were given up; the workers finish
   // them when the server is destroyed, so a program that must end now may exit instead).
-  bool Serve();
+  // `on_serving`, when given, is called once the server accepts connections (not when a stop
+  // came first).
+  bool Serve(const std::function<void()>& on_serving = {});
 
   // Ends Serve(): requests in progress finish, no new ones are taken. Later calls do nothing.
   void Stop();

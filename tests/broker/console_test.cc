@@ -123,12 +123,13 @@ TEST(ConsoleTest, ProgramStartedInTheBinFolderOfAnInstallationMakesOnePass) {
   installation.AddPendingRow("E200", 25, "<si/>");
 
   // The program lives in the build folder: the working directory alone leads to the
-  // installation.
+  // installation. The entry of the error log also reaches standard error (here the same file).
   const ProgramRun run = RunProgram(installation.bin(), installation.root() / "output.txt");
   EXPECT_EQ(run.exit_status, kExitSuccess);
   EXPECT_THAT(run.output, ::testing::MatchesRegex(
                               "\\|\\*\\*\\*\\*\\*  Processing of pending documents started at "
                               "[^\n]+  \\*\\*\\*\\*\\*\\|\n"
+                              "TQSRemoteBroker: Error : Invalid Bus Component in ProcessJobSheets\n"
                               "Skipped: no business component is set up in USERDEFAULTS for "
                               "employee E100\n\n"
                               "\\|\\*\\*\\*\\*\\*  Processing of pending documents finished  "

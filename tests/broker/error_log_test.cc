@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "tests/broker/broker_test_installation.h"
 #include "tests/support/error_testing.h"
 
@@ -68,21 +70,36 @@ TEST(ErrorLogTest, SeparatorAlwaysMovesToTheNextPrintZone) {
                 "Error x in P\r\n\r\n");
 }
 
-TEST(ErrorLogTest, EntriesAreAppendedToTheFileAndThoseOfAMissingFolderGoToStandardError) {
+// Each entry is appended to the file and, for the journal, shown as one line on standard
+// error; an entry the file cannot take is shown whole, naming the file.
+TEST(ErrorLogTest, EntriesAreAppendedToTheFileAndShownOnStandardError) {
   test_support::ScopedTempDir folder;
   const FixedClock clock;
-  const ErrorLog log(clock, RegionalSettings::EnglishUS());
+  std::ostringstream echo;
+  const ErrorLog log(clock, RegionalSettings::EnglishUS(), echo);
   const auto file = folder.WriteFile("CriticalErrorlog.txt", "earlier entry\r\n");
   log.WriteErrorLogEntry(file, "get_LocaleID", ErrorPrefix::kError, "first");
-  log.WriteErrorLogEntry(file, "cmdProcess_Click", ErrorPrefix::kErrorColon, "second");
+  log.WriteErrorLogEntry(file, "cmdProcess_Click", ErrorPrefix::kErrorColon,
+                         " second\r\nline\nthird ");
   EXPECT_EQ(ReadFile(file),
             "earlier entry\r\n"
             "Monday, December 07, 2026 at 12:49 PM     Error first in get_LocaleID\r\n\r\n"
-            "Monday, December 07, 2026 at 12:49 PM     Error : second in cmdProcess_Click\r\n\r\n");
+            "Monday, December 07, 2026 at 12:49 PM     Error : second\r\nline\nthird in "
+            "cmdProcess_Click\r\n\r\n");
+  EXPECT_EQ(echo.str(),
+            "TQSRemoteBroker: Error first in get_LocaleID\n"
+            "TQSRemoteBroker: Error : second line third in cmdProcess_Click\n");
+
+  // By default the lines go to standard error.
+  const ErrorLog default_log(clock, RegionalSettings::EnglishUS());
+  ::testing::internal::CaptureStderr();
+  default_log.WriteErrorLogEntry(file, "Initialize", ErrorPrefix::kWarningColon, "y");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "TQSRemoteBroker: Warning : y in Initialize\n");
 
   const auto missing = folder.path() / "no-such-folder" / "CriticalErrorlog.txt";
   ::testing::internal::CaptureStderr();
-  log.WriteErrorLogEntry(missing, "Initialize", ErrorPrefix::kErrorColon, "x");
+  default_log.WriteErrorLogEntry(missing, "Initialize", ErrorPrefix::kErrorColon, "x");
   const std::string shown = ::testing::internal::GetCapturedStderr();
   EXPECT_THAT(shown, HasSubstr(missing.string()));
   EXPECT_THAT(shown, HasSubstr("Error : x in Initialize"));
