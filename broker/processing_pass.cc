@@ -168,11 +168,13 @@ std::string ProcessingPass::ReadInstallationId() {
   rs->Close();
   if (id.IsNull() || Trim(id.AsText()).empty()) {
     // Without the id the database also lacks the columns that record attempts: documents could
-    // be booked twice. The database is brought up to date without losing a row by init-db.
+    // be booked twice. The database is brought up to date without losing a row by upgrade or
+    // init-db.
     throw Error(error_number::kItemNotFound,
                 "The server database has no installation id (PARAMETERS InstallationId) and so "
                 "cannot record the broker's attempts; bring it up to date once with "
-                "\"TQSRemoteAdmin init-db --dsn ...\", which only adds what is missing");
+                "\"TQSRemoteAdmin upgrade DIR\" (or \"TQSRemoteAdmin init-db --dsn ...\"), "
+                "which only adds what is missing");
   }
   return id.AsText();
 }

@@ -1,17 +1,34 @@
 #include "server/user_defaults.h"
 
+#include <memory>
+
 #include "common/error.h"
 #include "common/text.h"
 #include "platform/db/recordset.h"
+#include "server/schema/schema_version.h"
 
 namespace tqs::server {
 
 UserDefaults LookUpLogin(db::Connection& connection, std::string_view login) {
-  auto rs = db::Recordset::Open(std::string(" SELECT USERDEFAULTS.EMNO, USERDEFAULTS.BUSCOMPONENT, "
-                                            "USERDEFAULTS.DISABLED") +
-                                    " FROM USERDEFAULTS" +
-                                    " WHERE USERDEFAULTS.LOGN = " + QuoteSql(login),
-                                connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
+  std::unique_ptr<db::Recordset> rs;
+  try {
+    rs = db::Recordset::Open(std::string(" SELECT USERDEFAULTS.EMNO, USERDEFAULTS.BUSCOMPONENT, "
+                                         "USERDEFAULTS.DISABLED") +
+                                 " FROM USERDEFAULTS" +
+                                 " WHERE USERDEFAULTS.LOGN = " + QuoteSql(login),
+                             connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
+  } catch (const Error&) {
+    // A database that programs of this version have not upgraded lacks the column: say so
+    // rather than pass on the provider's message about it. Any other failure (also one that
+    // keeps the version from being read, as in an aborted transaction) is passed on as it was.
+    bool older = false;
+    try {
+      older = ReadSchemaVersion(connection) < kLoginDisablingVersion;
+    } catch (const Error&) {
+    }
+    if (older) RequireSchemaVersion(connection, kLoginDisablingVersion, "logins could be disabled");
+    throw;
+  }
   // The platform's errors (no current record, invalid use of null) keep their numbers; the
   // description says which login and column, so the web tier's log tells the operator.
   const auto read = [&](const char* column) {

@@ -14,17 +14,8 @@
 namespace tqs::server {
 namespace {
 
-// The schema version that has USERDEFAULTS.DISABLED.
-constexpr int kDisabledColumnVersion = 2;
-
 void RequireDisabledColumn(db::Connection& connection) {
-  const int version = ReadSchemaVersion(connection);
-  if (version >= kDisabledColumnVersion) return;
-  throw Error(error_number::kOperationNotAllowed,
-              fmt::format("The server database is at schema version {}, made before logins "
-                          "could be disabled; bring it up to date first with \"TQSRemoteAdmin "
-                          "upgrade DIR\" (or \"TQSRemoteAdmin init-db --dsn ...\")",
-                          version));
+  RequireSchemaVersion(connection, kLoginDisablingVersion, "logins could be disabled");
 }
 
 std::string TextOrEmpty(const db::Variant& value) { return value.IsNull() ? "" : value.AsText(); }

@@ -39,6 +39,12 @@ enum Argument : std::size_t {
   kArgumentCount
 };
 
+// The most portions one download may take. An ERP keeps a download going for as long as it
+// says more follow; one that never completes it (a lost state, an adapter that always answers
+// "more") would otherwise hold the caller's thread and grow the response without end. Real
+// downloads take a handful of portions.
+constexpr int kMaxPortions = 10000;
+
 // A whole-number variable of the retrieval: whatever the ERP assigned is held as a 32-bit
 // whole number again.
 void KeepWholeNumber(Variant& variable, std::string_view name) {
@@ -168,7 +174,14 @@ bool RetrieveJobSheets(const automation::ComponentRegistry& components, const st
     args[kErrorStructure] = Variant(errors);
     args[kSecondNumber] = Variant(std::int32_t{0});
 
-    while (true) {
+    for (int portion = 1;; ++portion) {
+      if (portion > kMaxPortions) {
+        throw Error(error_number::kGenericFailure,
+                    fmt::format("The ERP did not complete the download of employee {} within {} "
+                                "portions (it kept saying that more follow); the download was "
+                                "stopped",
+                                employee, kMaxPortions));
+      }
       const ObjectPtr response = RequireObject(manager->Invoke(js::manager::kGetJobSheets, args),
                                                js::manager::kGetJobSheets);
       KeepWholeNumber(args[kContinuationFlag], "continuation flag");

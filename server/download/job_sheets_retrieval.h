@@ -9,6 +9,9 @@
 // after portion. When the ERP reports errors the result is the ERP error document instead:
 // "<errors>" then "<error>" + each error's text escaped + "</error>", "</errors>".
 //
+// A download the ERP has not completed within 10,000 portions is stopped and fails with an
+// error saying so (the manager is not closed).
+//
 // Where the ERP's values hold characters XML cannot carry, the document holds U+FFFD in their
 // place and one warning per retrieval says how many.
 //

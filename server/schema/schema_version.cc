@@ -65,6 +65,16 @@ void RefuseNewerSchema(db::Connection& connection) {
                           version, kServerSchemaVersion));
 }
 
+void RequireSchemaVersion(db::Connection& connection, int version, std::string_view needed_for) {
+  const int found = ReadSchemaVersion(connection);
+  if (found >= version) return;
+  throw Error(error_number::kOperationNotAllowed,
+              fmt::format("The server database is at schema version {}, made before {}; bring "
+                          "it up to date first with \"TQSRemoteAdmin upgrade DIR\" (or "
+                          "\"TQSRemoteAdmin init-db --dsn ...\")",
+                          found, needed_for));
+}
+
 SchemaUpgrade UpgradeServerSchema(db::Connection& connection) {
   SchemaUpgrade upgrade;
   RefuseNewerSchema(connection);

@@ -14,6 +14,7 @@
 #define TQS_SERVER_SCHEMA_SCHEMA_VERSION_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/db/connection.h"
@@ -25,6 +26,9 @@ namespace tqs::server {
 //   1  the tables, indexes and default data as first delivered (no SCHEMAVERSION row)
 //   2  USERDEFAULTS.DISABLED: a login can be disabled
 inline constexpr int kServerSchemaVersion = 2;
+
+// The version that added USERDEFAULTS.DISABLED, which every login lookup reads.
+inline constexpr int kLoginDisablingVersion = 2;
 
 // The database's version: the highest SCHEMAVERSION row, else 1. Raises tqs::Error with the
 // provider's message.
@@ -43,6 +47,11 @@ struct SchemaUpgrade {
   SchemaReport created;                 // what CreateServerSchema added
   std::vector<std::string> migrations;  // the description of each migration applied
 };
+
+// Raises tqs::Error (error_number::kOperationNotAllowed) when the database is older than
+// `version`: `needed_for` says what needs that version ("logins could be disabled"), and the
+// message names the commands that bring the database up to date.
+void RequireSchemaVersion(db::Connection& connection, int version, std::string_view needed_for);
 
 // Brings the database to kServerSchemaVersion (see above). Raises tqs::Error: a newer
 // database is refused untouched; a migration that fails is rolled back with its version row,

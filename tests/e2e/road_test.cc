@@ -48,11 +48,11 @@ constexpr const char* kOutbox =
     "<jobsheet><serviceorder id='SO1002' origin='ERP' actionsperformed='' invoiceid=''>"
     "<details><osta>Planned</osta><emno>E001</emno></details><activities>"
     "<activity id='10' origin='ERP' actionsperformed='RDC'>"
-    "<details><exst>2026-03-10 09:05:00</exst><exft>2026-03-10 12:40:00</exft></details>"
+    "<details><astm>2026-03-10 09:05:00</astm><aftm>2026-03-10 12:40:00</aftm></details>"
     "<materials><material lineid='N1' origin='LAP'><item>FLT-02</item><adqt>1</adqt>"
     "<cuqs>pcs</cuqs><awrh>NORTH</awrh></material></materials>"
     "<labors><labor lineid='1' origin='ERP'><ctsk>MAIN</ctsk><chlt>NORMAL</chlt>"
-    "<aqan>3.5</aqan></labor></labors>"
+    "<acqt>3.5</acqt></labor></labors>"
     "</activity></activities></serviceorder></jobsheet></item></jobsheets>"
     "<generalhours><hour interactionon='20260310T124500' lineid='H1'><ctsk>TRAV</ctsk>"
     "<chlt>NORMAL</chlt><rgdt>20260310</rgdt><sptm>1.5</sptm></hour></generalhours>"
@@ -269,6 +269,14 @@ TEST_P(RoadTest, OfflineWorkTravelsToTheErpAndBackAndIsNotOfferedAgain) {
               ElementsAre("labor 1 ERP", "material 2 LAP"));
   EXPECT_THAT(ErpRows("SELECT status FROM activities WHERE order_id = 'SO1002'"),
               ElementsAre("Completed"));
+  // The times and hours the engineer entered offline reached the ERP.
+  EXPECT_THAT(ErpRows("SELECT json_extract(details, '$.ExecutionStart') || ' ' || "
+                      "json_extract(details, '$.ExecutionFinish') FROM activities "
+                      "WHERE order_id = 'SO1002'"),
+              ElementsAre("2026-03-10 09:05:00 2026-03-10 12:40:00"));
+  EXPECT_THAT(ErpRows("SELECT json_extract(property_values, '$.ActualQuantity') FROM lines "
+                      "WHERE order_id = 'SO1002' AND kind = 'labor'"),
+              ElementsAre("3.5"));
   EXPECT_THAT(ErpRows("SELECT line_number, employee, task, registration_date, spent_time "
                       "FROM hours_lines"),
               ElementsAre("1 E001 TRAV 2026-03-10 1.5"));

@@ -56,6 +56,11 @@ TEST_P(SchemaVersionTest, DatabaseWithoutVersionIsVersionOneAndIsMigratedOnce) {
   EXPECT_EQ(ReadSchemaVersion(*connection), 1);
   // Programs of this version need the migration first.
   EXPECT_THAT(ErrorDescriptionOf([&] { ListUsers(*connection); }), HasSubstr("schema version 1"));
+  // A login is refused with the same advice, not with the provider's message about a column.
+  EXPECT_EQ(ErrorDescriptionOf([&] { LookUpLogin(*connection, "old"); }),
+            "The server database is at schema version 1, made before logins could be disabled; "
+            "bring it up to date first with \"TQSRemoteAdmin upgrade DIR\" (or \"TQSRemoteAdmin "
+            "init-db --dsn ...\")");
 
   const SchemaUpgrade upgrade = UpgradeServerSchema(*connection);
   EXPECT_EQ(upgrade.from_version, 1);

@@ -415,6 +415,31 @@ TEST_F(GetJobSheetsTest, ConcatenatesPortionsInOrderUntilTheStateIsComplete) {
   EXPECT_FALSE(HoldsConnection());
 }
 
+TEST_F(GetJobSheetsTest, ADownloadTheErpNeverCompletesIsStoppedAfterTenThousandPortions) {
+  // Every portion says more follow and hands back a state that is never complete.
+  const ObjectPtr response =
+      Response("response", Errors("noerrors", {}),
+               Result("result", std::vector<ObjectPtr>{Order("A")}, std::nullopt, std::nullopt),
+               State("state", Variant(std::int32_t{0})));
+  auto calls = std::make_shared<int>(0);
+  script_.erp().OnCall("JobSheetsManager", "getJobSheets",
+                       [response, calls](std::span<Variant> args) {
+                         ++*calls;
+                         args[3] = Variant(std::int32_t{1});
+                         return Variant(response);
+                       });
+
+  job_sheets_ = Variant("previous");
+  EXPECT_FALSE(Get("jdoe", ""));
+  EXPECT_EQ(*calls, 10000);
+  EXPECT_EQ(error_details_,
+            Variant("The ERP did not complete the download of employee E100 within 10000 "
+                    "portions (it kept saying that more follow); the download was stopped"));
+  EXPECT_EQ(job_sheets_, Variant(""));  // nothing of the portions is handed out
+  EXPECT_THAT(script_.erp().Journal(), Not(Contains("call JobSheetsManager#1.Close()")));
+  EXPECT_FALSE(HoldsConnection());
+}
+
 TEST_F(GetJobSheetsTest, AZeroContinuationFlagEndsWithoutAskingTheState) {
   ScriptPortions(
       {{Variant(std::int32_t{0}),
