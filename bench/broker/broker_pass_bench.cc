@@ -42,7 +42,7 @@
 #include "common/erp/job_sheets.h"
 #include "platform/automation/component_registry.h"
 #include "platform/automation/object.h"
-#include "server/admin/installation.h"
+#include "admin/installation.h"
 
 namespace {
 

@@ -33,7 +33,7 @@
 #include "platform/automation/component_registry.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "server/admin/installation.h"
+#include "admin/installation.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_server.h"
 

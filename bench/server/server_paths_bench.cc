@@ -36,7 +36,7 @@
 #include "platform/automation/component_registry.h"
 #include "platform/automation/variant.h"
 #include "platform/db/connection_string.h"
-#include "server/admin/installation.h"
+#include "admin/installation.h"
 #include "server/jobsheet.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "platform/db/transaction.h"
-#include "server/admin/installation.h"
-#include "server/admin/users.h"
+#include "admin/installation.h"
+#include "admin/users.h"
 #include "tests/broker/broker_test_installation.h"
 #include "tests/broker/document_test_bed.h"
 

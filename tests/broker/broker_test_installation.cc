@@ -5,8 +5,8 @@
 
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "server/admin/installation.h"
-#include "server/admin/users.h"
+#include "admin/installation.h"
+#include "admin/users.h"
 
 namespace tqs::broker::testing {
 

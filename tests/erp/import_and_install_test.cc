@@ -13,7 +13,7 @@
 #include "erp/seed.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "server/admin/installation.h"
+#include "admin/installation.h"
 #include "server/jobsheet.h"
 #include "tests/erp/reference_erp_fixture.h"
 #include "tests/support/error_testing.h"

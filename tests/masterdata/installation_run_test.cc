@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "masterdata/run_lock.h"
-#include "server/admin/installation.h"
+#include "admin/installation.h"
 #include "tests/masterdata/masterdata_fixture.h"
 #include "tests/support/temp_dir.h"
 

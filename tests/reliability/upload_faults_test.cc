@@ -16,7 +16,7 @@
 
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "server/admin/installation.h"
+#include "admin/installation.h"
 #include "server/jobsheet.h"
 #include "tests/reliability/faulty_sqlite_vfs.h"
 #include "tests/support/temp_dir.h"

@@ -5,8 +5,8 @@
 #include <ctime>
 
 #include "common/error.h"
-#include "server/admin/installation.h"
-#include "server/admin/users.h"
+#include "admin/installation.h"
+#include "admin/users.h"
 #include "server/date_object.h"
 #include "server/jobsheet.h"
 #include "tests/server/server_database_fixture.h"

@@ -9,7 +9,7 @@
 #include <pugixml.hpp>
 
 #include "common/error.h"
-#include "server/admin/installation.h"
+#include "admin/installation.h"
 #include "tests/support/temp_dir.h"
 
 namespace tqs::server::host {

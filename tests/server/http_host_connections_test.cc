@@ -19,7 +19,7 @@
 #include <sstream>
 #include <thread>
 
-#include "server/admin/installation.h"
+#include "admin/installation.h"
 #include "server/host/access_log.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_metrics.h"

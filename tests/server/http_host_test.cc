@@ -13,7 +13,7 @@
 
 #include "common/utf8.h"
 #include "platform/db/recordset.h"
-#include "server/admin/installation.h"
+#include "admin/installation.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_server.h"
 #include "server/host/method_table.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "common/error.h"
-#include "server/admin/installation.h"
-#include "server/admin/users.h"
+#include "admin/installation.h"
+#include "admin/users.h"
 #include "server/thread_connection.h"
 #include "server/user_defaults.h"
 #include "tests/server/server_database_fixture.h"
