@@ -23,22 +23,18 @@
 
 #include <CLI/CLI.hpp>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "common/error.h"
 #include "common/version.h"
-#include "erp/job_sheet_import.h"
-#include "erp/seed.h"
-#include "erp/store.h"
+#include "erp/admin_commands.h"
 #include "platform/db/connection.h"
+#include "server/queue_health.h"
 #include "admin/document_decisions.h"
 #include "admin/erp_check/erp_check_command.h"
 #include "admin/installation.h"
 #include "admin/maintenance_commands.h"
 #include "admin/pending_documents.h"
-#include "admin/queue_health.h"
 #include "admin/users.h"
 #include "admin/users_command.h"
 
@@ -55,30 +51,6 @@ std::filesystem::path ProgramFolder() {
   std::error_code ignored;
   const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
   return self.empty() ? std::filesystem::current_path() : self.parent_path();
-}
-
-// Loads service orders from job sheet documents into the reference ERP's store: the one
-// named, or else the one the component registry beside the program names.
-void ImportIntoReferenceErp(const std::vector<std::filesystem::path>& files,
-                            const std::filesystem::path& store_file) {
-  const std::unique_ptr<tqs::erp::Store> store =
-      store_file.empty() ? tqs::erp::Store::Open(tqs::erp::StoreOfRegistry(
-                               ProgramFolder() / "TQSRemoteComponents.xml"))
-                         : tqs::erp::Store::Create(store_file);
-  for (const std::filesystem::path& file : files) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in) throw tqs::Error(tqs::error_number::kFileNotFound, "Cannot read " + file.string());
-    const tqs::erp::ImportReport report =
-        tqs::erp::ImportJobSheets(*store, text.str(), file.string());
-    std::cout << file.string() << ": " << report.orders.size() << " service orders imported";
-    if (!report.cancelled.empty()) std::cout << ", " << report.cancelled.size() << " cancelled";
-    for (const std::string& employee : report.employees) {
-      std::cout << ", engineer " << employee << " added";
-    }
-    std::cout << " into " << store->file().string() << "\n";
-  }
 }
 
 // The options that name pending documents by kind, employee and type.
@@ -119,17 +91,17 @@ CLI::App* AddDecisionCommand(CLI::App& app, const char* name, const char* help,
   return command;
 }
 
-int RunDecision(tqs::server::Decision decision, const DecisionOptions& options) {
-  tqs::server::DecisionRequest request{.decision = decision,
+int RunDecision(tqs::admin::Decision decision, const DecisionOptions& options) {
+  tqs::admin::DecisionRequest request{.decision = decision,
                                        .keys = options.keys,
-                                       .operator_name = tqs::server::OperatingSystemUser(),
+                                       .operator_name = tqs::admin::OperatingSystemUser(),
                                        .note = options.note};
   if (options.keys.empty()) request.selection = options.selection;
-  const tqs::server::DecisionTotals totals = tqs::server::ApplyDecision(
-      options.dsn, request, tqs::Clock::System(), [](const tqs::server::DecisionLine& line) {
+  const tqs::admin::DecisionTotals totals = tqs::admin::ApplyDecision(
+      options.dsn, request, tqs::Clock::System(), [](const tqs::admin::DecisionLine& line) {
         std::cout << line.key << ": " << (line.changed ? "" : "skipped: ") << line.text << "\n";
       });
-  std::cout << tqs::server::FormatDecisionTotals(decision, totals) << "\n";
+  std::cout << tqs::admin::FormatDecisionTotals(decision, totals) << "\n";
   return 0;
 }
 
@@ -146,7 +118,7 @@ int main(int argc, char** argv) {
   init_db->add_option("--dsn", dsn, "Connection string, e.g. \"Provider=SQLite;Data Source=server.db\"")
       ->required();
 
-  tqs::server::InstallOptions install_options;
+  tqs::admin::InstallOptions install_options;
   std::string install_dsn;
   auto* install = app.add_subcommand("install", "Lay out a working installation in a folder");
   install->add_option("directory", install_options.directory, "Installation folder")->required();
@@ -179,7 +151,7 @@ int main(int argc, char** argv) {
   status->add_option("--dsn", dsn, "Connection string")->required();
   status->add_flag("--json", as_json, "Print JSON instead of a table");
 
-  const tqs::server::UsersCommand users(app);
+  const tqs::admin::UsersCommand users(app);
 
   tqs::server::DocumentSelection document_selection;
   std::optional<std::int64_t> document_limit;
@@ -211,28 +183,19 @@ int main(int argc, char** argv) {
       resolve_options);
   resolve->add_flag("--done", resolve_options.done, "The ERP booked them")->required();
 
-  std::vector<std::filesystem::path> import_files;
-  std::filesystem::path import_store;
   auto* erp = app.add_subcommand("erp", "The reference ERP, and checking an ERP's components");
   erp->require_subcommand(1);
-  auto* erp_import = erp->add_subcommand(
-      "import", "Load service orders from job sheet documents into the reference ERP's store");
-  erp_import->add_option("files", import_files, "Files holding jobsheet elements")
-      ->required()
-      ->check(CLI::ExistingFile);
-  erp_import->add_option("--store", import_store,
-                         "The ERP store file, created when missing (default: the store that "
-                         "TQSRemoteComponents.xml beside the program names)");
-  const tqs::server::erp_check::ErpCheckCommand erp_check(*erp);
+  const tqs::erp::AdminCommands reference_erp(*erp, ProgramFolder() / "TQSRemoteComponents.xml");
+  const tqs::admin::erp_check::ErpCheckCommand erp_check(*erp);
 
-  const tqs::server::MaintenanceCommands maintenance(app);
+  const tqs::admin::MaintenanceCommands maintenance(app);
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
     // The check's callers (scripts, CI) tell wrong arguments from failed scenarios by status 2.
-    return erp_check.Named() && status != 0 ? tqs::server::erp_check::kExitBadArguments : status;
+    return erp_check.Named() && status != 0 ? tqs::admin::erp_check::kExitBadArguments : status;
   }
   if (erp_check.Named()) return erp_check.Run(std::cout, std::cerr);
 
@@ -240,16 +203,16 @@ int main(int argc, char** argv) {
     if (maintenance.Chosen()) {
       return maintenance.Run(std::cout, std::cerr);
     } else if (init_db->parsed()) {
-      std::cout << tqs::server::InitializeDatabase(dsn) << "\n";
+      std::cout << tqs::admin::InitializeDatabase(dsn) << "\n";
     } else if (install->parsed()) {
       if (!install_dsn.empty()) install_options.dsn = install_dsn;
       install_options.programs_folder = ProgramFolder();
-      tqs::server::Install(install_options,
+      tqs::admin::Install(install_options,
                            [](std::string_view line) { std::cout << line << "\n"; });
       std::cout << "Installation ready in "
                 << std::filesystem::absolute(install_options.directory).string() << "\n";
     } else if (upgrade->parsed()) {
-      tqs::server::Upgrade(upgrade_directory, ProgramFolder(),
+      tqs::admin::Upgrade(upgrade_directory, ProgramFolder(),
                            [](std::string_view line) { std::cout << line << "\n"; });
       std::cout << "Installation up to date in "
                 << std::filesystem::absolute(upgrade_directory).string() << "\n";
@@ -263,32 +226,32 @@ int main(int argc, char** argv) {
     } else if (documents->parsed()) {
       auto connection = tqs::db::Connection::Open(dsn);
       if (show_key) {
-        const auto document = tqs::server::ReadDocument(*connection, *show_key);
+        const auto document = tqs::admin::ReadDocument(*connection, *show_key);
         if (!document) {
           throw tqs::Error(tqs::error_number::kNoCurrentRecord,
                            "No document has INTERACTIONKEY " + std::to_string(*show_key));
         }
-        std::cout << (as_json ? Dump(tqs::server::ToJson(*document)) + "\n"
-                              : tqs::server::FormatDocumentDetail(*document));
+        std::cout << (as_json ? Dump(tqs::admin::ToJson(*document)) + "\n"
+                              : tqs::admin::FormatDocumentDetail(*document));
       } else {
         const auto rows =
-            tqs::server::ListPendingDocuments(*connection, document_selection, document_limit);
+            tqs::admin::ListPendingDocuments(*connection, document_selection, document_limit);
         if (as_json) {
           nlohmann::json list = nlohmann::json::array();
-          for (const auto& row : rows) list.push_back(tqs::server::ToJson(row));
+          for (const auto& row : rows) list.push_back(tqs::admin::ToJson(row));
           std::cout << Dump(list) << "\n";
         } else {
-          std::cout << tqs::server::FormatDocumentList(rows);
+          std::cout << tqs::admin::FormatDocumentList(rows);
         }
       }
     } else if (requeue->parsed()) {
-      return RunDecision(tqs::server::Decision::kRequeue, requeue_options);
+      return RunDecision(tqs::admin::Decision::kRequeue, requeue_options);
     } else if (resolve->parsed()) {
-      return RunDecision(tqs::server::Decision::kResolveDone, resolve_options);
-    } else if (erp_import->parsed()) {
-      ImportIntoReferenceErp(import_files, import_store);
+      return RunDecision(tqs::admin::Decision::kResolveDone, resolve_options);
+    } else if (reference_erp.Chosen()) {
+      reference_erp.Run(std::cout);
     } else if (add_user->parsed()) {
-      tqs::server::AddUser(dsn, login, employee, bus_component);
+      tqs::admin::AddUser(dsn, login, employee, bus_component);
       std::cout << "User " << login << " added (employee " << employee << ").\n";
     }
   } catch (const tqs::Error& error) {

@@ -14,7 +14,7 @@
 
 #include "common/error.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 namespace fs = std::filesystem;
 
 namespace {
@@ -263,4 +263,4 @@ std::string PgDumpCommand(const db::ConnectionString& connection, const fs::path
   return command;
 }
 
-}  // namespace tqs::server
+}  // namespace tqs::admin

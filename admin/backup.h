@@ -23,7 +23,7 @@
 
 #include "platform/db/connection_string.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 
 struct BackupReport {
   std::filesystem::path file;          // the finished copy
@@ -46,6 +46,6 @@ BackupReport BackUpSqliteDatabase(const std::filesystem::path& database_file,
 std::string PgDumpCommand(const db::ConnectionString& connection,
                           const std::filesystem::path& destination);
 
-}  // namespace tqs::server
+}  // namespace tqs::admin
 
 #endif  // TQS_ADMIN_BACKUP_H_

@@ -10,9 +10,9 @@
 #include "common/pass_lock.h"
 #include "common/text.h"
 #include "platform/db/recordset.h"
-#include "admin/report_text.h"
+#include "server/report_text.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 namespace {
 
 // The row as it was before the decision, for the skip reason and the audit entry.
@@ -40,9 +40,9 @@ std::optional<RowBefore> ReadRowBefore(db::Connection& connection, std::int64_t 
 
 // The condition a row must still meet when it is changed.
 std::string StillMatching(const DecisionRequest& request) {
-  if (request.keys.empty()) return SelectionCondition(*request.selection);
+  if (request.keys.empty()) return server::SelectionCondition(*request.selection);
   // Named rows: any pending row may be resolved; a requeue needs one in doubt or failing.
-  return request.decision == Decision::kRequeue ? SelectionCondition({}) : "INTERACTIONSTATUS = 5";
+  return request.decision == Decision::kRequeue ? server::SelectionCondition({}) : "INTERACTIONSTATUS = 5";
 }
 
 std::string ChangeSql(Decision decision, const Clock& clock) {
@@ -50,7 +50,7 @@ std::string ChangeSql(Decision decision, const Clock& clock) {
     return "UPDATE CLIENTSERVERINTERACTION SET ATTEMPTOPEN = 0";
   }
   return "UPDATE CLIENTSERVERINTERACTION SET INTERACTIONSTATUS = 10, PROCESSEDON = '" +
-         LocalTimeText(clock.Now()) + "', ATTEMPTOPEN = 0";
+         server::LocalTimeText(clock.Now()) + "', ATTEMPTOPEN = 0";
 }
 
 std::string AuditDetails(const RowBefore& row, const std::optional<std::string>& note) {
@@ -164,4 +164,4 @@ std::string OperatingSystemUser() {
   return "uid " + std::to_string(::geteuid());
 }
 
-}  // namespace tqs::server
+}  // namespace tqs::admin

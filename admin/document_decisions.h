@@ -26,7 +26,7 @@
 #include "common/date_time.h"
 #include "admin/pending_documents.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 
 enum class Decision { kRequeue, kResolveDone };
 
@@ -38,7 +38,7 @@ struct DecisionRequest {
   // The rows: these keys, or else the rows of `selection`, which must then name a kind
   // (in doubt or failing); a request naming neither is refused as acting on nothing named.
   std::vector<std::int64_t> keys;
-  std::optional<DocumentSelection> selection;
+  std::optional<server::DocumentSelection> selection;
   std::string operator_name;  // OPERATORACTIONS.OPERATOR
   std::optional<std::string> note;
 };
@@ -68,6 +68,6 @@ std::string FormatDecisionTotals(Decision decision, const DecisionTotals& totals
 // The operating-system user acting: $SUDO_USER when set, else the effective user's name.
 std::string OperatingSystemUser();
 
-}  // namespace tqs::server
+}  // namespace tqs::admin
 
 #endif  // TQS_ADMIN_DOCUMENT_DECISIONS_H_

@@ -18,7 +18,7 @@
 #include "admin/private_files.h"
 #include "server/schema/schema_version.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 namespace fs = std::filesystem;
 
 namespace {
@@ -242,7 +242,7 @@ void RefuseNewerDatabase(std::string_view dsn) {
   const std::optional<fs::path> file = SqliteFile(dsn);
   if (file && !fs::exists(*file)) return;
   auto connection = db::Connection::Open(dsn);
-  RefuseNewerSchema(*connection);
+  server::RefuseNewerSchema(*connection);
   connection->Close();
 }
 
@@ -319,9 +319,9 @@ const std::vector<std::string>& ProgramFiles() {
 
 std::string InitializeDatabase(std::string_view dsn) {
   auto connection = db::Connection::OpenOrCreate(dsn);
-  const SchemaUpgrade upgrade = UpgradeServerSchema(*connection);
+  const server::SchemaUpgrade upgrade = server::UpgradeServerSchema(*connection);
   connection->Close();
-  return DescribeSchemaUpgrade(upgrade) + "; " + std::to_string(upgrade.created.labels_added) +
+  return server::DescribeSchemaUpgrade(upgrade) + "; " + std::to_string(upgrade.created.labels_added) +
          " default texts added, " + std::to_string(upgrade.created.labels_present) +
          " already present.";
 }
@@ -394,4 +394,4 @@ void Upgrade(const fs::path& directory, const fs::path& programs_folder,
   LayOut(files, *dsn, false, programs_folder, false, progress);
 }
 
-}  // namespace tqs::server
+}  // namespace tqs::admin

@@ -29,7 +29,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tqs::server {
+namespace tqs::admin {
 
 struct InstallOptions {
   std::filesystem::path directory;
@@ -61,6 +61,6 @@ std::string InitializeDatabase(std::string_view dsn);
 // The names of the files of the product that `install` copies into DIR/bin when present.
 const std::vector<std::string>& ProgramFiles();
 
-}  // namespace tqs::server
+}  // namespace tqs::admin
 
 #endif  // TQS_ADMIN_INSTALLATION_H_

@@ -11,7 +11,7 @@
 #include "admin/document_decisions.h"
 #include "admin/purge.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 
 MaintenanceCommands::MaintenanceCommands(CLI::App& app) {
   backup_ = app.add_subcommand(
@@ -88,4 +88,4 @@ int MaintenanceCommands::RunPurge(std::ostream& out) const {
   return 0;
 }
 
-}  // namespace tqs::server
+}  // namespace tqs::admin

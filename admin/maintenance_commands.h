@@ -21,7 +21,7 @@ namespace CLI {
 class App;
 }  // namespace CLI
 
-namespace tqs::server {
+namespace tqs::admin {
 
 // The backup was not made here: the server database is PostgreSQL (run the printed command).
 inline constexpr int kExitBackupNotMade = 3;
@@ -55,6 +55,6 @@ class MaintenanceCommands {
   bool dry_run_ = false;
 };
 
-}  // namespace tqs::server
+}  // namespace tqs::admin
 
 #endif  // TQS_ADMIN_MAINTENANCE_COMMANDS_H_

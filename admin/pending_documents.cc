@@ -5,17 +5,10 @@
 #include "common/text.h"
 #include "common/utf8.h"
 #include "platform/db/recordset.h"
-#include "admin/report_text.h"
+#include "server/report_text.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 namespace {
-
-constexpr char kInDoubt[] = "ATTEMPTOPEN = 1";
-// Not in doubt: ATTEMPTOPEN is 0 or was never set.
-const std::string kFailing = fmt::format(
-    "ATTEMPTCOUNT >= {} AND LASTERROR IS NOT NULL AND LASTERROR <> '' AND "
-    "(ATTEMPTOPEN IS NULL OR ATTEMPTOPEN <> 1)",
-    kFailingAttempts);
 
 constexpr char kSummaryColumns[] =
     "SELECT INTERACTIONKEY, EMPLOYEEID, BUSINESSDOCUMENTTYPE, BUSINESSDOCUMENTID, ATTEMPTCOUNT, "
@@ -69,30 +62,11 @@ constexpr std::string_view kDocumentRow =
 
 }  // namespace
 
-std::string SelectionCondition(const DocumentSelection& selection) {
-  std::string condition = "INTERACTIONSTATUS = 5 AND ";
-  if (selection.in_doubt == selection.failing) {
-    condition += fmt::format("({} OR {})", kInDoubt, kFailing);
-  } else {
-    condition += selection.in_doubt ? std::string(kInDoubt) : kFailing;
-  }
-  if (selection.employee) condition += " AND EMPLOYEEID = " + QuoteSql(*selection.employee);
-  if (selection.type) condition += fmt::format(" AND BUSINESSDOCUMENTTYPE = {}", *selection.type);
-  return condition;
-}
-
-std::int64_t CountPendingDocuments(db::Connection& connection, const DocumentSelection& selection) {
-  auto rs = db::Recordset::Open(
-      "SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE " + SelectionCondition(selection),
-      connection, db::CursorType::kForwardOnly, db::LockType::kReadOnly);
-  return Integer(rs->Field(0));
-}
-
 std::vector<DocumentSummary> ListPendingDocuments(db::Connection& connection,
-                                                  const DocumentSelection& selection,
+                                                  const server::DocumentSelection& selection,
                                                   std::optional<std::int64_t> limit) {
   std::string sql = std::string(kSummaryColumns) + " FROM CLIENTSERVERINTERACTION WHERE " +
-                    SelectionCondition(selection) + " ORDER BY INTERACTIONKEY";
+                    server::SelectionCondition(selection) + " ORDER BY INTERACTIONKEY";
   if (limit) sql += fmt::format(" LIMIT {}", *limit);
   std::vector<DocumentSummary> documents;
   auto rs =
@@ -121,19 +95,19 @@ nlohmann::json ToJson(const DocumentSummary& document) {
   return {{"key", document.key},
           {"employee", document.employee},
           {"type", document.type},
-          {"type_name", DocumentTypeName(document.type)},
+          {"type_name", server::DocumentTypeName(document.type)},
           {"document_id", document.document_id},
           {"attempts", Optional(document.attempts)},
-          {"attempt_started_on", OptionalTime(document.attempt_started_on, LocalTimeText)},
+          {"attempt_started_on", OptionalTime(document.attempt_started_on, server::LocalTimeText)},
           {"last_error", Optional(document.last_error)},
-          {"received_on", OptionalTime(document.received_on, IsoUtc)},
+          {"received_on", OptionalTime(document.received_on, server::IsoUtc)},
           {"in_doubt", document.in_doubt}};
 }
 
 nlohmann::json ToJson(const DocumentDetail& document) {
   nlohmann::json json = ToJson(document.summary);
   json["status"] = Optional(document.status);
-  json["processed_on"] = OptionalTime(document.processed_on, LocalTimeText);
+  json["processed_on"] = OptionalTime(document.processed_on, server::LocalTimeText);
   json["contents"] = document.contents;
   json["result"] = Optional(document.result);
   return json;
@@ -146,10 +120,10 @@ std::string FormatDocumentList(const std::vector<DocumentSummary>& documents) {
                   "last attempt", "received (UTC)", "in doubt", "last error");
   for (const DocumentSummary& document : documents) {
     text += fmt::format(fmt::runtime(kDocumentRow), document.key, document.employee,
-                        DocumentTypeName(document.type), document.document_id,
+                        server::DocumentTypeName(document.type), document.document_id,
                         document.attempts ? std::to_string(*document.attempts) : "-",
-                        TimeOrDash(document.attempt_started_on, LocalTimeText),
-                        TimeOrDash(document.received_on, IsoUtc), document.in_doubt ? "yes" : "no",
+                        TimeOrDash(document.attempt_started_on, server::LocalTimeText),
+                        TimeOrDash(document.received_on, server::IsoUtc), document.in_doubt ? "yes" : "no",
                         OneLine(document.last_error, 60));
   }
   return text;
@@ -179,18 +153,18 @@ std::string FormatDocumentDetail(const DocumentDetail& document) {
   };
   line("key", std::to_string(summary.key));
   line("employee", summary.employee);
-  line("type", fmt::format("{} ({})", summary.type, DocumentTypeName(summary.type)));
+  line("type", fmt::format("{} ({})", summary.type, server::DocumentTypeName(summary.type)));
   line("document", summary.document_id);
   line("status", status);
   line("in doubt", summary.in_doubt ? "yes" : "no");
   line("attempts", summary.attempts ? std::to_string(*summary.attempts) : "none");
-  line("last attempt", TimeOrDash(summary.attempt_started_on, LocalTimeText));
-  line("received (UTC)", TimeOrDash(summary.received_on, IsoUtc));
-  line("processed", TimeOrDash(document.processed_on, LocalTimeText));
+  line("last attempt", TimeOrDash(summary.attempt_started_on, server::LocalTimeText));
+  line("received (UTC)", TimeOrDash(summary.received_on, server::IsoUtc));
+  line("processed", TimeOrDash(document.processed_on, server::LocalTimeText));
   line("last error", summary.last_error.value_or("-"));
   text += "\nstored document:\n" + document.contents + "\n";
   text += "\nstored result:\n" + document.result.value_or("(none)") + "\n";
   return text;
 }
 
-}  // namespace tqs::server
+}  // namespace tqs::admin

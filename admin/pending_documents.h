@@ -1,12 +1,7 @@
-// Pending documents that wait for an operator, as the broker leaves them in
-// CLIENTSERVERINTERACTION (status 5):
-//   in doubt             ATTEMPTOPEN is 1: an attempt was under way when the broker stopped or
-//                        could not store the outcome, so the ERP may have booked the document;
-//                        the broker does not send it again until an operator decides;
-//   repeatedly failing   at least kFailingAttempts attempts and a LASTERROR, and not in doubt.
-// A DocumentSelection names such rows by kind, employee and document type; the same conditions
-// serve the queue's counts, the listing and the operator's decisions (document_decisions.h), so
-// what is listed is what a decision acts on.
+// The operator's view of the pending documents that wait for an operator, in doubt or
+// repeatedly failing (server/pending_selection.h says which rows those are): the listing of the
+// rows that a DocumentSelection names, everything stored about one row, and their JSON and
+// table texts. The operator's decisions (document_decisions.h) act on the same selection.
 //
 // Functions on a caller's connection; not thread-safe (one connection, one thread).
 #ifndef TQS_ADMIN_PENDING_DOCUMENTS_H_
@@ -20,22 +15,9 @@
 
 #include "common/date_time.h"
 #include "platform/db/connection.h"
+#include "server/pending_selection.h"
 
-namespace tqs::server {
-
-// The attempts after which a pending row with an error counts as repeatedly failing.
-inline constexpr std::int32_t kFailingAttempts = 3;
-
-struct DocumentSelection {
-  // The kinds of rows; neither set selects both.
-  bool in_doubt = false;
-  bool failing = false;
-  std::optional<std::string> employee;  // EMPLOYEEID
-  std::optional<std::int32_t> type;     // BUSINESSDOCUMENTTYPE
-};
-
-// The SQL condition (for a WHERE clause) of the pending rows that `selection` names.
-std::string SelectionCondition(const DocumentSelection& selection);
+namespace tqs::admin {
 
 // One row as the operator sees it.
 struct DocumentSummary {
@@ -59,11 +41,9 @@ struct DocumentDetail {
   std::optional<std::string> result;  // INTERACTIONRESULT
 };
 
-std::int64_t CountPendingDocuments(db::Connection& connection, const DocumentSelection& selection);
-
 // The selected pending rows in upload order (row key), at most `limit` when given.
 std::vector<DocumentSummary> ListPendingDocuments(db::Connection& connection,
-                                                  const DocumentSelection& selection,
+                                                  const server::DocumentSelection& selection,
                                                   std::optional<std::int64_t> limit = {});
 
 // The row with the key, in any status; none when there is no such row.
@@ -78,6 +58,6 @@ std::string FormatDocumentList(const std::vector<DocumentSummary>& documents);
 // All fields, then the stored document and the stored result.
 std::string FormatDocumentDetail(const DocumentDetail& document);
 
-}  // namespace tqs::server
+}  // namespace tqs::admin
 
 #endif  // TQS_ADMIN_PENDING_DOCUMENTS_H_

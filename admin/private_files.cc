@@ -10,7 +10,7 @@
 
 #include "common/error.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 namespace fs = std::filesystem;
 
 namespace {
@@ -63,4 +63,4 @@ void MakeDatabaseFilePrivate(const fs::path& file) {
   }
 }
 
-}  // namespace tqs::server
+}  // namespace tqs::admin

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string_view>
 
-namespace tqs::server {
+namespace tqs::admin {
 
 // Writes `content` to `file` (replacing it), readable and writable by the owner only from the
 // moment it exists. Raises tqs::Error naming the file.
@@ -27,6 +27,6 @@ void MakePrivateFolder(const std::filesystem::path& folder);
 // file's mode. Raises tqs::Error naming the file.
 void MakeDatabaseFilePrivate(const std::filesystem::path& file);
 
-}  // namespace tqs::server
+}  // namespace tqs::admin
 
 #endif  // TQS_ADMIN_PRIVATE_FILES_H_

@@ -12,9 +12,9 @@
 #include "common/text.h"
 #include "platform/db/recordset.h"
 #include "platform/db/transaction.h"
-#include "admin/report_text.h"
+#include "server/report_text.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 namespace {
 
 using std::chrono::year_month_day;
@@ -179,7 +179,7 @@ std::string FormatPurgePlan(const PurgePlan& plan, std::string_view processed_be
   for (const PurgeGroup& group : plan.groups) {
     const std::string status =
         group.status == ToNumber(InteractionStatus::kProcessed) ? "10 processed" : "15 failed";
-    text += fmt::format(fmt::runtime(kRow), DocumentTypeName(group.type), status, group.rows);
+    text += fmt::format(fmt::runtime(kRow), server::DocumentTypeName(group.type), status, group.rows);
   }
   text += fmt::format(fmt::runtime(kRow), "total", "", plan.total);
   if (plan.kept_uncollected > 0) {
@@ -191,4 +191,4 @@ std::string FormatPurgePlan(const PurgePlan& plan, std::string_view processed_be
   return text;
 }
 
-}  // namespace tqs::server
+}  // namespace tqs::admin

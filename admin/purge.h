@@ -26,7 +26,7 @@
 #include "common/date_time.h"
 #include "platform/db/connection.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 
 // A calendar day typed by an operator in ISO form ("2026-01-31"). Raises tqs::Error saying what
 // is wrong for anything else (another form, a day that does not exist such as 2026-02-30).
@@ -66,6 +66,6 @@ std::int64_t Purge(db::Connection& connection, const PurgeRequest& request, cons
 // The plan as a table: one line per type and status, the total, and the rows kept.
 std::string FormatPurgePlan(const PurgePlan& plan, std::string_view processed_before);
 
-}  // namespace tqs::server
+}  // namespace tqs::admin
 
 #endif  // TQS_ADMIN_PURGE_H_

@@ -11,14 +11,14 @@
 #include "platform/db/transaction.h"
 #include "server/schema/schema_version.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 namespace {
 
 // The schema version that has USERDEFAULTS.DISABLED.
 constexpr int kDisabledColumnVersion = 2;
 
 void RequireDisabledColumn(db::Connection& connection) {
-  const int version = ReadSchemaVersion(connection);
+  const int version = server::ReadSchemaVersion(connection);
   if (version >= kDisabledColumnVersion) return;
   throw Error(error_number::kOperationNotAllowed,
               fmt::format("The server database is at schema version {}, made before logins "
@@ -210,4 +210,4 @@ UserRemoval RemoveUser(db::Connection& connection, std::string_view login, bool 
   return removal;
 }
 
-}  // namespace tqs::server
+}  // namespace tqs::admin

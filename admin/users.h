@@ -25,7 +25,7 @@
 
 #include "platform/db/connection.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 
 struct User {
   std::string login;          // LOGN
@@ -67,6 +67,6 @@ struct UserRemoval {
 UserRemoval RemoveUser(db::Connection& connection, std::string_view login, bool force,
                        std::string_view operator_name);
 
-}  // namespace tqs::server
+}  // namespace tqs::admin
 
 #endif  // TQS_ADMIN_USERS_H_

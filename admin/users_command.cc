@@ -6,7 +6,7 @@
 #include "admin/document_decisions.h"
 #include "admin/users.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 
 UsersCommand::UsersCommand(CLI::App& app) {
   users_ = app.add_subcommand("users",
@@ -66,4 +66,4 @@ void UsersCommand::Run() const {
   }
 }
 
-}  // namespace tqs::server
+}  // namespace tqs::admin

@@ -11,7 +11,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
-namespace tqs::server {
+namespace tqs::admin {
 
 class UsersCommand {
  public:
@@ -40,6 +40,6 @@ class UsersCommand {
   CLI::App* remove_;
 };
 
-}  // namespace tqs::server
+}  // namespace tqs::admin
 
 #endif  // TQS_ADMIN_USERS_COMMAND_H_

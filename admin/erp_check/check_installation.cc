@@ -17,7 +17,7 @@
 #include "admin/users.h"
 #include "server/jobsheet.h"
 
-namespace tqs::server::erp_check {
+namespace tqs::admin::erp_check {
 
 namespace fs = std::filesystem;
 using automation::Variant;
@@ -71,7 +71,7 @@ CheckInstallation::~CheckInstallation() {
 
 DownloadAnswer CheckInstallation::Download(const automation::ComponentRegistry& components,
                                            std::string_view request) const {
-  JobSheet job_sheet(components, [](std::string_view) {});
+  server::JobSheet job_sheet(components, [](std::string_view) {});
   Variant job_sheets;
   Variant error_details;
   DownloadAnswer answer;
@@ -84,7 +84,7 @@ DownloadAnswer CheckInstallation::Download(const automation::ComponentRegistry& 
 
 void CheckInstallation::Upload(const automation::ComponentRegistry& components,
                                std::string_view outbox) const {
-  JobSheet job_sheet(components, [](std::string_view) {});
+  server::JobSheet job_sheet(components, [](std::string_view) {});
   Variant feedback;
   const std::size_t before = Documents().size();
   job_sheet.StoreOutboxContent(std::string(outbox), employee_, dsn_, feedback);
@@ -152,7 +152,7 @@ void CheckInstallation::PutInDoubt(std::int64_t key) const {
 bool CheckInstallation::UpdateAssignments(const automation::ComponentRegistry& components,
                                           const pugi::xml_document& assignments,
                                           std::string& error) const {
-  JobSheet job_sheet(components, [](std::string_view) {});
+  server::JobSheet job_sheet(components, [](std::string_view) {});
   Variant feedback;
   Variant error_details;
   const bool updated =
@@ -161,4 +161,4 @@ bool CheckInstallation::UpdateAssignments(const automation::ComponentRegistry& c
   return updated;
 }
 
-}  // namespace tqs::server::erp_check
+}  // namespace tqs::admin::erp_check

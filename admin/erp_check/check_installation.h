@@ -23,7 +23,7 @@
 
 #include "platform/automation/component_registry.h"
 
-namespace tqs::server::erp_check {
+namespace tqs::admin::erp_check {
 
 // An uploaded document as its row stands.
 struct UploadedDocument {
@@ -86,6 +86,6 @@ class CheckInstallation {
   const std::string dsn_;
 };
 
-}  // namespace tqs::server::erp_check
+}  // namespace tqs::admin::erp_check
 
 #endif  // TQS_ADMIN_ERP_CHECK_CHECK_INSTALLATION_H_

@@ -16,7 +16,7 @@
 
 #include <string_view>
 
-namespace tqs::server::erp_check::data {
+namespace tqs::admin::erp_check::data {
 
 inline constexpr std::string_view kLogin = "erpcheck";
 inline constexpr std::string_view kEmployee = "E001";
@@ -30,6 +30,6 @@ inline constexpr std::string_view kUnknownOrder = "SO9999";
 // The activity of kOpenOrder that the laptop lacks in the addition scenario.
 inline constexpr std::string_view kAddedActivity = "20";
 
-}  // namespace tqs::server::erp_check::data
+}  // namespace tqs::admin::erp_check::data
 
 #endif  // TQS_ADMIN_ERP_CHECK_CONFORMANCE_DATA_H_

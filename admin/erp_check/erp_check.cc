@@ -20,7 +20,7 @@
 #include "admin/erp_check/conformance_data.h"
 #include "admin/erp_check/portion_guard.h"
 
-namespace tqs::server::erp_check {
+namespace tqs::admin::erp_check {
 
 namespace {
 
@@ -582,4 +582,4 @@ std::string FormatOutcome(const ScenarioOutcome& outcome) {
   return {};
 }
 
-}  // namespace tqs::server::erp_check
+}  // namespace tqs::admin::erp_check

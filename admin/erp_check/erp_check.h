@@ -19,7 +19,7 @@
 
 #include "platform/automation/component_registry.h"
 
-namespace tqs::server::erp_check {
+namespace tqs::admin::erp_check {
 
 enum class Verdict { kPass, kFail, kSkip };
 
@@ -43,6 +43,6 @@ std::vector<ScenarioOutcome> RunErpCheck(const automation::ComponentRegistry& co
 // "PASS <scenario>", "FAIL <scenario>: <reason>" or "SKIP <scenario>: <reason>".
 std::string FormatOutcome(const ScenarioOutcome& outcome);
 
-}  // namespace tqs::server::erp_check
+}  // namespace tqs::admin::erp_check
 
 #endif  // TQS_ADMIN_ERP_CHECK_ERP_CHECK_H_

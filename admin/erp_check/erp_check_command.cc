@@ -6,7 +6,7 @@
 #include "platform/automation/component_registry.h"
 #include "admin/erp_check/erp_check.h"
 
-namespace tqs::server::erp_check {
+namespace tqs::admin::erp_check {
 
 ErpCheckCommand::ErpCheckCommand(CLI::App& erp)
     : check_(erp.add_subcommand(
@@ -51,4 +51,4 @@ int ErpCheckCommand::Run(std::ostream& out, std::ostream& err) const {
   return failed ? 1 : 0;
 }
 
-}  // namespace tqs::server::erp_check
+}  // namespace tqs::admin::erp_check

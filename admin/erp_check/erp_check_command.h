@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <ostream>
 
-namespace tqs::server::erp_check {
+namespace tqs::admin::erp_check {
 
 // The exit status for wrong arguments and a registry file that cannot be loaded.
 inline constexpr int kExitBadArguments = 2;
@@ -39,6 +39,6 @@ class ErpCheckCommand {
   CLI::App* check_;
 };
 
-}  // namespace tqs::server::erp_check
+}  // namespace tqs::admin::erp_check
 
 #endif  // TQS_ADMIN_ERP_CHECK_ERP_CHECK_COMMAND_H_

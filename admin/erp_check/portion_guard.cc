@@ -7,7 +7,7 @@
 #include "common/erp/job_sheets.h"
 #include "common/error.h"
 
-namespace tqs::server::erp_check {
+namespace tqs::admin::erp_check {
 
 namespace {
 
@@ -64,4 +64,4 @@ PortionGuard::PortionGuard(const automation::ComponentRegistry& components, int 
   guarded_.Register("", std::make_shared<GuardingFactory>(components, portions_, limit));
 }
 
-}  // namespace tqs::server::erp_check
+}  // namespace tqs::admin::erp_check

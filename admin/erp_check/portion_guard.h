@@ -12,7 +12,7 @@
 
 #include "platform/automation/component_registry.h"
 
-namespace tqs::server::erp_check {
+namespace tqs::admin::erp_check {
 
 class PortionGuard {
  public:
@@ -34,6 +34,6 @@ class PortionGuard {
   automation::ComponentRegistry guarded_;
 };
 
-}  // namespace tqs::server::erp_check
+}  // namespace tqs::admin::erp_check
 
 #endif  // TQS_ADMIN_ERP_CHECK_PORTION_GUARD_H_

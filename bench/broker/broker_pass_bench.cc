@@ -93,7 +93,7 @@ std::string JobSheetDocument(int order, int activities) {
 // A server database with the employees (each with a business component) and the pending job
 // sheets; documents are made one at a time, never all held. Returns the average document size.
 double PrepareDatabase(const fs::path& file) {
-  tqs::server::InitializeDatabase("Provider=SQLite;Data Source=" + file.string());
+  tqs::admin::InitializeDatabase("Provider=SQLite;Data Source=" + file.string());
   sqlite3* db = OpenRaw(file);
   Check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin");
   sqlite3_stmt* user = Prepare(

@@ -238,11 +238,11 @@ int Run(const Options& options) {
   } remove_at_exit{folder};
   RunDatabase database(options.dsn);
 
-  tqs::server::InstallOptions install;
+  tqs::admin::InstallOptions install;
   install.directory = folder / "installation";
   install.programs_folder = folder / "no-programs";
   if (!database.dsn().empty()) install.dsn = database.dsn();
-  tqs::server::Install(install, [](std::string_view) {});
+  tqs::admin::Install(install, [](std::string_view) {});
   tqs::server::host::HostSettings settings =
       tqs::server::host::ReadHostSettings(install.directory / "bin");
   settings.port = 0;

@@ -6,7 +6,7 @@
 #include "common/error.h"
 #include "common/text.h"
 #include "platform/db/connection.h"
-#include "admin/queue_health.h"
+#include "server/queue_health.h"
 #include "server/jobsheet.h"
 
 namespace tqs::server::host {

@@ -29,7 +29,7 @@
 #include "tests/erp_bridge/python_adapter.h"
 #include "tests/support/temp_dir.h"
 
-namespace tqs::server::erp_check {
+namespace tqs::admin::erp_check {
 namespace {
 
 using automation::ObjectPtr;
@@ -275,4 +275,4 @@ TEST(ErpCheckTest, DownloadsThatRepeatAJobSheetOrNeverEndFailWithTheReason) {
 }
 
 }  // namespace
-}  // namespace tqs::server::erp_check
+}  // namespace tqs::admin::erp_check

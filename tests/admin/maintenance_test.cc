@@ -21,7 +21,7 @@
 #include "tests/support/error_testing.h"
 #include "tests/support/fixed_clock.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 namespace {
 
 namespace fs = std::filesystem;
@@ -323,4 +323,4 @@ TEST(PostgresBackupTest, CommandLineNamesTheDatabaseWithoutThePasswordAndMakesNo
 }
 
 }  // namespace
-}  // namespace tqs::server
+}  // namespace tqs::admin

@@ -14,13 +14,13 @@
 #include "platform/xml/xml.h"
 #include "admin/document_decisions.h"
 #include "admin/pending_documents.h"
-#include "admin/queue_health.h"
+#include "server/queue_health.h"
 #include "server/jobsheet.h"
 #include "tests/server/server_database_fixture.h"
 #include "tests/support/error_testing.h"
 #include "tests/support/fixed_clock.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 namespace {
 
 using ::testing::ElementsAre;
@@ -138,12 +138,12 @@ class OperatorDocumentsTest : public testing::ServerDatabaseTest {
 TQS_INSTANTIATE_FOR_BACKENDS(OperatorDocumentsTest);
 
 TEST_P(OperatorDocumentsTest, StatusCountsAndListsTheDocumentsThatWaitForAnOperator) {
-  const QueueHealth health = ReadQueueHealth(*connection_);
+  const server::QueueHealth health = server::ReadQueueHealth(*connection_);
   EXPECT_EQ(health.in_doubt, 2);
   EXPECT_EQ(health.repeatedly_failing, 1);
   EXPECT_EQ(ToJson(health)["in_doubt"], 2);
   EXPECT_EQ(ToJson(health)["repeatedly_failing"], 1);
-  const std::string status = FormatQueueHealth(health);
+  const std::string status = server::FormatQueueHealth(health);
   EXPECT_THAT(status, HasSubstr("documents in doubt: 2\n"));
   EXPECT_THAT(status, HasSubstr("repeatedly failing documents: 1\n"));
   EXPECT_THAT(status, HasSubstr("TQSRemoteAdmin documents --in-doubt"));
@@ -196,10 +196,10 @@ TEST_P(OperatorDocumentsTest, StatusCountsAndListsTheDocumentsThatWaitForAnOpera
 
 TEST_P(OperatorDocumentsTest, StatusGivesNoHintWhenNothingWaitsForAnOperator) {
   connection_->Execute("UPDATE CLIENTSERVERINTERACTION SET ATTEMPTOPEN = 0, LASTERROR = NULL");
-  const QueueHealth health = ReadQueueHealth(*connection_);
+  const server::QueueHealth health = server::ReadQueueHealth(*connection_);
   EXPECT_EQ(health.in_doubt, 0);
   EXPECT_EQ(health.repeatedly_failing, 0);
-  EXPECT_THAT(FormatQueueHealth(health), Not(HasSubstr("TQSRemoteAdmin documents")));
+  EXPECT_THAT(server::FormatQueueHealth(health), Not(HasSubstr("TQSRemoteAdmin documents")));
   EXPECT_EQ(FormatDocumentList(ListPendingDocuments(*connection_, {})),
             "No pending document is in doubt or failing repeatedly.\n");
 }
@@ -226,7 +226,7 @@ TEST_P(OperatorDocumentsTest, RequeueReopensOnlyRowsInDoubtOrFailingAndAuditsEac
 
   // By selection: only employee B's row in doubt; the failing row of B is not in doubt.
   EXPECT_THAT(Apply({.decision = Decision::kRequeue,
-                     .selection = DocumentSelection{.in_doubt = true, .employee = "B"}}),
+                     .selection = server::DocumentSelection{.in_doubt = true, .employee = "B"}}),
               ElementsAre(Line(in_doubt_failed_before_,
                                "changed: requeued (was in doubt, 4 attempts); the next broker "
                                "pass sends it again")));
@@ -234,7 +234,7 @@ TEST_P(OperatorDocumentsTest, RequeueReopensOnlyRowsInDoubtOrFailingAndAuditsEac
   EXPECT_EQ(Column("ATTEMPTOPEN", failing_), "0");
   EXPECT_THAT(AuditRows(), HasSubstr("jdoe|requeue|" + std::to_string(in_doubt_failed_before_) +
                                      "|attempts before: 4; last error before: timeout\n"));
-  EXPECT_EQ(ReadQueueHealth(*connection_).in_doubt, 0);
+  EXPECT_EQ(server::ReadQueueHealth(*connection_).in_doubt, 0);
 }
 
 TEST_P(OperatorDocumentsTest, ResolveDoneFinishesRowsAndTheLaptopGetsAWellFormedAnswer) {
@@ -265,7 +265,7 @@ TEST_P(OperatorDocumentsTest, ResolveDoneFinishesRowsAndTheLaptopGetsAWellFormed
   // The laptop asks for both: the stored result comes back, the row without one is left out,
   // and the answer parses.
   automation::ComponentRegistry components;
-  JobSheet job_sheet(components);
+  server::JobSheet job_sheet(components);
   for (const auto& [employee, request, expected] :
        {std::tuple{"A",
                    "<processresultrequest><jobsheets><j interactionon='D1' "
@@ -285,7 +285,7 @@ TEST_P(OperatorDocumentsTest, ResolveDoneFinishesRowsAndTheLaptopGetsAWellFormed
 
   // Resolving again changes nothing more.
   EXPECT_THAT(
-      Apply({.decision = Decision::kResolveDone, .selection = DocumentSelection{.in_doubt = true}}),
+      Apply({.decision = Decision::kResolveDone, .selection = server::DocumentSelection{.in_doubt = true}}),
       ElementsAre());
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM OPERATORACTIONS"), "2");
 }
@@ -299,7 +299,7 @@ TEST_P(OperatorDocumentsTest, RefusesWhileAPassRunsAndWhenNoDocumentIsNamed) {
                     [&] { Apply({.decision = decision, .keys = {in_doubt_}}); }),
                 HasSubstr("processing pass is running"));
     EXPECT_THAT(test_support::ErrorDescriptionOf([&] {
-                  Apply({.decision = decision, .selection = DocumentSelection{.failing = true}});
+                  Apply({.decision = decision, .selection = server::DocumentSelection{.failing = true}});
                 }),
                 HasSubstr("processing pass is running"));
   }
@@ -314,7 +314,7 @@ TEST_P(OperatorDocumentsTest, RefusesWhileAPassRunsAndWhenNoDocumentIsNamed) {
 
   // Neither keys nor a kind of document: nothing is named, nothing is done.
   for (const auto& selection :
-       {std::optional<DocumentSelection>{}, std::optional(DocumentSelection{.employee = "A"})}) {
+       {std::optional<server::DocumentSelection>{}, std::optional(server::DocumentSelection{.employee = "A"})}) {
     EXPECT_THAT(test_support::ErrorDescriptionOf(
                     [&] { Apply({.decision = Decision::kResolveDone, .selection = selection}); }),
                 HasSubstr("Name the documents to resolve-done"));
@@ -324,4 +324,4 @@ TEST_P(OperatorDocumentsTest, RefusesWhileAPassRunsAndWhenNoDocumentIsNamed) {
 }
 
 }  // namespace
-}  // namespace tqs::server
+}  // namespace tqs::admin

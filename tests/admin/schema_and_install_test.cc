@@ -11,7 +11,7 @@
 #include "server/schema/server_schema.h"
 #include "tests/server/server_database_fixture.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 namespace {
 
 namespace fs = std::filesystem;
@@ -59,14 +59,14 @@ TEST_P(SchemaTest, RunningAgainAddsOnlyWhatIsMissingAndKeepsEditedRows) {
   connection->Execute("DELETE FROM I18NText WHERE LABEL='SLKRU0503'");
   connection->Execute("INSERT INTO USERDEFAULTS (LOGN, EMNO) VALUES ('u', '1')");
 
-  const SchemaReport report = CreateServerSchema(*connection);
+  const server::SchemaReport report = server::CreateServerSchema(*connection);
   EXPECT_EQ(report.labels_added, 1);
-  EXPECT_EQ(report.labels_present, static_cast<int>(DefaultLabels().size()) - 1);
+  EXPECT_EQ(report.labels_present, static_cast<int>(server::DefaultLabels().size()) - 1);
   EXPECT_EQ(Scalar("SELECT TEXT FROM I18NText WHERE LABEL='SLKRU0511'"), "Fertig");
   EXPECT_EQ(Scalar("SELECT PARAMVALUE FROM PARAMETERS WHERE PARAMNAME='ProcessToKorvo'"), "Manual");
   // The three settings and the installation id.
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM PARAMETERS"), "4");
-  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM I18NText"), std::to_string(DefaultLabels().size()));
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM I18NText"), std::to_string(server::DefaultLabels().size()));
   EXPECT_EQ(Scalar("SELECT EMNO FROM USERDEFAULTS"), "1");
 }
 
@@ -89,7 +89,7 @@ TEST_P(SchemaTest, InstallsOntoTheGivenDatabaseAndKeepsItsRows) {
             dsn_);
   EXPECT_FALSE(fs::exists(options.directory / "data"));  // no embedded database laid out
   EXPECT_EQ(Scalar("SELECT EMNO FROM USERDEFAULTS WHERE LOGN = 'keep'"), "1");
-  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM I18NText"), std::to_string(DefaultLabels().size()));
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM I18NText"), std::to_string(server::DefaultLabels().size()));
 }
 
 class InstallTest : public ::testing::Test {
@@ -211,4 +211,4 @@ TEST_F(InstallTest, UnusableDatabaseIsReportedWithTheProvidersMessage) {
 }
 
 }  // namespace
-}  // namespace tqs::server
+}  // namespace tqs::admin

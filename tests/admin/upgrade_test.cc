@@ -16,7 +16,7 @@
 #include "tests/support/error_testing.h"
 #include "tests/support/temp_dir.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 namespace {
 
 namespace fs = std::filesystem;
@@ -43,35 +43,35 @@ TQS_INSTANTIATE_FOR_BACKENDS(SchemaVersionTest);
 
 TEST_P(SchemaVersionTest, NewDatabaseIsAtTheProgramsVersion) {
   auto connection = Connect();
-  EXPECT_EQ(ReadSchemaVersion(*connection), kServerSchemaVersion);
-  const SchemaUpgrade again = UpgradeServerSchema(*connection);
+  EXPECT_EQ(server::ReadSchemaVersion(*connection), server::kServerSchemaVersion);
+  const server::SchemaUpgrade again = server::UpgradeServerSchema(*connection);
   EXPECT_TRUE(again.migrations.empty());
-  EXPECT_EQ(DescribeSchemaUpgrade(again), "Server database schema version 2 (unchanged)");
+  EXPECT_EQ(server::DescribeSchemaUpgrade(again), "Server database schema version 2 (unchanged)");
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM SCHEMAVERSION"), "1");
 }
 
 TEST_P(SchemaVersionTest, DatabaseWithoutVersionIsVersionOneAndIsMigratedOnce) {
   MakeVersionOne();
   auto connection = Connect();
-  EXPECT_EQ(ReadSchemaVersion(*connection), 1);
+  EXPECT_EQ(server::ReadSchemaVersion(*connection), 1);
   // Programs of this version need the migration first.
   EXPECT_THAT(ErrorDescriptionOf([&] { ListUsers(*connection); }), HasSubstr("schema version 1"));
 
-  const SchemaUpgrade upgrade = UpgradeServerSchema(*connection);
+  const server::SchemaUpgrade upgrade = server::UpgradeServerSchema(*connection);
   EXPECT_EQ(upgrade.from_version, 1);
   EXPECT_EQ(upgrade.to_version, 2);
   EXPECT_THAT(upgrade.migrations, ElementsAre(HasSubstr("USERDEFAULTS.DISABLED")));
-  EXPECT_THAT(DescribeSchemaUpgrade(upgrade), HasSubstr("version 2 (was 1; applied: "));
-  EXPECT_EQ(ReadSchemaVersion(*connection), 2);
+  EXPECT_THAT(server::DescribeSchemaUpgrade(upgrade), HasSubstr("version 2 (was 1; applied: "));
+  EXPECT_EQ(server::ReadSchemaVersion(*connection), 2);
   EXPECT_EQ(Scalar("SELECT DESCRIPTION FROM SCHEMAVERSION WHERE VERSION = 2"),
             "USERDEFAULTS.DISABLED (logins can be disabled)");
   // The user of before is kept, enabled, with its numbers.
   EXPECT_EQ(Scalar("SELECT LASTJSID FROM USERDEFAULTS WHERE LOGN = 'old'"), "41");
-  EXPECT_EQ(LookUpLogin(*connection, "old").employee, "E1");
+  EXPECT_EQ(server::LookUpLogin(*connection, "old").employee, "E1");
   EXPECT_TRUE(SetUserDisabled(*connection, "old", true, "op"));
 
   // Again: nothing to do, nothing recorded twice.
-  EXPECT_TRUE(UpgradeServerSchema(*connection).migrations.empty());
+  EXPECT_TRUE(server::UpgradeServerSchema(*connection).migrations.empty());
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM SCHEMAVERSION"), "1");
 }
 
@@ -80,16 +80,16 @@ TEST_P(SchemaVersionTest, DatabaseWithoutVersionIsVersionOneAndIsMigratedOnce) {
 TEST_P(SchemaVersionTest, MigrationMeetingItsChangeMadeOnlyRecordsTheVersion) {
   Connect()->Execute("DELETE FROM SCHEMAVERSION");
   auto connection = Connect();
-  EXPECT_EQ(ReadSchemaVersion(*connection), 1);
-  EXPECT_EQ(UpgradeServerSchema(*connection).migrations.size(), 1u);
-  EXPECT_EQ(ReadSchemaVersion(*connection), 2);
+  EXPECT_EQ(server::ReadSchemaVersion(*connection), 1);
+  EXPECT_EQ(server::UpgradeServerSchema(*connection).migrations.size(), 1u);
+  EXPECT_EQ(server::ReadSchemaVersion(*connection), 2);
 }
 
 TEST_P(SchemaVersionTest, NewerDatabaseIsRefusedUntouched) {
   auto connection = Connect();
   connection->Execute("INSERT INTO SCHEMAVERSION (VERSION, DESCRIPTION) VALUES (3, 'later')");
   connection->Execute("DELETE FROM I18NText WHERE LABEL = 'SLKRU0503'");
-  const std::string refusal = ErrorDescriptionOf([&] { UpgradeServerSchema(*connection); });
+  const std::string refusal = ErrorDescriptionOf([&] { server::UpgradeServerSchema(*connection); });
   EXPECT_THAT(refusal, HasSubstr("schema version 3, newer than the version these programs know "
                                  "(2)"));
   EXPECT_THAT(refusal, HasSubstr("Nothing was changed"));
@@ -278,4 +278,4 @@ TEST_F(UpgradeTest, RefusalsChangeNothing) {
 }
 
 }  // namespace
-}  // namespace tqs::server
+}  // namespace tqs::admin

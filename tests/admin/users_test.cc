@@ -11,7 +11,7 @@
 #include "tests/server/server_database_fixture.h"
 #include "tests/support/error_testing.h"
 
-namespace tqs::server {
+namespace tqs::admin {
 namespace {
 
 using test_support::ErrorDescriptionOf;
@@ -55,7 +55,7 @@ class UsersTest : public testing::ServerDatabaseTest {
   }
 
   automation::ComponentRegistry registry_;
-  JobSheet job_sheet_{registry_};
+  server::JobSheet job_sheet_{registry_};
   int next_id_ = 1;
 };
 
@@ -98,9 +98,9 @@ TEST_P(UsersTest, DisabledLoginIsRefusedLikeAnUnknownOneUntilEnabled) {
   EXPECT_FALSE(SetUserDisabled(*connection, "ada", true, "operator1"));  // already
   EXPECT_THAT(Listed(), ElementsAre("ada E1 BC1 disabled 0"));
   // Each method that takes a login refuses it with the error of an unknown login.
-  EXPECT_EQ(ErrorNumberOf([&] { LookUpLogin(*connection, "ada"); }),
-            ErrorNumberOf([&] { LookUpLogin(*connection, "nobody"); }));
-  EXPECT_THAT(ErrorDescriptionOf([&] { LookUpLogin(*connection, "ada"); }),
+  EXPECT_EQ(ErrorNumberOf([&] { server::LookUpLogin(*connection, "ada"); }),
+            ErrorNumberOf([&] { server::LookUpLogin(*connection, "nobody"); }));
+  EXPECT_THAT(ErrorDescriptionOf([&] { server::LookUpLogin(*connection, "ada"); }),
               HasSubstr("the login 'ada' is disabled"));
   EXPECT_THAT(LoginRefusal("ada"), HasSubstr("the login 'ada' is disabled"));
   automation::Variant numbers =
@@ -111,7 +111,7 @@ TEST_P(UsersTest, DisabledLoginIsRefusedLikeAnUnknownOneUntilEnabled) {
 
   EXPECT_TRUE(SetUserDisabled(*connection, "ada", false, "operator2"));
   EXPECT_EQ(LoginRefusal("ada"), "");
-  EXPECT_EQ(LookUpLogin(*connection, "ada").employee, "E1");
+  EXPECT_EQ(server::LookUpLogin(*connection, "ada").employee, "E1");
   // Who did what, in order.
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM OPERATORACTIONS"), "2");
   EXPECT_EQ(Scalar("SELECT OPERATOR || ' ' || ACTION FROM OPERATORACTIONS ORDER BY ACTIONKEY "
@@ -157,4 +157,4 @@ TEST_P(UsersTest, RemovalThatWouldStrandPendingDocumentsNeedsForceAndKeepsThem) 
 }
 
 }  // namespace
-}  // namespace tqs::server
+}  // namespace tqs::admin

@@ -23,14 +23,14 @@ constexpr const char* kHoursPrefix = "TQSRCServiceOrderHoursAccounting.";
 void BrokerOnBackendsTest::SetUp() {
   ServerDatabaseTest::SetUp();
   if (IsSkipped()) return;
-  server::InstallOptions options;
+  admin::InstallOptions options;
   options.directory = folder_ / "install";
   options.dsn = dsn_;
   options.demo = true;  // the reference ERP's demo engineers and orders
   options.programs_folder =
       programs_folder_.empty() ? folder_ / "no-programs" : programs_folder_;
-  server::Install(options, [](std::string_view) {});
-  server::AddUser(dsn_, "login-e300", kHoursEmployee, "BC300");
+  admin::Install(options, [](std::string_view) {});
+  admin::AddUser(dsn_, "login-e300", kHoursEmployee, "BC300");
   AnswerHoursAccounting(*erp_, {});  // every line accepted
   erp_components_.Register(kHoursPrefix, erp_);
 }

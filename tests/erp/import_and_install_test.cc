@@ -113,7 +113,7 @@ class ErpInstallationTest : public ::testing::Test {
     fs::create_directories(dir_ / "bin");
     fs::copy_file(TQS_REFERENCE_ERP_LIBRARY, dir_ / "bin" / kReferenceErpLibrary);
     dsn_ = "Provider=SQLite;Data Source=" + (folder_.path() / "server.db").string();
-    server::InitializeDatabase(dsn_);
+    admin::InitializeDatabase(dsn_);
   }
 
   std::vector<std::string> Install() {

@@ -50,7 +50,7 @@ class UploadFaultsTest : public ::testing::Test {
   // A new server database in the test's folder.
   void UseDatabase(const std::string& name) {
     dsn_ = "Provider=SQLite;Data Source=" + (folder_.path() / name).string();
-    InitializeDatabase(dsn_);
+    admin::InitializeDatabase(dsn_);
   }
 
   std::string Upload(const std::string& envelope) {

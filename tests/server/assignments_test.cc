@@ -29,7 +29,7 @@ class AssignmentsTest : public testing::ServerDatabaseTest {
     if (IsSkipped()) return;
     registry_.Register("Q72dVXRsvordAssignments.", erp_);
     ReturnFromUpdate(0);
-    AddUser(dsn_, "jdoe", "1001", "BC01");
+    admin::AddUser(dsn_, "jdoe", "1001", "BC01");
   }
 
   void ReturnFromUpdate(std::int32_t value) {

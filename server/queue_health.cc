@@ -1,4 +1,4 @@
-#include "admin/queue_health.h"
+#include "server/queue_health.h"
 
 #include <fmt/format.h>
 
@@ -6,8 +6,8 @@
 
 #include "common/error.h"
 #include "platform/db/recordset.h"
-#include "admin/pending_documents.h"
-#include "admin/report_text.h"
+#include "server/pending_selection.h"
+#include "server/report_text.h"
 
 namespace tqs::server {
 namespace {

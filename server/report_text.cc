@@ -1,4 +1,4 @@
-#include "admin/report_text.h"
+#include "server/report_text.h"
 
 #include <fmt/format.h>
 

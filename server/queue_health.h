@@ -9,8 +9,8 @@
 // Received-at times (CLIENTSERVERINTERACTION.RECEIVEDON) are in UTC, stamped by the database,
 // and ages are measured by the database's clock, so a server database on another machine gives
 // the same answer as the embedded one.
-#ifndef TQS_ADMIN_QUEUE_HEALTH_H_
-#define TQS_ADMIN_QUEUE_HEALTH_H_
+#ifndef TQS_SERVER_QUEUE_HEALTH_H_
+#define TQS_SERVER_QUEUE_HEALTH_H_
 
 #include <cstdint>
 #include <optional>
@@ -47,7 +47,7 @@ struct QueueHealth {
   };
   std::vector<DocumentType> types;          // by type number
   std::vector<Employee> busiest_employees;  // most pending rows first, at most `top`
-  // Pending rows that need an operator (admin/pending_documents.h): in doubt, and
+  // Pending rows that need an operator (pending_selection.h): in doubt, and
   // repeatedly failing.
   std::int64_t in_doubt = 0;
   std::int64_t repeatedly_failing = 0;
@@ -64,4 +64,4 @@ std::string FormatQueueHealth(const QueueHealth& health);
 
 }  // namespace tqs::server
 
-#endif  // TQS_ADMIN_QUEUE_HEALTH_H_
+#endif  // TQS_SERVER_QUEUE_HEALTH_H_
