@@ -25,11 +25,6 @@
 #include <filesystem>
 #include <iostream>
 
-#include "common/error.h"
-#include "common/version.h"
-#include "erp/admin_commands.h"
-#include "platform/db/connection.h"
-#include "server/queue_health.h"
 #include "admin/document_decisions.h"
 #include "admin/erp_check/erp_check_command.h"
 #include "admin/installation.h"
@@ -37,6 +32,11 @@
 #include "admin/pending_documents.h"
 #include "admin/users.h"
 #include "admin/users_command.h"
+#include "common/error.h"
+#include "common/version.h"
+#include "erp/admin_commands.h"
+#include "platform/db/connection.h"
+#include "server/queue_health.h"
 
 namespace {
 
@@ -93,9 +93,9 @@ CLI::App* AddDecisionCommand(CLI::App& app, const char* name, const char* help,
 
 int RunDecision(tqs::admin::Decision decision, const DecisionOptions& options) {
   tqs::admin::DecisionRequest request{.decision = decision,
-                                       .keys = options.keys,
-                                       .operator_name = tqs::admin::OperatingSystemUser(),
-                                       .note = options.note};
+                                      .keys = options.keys,
+                                      .operator_name = tqs::admin::OperatingSystemUser(),
+                                      .note = options.note};
   if (options.keys.empty()) request.selection = options.selection;
   const tqs::admin::DecisionTotals totals = tqs::admin::ApplyDecision(
       options.dsn, request, tqs::Clock::System(), [](const tqs::admin::DecisionLine& line) {
@@ -113,17 +113,21 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", tqs::VersionText("TQSRemoteAdmin"));
 
   std::string dsn;
-  auto* init_db = app.add_subcommand("init-db", "Create the schema and default data in a database "
-                                                "(adds only what is missing; never drops a row)");
-  init_db->add_option("--dsn", dsn, "Connection string, e.g. \"Provider=SQLite;Data Source=server.db\"")
+  auto* init_db = app.add_subcommand("init-db",
+                                     "Create the schema and default data in a database "
+                                     "(adds only what is missing; never drops a row)");
+  init_db
+      ->add_option("--dsn", dsn,
+                   "Connection string, e.g. \"Provider=SQLite;Data Source=server.db\"")
       ->required();
 
   tqs::admin::InstallOptions install_options;
   std::string install_dsn;
   auto* install = app.add_subcommand("install", "Lay out a working installation in a folder");
   install->add_option("directory", install_options.directory, "Installation folder")->required();
-  install->add_option("--dsn", install_dsn,
-                      "Server database connection string (default: SQLite file DIR/data/server.db)");
+  install->add_option(
+      "--dsn", install_dsn,
+      "Server database connection string (default: SQLite file DIR/data/server.db)");
   install->add_flag("--overwrite", install_options.overwrite,
                     "Install into a folder that is not empty (the configuration, the component "
                     "registry and an existing database with its users are kept)");
@@ -145,9 +149,10 @@ int main(int argc, char** argv) {
   add_user->add_option("--bus-component", bus_component, "ERP business component")->required();
 
   bool as_json = false;
-  auto* status = app.add_subcommand("status", "Show the upload queue: documents per status, "
-                                              "the oldest pending document of each type (UTC), "
-                                              "employees with the most pending documents");
+  auto* status = app.add_subcommand("status",
+                                    "Show the upload queue: documents per status, "
+                                    "the oldest pending document of each type (UTC), "
+                                    "employees with the most pending documents");
   status->add_option("--dsn", dsn, "Connection string")->required();
   status->add_flag("--json", as_json, "Print JSON instead of a table");
 
@@ -208,12 +213,12 @@ int main(int argc, char** argv) {
       if (!install_dsn.empty()) install_options.dsn = install_dsn;
       install_options.programs_folder = ProgramFolder();
       tqs::admin::Install(install_options,
-                           [](std::string_view line) { std::cout << line << "\n"; });
+                          [](std::string_view line) { std::cout << line << "\n"; });
       std::cout << "Installation ready in "
                 << std::filesystem::absolute(install_options.directory).string() << "\n";
     } else if (upgrade->parsed()) {
       tqs::admin::Upgrade(upgrade_directory, ProgramFolder(),
-                           [](std::string_view line) { std::cout << line << "\n"; });
+                          [](std::string_view line) { std::cout << line << "\n"; });
       std::cout << "Installation up to date in "
                 << std::filesystem::absolute(upgrade_directory).string() << "\n";
     } else if (users.parsed()) {
@@ -255,8 +260,7 @@ int main(int argc, char** argv) {
       std::cout << "User " << login << " added (employee " << employee << ").\n";
     }
   } catch (const tqs::Error& error) {
-    std::cerr << "TQSRemoteAdmin: " << error.description() << " (error " << error.number()
-              << ")\n";
+    std::cerr << "TQSRemoteAdmin: " << error.description() << " (error " << error.number() << ")\n";
     return 1;
   } catch (const std::exception& error) {
     std::cerr << "TQSRemoteAdmin: " << error.what() << "\n";

@@ -23,8 +23,8 @@
 #include <string_view>
 #include <vector>
 
-#include "common/date_time.h"
 #include "admin/pending_documents.h"
+#include "common/date_time.h"
 
 namespace tqs::admin {
 

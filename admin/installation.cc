@@ -7,6 +7,7 @@
 #include <pugixml.hpp>
 #include <sstream>
 
+#include "admin/private_files.h"
 #include "common/configuration_chain.h"
 #include "common/error.h"
 #include "common/text.h"
@@ -15,7 +16,6 @@
 #include "masterdata/sample_data.h"
 #include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
-#include "admin/private_files.h"
 #include "server/schema/schema_version.h"
 
 namespace tqs::admin {
@@ -321,13 +321,12 @@ std::string InitializeDatabase(std::string_view dsn) {
   auto connection = db::Connection::OpenOrCreate(dsn);
   const server::SchemaUpgrade upgrade = server::UpgradeServerSchema(*connection);
   connection->Close();
-  return server::DescribeSchemaUpgrade(upgrade) + "; " + std::to_string(upgrade.created.labels_added) +
-         " default texts added, " + std::to_string(upgrade.created.labels_present) +
-         " already present.";
+  return server::DescribeSchemaUpgrade(upgrade) + "; " +
+         std::to_string(upgrade.created.labels_added) + " default texts added, " +
+         std::to_string(upgrade.created.labels_present) + " already present.";
 }
 
-void Install(const InstallOptions& options,
-             const std::function<void(std::string_view)>& progress) {
+void Install(const InstallOptions& options, const std::function<void(std::string_view)>& progress) {
   const fs::path dir = fs::absolute(options.directory).lexically_normal();
   if (!IsEmptyFolder(dir) && !options.overwrite) {
     throw Error(error_number::kGenericFailure,

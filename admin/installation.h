@@ -1,12 +1,13 @@
 // An Installation is the folder layout that the three programs expect, laid out by
 // `TQSRemoteAdmin install`:
 //   DIR/Configuration.xml                       DEFAULTS/WebRelativePath = ..\web
-//   DIR/bin/                                    the programs (started with DIR/bin as working folder)
-//   DIR/bin/TQSRemoteComponents.xml             which library serves which component identifiers
-//   DIR/web/config/VarnexConfiguration.xml      CONNECTIONS/VarnexConnection_ConnectionString
-//   DIR/web/Varnex/EndUser/MasterData/          the packed client master data
-//   DIR/data/server.db                          the server database (unless another DSN is given)
-//   DIR/erp/                                    the reference ERP's store and demo orders
+//   DIR/bin/                                    the programs (started with DIR/bin as working
+//   folder) DIR/bin/TQSRemoteComponents.xml             which library serves which component
+//   identifiers DIR/web/config/VarnexConfiguration.xml
+//   CONNECTIONS/VarnexConnection_ConnectionString DIR/web/Varnex/EndUser/MasterData/          the
+//   packed client master data DIR/data/server.db                          the server database
+//   (unless another DSN is given) DIR/erp/                                    the reference ERP's
+//   store and demo orders
 //                                               (erp/seed.h), with demo users in USERDEFAULTS
 // A production installation has no users and an empty ERP store; the demo adds the demo users
 // and orders. Installing into a folder that is not empty is refused unless overwriting is asked
@@ -43,8 +44,7 @@ struct InstallOptions {
 };
 
 // Lays out the installation; reports each step through `progress`. Raises tqs::Error.
-void Install(const InstallOptions& options,
-             const std::function<void(std::string_view)>& progress);
+void Install(const InstallOptions& options, const std::function<void(std::string_view)>& progress);
 
 // Brings the installation in `directory` up to the programs in `programs_folder`: the server
 // database (the one its configuration names) first, then the files; reports each step through

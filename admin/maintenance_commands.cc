@@ -3,13 +3,13 @@
 #include <CLI/CLI.hpp>
 #include <ostream>
 
+#include "admin/backup.h"
+#include "admin/document_decisions.h"
+#include "admin/purge.h"
 #include "common/date_time.h"
 #include "common/error.h"
 #include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
-#include "admin/backup.h"
-#include "admin/document_decisions.h"
-#include "admin/purge.h"
 
 namespace tqs::admin {
 

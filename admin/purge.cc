@@ -179,7 +179,8 @@ std::string FormatPurgePlan(const PurgePlan& plan, std::string_view processed_be
   for (const PurgeGroup& group : plan.groups) {
     const std::string status =
         group.status == ToNumber(InteractionStatus::kProcessed) ? "10 processed" : "15 failed";
-    text += fmt::format(fmt::runtime(kRow), server::DocumentTypeName(group.type), status, group.rows);
+    text +=
+        fmt::format(fmt::runtime(kRow), server::DocumentTypeName(group.type), status, group.rows);
   }
   text += fmt::format(fmt::runtime(kRow), "total", "", plan.total);
   if (plan.kept_uncollected > 0) {

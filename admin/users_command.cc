@@ -2,9 +2,9 @@
 
 #include <iostream>
 
-#include "platform/db/connection.h"
 #include "admin/document_decisions.h"
 #include "admin/users.h"
+#include "platform/db/connection.h"
 
 namespace tqs::admin {
 

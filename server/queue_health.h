@@ -13,11 +13,10 @@
 #define TQS_SERVER_QUEUE_HEALTH_H_
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "common/date_time.h"
 #include "platform/db/connection.h"

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "admin/installation.h"
+#include "admin/users.h"
 #include "broker/broker.h"
 #include "broker/console.h"
 #include "common/date_time.h"
@@ -13,8 +15,6 @@
 #include "common/text.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "admin/installation.h"
-#include "admin/users.h"
 #include "server/jobsheet.h"
 
 namespace tqs::admin::erp_check {

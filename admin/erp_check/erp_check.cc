@@ -11,14 +11,14 @@
 #include <string_view>
 #include <vector>
 
+#include "admin/erp_check/check_installation.h"
+#include "admin/erp_check/conformance_data.h"
+#include "admin/erp_check/portion_guard.h"
 #include "common/erp/hours_accounting.h"
 #include "common/erp/job_sheets.h"
 #include "common/erp/service_inspections.h"
 #include "common/error.h"
 #include "common/text.h"
-#include "admin/erp_check/check_installation.h"
-#include "admin/erp_check/conformance_data.h"
-#include "admin/erp_check/portion_guard.h"
 
 namespace tqs::admin::erp_check {
 

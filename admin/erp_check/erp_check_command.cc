@@ -2,9 +2,9 @@
 
 #include <exception>
 
+#include "admin/erp_check/erp_check.h"
 #include "common/error.h"
 #include "platform/automation/component_registry.h"
-#include "admin/erp_check/erp_check.h"
 
 namespace tqs::admin::erp_check {
 

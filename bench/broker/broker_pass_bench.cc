@@ -30,19 +30,19 @@
 #include <span>
 #include <string>
 
+#include "admin/installation.h"
+#include "bench/support/raw_sqlite.h"
 #include "broker/broker_window.h"
 #include "broker/error_log.h"
 #include "broker/general_hours_processor.h"
 #include "broker/job_sheet_processor.h"
 #include "broker/processing_pass.h"
 #include "broker/service_inspection_processor.h"
-#include "bench/support/raw_sqlite.h"
 #include "common/conversions.h"
 #include "common/date_time.h"
 #include "common/erp/job_sheets.h"
 #include "platform/automation/component_registry.h"
 #include "platform/automation/object.h"
-#include "admin/installation.h"
 
 namespace {
 

@@ -29,11 +29,11 @@
 #include <thread>
 #include <vector>
 
+#include "admin/installation.h"
 #include "common/error.h"
 #include "platform/automation/component_registry.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "admin/installation.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_server.h"
 

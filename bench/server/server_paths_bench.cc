@@ -32,11 +32,11 @@
 #include <string>
 #include <vector>
 
+#include "admin/installation.h"
 #include "bench/support/raw_sqlite.h"
 #include "platform/automation/component_registry.h"
 #include "platform/automation/variant.h"
 #include "platform/db/connection_string.h"
-#include "admin/installation.h"
 #include "server/jobsheet.h"
 
 namespace {

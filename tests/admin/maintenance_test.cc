@@ -10,13 +10,13 @@
 #include <optional>
 #include <sstream>
 
-#include "common/text.h"
-#include "platform/db/connection_string.h"
-#include "platform/db/recordset.h"
 #include "admin/backup.h"
 #include "admin/installation.h"
 #include "admin/maintenance_commands.h"
 #include "admin/purge.h"
+#include "common/text.h"
+#include "platform/db/connection_string.h"
+#include "platform/db/recordset.h"
 #include "tests/server/server_database_fixture.h"
 #include "tests/support/error_testing.h"
 #include "tests/support/fixed_clock.h"

@@ -7,15 +7,15 @@
 #include <optional>
 #include <tuple>
 
+#include "admin/document_decisions.h"
+#include "admin/pending_documents.h"
 #include "common/pass_lock.h"
 #include "common/text.h"
 #include "platform/automation/component_registry.h"
 #include "platform/db/recordset.h"
 #include "platform/xml/xml.h"
-#include "admin/document_decisions.h"
-#include "admin/pending_documents.h"
-#include "server/queue_health.h"
 #include "server/jobsheet.h"
+#include "server/queue_health.h"
 #include "tests/server/server_database_fixture.h"
 #include "tests/support/error_testing.h"
 #include "tests/support/fixed_clock.h"
@@ -284,9 +284,9 @@ TEST_P(OperatorDocumentsTest, ResolveDoneFinishesRowsAndTheLaptopGetsAWellFormed
   }
 
   // Resolving again changes nothing more.
-  EXPECT_THAT(
-      Apply({.decision = Decision::kResolveDone, .selection = server::DocumentSelection{.in_doubt = true}}),
-      ElementsAre());
+  EXPECT_THAT(Apply({.decision = Decision::kResolveDone,
+                     .selection = server::DocumentSelection{.in_doubt = true}}),
+              ElementsAre());
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM OPERATORACTIONS"), "2");
 }
 
@@ -298,10 +298,11 @@ TEST_P(OperatorDocumentsTest, RefusesWhileAPassRunsAndWhenNoDocumentIsNamed) {
     EXPECT_THAT(test_support::ErrorDescriptionOf(
                     [&] { Apply({.decision = decision, .keys = {in_doubt_}}); }),
                 HasSubstr("processing pass is running"));
-    EXPECT_THAT(test_support::ErrorDescriptionOf([&] {
-                  Apply({.decision = decision, .selection = server::DocumentSelection{.failing = true}});
-                }),
-                HasSubstr("processing pass is running"));
+    EXPECT_THAT(
+        test_support::ErrorDescriptionOf([&] {
+          Apply({.decision = decision, .selection = server::DocumentSelection{.failing = true}});
+        }),
+        HasSubstr("processing pass is running"));
   }
   EXPECT_EQ(Column("ATTEMPTOPEN", in_doubt_), "1");
   EXPECT_EQ(Column("INTERACTIONSTATUS", in_doubt_), "5");
@@ -313,8 +314,8 @@ TEST_P(OperatorDocumentsTest, RefusesWhileAPassRunsAndWhenNoDocumentIsNamed) {
   EXPECT_EQ(Column("ATTEMPTOPEN", in_doubt_), "0");
 
   // Neither keys nor a kind of document: nothing is named, nothing is done.
-  for (const auto& selection :
-       {std::optional<server::DocumentSelection>{}, std::optional(server::DocumentSelection{.employee = "A"})}) {
+  for (const auto& selection : {std::optional<server::DocumentSelection>{},
+                                std::optional(server::DocumentSelection{.employee = "A"})}) {
     EXPECT_THAT(test_support::ErrorDescriptionOf(
                     [&] { Apply({.decision = Decision::kResolveDone, .selection = selection}); }),
                 HasSubstr("Name the documents to resolve-done"));

@@ -4,10 +4,10 @@
 #include <fstream>
 #include <pugixml.hpp>
 
-#include "common/error.h"
-#include "platform/db/recordset.h"
 #include "admin/installation.h"
 #include "admin/users.h"
+#include "common/error.h"
+#include "platform/db/recordset.h"
 #include "server/schema/server_schema.h"
 #include "tests/server/server_database_fixture.h"
 
@@ -47,9 +47,9 @@ TEST_P(SchemaTest, DefaultParametersAndMasterDataLabels) {
   EXPECT_EQ(Scalar("SELECT  COUNT(*) FROM i18nText WHERE  pagecontext='TQSRemoteCreateMasterData' "
                    "AND  localeid='1033'"),
             "18");
-  EXPECT_EQ(Scalar("SELECT TEXT FROM I18NText WHERE LABEL='SLKRU1032'").find("%1") !=
-                std::string::npos,
-            true);
+  EXPECT_EQ(
+      Scalar("SELECT TEXT FROM I18NText WHERE LABEL='SLKRU1032'").find("%1") != std::string::npos,
+      true);
 }
 
 TEST_P(SchemaTest, RunningAgainAddsOnlyWhatIsMissingAndKeepsEditedRows) {
@@ -66,7 +66,8 @@ TEST_P(SchemaTest, RunningAgainAddsOnlyWhatIsMissingAndKeepsEditedRows) {
   EXPECT_EQ(Scalar("SELECT PARAMVALUE FROM PARAMETERS WHERE PARAMNAME='ProcessToKorvo'"), "Manual");
   // The three settings and the installation id.
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM PARAMETERS"), "4");
-  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM I18NText"), std::to_string(server::DefaultLabels().size()));
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM I18NText"),
+            std::to_string(server::DefaultLabels().size()));
   EXPECT_EQ(Scalar("SELECT EMNO FROM USERDEFAULTS"), "1");
 }
 
@@ -78,25 +79,27 @@ TEST_P(SchemaTest, InstallsOntoTheGivenDatabaseAndKeepsItsRows) {
   options.programs_folder = folder_ / "no-programs";
   Install(options, [](std::string_view) {});
   pugi::xml_document config;
-  ASSERT_TRUE(config.load_file(
-      (options.directory / "web" / "config" / "VarnexConfiguration.xml").c_str()));
-  EXPECT_EQ(std::string(config.document_element()
-                            .child("CONNECTIONS")
-                            .find_child_by_attribute("add", "key",
-                                                     "VarnexConnection_ConnectionString")
-                            .attribute("value")
-                            .value()),
-            dsn_);
+  ASSERT_TRUE(
+      config.load_file((options.directory / "web" / "config" / "VarnexConfiguration.xml").c_str()));
+  EXPECT_EQ(
+      std::string(config.document_element()
+                      .child("CONNECTIONS")
+                      .find_child_by_attribute("add", "key", "VarnexConnection_ConnectionString")
+                      .attribute("value")
+                      .value()),
+      dsn_);
   EXPECT_FALSE(fs::exists(options.directory / "data"));  // no embedded database laid out
   EXPECT_EQ(Scalar("SELECT EMNO FROM USERDEFAULTS WHERE LOGN = 'keep'"), "1");
-  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM I18NText"), std::to_string(server::DefaultLabels().size()));
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM I18NText"),
+            std::to_string(server::DefaultLabels().size()));
 }
 
 class InstallTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("tqs-install-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() /
+            ("tqs-install-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_ / "build");
     std::ofstream(root_ / "build" / "TQSRemoteBroker") << "program";
@@ -108,7 +111,9 @@ class InstallTest : public ::testing::Test {
   std::string ConfigValue(const fs::path& file, const char* section, const char* key) {
     pugi::xml_document document;
     EXPECT_TRUE(document.load_file(file.c_str())) << file;
-    return document.document_element().child(section).find_child_by_attribute("add", "key", key)
+    return document.document_element()
+        .child(section)
+        .find_child_by_attribute("add", "key", key)
         .attribute("value")
         .value();
   }

@@ -5,11 +5,11 @@
 #include <pugixml.hpp>
 #include <sstream>
 
+#include "admin/installation.h"
+#include "admin/users.h"
 #include "common/error.h"
 #include "erp/store.h"
 #include "platform/db/recordset.h"
-#include "admin/installation.h"
-#include "admin/users.h"
 #include "server/schema/schema_version.h"
 #include "server/user_defaults.h"
 #include "tests/server/server_database_fixture.h"

@@ -2,13 +2,13 @@
 
 #include <regex>
 
+#include "admin/installation.h"
+#include "admin/users.h"
 #include "broker/broker.h"
 #include "common/text.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "platform/db/transaction.h"
-#include "admin/installation.h"
-#include "admin/users.h"
 #include "tests/broker/broker_test_installation.h"
 #include "tests/broker/document_test_bed.h"
 

@@ -3,10 +3,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/db/connection.h"
-#include "platform/db/recordset.h"
 #include "admin/installation.h"
 #include "admin/users.h"
+#include "platform/db/connection.h"
+#include "platform/db/recordset.h"
 
 namespace tqs::broker::testing {
 

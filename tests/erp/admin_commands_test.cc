@@ -74,14 +74,18 @@ TEST_F(ErpAdminCommandsTest, ReportsWhatStopsAnImport) {
   // A bad file after a good one: the error names it, and the good file stays imported.
   const fs::path good = folder_.WriteFile("good.xml", kOrderOfAKnownEngineer);
   const fs::path bad = folder_.WriteFile("bad.xml", "<jobsheet><serviceorder id='B9'>");
-  EXPECT_THAT(ErrorDescriptionOf([&] { Run({"import", good.string(), bad.string()}); }),
+  EXPECT_THAT(ErrorDescriptionOf([&] {
+                Run({"import", good.string(), bad.string()});
+              }),
               HasSubstr("bad.xml"));
   EXPECT_TRUE(OpenStore()->FindServiceOrder("B8"));
   EXPECT_FALSE(OpenStore()->FindServiceOrder("B9"));
 
   // No registry beside the program: the error names the file it looked for.
   fs::remove(registry_file_);
-  EXPECT_THAT(ErrorDescriptionOf([&] { Run({"import", good.string()}); }),
+  EXPECT_THAT(ErrorDescriptionOf([&] {
+                Run({"import", good.string()});
+              }),
               HasSubstr(registry_file_.string()));
 
   // A file that does not exist is refused by the command line, before any store is opened.

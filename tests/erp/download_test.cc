@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "admin/installation.h"
+#include "admin/users.h"
 #include "common/erp/job_sheets.h"
 #include "erp/values.h"
 #include "platform/automation/data_object.h"
-#include "admin/installation.h"
-#include "admin/users.h"
 #include "server/download/job_sheet_document.h"
 #include "server/download/job_sheets_input.h"
 #include "server/jobsheet.h"

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "admin/installation.h"
 #include "common/erp/assignments.h"
 #include "common/erp/hours_accounting.h"
 #include "common/erp/job_sheets.h"
@@ -13,7 +14,6 @@
 #include "erp/seed.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "admin/installation.h"
 #include "server/jobsheet.h"
 #include "tests/erp/reference_erp_fixture.h"
 #include "tests/support/error_testing.h"

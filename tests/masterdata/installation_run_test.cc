@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "masterdata/run_lock.h"
 #include "admin/installation.h"
+#include "masterdata/run_lock.h"
 #include "tests/masterdata/masterdata_fixture.h"
 #include "tests/support/temp_dir.h"
 

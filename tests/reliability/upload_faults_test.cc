@@ -14,9 +14,9 @@
 #include <string>
 #include <thread>
 
+#include "admin/installation.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "admin/installation.h"
 #include "server/jobsheet.h"
 #include "tests/reliability/faulty_sqlite_vfs.h"
 #include "tests/support/temp_dir.h"

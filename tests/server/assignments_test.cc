@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "common/error.h"
 #include "admin/installation.h"
 #include "admin/users.h"
+#include "common/error.h"
 #include "server/date_object.h"
 #include "server/jobsheet.h"
 #include "tests/server/server_database_fixture.h"

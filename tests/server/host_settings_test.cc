@@ -8,8 +8,8 @@
 #include <iterator>
 #include <pugixml.hpp>
 
-#include "common/error.h"
 #include "admin/installation.h"
+#include "common/error.h"
 #include "tests/support/temp_dir.h"
 
 namespace tqs::server::host {

@@ -11,9 +11,9 @@
 #include <set>
 #include <thread>
 
+#include "admin/installation.h"
 #include "common/utf8.h"
 #include "platform/db/recordset.h"
-#include "admin/installation.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_server.h"
 #include "server/host/method_table.h"

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "common/error.h"
 #include "admin/installation.h"
 #include "admin/users.h"
+#include "common/error.h"
 #include "server/thread_connection.h"
 #include "server/user_defaults.h"
 #include "tests/server/server_database_fixture.h"

@@ -1,7 +1,7 @@
 #include "tests/server/server_database_fixture.h"
 
-#include "platform/db/recordset.h"
 #include "admin/installation.h"
+#include "platform/db/recordset.h"
 
 namespace tqs::testing {
 
