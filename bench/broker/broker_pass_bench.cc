@@ -30,19 +30,19 @@
 #include <span>
 #include <string>
 
+#include "admin/installation.h"
+#include "bench/support/raw_sqlite.h"
 #include "broker/broker_window.h"
 #include "broker/error_log.h"
 #include "broker/general_hours_processor.h"
 #include "broker/job_sheet_processor.h"
 #include "broker/processing_pass.h"
 #include "broker/service_inspection_processor.h"
-#include "bench/support/raw_sqlite.h"
 #include "common/conversions.h"
 #include "common/date_time.h"
 #include "common/erp/job_sheets.h"
 #include "platform/automation/component_registry.h"
 #include "platform/automation/object.h"
-#include "server/admin/installation.h"
 
 namespace {
 
@@ -93,7 +93,7 @@ std::string JobSheetDocument(int order, int activities) {
 // A server database with the employees (each with a business component) and the pending job
 // sheets; documents are made one at a time, never all held. Returns the average document size.
 double PrepareDatabase(const fs::path& file) {
-  tqs::server::InitializeDatabase("Provider=SQLite;Data Source=" + file.string());
+  tqs::admin::InitializeDatabase("Provider=SQLite;Data Source=" + file.string());
   sqlite3* db = OpenRaw(file);
   Check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin");
   sqlite3_stmt* user = Prepare(

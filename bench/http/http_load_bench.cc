@@ -29,11 +29,11 @@
 #include <thread>
 #include <vector>
 
+#include "admin/installation.h"
 #include "common/error.h"
 #include "platform/automation/component_registry.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "server/admin/installation.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_server.h"
 
@@ -238,11 +238,11 @@ int Run(const Options& options) {
   } remove_at_exit{folder};
   RunDatabase database(options.dsn);
 
-  tqs::server::InstallOptions install;
+  tqs::admin::InstallOptions install;
   install.directory = folder / "installation";
   install.programs_folder = folder / "no-programs";
   if (!database.dsn().empty()) install.dsn = database.dsn();
-  tqs::server::Install(install, [](std::string_view) {});
+  tqs::admin::Install(install, [](std::string_view) {});
   tqs::server::host::HostSettings settings =
       tqs::server::host::ReadHostSettings(install.directory / "bin");
   settings.port = 0;

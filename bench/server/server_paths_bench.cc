@@ -32,11 +32,11 @@
 #include <string>
 #include <vector>
 
+#include "admin/installation.h"
 #include "bench/support/raw_sqlite.h"
 #include "platform/automation/component_registry.h"
 #include "platform/automation/variant.h"
 #include "platform/db/connection_string.h"
-#include "server/admin/installation.h"
 #include "server/jobsheet.h"
 
 namespace {
@@ -231,7 +231,7 @@ fs::path g_folder;
 
 fs::path NewDatabase(const std::string& name) {
   const fs::path file = g_folder / name;
-  tqs::server::InitializeDatabase(Dsn(file));
+  tqs::admin::InitializeDatabase(Dsn(file));
   return file;
 }
 
@@ -536,7 +536,7 @@ void PostgresPaths(const std::string& server_dsn) {
   };
   const std::string conditions = "PostgreSQL, commit per doc";
   for (const char* part : {"_product", "_raw", "_big"}) {
-    tqs::server::InitializeDatabase(schema_dsn(prefix + part));
+    tqs::admin::InitializeDatabase(schema_dsn(prefix + part));
   }
   UploadPath(schema_dsn(prefix + "_product"),
              PostgresRawUpload(server_dsn, prefix + "_raw", "20261208"),

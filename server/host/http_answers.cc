@@ -6,8 +6,8 @@
 #include "common/error.h"
 #include "common/text.h"
 #include "platform/db/connection.h"
-#include "server/admin/queue_health.h"
 #include "server/jobsheet.h"
+#include "server/queue_health.h"
 
 namespace tqs::server::host {
 namespace {

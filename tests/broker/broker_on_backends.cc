@@ -2,13 +2,13 @@
 
 #include <regex>
 
+#include "admin/installation.h"
+#include "admin/users.h"
 #include "broker/broker.h"
 #include "common/text.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "platform/db/transaction.h"
-#include "server/admin/installation.h"
-#include "server/admin/users.h"
 #include "tests/broker/broker_test_installation.h"
 #include "tests/broker/document_test_bed.h"
 
@@ -23,14 +23,14 @@ constexpr const char* kHoursPrefix = "TQSRCServiceOrderHoursAccounting.";
 void BrokerOnBackendsTest::SetUp() {
   ServerDatabaseTest::SetUp();
   if (IsSkipped()) return;
-  server::InstallOptions options;
+  admin::InstallOptions options;
   options.directory = folder_ / "install";
   options.dsn = dsn_;
   options.demo = true;  // the reference ERP's demo engineers and orders
   options.programs_folder =
       programs_folder_.empty() ? folder_ / "no-programs" : programs_folder_;
-  server::Install(options, [](std::string_view) {});
-  server::AddUser(dsn_, "login-e300", kHoursEmployee, "BC300");
+  admin::Install(options, [](std::string_view) {});
+  admin::AddUser(dsn_, "login-e300", kHoursEmployee, "BC300");
   AnswerHoursAccounting(*erp_, {});  // every line accepted
   erp_components_.Register(kHoursPrefix, erp_);
 }

@@ -3,10 +3,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "admin/installation.h"
+#include "admin/users.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "server/admin/installation.h"
-#include "server/admin/users.h"
 
 namespace tqs::broker::testing {
 
@@ -17,14 +17,14 @@ DateTime TestNow() {
 
 TestInstallation::TestInstallation(test_support::Backend backend)
     : root_(temp_.path() / "install") {
-  server::InstallOptions options;
+  admin::InstallOptions options;
   options.directory = root_;
   options.programs_folder = temp_.path() / "no-programs";
   if (backend == test_support::Backend::kPostgreSql) {
     server_database_ = std::make_unique<test_support::ScratchDatabase>(backend);
     options.dsn = server_database_->connection_string();
   }
-  server::Install(options, [](std::string_view) {});
+  admin::Install(options, [](std::string_view) {});
 }
 
 std::string TestInstallation::dsn() const {
@@ -58,7 +58,7 @@ void TestInstallation::SetProcessingMode(const std::string& mode) const {
 
 void TestInstallation::AddUser(const std::string& employee,
                                const std::string& bus_component) const {
-  server::AddUser(dsn(), "login-" + employee, employee, bus_component);
+  admin::AddUser(dsn(), "login-" + employee, employee, bus_component);
 }
 
 void TestInstallation::AddPendingRow(const std::string& employee, int type,

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "admin/installation.h"
+#include "admin/users.h"
 #include "common/erp/job_sheets.h"
 #include "erp/values.h"
 #include "platform/automation/data_object.h"
-#include "server/admin/installation.h"
-#include "server/admin/users.h"
 #include "server/download/job_sheet_document.h"
 #include "server/download/job_sheets_input.h"
 #include "server/jobsheet.h"
@@ -409,9 +409,9 @@ class ErpJobSheetDownloadTest : public ReferenceErpTest {
   void SetUp() override {
     ReferenceErpTest::SetUp();
     dsn_ = "Provider=SQLite;Data Source=" + (folder_.path() / "server.db").string();
-    server::InitializeDatabase(dsn_);
-    server::AddUser(dsn_, "eve", "E1", "100");
-    server::AddUser(dsn_, "ghost", "E404", "100");
+    admin::InitializeDatabase(dsn_);
+    admin::AddUser(dsn_, "eve", "E1", "100");
+    admin::AddUser(dsn_, "ghost", "E404", "100");
   }
 
   bool Download(std::string_view login, std::string_view request, Variant& job_sheets,

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "admin/installation.h"
 #include "common/erp/assignments.h"
 #include "common/erp/hours_accounting.h"
 #include "common/erp/job_sheets.h"
@@ -13,7 +14,6 @@
 #include "erp/seed.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "server/admin/installation.h"
 #include "server/jobsheet.h"
 #include "tests/erp/reference_erp_fixture.h"
 #include "tests/support/error_testing.h"
@@ -113,7 +113,7 @@ class ErpInstallationTest : public ::testing::Test {
     fs::create_directories(dir_ / "bin");
     fs::copy_file(TQS_REFERENCE_ERP_LIBRARY, dir_ / "bin" / kReferenceErpLibrary);
     dsn_ = "Provider=SQLite;Data Source=" + (folder_.path() / "server.db").string();
-    server::InitializeDatabase(dsn_);
+    admin::InitializeDatabase(dsn_);
   }
 
   std::vector<std::string> Install() {

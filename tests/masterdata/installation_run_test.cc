@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "admin/installation.h"
 #include "masterdata/run_lock.h"
-#include "server/admin/installation.h"
 #include "tests/masterdata/masterdata_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -42,10 +42,10 @@ int Shell(const fs::path& folder, const std::string& command) {
 TEST(InstallationRunTest, InstalledProgramCreatesArchivesThatUnpackToTheCentresRows) {
   test_support::ScopedTempDir root;
   const fs::path dir = root.path() / "inst";
-  server::InstallOptions options;
+  admin::InstallOptions options;
   options.directory = dir;
   options.programs_folder = TQS_PROGRAM_FOLDER;
-  server::Install(options, [](std::string_view) {});
+  admin::Install(options, [](std::string_view) {});
   const fs::path bin = dir / "bin";
   const fs::path master_data = dir / "web" / "Varnex" / "EndUser" / "MasterData";
   ASSERT_TRUE(fs::exists(bin / "TQSRemoteCreateMasterData"));

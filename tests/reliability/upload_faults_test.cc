@@ -14,9 +14,9 @@
 #include <string>
 #include <thread>
 
+#include "admin/installation.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-#include "server/admin/installation.h"
 #include "server/jobsheet.h"
 #include "tests/reliability/faulty_sqlite_vfs.h"
 #include "tests/support/temp_dir.h"
@@ -50,7 +50,7 @@ class UploadFaultsTest : public ::testing::Test {
   // A new server database in the test's folder.
   void UseDatabase(const std::string& name) {
     dsn_ = "Provider=SQLite;Data Source=" + (folder_.path() / name).string();
-    InitializeDatabase(dsn_);
+    admin::InitializeDatabase(dsn_);
   }
 
   std::string Upload(const std::string& envelope) {

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "admin/installation.h"
+#include "admin/users.h"
 #include "common/error.h"
-#include "server/admin/installation.h"
-#include "server/admin/users.h"
 #include "server/date_object.h"
 #include "server/jobsheet.h"
 #include "tests/server/server_database_fixture.h"
@@ -29,7 +29,7 @@ class AssignmentsTest : public testing::ServerDatabaseTest {
     if (IsSkipped()) return;
     registry_.Register("Q72dVXRsvordAssignments.", erp_);
     ReturnFromUpdate(0);
-    AddUser(dsn_, "jdoe", "1001", "BC01");
+    admin::AddUser(dsn_, "jdoe", "1001", "BC01");
   }
 
   void ReturnFromUpdate(std::int32_t value) {

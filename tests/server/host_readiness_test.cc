@@ -20,7 +20,7 @@
 #include <string>
 #include <thread>
 
-#include "server/admin/installation.h"
+#include "admin/installation.h"
 #include "tests/support/temp_dir.h"
 
 namespace tqs::server::host {
@@ -67,10 +67,10 @@ class NotifySocket {
 
 // A fresh installation whose host listens on `listen`; returns the host program in it.
 fs::path InstallHost(const fs::path& directory, const std::string& listen) {
-  InstallOptions options;
+  admin::InstallOptions options;
   options.directory = directory;
   options.programs_folder = fs::path(TQS_HOST_PROGRAM).parent_path();
-  Install(options, [](std::string_view) {});
+  admin::Install(options, [](std::string_view) {});
   const fs::path config = directory / "web" / "config" / "VarnexConfiguration.xml";
   pugi::xml_document document;
   EXPECT_TRUE(document.load_file(config.c_str()));

@@ -8,8 +8,8 @@
 #include <iterator>
 #include <pugixml.hpp>
 
+#include "admin/installation.h"
 #include "common/error.h"
-#include "server/admin/installation.h"
 #include "tests/support/temp_dir.h"
 
 namespace tqs::server::host {
@@ -21,10 +21,10 @@ using namespace std::chrono_literals;
 class HostSettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    InstallOptions options;
+    admin::InstallOptions options;
     options.directory = folder_.path() / "x";
     options.programs_folder = folder_.path() / "no-programs";
-    Install(options, [](std::string_view) {});
+    admin::Install(options, [](std::string_view) {});
     config_ = options.directory / "web" / "config" / "VarnexConfiguration.xml";
     bin_ = options.directory / "bin";
   }

@@ -19,7 +19,7 @@
 #include <sstream>
 #include <thread>
 
-#include "server/admin/installation.h"
+#include "admin/installation.h"
 #include "server/host/access_log.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_metrics.h"
@@ -451,10 +451,10 @@ TEST(AccessLogTest, WritesOneLineOfFieldsWhateverThePathHolds) {
 // the requests it answered (without the secret).
 TEST(HttpHostProgramTest, StopsWithinTheGracePeriodWhileAClientTrickles) {
   test_support::ScopedTempDir folder;
-  InstallOptions options;
+  admin::InstallOptions options;
   options.directory = folder.path() / "x";
   options.programs_folder = fs::path(TQS_HOST_PROGRAM).parent_path();
-  Install(options, [](std::string_view) {});
+  admin::Install(options, [](std::string_view) {});
   const fs::path config = options.directory / "web" / "config" / "VarnexConfiguration.xml";
   pugi::xml_document document;
   ASSERT_TRUE(document.load_file(config.c_str()));

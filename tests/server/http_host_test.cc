@@ -11,9 +11,9 @@
 #include <set>
 #include <thread>
 
+#include "admin/installation.h"
 #include "common/utf8.h"
 #include "platform/db/recordset.h"
-#include "server/admin/installation.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_server.h"
 #include "server/host/method_table.h"
@@ -37,12 +37,12 @@ class HttpHostTest : public testing::ServerDatabaseTest {
   void SetUp() override {
     ServerDatabaseTest::SetUp();
     if (IsSkipped()) return;
-    InstallOptions options;
+    admin::InstallOptions options;
     options.directory = folder_ / "x";
     options.programs_folder = folder_ / "no-programs";
     options.dsn = dsn_;
     options.demo = true;  // the login ada
-    Install(options, [](std::string_view) {});
+    admin::Install(options, [](std::string_view) {});
     settings_ = ReadHostSettings(options.directory / "bin");
     settings_.port = 0;
     server_ = std::make_unique<HttpServer>(settings_, components_);

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "admin/installation.h"
+#include "admin/users.h"
 #include "common/error.h"
-#include "server/admin/installation.h"
-#include "server/admin/users.h"
 #include "server/thread_connection.h"
 #include "server/user_defaults.h"
 #include "tests/server/server_database_fixture.h"
@@ -228,8 +228,8 @@ TEST_P(InteractionRecordsTest, ConcurrentUploadsNeverShareANumber) {
 }
 
 TEST_P(InteractionRecordsTest, LoginLookUp) {
-  AddUser(dsn_, "o'brien", "1001", "BC01");
-  AddUser(dsn_, "smith", "1002", "BC02");
+  admin::AddUser(dsn_, "o'brien", "1001", "BC01");
+  admin::AddUser(dsn_, "smith", "1002", "BC02");
   auto connection = Connect();
   const UserDefaults user = LookUpLogin(*connection, "o'brien");
   EXPECT_EQ(user.employee, "1001");
@@ -241,7 +241,7 @@ TEST_P(InteractionRecordsTest, LoginLookUp) {
   } catch (const Error& error) {
     EXPECT_EQ(error.number(), error_number::kNoCurrentRecord);
   }
-  EXPECT_THROW(AddUser(dsn_, "smith", "9", "X"), Error);
+  EXPECT_THROW(admin::AddUser(dsn_, "smith", "9", "X"), Error);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "server/admin/queue_health.h"
+#include "server/queue_health.h"
 
 #include <gtest/gtest.h>
 

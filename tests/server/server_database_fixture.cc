@@ -1,7 +1,7 @@
 #include "tests/server/server_database_fixture.h"
 
+#include "admin/installation.h"
 #include "platform/db/recordset.h"
-#include "server/admin/installation.h"
 
 namespace tqs::testing {
 
@@ -10,7 +10,7 @@ void ServerDatabaseTest::SetUp() {
   database_ = std::make_unique<test_support::ScratchDatabase>(GetParam());
   folder_ = database_->folder();
   dsn_ = database_->connection_string();
-  server::InitializeDatabase(dsn_);
+  admin::InitializeDatabase(dsn_);
 }
 
 void ServerDatabaseTest::TearDown() { database_.reset(); }
