@@ -57,7 +57,7 @@ TEST_P(SchemaVersionTest, DatabaseWithoutVersionIsVersionOneAndIsMigratedOnce) {
   // Programs of this version need the migration first.
   EXPECT_THAT(ErrorDescriptionOf([&] { ListUsers(*connection); }), HasSubstr("schema version 1"));
   // A login is refused with the same advice, not with the provider's message about a column.
-  EXPECT_EQ(ErrorDescriptionOf([&] { LookUpLogin(*connection, "old"); }),
+  EXPECT_EQ(ErrorDescriptionOf([&] { server::LookUpLogin(*connection, "old"); }),
             "The server database is at schema version 1, made before logins could be disabled; "
             "bring it up to date first with \"TQSRemoteAdmin upgrade DIR\" (or \"TQSRemoteAdmin "
             "init-db --dsn ...\")");
