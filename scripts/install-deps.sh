@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the programs need, when missing.
+#   scripts/install-deps.sh [PACKAGE...]   also the packages named (scripts/package.sh's tools)
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   libarchive-dev libmicrohttpd-dev libsystemd-dev libcpp-httplib-dev libcurl4-openssl-dev python3
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev
+  "$@"
 )
 
 missing=()

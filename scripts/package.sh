@@ -12,20 +12,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
-# What packaging needs beyond the build.
-packaging_tools=(dpkg-dev fakeroot lintian file)
-missing=()
-for p in "${packaging_tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
-fi
+# The build's packages and what packaging needs beyond them.
+bash scripts/install-deps.sh dpkg-dev fakeroot lintian file
 
 build_dir="${PACKAGE_BUILD_DIR:-build-package}"
 if command -v ccache >/dev/null; then
