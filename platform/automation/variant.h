@@ -16,9 +16,9 @@
 #include <string>
 #include <string_view>
 #include <variant>
-#include "common/export.h"
 
 #include "common/date_time.h"
+#include "common/export.h"
 
 namespace tqs::automation {
 

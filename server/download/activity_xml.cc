@@ -26,7 +26,8 @@ constexpr LineList kLineLists[] = {
     {ElementTags("materials"), graph::kMaterialRequirement, graph::kMaterialData, WriteMaterial},
     {ElementTags("labors"), graph::kLaborRequirement, graph::kLaborData, WriteLabor},
     {ElementTags("others"), graph::kOtherRequirement, graph::kOtherData, WriteOther},
-    {ElementTags("inspections"), graph::kObjectInspectionsData, graph::kInspectionData, WriteInspection},
+    {ElementTags("inspections"), graph::kObjectInspectionsData, graph::kInspectionData,
+     WriteInspection},
 };
 
 }  // namespace

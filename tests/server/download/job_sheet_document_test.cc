@@ -323,12 +323,11 @@ TEST(JobSheetDocumentTest, EveryKindOfValueIsWrittenInItsTextFormAndEscaped) {
       {"a date", Variant(date), FormatGeneralDate(date), 0},
       {"empty", Variant(), "", 0},
       {"empty text", Variant(""), "", 0},
-      {"every markup character, an entity escaped again",
-       Variant("a&b'c\"d<e>f &amp; \t\r\n"), "a&amp;b&apos;c&quot;d&lt;e&gt;f &amp;amp; \t\r\n",
-       0},
+      {"every markup character, an entity escaped again", Variant("a&b'c\"d<e>f &amp; \t\r\n"),
+       "a&amp;b&apos;c&quot;d&lt;e&gt;f &amp;amp; \t\r\n", 0},
       {"UTF-8 text is kept", Variant("M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x94\xA7"),
        "M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x94\xA7", 0},
-      {"control characters", Variant("a\x01" "b\x1F" "c"), "a" + fffd + "b" + fffd + "c", 2},
+      {"control characters", Variant("a\x01!\x1F~"), "a" + fffd + "!" + fffd + "~", 2},
       {"bytes that are not UTF-8", Variant("ok\xC3 \xFF<\xED\xA0\x80"),
        "ok" + fffd + " " + fffd + "&lt;" + fffd + fffd + fffd, 5},
       {"a long text", Variant(long_text), long_escaped, 0},
@@ -336,21 +335,20 @@ TEST(JobSheetDocumentTest, EveryKindOfValueIsWrittenInItsTextFormAndEscaped) {
   for (const ValueCase& test : cases) {
     SCOPED_TRACE(test.name);
     ErpScript script;
-    const ObjectPtr material = script.Object(
-        "line", {{"getCostLineAttribute", Variant("M1")},
-                 {"hasItem", Variant(true)},
-                 {"getItem", test.value},
-                 {"hasDeliveryType", Variant(true)},
-                 {"getDeliveryType", test.value}});
-    const ObjectPtr inspection =
-        script.Object("inspection", {{"getMeasurementTypeAttribute", test.value},
-                                     {"getInspectionNoAttribute", test.value}});
+    const ObjectPtr material = script.Object("line", {{"getCostLineAttribute", Variant("M1")},
+                                                      {"hasItem", Variant(true)},
+                                                      {"getItem", test.value},
+                                                      {"hasDeliveryType", Variant(true)},
+                                                      {"getDeliveryType", test.value}});
+    const ObjectPtr inspection = script.Object(
+        "inspection",
+        {{"getMeasurementTypeAttribute", test.value}, {"getInspectionNoAttribute", test.value}});
     const internal::ReplacementTally replaced;
     std::string output = "a much longer stale text than some of the elements written over it";
     ASSERT_TRUE(BuildMaterialXml(Variant(material), output)) << output;
-    EXPECT_EQ(output, "<material lineid='M1' origin='' allowedactions='' actionsperformed='' ><item>" +
-                          test.expected + "</item><dltp>" + test.expected +
-                          "</dltp></material>");
+    EXPECT_EQ(output,
+              "<material lineid='M1' origin='' allowedactions='' actionsperformed='' ><item>" +
+                  test.expected + "</item><dltp>" + test.expected + "</dltp></material>");
     ASSERT_TRUE(BuildInspectionXml(Variant(inspection), output)) << output;
     EXPECT_EQ(output, "<inspection cmea='" + test.expected + "' mseq='" + test.expected +
                           "' origin='' allowedactions='' actionsperformed='' ></inspection>");
