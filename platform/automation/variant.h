@@ -14,10 +14,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
-#include "common/export.h"
 
 #include "common/date_time.h"
+#include "common/export.h"
 
 namespace tqs::automation {
 
@@ -74,6 +75,14 @@ class TQS_EXPORT Variant {
 
   // Text of the value joined to "", so null and empty give "" (the "" & value idiom).
   std::string ToTextOrEmpty() const;
+
+  // The text a text value holds, read in place without a copy (a writer appends it straight
+  // into its output); std::nullopt for every other type, whose text AsText makes. The view is
+  // valid while this Variant lives unchanged.
+  std::optional<std::string_view> TextView() const {
+    if (const auto* text = std::get_if<std::string>(&value_)) return std::string_view(*text);
+    return std::nullopt;
+  }
 
   // Same type and same value; objects compare by identity.
   bool operator==(const Variant& other) const;

@@ -16,17 +16,18 @@ namespace graph = erp::job_sheets::graph;
 
 // A list of lines that an activity may hold, in document order.
 struct LineList {
-  std::string_view wrapper;
+  ElementTags wrapper;
   erp::Property holder;  // presence test and getter on the activity
   erp::List entries;     // count and entry on the list
   void (*write)(std::string& out, const Variant& line);
 };
 
 constexpr LineList kLineLists[] = {
-    {"materials", graph::kMaterialRequirement, graph::kMaterialData, WriteMaterial},
-    {"labors", graph::kLaborRequirement, graph::kLaborData, WriteLabor},
-    {"others", graph::kOtherRequirement, graph::kOtherData, WriteOther},
-    {"inspections", graph::kObjectInspectionsData, graph::kInspectionData, WriteInspection},
+    {ElementTags("materials"), graph::kMaterialRequirement, graph::kMaterialData, WriteMaterial},
+    {ElementTags("labors"), graph::kLaborRequirement, graph::kLaborData, WriteLabor},
+    {ElementTags("others"), graph::kOtherRequirement, graph::kOtherData, WriteOther},
+    {ElementTags("inspections"), graph::kObjectInspectionsData, graph::kInspectionData,
+     WriteInspection},
 };
 
 }  // namespace
@@ -51,20 +52,20 @@ void WriteActivity(std::string& out, const Variant& activity_data) {
 
   if (const ObjectPtr details =
           OptionalObject(Ask(activity, graph::kActivityDetails.get), graph::kActivityDetails.get)) {
-    WriteStartTag(out, "details");
+    out += kDetailsTags.start();
     WriteElements(out, details, ActivityDetailsElements());
-    WriteEndTag(out, "details");
+    out += kDetailsTags.end();
   }
 
   for (const LineList& lines : kLineLists) {
     if (!AskPresence(activity, lines.holder.has)) continue;
     const ObjectPtr list = RequireObject(Ask(activity, lines.holder.get), lines.holder.get);
     const std::int32_t count = AskCount(list, lines.entries.size);
-    WriteStartTag(out, lines.wrapper);
+    out += lines.wrapper.start();
     for (std::int32_t index = 0; index < count; ++index) {
       lines.write(out, AskAt(list, lines.entries.at, index));
     }
-    WriteEndTag(out, lines.wrapper);
+    out += lines.wrapper.end();
   }
 
   out += "</activity>";

@@ -78,7 +78,10 @@ void ReplacementTally::Add(std::size_t replaced) {
   if (current_tally) current_tally->count_ += replaced;
 }
 
+// Text answers, nearly every value of a document, are escaped from where the answer holds
+// them; only the other types are converted to a text of their own first.
 void AppendEscaped(std::string& out, const Variant& answer, std::string_view method) {
+  if (const auto text = answer.TextView()) return AppendText(out, *text);
   try {
     AppendText(out, answer.AsText());
   } catch (const Error& error) {
@@ -87,6 +90,7 @@ void AppendEscaped(std::string& out, const Variant& answer, std::string_view met
 }
 
 void AppendAsDelivered(std::string& out, const Variant& answer, std::string_view method) {
+  if (const auto text = answer.TextView()) return AppendText(out, *text);
   try {
     AppendText(out, answer.ToTextOrEmpty());
   } catch (const Error& error) {

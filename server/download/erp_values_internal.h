@@ -85,14 +85,15 @@ inline void AppendAnswer(std::string& out, const ObjectPtr& object, std::string_
   AppendAsDelivered(out, Ask(object, method), method);
 }
 
-// Runs `write(text)` on a fresh text. On success `output` receives the text and the result is
-// true; when `write` raises, `output` receives the error's description (nothing partial) and
-// the result is false.
+// Runs `write(output)` on the emptied output, so a caller that writes many documents into one
+// text reuses its capacity instead of growing a new text for each. On success the result is
+// true; when `write` raises, `output` receives the error's description in place of the partial
+// text (nothing partial is returned) and the result is false.
 template <typename Write>
 bool RunWriter(std::string& output, Write&& write) {
-  std::string text;
+  output.clear();
   try {
-    std::forward<Write>(write)(text);
+    std::forward<Write>(write)(output);
   } catch (const Error& error) {
     output = error.description();
     return false;
@@ -100,7 +101,6 @@ bool RunWriter(std::string& output, Write&& write) {
     output = error.what();
     return false;
   }
-  output = std::move(text);
   return true;
 }
 

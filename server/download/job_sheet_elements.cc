@@ -182,23 +182,11 @@ std::span<const ElementRow> LaborElements() { return kLaborElements; }
 std::span<const ElementRow> OtherElements() { return kOtherElements; }
 std::span<const ElementRow> InspectionElements() { return kInspectionElements; }
 
-void WriteStartTag(std::string& out, std::string_view name) {
-  out += '<';
-  out += name;
-  out += '>';
-}
-
-void WriteEndTag(std::string& out, std::string_view name) {
-  out += "</";
-  out += name;
-  out += '>';
-}
-
 void WriteElements(std::string& out, const ObjectPtr& source, std::span<const ElementRow> rows) {
   for (const ElementRow& row : rows) {
     if (!AskPresence(source, row.property.has)) continue;
     const Variant value = Ask(source, row.property.get);
-    WriteStartTag(out, row.code);
+    out += row.tags.start();
     switch (row.form) {
       case ValueForm::kEscaped:
         AppendEscaped(out, value, row.property.get);
@@ -210,7 +198,7 @@ void WriteElements(std::string& out, const ObjectPtr& source, std::span<const El
         WriteTextList(out, value, row.property.get);
         break;
     }
-    WriteEndTag(out, row.code);
+    out += row.tags.end();
   }
 }
 

@@ -77,11 +77,11 @@ bool CollectJobSheets(const ObjectPtr& result, const erp::Property& list_propert
   if (!AskPresence(result, list_property.has)) return true;
   const ObjectPtr list = RequireObject(Ask(result, list_property.get), list_property.get);
   const std::int32_t count = AskCount(list, js::download::kJobSheetData.size);
+  std::string document;  // each document is written into the capacity of the one before
   for (std::int32_t index = 0; index < count; ++index) {
     const ObjectPtr entry = RequireObject(AskAt(list, js::download::kJobSheetData.at, index),
                                           js::download::kJobSheetData.at);
     if (!AskPresence(entry, js::download::kServiceOrderData.has)) continue;
-    std::string document;
     if (!BuildServiceOrderXml(Ask(entry, js::download::kServiceOrderData.get), document)) {
       failure = std::move(document);
       return false;
@@ -97,8 +97,8 @@ bool CollectCancellations(const ObjectPtr& result, std::string& text, std::strin
   if (!AskPresence(result, list_property.has)) return true;
   const ObjectPtr list = RequireObject(Ask(result, list_property.get), list_property.get);
   const std::int32_t count = AskCount(list, js::download::kCancelOrder.size);
+  std::string element;
   for (std::int32_t index = 0; index < count; ++index) {
-    std::string element;
     if (!BuildCancellationXml(AskAt(list, js::download::kCancelOrder.at, index), element)) {
       failure = std::move(element);
       return false;

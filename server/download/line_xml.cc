@@ -28,30 +28,33 @@ void WriteLineOriginAndActions(std::string& out, const ObjectPtr& line) {
 }
 
 // A material, labor or other line: identified by its cost line id.
-void WriteCostLine(std::string& out, const Variant& line_data, std::string_view name,
+void WriteCostLine(std::string& out, const Variant& line_data, const ElementTags& tags,
                    std::string_view entry_getter, std::span<const ElementRow> elements) {
   const ObjectPtr line = RequireObject(line_data, entry_getter);
-  out += '<';
-  out += name;
+  out += tags.open();
   out += " lineid='";
   AppendAnswer(out, line, attribute::kCostLine.get);
   WriteLineOriginAndActions(out, line);
   WriteElements(out, line, elements);
-  WriteEndTag(out, name);
+  out += tags.end();
 }
+
+constexpr ElementTags kMaterialTags{"material"};
+constexpr ElementTags kLaborTags{"labor"};
+constexpr ElementTags kOtherTags{"other"};
 
 }  // namespace
 
 void WriteMaterial(std::string& out, const Variant& material) {
-  WriteCostLine(out, material, "material", graph::kMaterialData.at, MaterialElements());
+  WriteCostLine(out, material, kMaterialTags, graph::kMaterialData.at, MaterialElements());
 }
 
 void WriteLabor(std::string& out, const Variant& labor) {
-  WriteCostLine(out, labor, "labor", graph::kLaborData.at, LaborElements());
+  WriteCostLine(out, labor, kLaborTags, graph::kLaborData.at, LaborElements());
 }
 
 void WriteOther(std::string& out, const Variant& other) {
-  WriteCostLine(out, other, "other", graph::kOtherData.at, OtherElements());
+  WriteCostLine(out, other, kOtherTags, graph::kOtherData.at, OtherElements());
 }
 
 // An inspection line: identified by its measurement type (escaped) and inspection number.
@@ -63,7 +66,7 @@ void WriteInspection(std::string& out, const Variant& inspection_data) {
   AppendAnswer(out, line, attribute::kInspectionNo.get);
   WriteLineOriginAndActions(out, line);
   WriteElements(out, line, InspectionElements());
-  WriteEndTag(out, "inspection");
+  out += "</inspection>";
 }
 
 }  // namespace internal

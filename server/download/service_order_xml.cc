@@ -37,20 +37,20 @@ void WriteServiceOrder(std::string& out, const Variant& service_order) {
 
   if (const ObjectPtr details =
           OptionalObject(Ask(order, graph::kOrderDetails.get), graph::kOrderDetails.get)) {
-    WriteStartTag(out, "details");
+    out += kDetailsTags.start();
     WriteElements(out, details, OrderDetailsElements());
-    WriteEndTag(out, "details");
+    out += kDetailsTags.end();
   }
 
   if (AskPresence(order, graph::kActivitiesData.has)) {
     const ObjectPtr activities =
         RequireObject(Ask(order, graph::kActivitiesData.get), graph::kActivitiesData.get);
     const std::int32_t count = AskCount(activities, graph::kActivityData.size);
-    WriteStartTag(out, "activities");
+    out += "<activities>";
     for (std::int32_t index = 0; index < count; ++index) {
       WriteActivity(out, AskAt(activities, graph::kActivityData.at, index));
     }
-    WriteEndTag(out, "activities");
+    out += "</activities>";
   }
 
   out += "</serviceorder></jobsheet>";

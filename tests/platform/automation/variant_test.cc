@@ -141,6 +141,27 @@ TEST(VariantTest, ConvertsToTextKeepingNullApartFromEmpty) {
   EXPECT_EQ(Variant(std::int16_t{7}).ToTextOrEmpty(), "7");
 }
 
+TEST(VariantTest, TextViewReadsHeldTextInPlaceAndOnlyText) {
+  const std::string long_text(300, 'x');
+  const Variant text(long_text);
+  const std::optional<std::string_view> view = text.TextView();
+  ASSERT_TRUE(view.has_value());
+  EXPECT_EQ(*view, long_text);
+  // In place: a second view sees the same bytes, not a copy made for the call.
+  EXPECT_EQ(text.TextView()->data(), view->data());
+  EXPECT_EQ(Variant("").TextView(), std::string_view());
+  EXPECT_EQ(Variant(std::string("a\0b", 3)).TextView(), std::string_view("a\0b", 3));
+
+  // Every other type has no text of its own: the caller converts it with AsText, so numbers,
+  // dates and Booleans keep their text form and null keeps failing where text is required.
+  for (const Variant& other : {Variant(), Variant::Null(), Variant(true), Variant(std::int16_t{7}),
+                               Variant(std::int32_t{42}), Variant(2.5),
+                               Variant(At(2024, 3, 5, 14, 30)), Variant(SomeObject())}) {
+    SCOPED_TRACE(other.DebugString());
+    EXPECT_EQ(other.TextView(), std::nullopt);
+  }
+}
+
 TEST(VariantTest, ConvertsToDateCountingDaysFromTheEpoch) {
   EXPECT_EQ(Variant().AsDate(), At(1899, 12, 30));
   EXPECT_EQ(Variant(1.5).AsDate(), At(1899, 12, 31, 12));

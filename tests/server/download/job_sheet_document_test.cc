@@ -3,11 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "common/conversions.h"
 #include "common/error.h"
+#include "common/text.h"
+#include "server/download/erp_values_internal.h"
 #include "tests/server/download/erp_script.h"
 
 namespace tqs::server::download {
@@ -291,6 +295,80 @@ TEST(JobSheetDocumentTest, ServiceOrderEdgesAndInnermostErrors) {
     EXPECT_EQ(BuildServiceOrderXml(Variant(fixture.order), output), test.succeeds);
     EXPECT_EQ(output, test.expected);
   }
+}
+
+// Every kind of answer in an escaped element (item), an as-delivered element (dltp) and an
+// escaped head attribute (cmea): text is escaped where the answer holds it, the other types
+// are written in their text form, characters XML cannot carry become U+FFFD and are counted.
+TEST(JobSheetDocumentTest, EveryKindOfValueIsWrittenInItsTextFormAndEscaped) {
+  using namespace std::chrono;
+  const DateTime date = local_days{year{2026} / 12 / 8} + hours{14} + minutes{30};
+  const std::string decimal =
+      std::string("2") + RegionalSettings::Current().decimal_separator + "5";
+  const std::string fffd(kReplacementCharacter);
+  const std::string long_text = std::string(100000, 'a') + "<&>" + std::string(50000, 'b');
+  const std::string long_escaped =
+      std::string(100000, 'a') + "&lt;&amp;&gt;" + std::string(50000, 'b');
+  struct ValueCase {
+    std::string name;
+    Variant value;
+    std::string expected;  // the element's text, in both kinds of element
+    std::size_t replaced;  // per element
+  };
+  const std::vector<ValueCase> cases = {
+      {"a whole number", Variant(std::int32_t{-42}), "-42", 0},
+      {"a 16-bit number", Variant(std::int16_t{7}), "7", 0},
+      {"a decimal number", Variant(2.5), decimal, 0},
+      {"a Boolean", Variant(true), "True", 0},
+      {"a date", Variant(date), FormatGeneralDate(date), 0},
+      {"empty", Variant(), "", 0},
+      {"empty text", Variant(""), "", 0},
+      {"every markup character, an entity escaped again", Variant("a&b'c\"d<e>f &amp; \t\r\n"),
+       "a&amp;b&apos;c&quot;d&lt;e&gt;f &amp;amp; \t\r\n", 0},
+      {"UTF-8 text is kept", Variant("M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x94\xA7"),
+       "M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x94\xA7", 0},
+      {"control characters", Variant("a\x01!\x1F~"), "a" + fffd + "!" + fffd + "~", 2},
+      {"bytes that are not UTF-8", Variant("ok\xC3 \xFF<\xED\xA0\x80"),
+       "ok" + fffd + " " + fffd + "&lt;" + fffd + fffd + fffd, 5},
+      {"a long text", Variant(long_text), long_escaped, 0},
+  };
+  for (const ValueCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    ErpScript script;
+    const ObjectPtr material = script.Object("line", {{"getCostLineAttribute", Variant("M1")},
+                                                      {"hasItem", Variant(true)},
+                                                      {"getItem", test.value},
+                                                      {"hasDeliveryType", Variant(true)},
+                                                      {"getDeliveryType", test.value}});
+    const ObjectPtr inspection = script.Object(
+        "inspection",
+        {{"getMeasurementTypeAttribute", test.value}, {"getInspectionNoAttribute", test.value}});
+    const internal::ReplacementTally replaced;
+    std::string output = "a much longer stale text than some of the elements written over it";
+    ASSERT_TRUE(BuildMaterialXml(Variant(material), output)) << output;
+    EXPECT_EQ(output,
+              "<material lineid='M1' origin='' allowedactions='' actionsperformed='' ><item>" +
+                  test.expected + "</item><dltp>" + test.expected + "</dltp></material>");
+    ASSERT_TRUE(BuildInspectionXml(Variant(inspection), output)) << output;
+    EXPECT_EQ(output, "<inspection cmea='" + test.expected + "' mseq='" + test.expected +
+                          "' origin='' allowedactions='' actionsperformed='' ></inspection>");
+    EXPECT_EQ(replaced.count(), 4 * test.replaced);
+  }
+
+  // Null: nothing as delivered, a failure naming the getter where text is required.
+  ErpScript script;
+  const ObjectPtr material = script.Object("line", {{"hasDeliveryType", Variant(true)},
+                                                    {"getDeliveryType", Variant::Null()},
+                                                    {"hasItem", Variant(true)},
+                                                    {"getItem", Variant::Null()}});
+  std::string output;
+  EXPECT_FALSE(BuildMaterialXml(Variant(material), output));
+  EXPECT_EQ(output, "Invalid use of Null (getItem answered Null)");
+  script.Answer("line", "hasItem", Variant(false));
+  ASSERT_TRUE(BuildMaterialXml(Variant(material), output)) << output;
+  EXPECT_EQ(output,
+            "<material lineid='' origin='' allowedactions='' actionsperformed='' ><dltp></dltp>"
+            "</material>");
 }
 
 TEST(JobSheetDocumentTest, CancellationElementIsEmptyAndEscapesIdAndReason) {
