@@ -116,11 +116,14 @@ bool StoreNumberedInteraction(UploadTransaction& upload, const DocumentIdentity&
                               const pugi::xml_node& document_node, std::int32_t& interaction_id,
                               std::string& error_text) {
   interaction_id = 0;
-  return !upload.Run(document.scope(), [&](db::Connection& connection) {
-    interaction_id = NextInteractionIdOn(connection, document.employee, document.type,
-                                         document.interaction_on);
-    InsertInteractionOn(connection, document, interaction_id, document_node);
-  }, error_text);
+  return !upload.Run(
+      document.scope(),
+      [&](db::Connection& connection) {
+        interaction_id = NextInteractionIdOn(connection, document.employee, document.type,
+                                             document.interaction_on);
+        InsertInteractionOn(connection, document, interaction_id, document_node);
+      },
+      error_text);
 }
 
 StoreOutcome StoreInteractionUnlessStored(UploadTransaction& upload,
@@ -130,17 +133,20 @@ StoreOutcome StoreInteractionUnlessStored(UploadTransaction& upload,
   interaction_id = 0;
   StoreOutcome outcome = StoreOutcome::kStored;
   bool numbered = false;
-  const bool ok = upload.Run(document.scope(), [&](db::Connection& connection) {
-    if (const std::optional<std::int32_t> found = FindInteractionOn(connection, document)) {
-      interaction_id = *found;
-      outcome = StoreOutcome::kAlreadyStored;
-      return;  // nothing written
-    }
-    interaction_id = NextInteractionIdOn(connection, document.employee, document.type,
-                                         document.interaction_on);
-    numbered = true;
-    InsertInteractionOn(connection, document, interaction_id, document_node);
-  }, error_text);
+  const bool ok = upload.Run(
+      document.scope(),
+      [&](db::Connection& connection) {
+        if (const std::optional<std::int32_t> found = FindInteractionOn(connection, document)) {
+          interaction_id = *found;
+          outcome = StoreOutcome::kAlreadyStored;
+          return;  // nothing written
+        }
+        interaction_id = NextInteractionIdOn(connection, document.employee, document.type,
+                                             document.interaction_on);
+        numbered = true;
+        InsertInteractionOn(connection, document, interaction_id, document_node);
+      },
+      error_text);
   if (ok) return outcome;
   if (!numbered) interaction_id = 0;
   return numbered ? StoreOutcome::kInsertFailed : StoreOutcome::kLookUpFailed;

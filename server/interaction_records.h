@@ -11,9 +11,8 @@
 #define TQS_SERVER_INTERACTION_RECORDS_H_
 
 #include <cstdint>
-#include <string>
-
 #include <pugixml.hpp>
+#include <string>
 
 #include "common/interaction_types.h"
 #include "server/thread_connection.h"

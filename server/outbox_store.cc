@@ -76,8 +76,7 @@ class OutboxTransaction {
       : transaction_(state, scopes) {}
 
   // Stores a document that is not yet there under a new number.
-  void StoreNew(const DocumentIdentity& identity, pugi::xml_node document,
-                ItemFeedback& feedback) {
+  void StoreNew(const DocumentIdentity& identity, pugi::xml_node document, ItemFeedback& feedback) {
     std::string error;
     if (StoreNumberedInteraction(transaction_, identity, document, feedback.interaction_id,
                                  error)) {
@@ -92,8 +91,8 @@ class OutboxTransaction {
   void StoreUnlessStored(const DocumentIdentity& identity, pugi::xml_node document,
                          ItemFeedback& feedback) {
     std::string error;
-    switch (StoreInteractionUnlessStored(transaction_, identity, document,
-                                         feedback.interaction_id, error)) {
+    switch (StoreInteractionUnlessStored(transaction_, identity, document, feedback.interaction_id,
+                                         error)) {
       case StoreOutcome::kStored:
         Stored(identity, feedback);
         return;
@@ -205,8 +204,8 @@ std::vector<NumberingScope> ScopesOf(const Sections& sections, const std::string
   add(sections.general_hours, BusinessDocumentType::kGeneralHourLine, attribute);
   add(sections.inspections, BusinessDocumentType::kServiceInspection,
       [](pugi::xml_node inspection) -> std::optional<std::string> {
-        const pugi::xml_node on = xml::FirstChildElement(
-            xml::FirstChildElement(inspection, "DOCINFO"), "INTERACTIONON");
+        const pugi::xml_node on =
+            xml::FirstChildElement(xml::FirstChildElement(inspection, "DOCINFO"), "INTERACTIONON");
         if (!on) return std::nullopt;
         return xml::Text(on);
       });
@@ -238,10 +237,9 @@ void StoreSections(pugi::xml_document& outbox, const std::string& i_sEmployee,
                     return;
                   }
                   transaction.StoreUnlessStored(
-                                    {i_sEmployee, static_cast<InteractionName>(code),
-                                     BusinessDocumentType::kJobSheet, feedback.interaction_on,
-                                     id},
-                                    job_sheet, feedback);
+                      {i_sEmployee, static_cast<InteractionName>(code),
+                       BusinessDocumentType::kJobSheet, feedback.interaction_on, id},
+                      job_sheet, feedback);
                 });
   }
 
@@ -253,11 +251,10 @@ void StoreSections(pugi::xml_document& outbox, const std::string& i_sEmployee,
                   const char* kind = "general hours line";
                   feedback.interaction_on = RequiredAttribute(hour, kind, "interactionon");
                   feedback.header_id = RequiredAttribute(hour, kind, "lineid");
-                  transaction.StoreUnlessStored(
-                                    {i_sEmployee, InteractionName::kGeneralHourLine,
-                                     BusinessDocumentType::kGeneralHourLine,
-                                     feedback.interaction_on, feedback.header_id},
-                                    hour, feedback);
+                  transaction.StoreUnlessStored({i_sEmployee, InteractionName::kGeneralHourLine,
+                                                 BusinessDocumentType::kGeneralHourLine,
+                                                 feedback.interaction_on, feedback.header_id},
+                                                hour, feedback);
                 });
   }
 
@@ -279,11 +276,10 @@ void StoreSections(pugi::xml_document& outbox, const std::string& i_sEmployee,
                       xml::Text(RequiredChild(attributes, kind, "CROB")) + "_" +
                       xml::Text(RequiredChild(attributes, kind, "OSEQ"));
                   // Inspections have no duplicate test: a re-sent one is stored again.
-                  transaction.StoreNew(
-                           {i_sEmployee, InteractionName::kServiceInspection,
-                            BusinessDocumentType::kServiceInspection, feedback.interaction_on,
-                            document_id},
-                           inspection, feedback);
+                  transaction.StoreNew({i_sEmployee, InteractionName::kServiceInspection,
+                                        BusinessDocumentType::kServiceInspection,
+                                        feedback.interaction_on, document_id},
+                                       inspection, feedback);
                 });
   }
 

@@ -37,8 +37,7 @@ Savepoint::Savepoint(Transaction& transaction)
 
 int Savepoint::Begin(Transaction& transaction) {
   if (!transaction.active_) {
-    throw Error(error_number::kOperationNotAllowed,
-                "Savepoint: the transaction has already ended");
+    throw Error(error_number::kOperationNotAllowed, "Savepoint: the transaction has already ended");
   }
   return internal::SessionOf(transaction.connection_)->BeginSavepoint();
 }

@@ -159,8 +159,7 @@ TEST_F(UploadFaultsTest, AnOutboxIsOneCommit) {
   }
   EXPECT_EQ(Upload(Envelope(items)),
             "<uploadfeedback><jobsheets>" + answered + "</jobsheets></uploadfeedback>");
-  EXPECT_NE(Upload(Envelope(JobSheetItem("4716"))).find("errortype=\"normal\""),
-            std::string::npos);
+  EXPECT_NE(Upload(Envelope(JobSheetItem("4716"))).find("errortype=\"normal\""), std::string::npos);
   EXPECT_GT(vfs.refused(), 0);
   vfs.Disarm();
   EXPECT_EQ(Rows(), rows);
@@ -219,8 +218,8 @@ TEST_F(UploadFaultsTest, FileSizeLimitDuringUploadStoresNoneOfTheOutbox) {
   EXPECT_EQ(Upload(envelope), "<uploadfeedback><jobsheets>" + Feedback("2", "4711", "") +
                                   Feedback("3", "4712", "") + Feedback("4", "4713", "") +
                                   "</jobsheets></uploadfeedback>");
-  EXPECT_EQ(Rows(), Row("1", "4700") + Row("2", "4711") + Row("3", "4712", large) +
-                        Row("4", "4713"));
+  EXPECT_EQ(Rows(),
+            Row("1", "4700") + Row("2", "4711") + Row("3", "4712", large) + Row("4", "4713"));
 }
 
 }  // namespace

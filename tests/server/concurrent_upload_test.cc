@@ -137,8 +137,8 @@ TEST_P(ConcurrentUploadTest, OutboxesOfTheSameDocumentsInOppositeOrderDoNotDeadl
       for (int round = 0; round < kRoundsOpposed; ++round) {
         round_start.arrive_and_wait();
         automation::Variant result;
-        const bool stored = job_sheet.StoreOutboxContent(outbox(round, t == 1), "1001", dsn_,
-                                                         result);
+        const bool stored =
+            job_sheet.StoreOutboxContent(outbox(round, t == 1), "1001", dsn_, result);
         for (Answer& answer : Answers(stored, result)) answers[t].push_back(std::move(answer));
       }
     });
@@ -174,8 +174,8 @@ TEST_P(ConcurrentUploadTest, ALongOutboxDelaysOtherUploadsWithoutFailingThem) {
   constexpr int kShortUploads = 10;
   std::string long_outbox = "<businessdocuments><generalhours>";
   for (int n = 0; n < kLongItems; ++n) {
-    long_outbox += "<hour interactionon='LONG' lineid='L" + std::to_string(n) +
-                   "'><sptm>1</sptm></hour>";
+    long_outbox +=
+        "<hour interactionon='LONG' lineid='L" + std::to_string(n) + "'><sptm>1</sptm></hour>";
   }
   long_outbox += "</generalhours></businessdocuments>";
 

@@ -262,10 +262,10 @@ TEST_P(OutboxStoreTest, ADocumentTheDatabaseRefusesIsUndoneAloneAndTheOthersAreS
             "WHEN NEW.BUSINESSDOCUMENTID = '2_0' BEGIN SELECT RAISE(ABORT, 'document 2 refused'); "
             "END"
           : "CREATE FUNCTION refuse_2() RETURNS trigger AS $$ BEGIN "
-      "IF NEW.BUSINESSDOCUMENTID = '2_0' THEN RAISE EXCEPTION 'document 2 refused'; END IF; "
-      "RETURN NEW; END $$ LANGUAGE plpgsql; "
-      "CREATE TRIGGER refuse_2 BEFORE INSERT ON CLIENTSERVERINTERACTION "
-      "FOR EACH ROW EXECUTE FUNCTION refuse_2()");
+            "IF NEW.BUSINESSDOCUMENTID = '2_0' THEN RAISE EXCEPTION 'document 2 refused'; END IF; "
+            "RETURN NEW; END $$ LANGUAGE plpgsql; "
+            "CREATE TRIGGER refuse_2 BEFORE INSERT ON CLIENTSERVERINTERACTION "
+            "FOR EACH ROW EXECUTE FUNCTION refuse_2()");
   const std::string feedback =
       Upload("<jobsheets>" + JobSheetItem("1_0", "RDP") + JobSheetItem("2_0", "RDP") +
              JobSheetItem("3_0", "RDP") + JobSheetItem("1_0", "RDP") + "</jobsheets>" +
@@ -275,16 +275,16 @@ TEST_P(OutboxStoreTest, ADocumentTheDatabaseRefusesIsUndoneAloneAndTheOthersAreS
       "errortype=\"normal\" errordesc=\"");
   ASSERT_NE(refused, std::string::npos) << feedback;
   EXPECT_NE(feedback.find("document 2 refused", refused), std::string::npos) << feedback;
-  for (const char* item : {
-           "<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
-           "errortype=\"\" errordesc=\"\"/>",
-           "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"3\" "
-           "errortype=\"\" errordesc=\"\"/>",
-           // Sent twice in the same outbox: the second copy names the first one's number.
-           "<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
-           "errortype=\"conflict\" errordesc=\"\"/>",
-           "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"1\" "
-           "headerid=\"SI1\" errortype=\"\" errordesc=\"\"/>"}) {
+  for (const char* item :
+       {"<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
+        "errortype=\"\" errordesc=\"\"/>",
+        "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"3\" "
+        "errortype=\"\" errordesc=\"\"/>",
+        // Sent twice in the same outbox: the second copy names the first one's number.
+        "<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
+        "errortype=\"conflict\" errordesc=\"\"/>",
+        "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"1\" "
+        "headerid=\"SI1\" errortype=\"\" errordesc=\"\"/>"}) {
     EXPECT_NE(feedback.find(item), std::string::npos) << item << "\nin " << feedback;
   }
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "3");
@@ -317,7 +317,8 @@ TEST_P(OutboxStoreTest, AFailedCommitAnswersNoDocumentAsStoredAndStoresNone) {
            "errortype=\"conflict\" errordesc=\"\"/>",
            "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"2\" " + failed,
            "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"1\" "
-           "headerid=\"SI1\" " + failed}) {
+           "headerid=\"SI1\" " +
+               failed}) {
     EXPECT_NE(feedback.find(item), std::string::npos) << item << "\nin " << feedback;
   }
   EXPECT_EQ(feedback.find("errortype=\"\""), std::string::npos) << feedback;
@@ -333,8 +334,7 @@ TEST_P(OutboxStoreTest, AFailedCommitAnswersNoDocumentAsStoredAndStoresNone) {
   // Sent again once the database takes it: stored now, under the same numbers.
   Connect()->Execute("DROP TRIGGER refuse_at_commit ON CLIENTSERVERINTERACTION");
   const std::string again = Upload(outbox);
-  EXPECT_NE(again.find("interactionid=\"2\" headerid=\"2\" errortype=\"\""),
-            std::string::npos)
+  EXPECT_NE(again.find("interactionid=\"2\" headerid=\"2\" errortype=\"\""), std::string::npos)
       << again;
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "3");
 }

@@ -120,8 +120,7 @@ int Session::BeginSavepoint() {
   CheckOpen();
   if (!in_transaction_) {
     // Outside a transaction the engine would start one of its own that nobody commits.
-    throw NotAllowedError("Savepoint: no transaction is open on this " + provider_ +
-                          " connection");
+    throw NotAllowedError("Savepoint: no transaction is open on this " + provider_ + " connection");
   }
   Execute("SAVEPOINT " + SavepointName(savepoints_ + 1));
   return ++savepoints_;
@@ -141,8 +140,7 @@ void Session::RollbackToSavepoint(int depth) {
   CheckOpen();
   if (!in_transaction_ || depth != savepoints_) {
     throw NotAllowedError("RollbackToSavepoint: savepoint " + std::to_string(depth) +
-                          " is not the innermost open one on this " + provider_ +
-                          " connection");
+                          " is not the innermost open one on this " + provider_ + " connection");
   }
   // The savepoint ends here whatever happens: when the rollback fails the engine no longer
   // holds it, and the transaction can only be rolled back as a whole.

@@ -132,7 +132,7 @@ TEST_P(ConnectionTest, SavepointsUndoOnlyTheWorkAfterThemAndTheTransactionGoesOn
         // Only the innermost savepoint may end.
         EXPECT_EQ(ErrorNumberOf([&] { outer.Release(); }), error_number::kOperationNotAllowed);
       }  // left without Release: rolled back
-    }  // the outer one too, since its Release was refused
+    }    // the outer one too, since its Release was refused
     {
       Savepoint again(transaction);  // the names of ended savepoints are used again
       connection_->Execute("INSERT INTO A VALUES (6)");
