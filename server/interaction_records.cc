@@ -7,27 +7,13 @@
 #include "common/error.h"
 #include "common/text.h"
 #include "platform/db/recordset.h"
-#include "platform/db/transaction.h"
+#include "server/error_trap.h"
 
 namespace tqs::server {
 namespace {
 
 using db::CursorType;
 using db::LockType;
-
-// Runs `body`; turns any error into its description in error_text and returns false.
-template <typename Body>
-bool Trapped(std::string& error_text, Body&& body) {
-  try {
-    body();
-    return true;
-  } catch (const Error& error) {
-    error_text = error.description();
-  } catch (const std::exception& error) {
-    error_text = error.what();
-  }
-  return false;
-}
 
 std::string SerializeNode(const pugi::xml_node& node) {
   std::ostringstream out;
@@ -52,14 +38,6 @@ std::optional<std::int32_t> FindInteractionOn(db::Connection& connection,
   const std::int32_t id = rs->Field(0).AsInt32();
   rs->Close();
   return id;
-}
-
-// Begins the transaction in which a document is numbered, holding the lock of its numbering
-// scope (employee, type, interaction-on): uploads into the same scope wait for each other, others
-// run side by side.
-void LockNumbering(db::Transaction& transaction, const DocumentIdentity& document) {
-  transaction.LockName("CLIENTSERVERINTERACTION/" + document.employee + "/" +
-                       std::to_string(ToNumber(document.type)) + "/" + document.interaction_on);
 }
 
 std::int32_t NextInteractionIdOn(db::Connection& connection, const std::string& employee,
@@ -134,43 +112,41 @@ bool InsertInteraction(ThreadConnection& state, const DocumentIdentity& document
   });
 }
 
-bool StoreNumberedInteraction(ThreadConnection& state, const DocumentIdentity& document,
+bool StoreNumberedInteraction(UploadTransaction& upload, const DocumentIdentity& document,
                               const pugi::xml_node& document_node, std::int32_t& interaction_id,
                               std::string& error_text) {
   interaction_id = 0;
-  return !Trapped(error_text, [&] {
-    db::Connection& connection = state.connection();
-    db::Transaction transaction(connection);
-    LockNumbering(transaction, document);
-    interaction_id = NextInteractionIdOn(connection, document.employee, document.type,
-                                         document.interaction_on);
-    InsertInteractionOn(connection, document, interaction_id, document_node);
-    transaction.Commit();
-  });
+  return !upload.Run(
+      document.scope(),
+      [&](db::Connection& connection) {
+        interaction_id = NextInteractionIdOn(connection, document.employee, document.type,
+                                             document.interaction_on);
+        InsertInteractionOn(connection, document, interaction_id, document_node);
+      },
+      error_text);
 }
 
-StoreOutcome StoreInteractionUnlessStored(ThreadConnection& state,
+StoreOutcome StoreInteractionUnlessStored(UploadTransaction& upload,
                                           const DocumentIdentity& document,
                                           const pugi::xml_node& document_node,
                                           std::int32_t& interaction_id, std::string& error_text) {
   interaction_id = 0;
   StoreOutcome outcome = StoreOutcome::kStored;
   bool numbered = false;
-  const bool ok = Trapped(error_text, [&] {
-    db::Connection& connection = state.connection();
-    db::Transaction transaction(connection);
-    LockNumbering(transaction, document);
-    if (const std::optional<std::int32_t> found = FindInteractionOn(connection, document)) {
-      interaction_id = *found;
-      outcome = StoreOutcome::kAlreadyStored;
-      return;  // nothing written: the transaction rolls back
-    }
-    interaction_id = NextInteractionIdOn(connection, document.employee, document.type,
-                                         document.interaction_on);
-    numbered = true;
-    InsertInteractionOn(connection, document, interaction_id, document_node);
-    transaction.Commit();
-  });
+  const bool ok = upload.Run(
+      document.scope(),
+      [&](db::Connection& connection) {
+        if (const std::optional<std::int32_t> found = FindInteractionOn(connection, document)) {
+          interaction_id = *found;
+          outcome = StoreOutcome::kAlreadyStored;
+          return;  // nothing written
+        }
+        interaction_id = NextInteractionIdOn(connection, document.employee, document.type,
+                                             document.interaction_on);
+        numbered = true;
+        InsertInteractionOn(connection, document, interaction_id, document_node);
+      },
+      error_text);
   if (ok) return outcome;
   if (!numbered) interaction_id = 0;
   return numbered ? StoreOutcome::kInsertFailed : StoreOutcome::kLookUpFailed;

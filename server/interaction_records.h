@@ -1,21 +1,22 @@
 // The operations of the JobSheet component on CLIENTSERVERINTERACTION: the duplicate test of a
 // re-sent document (FindInteraction), the numbering of a new document (NextInteractionId), the
-// new pending row (InsertInteraction), both together and atomic (StoreNumberedInteraction), and
-// the result look-up for the laptop (GetInteractionResult). They work on the calling thread's
-// connection and never raise: each reports failure by its result and hands the provider's
-// description back through error_text, for the caller to turn into feedback.
+// new pending row (InsertInteraction), both together and atomic within an upload's transaction
+// (StoreNumberedInteraction, StoreInteractionUnlessStored), and the result look-up for the
+// laptop (GetInteractionResult). They work on the calling thread's connection and never raise:
+// each reports failure by its result and hands the provider's description back through
+// error_text, for the caller to turn into feedback.
 //
 // Values reach the SQL only as bound parameters, never as text pasted into it.
 #ifndef TQS_SERVER_INTERACTION_RECORDS_H_
 #define TQS_SERVER_INTERACTION_RECORDS_H_
 
 #include <cstdint>
-#include <string>
-
 #include <pugixml.hpp>
+#include <string>
 
 #include "common/interaction_types.h"
 #include "server/thread_connection.h"
+#include "server/upload_transaction.h"
 
 namespace tqs::server {
 
@@ -26,6 +27,8 @@ struct DocumentIdentity {
   BusinessDocumentType type;
   std::string interaction_on;
   std::string document_id;
+
+  NumberingScope scope() const { return {employee, type, interaction_on}; }
 };
 
 // 1 and the stored interaction id when a document with this identity exists; 0 (id 0) when
@@ -46,10 +49,11 @@ bool InsertInteraction(ThreadConnection& state, const DocumentIdentity& document
                        std::int32_t interaction_id, const pugi::xml_node& document_node,
                        std::string& error_text);
 
-// NextInteractionId followed by InsertInteraction in one transaction, so concurrent uploads
-// never receive the same number. Returns true when it failed; nothing is stored then, and
-// interaction_id is 0 when the numbering failed or the number allocated when the insert did.
-bool StoreNumberedInteraction(ThreadConnection& state, const DocumentIdentity& document,
+// NextInteractionId followed by InsertInteraction in a savepoint of `upload`, under the lock of
+// the document's numbering scope, so concurrent uploads never receive the same number. Returns
+// true when it failed; nothing of it is stored then, and interaction_id is 0 when the numbering
+// failed or the number allocated when the insert did. The row is stored once `upload` commits.
+bool StoreNumberedInteraction(UploadTransaction& upload, const DocumentIdentity& document,
                               const pugi::xml_node& document_node, std::int32_t& interaction_id,
                               std::string& error_text);
 
@@ -60,11 +64,11 @@ enum class StoreOutcome {
   kInsertFailed,   // the insert failed: the number it had been given
 };
 
-// The duplicate test (FindInteraction), then NextInteractionId and InsertInteraction, all in one
-// transaction that holds the numbering scope's lock: the same document uploaded twice at the
-// same moment is stored once and answered as already stored the second time. Sets
-// interaction_id as StoreOutcome says; error_text on the two failures.
-StoreOutcome StoreInteractionUnlessStored(ThreadConnection& state,
+// The duplicate test (FindInteraction), then NextInteractionId and InsertInteraction, all in a
+// savepoint of `upload` under the numbering scope's lock: the same document uploaded twice at
+// the same moment is stored once and answered as already stored the second time (also within
+// one outbox). Sets interaction_id as StoreOutcome says; error_text on the two failures.
+StoreOutcome StoreInteractionUnlessStored(UploadTransaction& upload,
                                           const DocumentIdentity& document,
                                           const pugi::xml_node& document_node,
                                           std::int32_t& interaction_id, std::string& error_text);

@@ -2,7 +2,11 @@
 // interaction row per job sheet, general hours line and service inspection, and the laptop
 // learns from the upload feedback under which number each document was stored, that it was
 // stored before ("conflict"), or why it was not ("normal" with the description).
+#include <optional>
+#include <set>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "common/error.h"
 #include "common/interaction_types.h"
@@ -12,6 +16,7 @@
 #include "server/jobsheet.h"
 #include "server/text_parameters.h"
 #include "server/thread_connection.h"
+#include "server/upload_transaction.h"
 #include "server/xml_building.h"
 
 namespace tqs::server {
@@ -27,8 +32,10 @@ struct ItemFeedback {
   std::string header_id;
   std::string error_type;
   std::string error_desc;
+  bool awaits_commit = false;  // the answer says "stored", which the commit has to make true
 
   void Fail(std::string description) {
+    awaits_commit = false;
     error_type = kNormal;
     error_desc = std::move(description);
   }
@@ -61,42 +68,86 @@ void RequireElement(pugi::xml_node item, std::string_view section) {
   }
 }
 
-// Stores a document that is not yet there under a new number.
-void StoreNew(ThreadConnection& state, const DocumentIdentity& identity, pugi::xml_node document,
-              ItemFeedback& feedback) {
-  std::string error;
-  if (StoreNumberedInteraction(state, identity, document, feedback.interaction_id, error)) {
-    feedback.Fail(error);
-  }
-}
+// The stores of one outbox in its one transaction, and the feedback elements that say "stored"
+// before the commit has made it so.
+class OutboxTransaction {
+ public:
+  OutboxTransaction(ThreadConnection& state, const std::vector<NumberingScope>& scopes)
+      : transaction_(state, scopes) {}
 
-// The duplicate test, then the store: a document with the same identity is a conflict that
-// names the number it was stored under.
-void StoreUnlessStored(ThreadConnection& state, const DocumentIdentity& identity,
-                       pugi::xml_node document, ItemFeedback& feedback) {
-  std::string error;
-  switch (StoreInteractionUnlessStored(state, identity, document, feedback.interaction_id,
-                                       error)) {
-    case StoreOutcome::kStored:
-      return;
-    case StoreOutcome::kAlreadyStored:
-      feedback.error_type = kConflict;
-      return;
-    case StoreOutcome::kLookUpFailed:
-    case StoreOutcome::kInsertFailed:
+  // Stores a document that is not yet there under a new number.
+  void StoreNew(const DocumentIdentity& identity, pugi::xml_node document, ItemFeedback& feedback) {
+    std::string error;
+    if (StoreNumberedInteraction(transaction_, identity, document, feedback.interaction_id,
+                                 error)) {
       feedback.Fail(error);
       return;
+    }
+    Stored(identity, feedback);
   }
-}
 
-void AppendFeedback(pugi::xml_document& feedback_document, pugi::xml_node section,
-                    const char* element, const ItemFeedback& feedback) {
+  // The duplicate test, then the store: a document with the same identity is a conflict that
+  // names the number it was stored under.
+  void StoreUnlessStored(const DocumentIdentity& identity, pugi::xml_node document,
+                         ItemFeedback& feedback) {
+    std::string error;
+    switch (StoreInteractionUnlessStored(transaction_, identity, document, feedback.interaction_id,
+                                         error)) {
+      case StoreOutcome::kStored:
+        Stored(identity, feedback);
+        return;
+      case StoreOutcome::kAlreadyStored:
+        feedback.error_type = kConflict;
+        // Sent twice in this outbox: the first copy is stored only when the outbox is.
+        feedback.awaits_commit =
+            numbered_here_.contains(NumberOf(identity, feedback.interaction_id));
+        return;
+      case StoreOutcome::kLookUpFailed:
+      case StoreOutcome::kInsertFailed:
+        feedback.Fail(error);
+        return;
+    }
+  }
+
+  // The feedback element of an item whose answer holds only if the commit succeeds.
+  void AwaitCommit(pugi::xml_node element) { awaiting_commit_.push_back(element); }
+
+  // Commits. When the commit fails nothing of the outbox is stored: each answer that said
+  // otherwise now names the commit's error, so the laptop keeps those documents and sends them
+  // again.
+  void Commit() {
+    std::string error;
+    if (transaction_.Commit(error)) return;
+    for (pugi::xml_node element : awaiting_commit_) {
+      element.attribute("errortype").set_value(kNormal);
+      element.attribute("errordesc").set_value(error.c_str());
+    }
+  }
+
+ private:
+  using Number = std::tuple<BusinessDocumentType, std::string, std::int32_t>;
+  static Number NumberOf(const DocumentIdentity& identity, std::int32_t interaction_id) {
+    return {identity.type, identity.interaction_on, interaction_id};
+  }
+
+  void Stored(const DocumentIdentity& identity, ItemFeedback& feedback) {
+    feedback.awaits_commit = true;
+    numbered_here_.insert(NumberOf(identity, feedback.interaction_id));
+  }
+
+  UploadTransaction transaction_;
+  std::set<Number> numbered_here_;  // the numbers this outbox's documents were stored under
+  std::vector<pugi::xml_node> awaiting_commit_;
+};
+
+pugi::xml_node AppendFeedback(pugi::xml_document& feedback_document, pugi::xml_node section,
+                              const char* element, const ItemFeedback& feedback) {
   const XmlAttribute attributes[] = {
       {"interactionon", feedback.interaction_on}, {"interactionid", feedback.interaction_id},
       {"headerid", feedback.header_id},           {"errortype", feedback.error_type},
       {"errordesc", feedback.error_desc},
   };
-  CreateXmlElement(feedback_document, section, element, "", attributes);
+  return CreateXmlElement(feedback_document, section, element, "", attributes);
 }
 
 // Runs `store` for every child of `section`; an item whose reading fails gets "normal" with the
@@ -104,7 +155,7 @@ void AppendFeedback(pugi::xml_document& feedback_document, pugi::xml_node sectio
 template <typename StoreItem>
 void ForEachItem(pugi::xml_node section, pugi::xml_document& feedback_document,
                  pugi::xml_node feedback_section, const char* feedback_element,
-                 StoreItem&& store) {
+                 OutboxTransaction& transaction, StoreItem&& store) {
   for (pugi::xml_node item = section.first_child(); item; item = item.next_sibling()) {
     ItemFeedback feedback;
     try {
@@ -113,8 +164,52 @@ void ForEachItem(pugi::xml_node section, pugi::xml_document& feedback_document,
     } catch (const Error& error) {
       feedback.Fail(error.description());
     }
-    AppendFeedback(feedback_document, feedback_section, feedback_element, feedback);
+    const pugi::xml_node element =
+        AppendFeedback(feedback_document, feedback_section, feedback_element, feedback);
+    if (feedback.awaits_commit) transaction.AwaitCommit(element);
   }
+}
+
+// The sections of the envelope that the upload reads; each may be absent.
+struct Sections {
+  pugi::xml_node job_sheets;
+  pugi::xml_node general_hours;
+  pugi::xml_node inspections;
+};
+
+Sections FindSections(pugi::xml_document& outbox) {
+  return {xml::SelectSingleNode(outbox, "//businessdocuments/jobsheets"),
+          xml::SelectSingleNode(outbox, "//businessdocuments/generalhours"),
+          xml::SelectSingleNode(outbox, "//businessdocuments/SERVICEINSPECTIONS")};
+}
+
+// The numbering scopes that the items of the envelope will be stored in, read where the stores
+// below read them; an item without its interaction-on is never stored and names none.
+std::vector<NumberingScope> ScopesOf(const Sections& sections, const std::string& employee) {
+  std::vector<NumberingScope> scopes;
+  const auto add = [&](pugi::xml_node section, BusinessDocumentType type, auto interaction_on) {
+    for (pugi::xml_node item : section.children()) {
+      if (item.type() != pugi::node_element) continue;
+      if (const std::optional<std::string> on = interaction_on(item)) {
+        scopes.push_back({employee, type, *on});
+      }
+    }
+  };
+  const auto attribute = [](pugi::xml_node item) -> std::optional<std::string> {
+    const pugi::xml_attribute on = item.attribute("interactionon");
+    if (!on) return std::nullopt;
+    return std::string(on.value());
+  };
+  add(sections.job_sheets, BusinessDocumentType::kJobSheet, attribute);
+  add(sections.general_hours, BusinessDocumentType::kGeneralHourLine, attribute);
+  add(sections.inspections, BusinessDocumentType::kServiceInspection,
+      [](pugi::xml_node inspection) -> std::optional<std::string> {
+        const pugi::xml_node on =
+            xml::FirstChildElement(xml::FirstChildElement(inspection, "DOCINFO"), "INTERACTIONON");
+        if (!on) return std::nullopt;
+        return xml::Text(on);
+      });
+  return scopes;
 }
 
 // The three sections of the envelope, in this order, each answered by its feedback section.
@@ -122,11 +217,13 @@ void StoreSections(pugi::xml_document& outbox, const std::string& i_sEmployee,
                    ThreadConnection& state, pugi::xml_document& feedback_document,
                    pugi::xml_node root) {
   state.EnsureConnection("Varnex");
+  const Sections sections = FindSections(outbox);
+  OutboxTransaction transaction(state, ScopesOf(sections, i_sEmployee));
 
-  if (pugi::xml_node section = xml::SelectSingleNode(outbox, "//businessdocuments/jobsheets")) {
+  if (pugi::xml_node section = sections.job_sheets) {
     const pugi::xml_node feedback_section =
         CreateXmlElement(feedback_document, root, "jobsheets", "", {});
-    ForEachItem(section, feedback_document, feedback_section, "jobsheet",
+    ForEachItem(section, feedback_document, feedback_section, "jobsheet", transaction,
                 [&](pugi::xml_node item, ItemFeedback& feedback) {
                   const char* kind = "job sheet item";
                   feedback.interaction_on = RequiredAttribute(item, kind, "interactionon");
@@ -139,36 +236,32 @@ void StoreSections(pugi::xml_document& outbox, const std::string& i_sEmployee,
                     feedback.Fail(error);
                     return;
                   }
-                  StoreUnlessStored(state,
-                                    {i_sEmployee, static_cast<InteractionName>(code),
-                                     BusinessDocumentType::kJobSheet, feedback.interaction_on,
-                                     id},
-                                    job_sheet, feedback);
+                  transaction.StoreUnlessStored(
+                      {i_sEmployee, static_cast<InteractionName>(code),
+                       BusinessDocumentType::kJobSheet, feedback.interaction_on, id},
+                      job_sheet, feedback);
                 });
   }
 
-  if (pugi::xml_node section =
-          xml::SelectSingleNode(outbox, "//businessdocuments/generalhours")) {
+  if (pugi::xml_node section = sections.general_hours) {
     const pugi::xml_node feedback_section =
         CreateXmlElement(feedback_document, root, "generalhours", "", {});
-    ForEachItem(section, feedback_document, feedback_section, "hour",
+    ForEachItem(section, feedback_document, feedback_section, "hour", transaction,
                 [&](pugi::xml_node hour, ItemFeedback& feedback) {
                   const char* kind = "general hours line";
                   feedback.interaction_on = RequiredAttribute(hour, kind, "interactionon");
                   feedback.header_id = RequiredAttribute(hour, kind, "lineid");
-                  StoreUnlessStored(state,
-                                    {i_sEmployee, InteractionName::kGeneralHourLine,
-                                     BusinessDocumentType::kGeneralHourLine,
-                                     feedback.interaction_on, feedback.header_id},
-                                    hour, feedback);
+                  transaction.StoreUnlessStored({i_sEmployee, InteractionName::kGeneralHourLine,
+                                                 BusinessDocumentType::kGeneralHourLine,
+                                                 feedback.interaction_on, feedback.header_id},
+                                                hour, feedback);
                 });
   }
 
-  if (pugi::xml_node section =
-          xml::SelectSingleNode(outbox, "//businessdocuments/SERVICEINSPECTIONS")) {
+  if (pugi::xml_node section = sections.inspections) {
     const pugi::xml_node feedback_section =
         CreateXmlElement(feedback_document, root, "SERVICEINSPECTIONS", "", {});
-    ForEachItem(section, feedback_document, feedback_section, "SERVICEINSPECTION",
+    ForEachItem(section, feedback_document, feedback_section, "SERVICEINSPECTION", transaction,
                 [&](pugi::xml_node inspection, ItemFeedback& feedback) {
                   const char* kind = "service inspection";
                   const pugi::xml_node doc_info = RequiredChild(inspection, kind, "DOCINFO");
@@ -183,13 +276,14 @@ void StoreSections(pugi::xml_document& outbox, const std::string& i_sEmployee,
                       xml::Text(RequiredChild(attributes, kind, "CROB")) + "_" +
                       xml::Text(RequiredChild(attributes, kind, "OSEQ"));
                   // Inspections have no duplicate test: a re-sent one is stored again.
-                  StoreNew(state,
-                           {i_sEmployee, InteractionName::kServiceInspection,
-                            BusinessDocumentType::kServiceInspection, feedback.interaction_on,
-                            document_id},
-                           inspection, feedback);
+                  transaction.StoreNew({i_sEmployee, InteractionName::kServiceInspection,
+                                        BusinessDocumentType::kServiceInspection,
+                                        feedback.interaction_on, document_id},
+                                       inspection, feedback);
                 });
   }
+
+  transaction.Commit();
 }
 
 }  // namespace

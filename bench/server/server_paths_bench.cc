@@ -2,14 +2,15 @@
 // sqlite3 statements, in one run on the same data:
 //   upload   StoreOutboxContent of outboxes of 100 job sheets (2-20 KB each) for employees out
 //            of 5,000, into a table with 0 rows and with --rows existing rows; the raw side runs,
-//            per document, BEGIN IMMEDIATE / duplicate look-up / highest number / INSERT / COMMIT
-//            (the product commits per document) on the already serialised document text.
+//            per outbox, BEGIN IMMEDIATE, per document SAVEPOINT / duplicate look-up / highest
+//            number / INSERT / RELEASE, then one COMMIT (the product commits once per outbox and
+//            keeps each document in a savepoint of its own) on the already serialised text.
 //   results  GetProcessResult for --results interactions of one employee at --rows rows; the raw
 //            side runs the same look-up once per interaction through one prepared statement.
 // When TQS_TEST_POSTGRES_DSN names a PostgreSQL server (scripts/with-postgres.sh sets it), both
 // paths run again there, in fresh schemas dropped at the end, against libpq prepared statements
-// on one connection (the upload's transaction also takes the numbering scope's advisory lock,
-// as the product does; the result look-ups are prepared per request and the session reset
+// on one connection (the upload's transaction also takes the numbering scopes' advisory locks
+// first, as the product does; the result look-ups are prepared per request and the session reset
 // after it, as the product's pooled connections are).
 // Prints one line per path: path, product rate, raw rate, ratio, conditions.
 //
@@ -132,14 +133,19 @@ class RawUpload {
                           "VALUES (?, 5, 10, ?, ?, ?, ?, 5)");
     begin_ = Prepare(db, "BEGIN IMMEDIATE");
     commit_ = Prepare(db, "COMMIT");
+    savepoint_ = Prepare(db, "SAVEPOINT document");
+    release_ = Prepare(db, "RELEASE SAVEPOINT document");
   }
   ~RawUpload() {
-    for (sqlite3_stmt* s : {find_, next_, insert_, begin_, commit_}) sqlite3_finalize(s);
+    for (sqlite3_stmt* s : {find_, next_, insert_, begin_, commit_, savepoint_, release_}) {
+      sqlite3_finalize(s);
+    }
   }
 
   void Store(const Outbox& outbox, const std::string& on) {
+    Step(begin_);
     for (size_t i = 0; i < outbox.documents.size(); ++i) {
-      Step(begin_);
+      Step(savepoint_);
       Bind(find_, 1, outbox.employee);
       Bind(find_, 2, on);
       Bind(find_, 3, outbox.order_ids[i]);
@@ -162,8 +168,9 @@ class RawUpload {
       Bind(insert_, 4, outbox.order_ids[i]);
       Bind(insert_, 5, outbox.documents[i]);
       Step(insert_);
-      Step(commit_);
+      Step(release_);
     }
+    Step(commit_);
   }
 
  private:
@@ -177,6 +184,8 @@ class RawUpload {
   sqlite3_stmt* insert_;
   sqlite3_stmt* begin_;
   sqlite3_stmt* commit_;
+  sqlite3_stmt* savepoint_;
+  sqlite3_stmt* release_;
 };
 
 long long CountRows(const fs::path& file) {
@@ -432,8 +441,9 @@ PGresult* RunPrepared(PGconn* connection, const char* name,
                  name);
 }
 
-// The raw PostgreSQL upload into `schema` on day `raw_on`, per document as the product: a
-// transaction holding the numbering scope's lock, duplicate look-up, highest number, insert.
+// The raw PostgreSQL upload into `schema` on day `raw_on` as the product: per outbox a
+// transaction holding the numbering scope's lock, per document in a savepoint the duplicate
+// look-up, highest number and insert, then one commit.
 auto PostgresRawUpload(const std::string& server_dsn, const std::string& schema,
                        const std::string& raw_on) {
   return [server_dsn, schema, raw_on](const std::vector<Outbox>& outboxes) {
@@ -453,9 +463,10 @@ auto PostgresRawUpload(const std::string& server_dsn, const std::string& schema,
     const auto start = Clock::now();
     for (const Outbox& outbox : outboxes) {
       const std::string scope = "CLIENTSERVERINTERACTION/" + outbox.employee + "/5/" + raw_on;
+      ExecPg(connection, "BEGIN");
+      PQclear(RunPrepared(connection, "lock", {scope.c_str()}));
       for (std::size_t i = 0; i < outbox.documents.size(); ++i) {
-        ExecPg(connection, "BEGIN");
-        PQclear(RunPrepared(connection, "lock", {scope.c_str()}));
+        ExecPg(connection, "SAVEPOINT document");
         PGresult* found = RunPrepared(
             connection, "find",
             {outbox.employee.c_str(), raw_on.c_str(), outbox.order_ids[i].c_str()});
@@ -472,8 +483,9 @@ auto PostgresRawUpload(const std::string& server_dsn, const std::string& schema,
         PQclear(RunPrepared(connection, "insert",
                             {outbox.employee.c_str(), raw_on.c_str(), next.c_str(),
                              outbox.order_ids[i].c_str(), outbox.documents[i].c_str()}));
-        ExecPg(connection, "COMMIT");
+        ExecPg(connection, "RELEASE SAVEPOINT document");
       }
+      ExecPg(connection, "COMMIT");
     }
     const double seconds = Seconds(start);
     PQfinish(connection);
@@ -534,7 +546,7 @@ void PostgresPaths(const std::string& server_dsn) {
   const auto schema_dsn = [&](const std::string& schema) {
     return server_dsn + ";Search Path=" + schema;
   };
-  const std::string conditions = "PostgreSQL, commit per doc";
+  const std::string conditions = "PostgreSQL, commit per outbox";
   for (const char* part : {"_product", "_raw", "_big"}) {
     tqs::admin::InitializeDatabase(schema_dsn(prefix + part));
   }
@@ -563,7 +575,7 @@ long PeakRssKb() {
 
 }  // namespace
 
-constexpr const char* kSqliteConditions = "WAL synchronous=FULL, commit per doc";
+constexpr const char* kSqliteConditions = "WAL synchronous=FULL, commit per outbox";
 
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {

@@ -1,8 +1,9 @@
 // A laptop's upload meets storage that fails underneath it: the server database file becomes
-// read-only, the disk fills up, or another writer holds the database locked, after part of the
-// upload was stored. The feedback must name every item that was not stored, no row may be left
-// half-written, and uploading the same outbox again once the storage is back must store exactly
-// the missing items: nothing lost, nothing stored twice.
+// read-only, the disk fills up, or another writer holds the database locked. An outbox is stored
+// in one transaction, so its documents become durable together at its commit: the feedback must
+// name every item that was not stored (none may be answered as stored when the commit failed),
+// no row may be left half-written, and uploading the same outbox again once the storage is back
+// must store exactly the missing items: nothing lost, nothing stored twice.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -93,7 +94,7 @@ class UploadFaultsTest : public ::testing::Test {
   JobSheet job_sheet_{components_};
 };
 
-TEST_F(UploadFaultsTest, WritesRefusedAfterTheFirstItemAreReportedAndStoredOnTheNextUpload) {
+TEST_F(UploadFaultsTest, ACommitThatFailsStoresNoneOfTheOutboxAndAnswersNoneAsStored) {
   const struct {
     StorageFault fault;
     const char* provider_message;
@@ -101,45 +102,72 @@ TEST_F(UploadFaultsTest, WritesRefusedAfterTheFirstItemAreReportedAndStoredOnThe
       {StorageFault::kReadOnly, "disk I/O error"},
       {StorageFault::kDiskFull, "database or disk is full"},
   };
-  const std::string envelope =
-      Envelope(JobSheetItem("4711") + JobSheetItem("4712") + JobSheetItem("4713"));
+  // 4711 arrived with an earlier upload; 4712 is in the outbox twice.
+  const std::string envelope = Envelope(JobSheetItem("4711") + JobSheetItem("4712") +
+                                        JobSheetItem("4712") + JobSheetItem("4713"));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.provider_message);
     UseDatabase(std::string("server-") + std::to_string(static_cast<int>(c.fault)) + ".db");
+    Upload(Envelope(JobSheetItem("4711")));
 
     FaultySqliteVfs vfs;
-    vfs.Arm(c.fault, /*after_commits=*/1);
+    vfs.Arm(c.fault, /*after_commits=*/0);
     const std::string feedback = Upload(envelope);
     EXPECT_GT(vfs.refused(), 0);
     vfs.Disarm();
 
-    // The first item was stored and says so; the two others name the provider's failure.
+    // The earlier one is still a conflict; every other item names the provider's failure, the
+    // copy of 4712 too (its first copy was never stored).
     const std::string::size_type first_end = feedback.find("/>") + 2;
     EXPECT_EQ(feedback.substr(0, first_end),
-              "<uploadfeedback><jobsheets>" + Feedback("1", "4711", ""));
-    for (const char* order : {"4712", "4713"}) {
-      const std::string::size_type at = feedback.find("headerid=\"" + std::string(order) + "\"");
-      ASSERT_NE(at, std::string::npos) << feedback;
+              "<uploadfeedback><jobsheets>" + Feedback("1", "4711", "conflict"));
+    int failed = 0;
+    for (std::string::size_type at = feedback.find("<jobsheet ", first_end);
+         at != std::string::npos; at = feedback.find("<jobsheet ", at + 1)) {
       const std::string element = feedback.substr(at, feedback.find("/>", at) - at);
       EXPECT_NE(element.find("errortype=\"normal\""), std::string::npos) << element;
       EXPECT_NE(element.find(c.provider_message), std::string::npos) << element;
+      ++failed;
     }
-    // Only the first item is in the database, whole; the file is sound.
+    EXPECT_EQ(failed, 3) << feedback;
+    // Only the earlier upload is in the database, whole; the file is sound.
     EXPECT_EQ(Rows(), Row("1", "4711"));
     EXPECT_EQ(IntegrityCheck(), "ok");
 
     // The laptop sends the same outbox again: the stored one is a conflict, the others are
     // stored now.
     EXPECT_EQ(Upload(envelope), "<uploadfeedback><jobsheets>" + Feedback("1", "4711", "conflict") +
-                                    Feedback("2", "4712", "") + Feedback("3", "4713", "") +
-                                    "</jobsheets></uploadfeedback>");
+                                    Feedback("2", "4712", "") + Feedback("2", "4712", "conflict") +
+                                    Feedback("3", "4713", "") + "</jobsheets></uploadfeedback>");
     EXPECT_EQ(Rows(), Row("1", "4711") + Row("2", "4712") + Row("3", "4713"));
   }
 }
 
+// The documents of an outbox cost one durable commit together: with room for exactly one more
+// commit, a whole outbox of five goes in, and the next outbox finds the disk full.
+TEST_F(UploadFaultsTest, AnOutboxIsOneCommit) {
+  FaultySqliteVfs vfs;
+  vfs.Arm(StorageFault::kDiskFull, /*after_commits=*/1);
+  std::string items;
+  std::string answered;
+  std::string rows;
+  for (int n = 1; n <= 5; ++n) {
+    const std::string order = std::to_string(4710 + n);
+    items += JobSheetItem(order);
+    answered += Feedback(std::to_string(n), order, "");
+    rows += Row(std::to_string(n), order);
+  }
+  EXPECT_EQ(Upload(Envelope(items)),
+            "<uploadfeedback><jobsheets>" + answered + "</jobsheets></uploadfeedback>");
+  EXPECT_NE(Upload(Envelope(JobSheetItem("4716"))).find("errortype=\"normal\""), std::string::npos);
+  EXPECT_GT(vfs.refused(), 0);
+  vfs.Disarm();
+  EXPECT_EQ(Rows(), rows);
+}
+
 TEST_F(UploadFaultsTest, UploadWaitsForAnotherWriterToReleaseTheLock) {
   FaultySqliteVfs vfs;
-  vfs.Arm(StorageFault::kLocked, /*after_commits=*/1);
+  vfs.Arm(StorageFault::kLocked, /*after_commits=*/0);
   // The other writer finishes after a while; the upload waits for it rather than failing.
   std::thread other_writer([&vfs] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -156,8 +184,9 @@ TEST_F(UploadFaultsTest, UploadWaitsForAnotherWriterToReleaseTheLock) {
 }
 
 // A real full disk: in a child process whose files may not grow beyond the size the database
-// has now, an upload whose second item is too large to fit.
-TEST_F(UploadFaultsTest, FileSizeLimitDuringUploadLosesOnlyTheItemThatDidNotFit) {
+// has now, an upload whose second item is too large to fit. The outbox's commit fails, so none
+// of its items is stored or answered as stored; all of them arrive with the next upload.
+TEST_F(UploadFaultsTest, FileSizeLimitDuringUploadStoresNoneOfTheOutbox) {
   const std::string large(512 * 1024, 'x');
   const std::string envelope =
       Envelope(JobSheetItem("4711") + JobSheetItem("4712", large) + JobSheetItem("4713"));
@@ -175,21 +204,22 @@ TEST_F(UploadFaultsTest, FileSizeLimitDuringUploadLosesOnlyTheItemThatDidNotFit)
     ::setrlimit(RLIMIT_FSIZE, &size_limit);
     const std::string feedback = Upload(envelope);
     const bool as_expected =
-        feedback.find(Feedback("2", "4711", "")) != std::string::npos &&
+        feedback.find("headerid=\"4711\" errortype=\"normal\"") != std::string::npos &&
         feedback.find("headerid=\"4712\" errortype=\"normal\"") != std::string::npos &&
-        feedback.find("headerid=\"4713\" errortype=\"\"") != std::string::npos;
+        feedback.find("headerid=\"4713\" errortype=\"normal\"") != std::string::npos;
     std::cerr << feedback;
     std::exit(as_expected ? 0 : 1);
   };
   EXPECT_EXIT(upload_with_size_limit(), ::testing::ExitedWithCode(0), "");
 
-  // The database holds the two that fitted, whole; the large one arrives with the next upload.
+  // The database holds only the earlier upload, whole; the outbox arrives with the next upload.
   EXPECT_EQ(IntegrityCheck(), "ok");
-  const std::string before = Rows();
-  EXPECT_EQ(before, Row("1", "4700") + Row("2", "4711") + Row("3", "4713"));
-  const std::string again = Upload(envelope);
-  EXPECT_NE(again.find(Feedback("4", "4712", "")), std::string::npos) << again;
-  EXPECT_EQ(Rows(), before + Row("4", "4712", large));
+  EXPECT_EQ(Rows(), Row("1", "4700"));
+  EXPECT_EQ(Upload(envelope), "<uploadfeedback><jobsheets>" + Feedback("2", "4711", "") +
+                                  Feedback("3", "4712", "") + Feedback("4", "4713", "") +
+                                  "</jobsheets></uploadfeedback>");
+  EXPECT_EQ(Rows(),
+            Row("1", "4700") + Row("2", "4711") + Row("3", "4712", large) + Row("4", "4713"));
 }
 
 }  // namespace

@@ -71,6 +71,146 @@ class ConcurrentUploadTest : public testing::ServerDatabaseTest {
 
 TQS_INSTANTIATE_FOR_BACKENDS(ConcurrentUploadTest);
 
+// One answered item of an upload feedback.
+struct Answer {
+  std::string element;  // jobsheet, hour, SERVICEINSPECTION
+  std::string marker;
+  int id;
+  std::string header;
+  std::string error_type;
+  std::string error_desc;
+};
+
+// The items of an upload's feedback; one "upload failed" item when it is not a feedback.
+std::vector<Answer> Answers(bool stored, const automation::Variant& result) {
+  pugi::xml_document feedback;
+  if (!stored || !feedback.load_string(result.AsText().c_str())) {
+    return {{"", "", 0, "", "upload failed", result.AsText()}};
+  }
+  std::vector<Answer> answers;
+  for (pugi::xml_node section : feedback.document_element().children()) {
+    for (pugi::xml_node item : section.children()) {
+      answers.push_back({item.name(), item.attribute("interactionon").value(),
+                         item.attribute("interactionid").as_int(),
+                         item.attribute("headerid").value(), item.attribute("errortype").value(),
+                         item.attribute("errordesc").value()});
+    }
+  }
+  return answers;
+}
+
+// Two web-tier threads take outboxes of the same employee holding the same documents of two
+// upload markers, one thread with the first marker's documents first, the other with the
+// second's first. Each outbox holds the numbering locks of both markers until it commits; taken
+// in the order of the outbox they would deadlock (PostgreSQL would end one upload with an
+// error). Every document is stored once: one thread is answered "stored", the other
+// "conflict" with the same number.
+TEST_P(ConcurrentUploadTest, OutboxesOfTheSameDocumentsInOppositeOrderDoNotDeadlock) {
+  constexpr int kRoundsOpposed = 12;
+  const auto outbox = [](int round, bool reversed) {
+    const std::string first = "A" + std::to_string(round);
+    const std::string second = "B" + std::to_string(round);
+    std::string sheets[2];
+    std::string hours[2];
+    for (int i = 0; i < 2; ++i) {
+      const std::string& marker = i == 0 ? first : second;
+      for (int n = 0; n < 5; ++n) {
+        const std::string order = marker + "O" + std::to_string(n);
+        sheets[i] += "<item interactionon='" + marker + "' id='" + order +
+                     "_0'><jobsheet><serviceorder id='" + order +
+                     "' actionsperformed='RDP'/></jobsheet></item>";
+        hours[i] += "<hour interactionon='" + marker + "' lineid='" + order + "'/>";
+      }
+    }
+    const int a = reversed ? 1 : 0;
+    return "<businessdocuments><jobsheets>" + sheets[a] + sheets[1 - a] +
+           "</jobsheets><generalhours>" + hours[a] + hours[1 - a] +
+           "</generalhours></businessdocuments>";
+  };
+  std::vector<Answer> answers[2];
+  std::barrier round_start(2);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 2; ++t) {
+    threads.emplace_back([&, t] {
+      automation::ComponentRegistry components;
+      JobSheet job_sheet(components);
+      for (int round = 0; round < kRoundsOpposed; ++round) {
+        round_start.arrive_and_wait();
+        automation::Variant result;
+        const bool stored =
+            job_sheet.StoreOutboxContent(outbox(round, t == 1), "1001", dsn_, result);
+        for (Answer& answer : Answers(stored, result)) answers[t].push_back(std::move(answer));
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+
+  // Per document: the number it was stored under, by the thread that stored it.
+  std::map<std::tuple<std::string, std::string, std::string>, std::vector<int>> stored;
+  std::map<std::tuple<std::string, std::string, std::string>, std::vector<int>> conflicts;
+  for (const auto& list : answers) {
+    ASSERT_EQ(list.size(), std::size_t{kRoundsOpposed * 20});
+    for (const Answer& answer : list) {
+      ASSERT_TRUE(answer.error_type.empty() || answer.error_type == "conflict")
+          << answer.header << ": " << answer.error_type << " " << answer.error_desc;
+      auto& ids = answer.error_type.empty() ? stored : conflicts;
+      ids[{answer.element, answer.marker, answer.header}].push_back(answer.id);
+    }
+  }
+  EXPECT_EQ(stored.size(), std::size_t{kRoundsOpposed * 20});
+  for (const auto& [document, ids] : stored) {
+    ASSERT_EQ(ids.size(), 1u) << std::get<2>(document) << " stored twice";
+    EXPECT_EQ(conflicts[document], ids) << std::get<2>(document);
+  }
+  EXPECT_EQ(ReadStoredRows().size(), std::size_t{kRoundsOpposed * 20});
+}
+
+// One laptop uploads a long outbox (one transaction that holds the database's write lock on
+// SQLite while it runs) while other laptops upload short ones: they wait for it and are stored,
+// none fails with a locked database.
+TEST_P(ConcurrentUploadTest, ALongOutboxDelaysOtherUploadsWithoutFailingThem) {
+  constexpr int kLongItems = 3000;
+  constexpr int kShortUploaders = 4;
+  constexpr int kShortUploads = 10;
+  std::string long_outbox = "<businessdocuments><generalhours>";
+  for (int n = 0; n < kLongItems; ++n) {
+    long_outbox +=
+        "<hour interactionon='LONG' lineid='L" + std::to_string(n) + "'><sptm>1</sptm></hour>";
+  }
+  long_outbox += "</generalhours></businessdocuments>";
+
+  std::vector<std::vector<Answer>> answers(kShortUploaders + 1);
+  std::barrier start(kShortUploaders + 1);
+  std::vector<std::thread> threads;
+  for (int t = 0; t <= kShortUploaders; ++t) {
+    threads.emplace_back([&, t] {
+      automation::ComponentRegistry components;
+      JobSheet job_sheet(components);
+      start.arrive_and_wait();
+      const int uploads = t == 0 ? 1 : kShortUploads;
+      for (int u = 0; u < uploads; ++u) {
+        std::string marker;
+        const std::string outbox = t == 0 ? long_outbox : Outbox(t, u, marker);
+        automation::Variant result;
+        const bool stored = job_sheet.StoreOutboxContent(
+            outbox, t == 0 ? "2001" : "300" + std::to_string(t), dsn_, result);
+        for (Answer& answer : Answers(stored, result)) answers[t].push_back(std::move(answer));
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+
+  std::size_t answered = 0;
+  for (const auto& list : answers) {
+    for (const Answer& answer : list) {
+      ++answered;
+      ASSERT_EQ(answer.error_type, "") << answer.header << ": " << answer.error_desc;
+    }
+  }
+  EXPECT_EQ(answered, std::size_t{kLongItems + kShortUploaders * kShortUploads * 5});
+  EXPECT_EQ(ReadStoredRows().size(), answered);
+}
+
 TEST_P(ConcurrentUploadTest, EveryDocumentIsStoredOnceUnderAGapFreeNumber) {
   struct Feedback {
     std::string employee;

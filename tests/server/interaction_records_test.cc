@@ -42,8 +42,10 @@ class InteractionRecordsTest : public testing::ServerDatabaseTest {
   std::int32_t Store(const DocumentIdentity& identity) {
     std::int32_t id = 0;
     std::string error;
-    EXPECT_FALSE(StoreNumberedInteraction(state_, identity, document_.first_child(), id, error))
+    UploadTransaction upload(state_, {identity.scope()});
+    EXPECT_FALSE(StoreNumberedInteraction(upload, identity, document_.first_child(), id, error))
         << error;
+    EXPECT_TRUE(upload.Commit(error)) << error;
     return id;
   }
 
@@ -208,8 +210,10 @@ TEST_P(InteractionRecordsTest, ConcurrentUploadsNeverShareANumber) {
         std::int32_t id = 0;
         const auto identity = JobSheet("E1", InteractionName::kServiceOrderRdp, "ON",
                                        std::to_string(t) + "_" + std::to_string(i));
-        ASSERT_FALSE(StoreNumberedInteraction(state, identity, document_.first_child(), id, error))
+        UploadTransaction upload(state, {identity.scope()});
+        ASSERT_FALSE(StoreNumberedInteraction(upload, identity, document_.first_child(), id, error))
             << error;
+        ASSERT_TRUE(upload.Commit(error)) << error;
         ids[t].push_back(id);
       }
       state.CloseConnection();

@@ -251,6 +251,94 @@ TEST_P(OutboxStoreTest, NumbersNeverWrapPastTheLargestAndOtherScopesGoOn) {
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE INTERACTIONID < 1"), "0");
 }
 
+// An insert the database refuses (here a trigger, as a constraint or a full table would) costs
+// only its own document: the outbox's other documents are stored under numbers without gaps,
+// in the same commit. On PostgreSQL the refused statement leaves the transaction unusable until
+// it is rolled back to the document's savepoint.
+TEST_P(OutboxStoreTest, ADocumentTheDatabaseRefusesIsUndoneAloneAndTheOthersAreStored) {
+  Connect()->ExecuteBatch(
+      !OnPostgres()
+          ? "CREATE TRIGGER refuse_2 BEFORE INSERT ON CLIENTSERVERINTERACTION "
+            "WHEN NEW.BUSINESSDOCUMENTID = '2_0' BEGIN SELECT RAISE(ABORT, 'document 2 refused'); "
+            "END"
+          : "CREATE FUNCTION refuse_2() RETURNS trigger AS $$ BEGIN "
+            "IF NEW.BUSINESSDOCUMENTID = '2_0' THEN RAISE EXCEPTION 'document 2 refused'; END IF; "
+            "RETURN NEW; END $$ LANGUAGE plpgsql; "
+            "CREATE TRIGGER refuse_2 BEFORE INSERT ON CLIENTSERVERINTERACTION "
+            "FOR EACH ROW EXECUTE FUNCTION refuse_2()");
+  const std::string feedback =
+      Upload("<jobsheets>" + JobSheetItem("1_0", "RDP") + JobSheetItem("2_0", "RDP") +
+             JobSheetItem("3_0", "RDP") + JobSheetItem("1_0", "RDP") + "</jobsheets>" +
+             "<SERVICEINSPECTIONS>" + Inspection("SI1", "R1") + "</SERVICEINSPECTIONS>");
+  const std::string::size_type refused = feedback.find(
+      "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"2\" "
+      "errortype=\"normal\" errordesc=\"");
+  ASSERT_NE(refused, std::string::npos) << feedback;
+  EXPECT_NE(feedback.find("document 2 refused", refused), std::string::npos) << feedback;
+  for (const char* item :
+       {"<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
+        "errortype=\"\" errordesc=\"\"/>",
+        "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"3\" "
+        "errortype=\"\" errordesc=\"\"/>",
+        // Sent twice in the same outbox: the second copy names the first one's number.
+        "<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
+        "errortype=\"conflict\" errordesc=\"\"/>",
+        "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"1\" "
+        "headerid=\"SI1\" errortype=\"\" errordesc=\"\"/>"}) {
+    EXPECT_NE(feedback.find(item), std::string::npos) << item << "\nin " << feedback;
+  }
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "3");
+  EXPECT_EQ(Scalar("SELECT INTERACTIONID FROM CLIENTSERVERINTERACTION WHERE "
+                   "BUSINESSDOCUMENTID='3_0'"),
+            "2");
+}
+
+// The commit of the outbox fails (on PostgreSQL a check that runs only at the commit; the
+// reliability suite makes SQLite's disk fail): nothing of the outbox is stored, and no document
+// is answered as stored, so the laptop keeps every one of them and sends them again. A document
+// stored by an earlier upload stays a conflict; a copy of one that this outbox stored does not.
+TEST_P(OutboxStoreTest, AFailedCommitAnswersNoDocumentAsStoredAndStoresNone) {
+  if (!OnPostgres()) GTEST_SKIP() << "SQLite fails its commit in tests/reliability";
+  Upload("<jobsheets>" + JobSheetItem("1_0", "RDP") + "</jobsheets>");
+  Connect()->ExecuteBatch(
+      "CREATE FUNCTION refuse_at_commit() RETURNS trigger AS $$ BEGIN "
+      "RAISE EXCEPTION 'the outbox is refused at its commit'; END $$ LANGUAGE plpgsql; "
+      "CREATE CONSTRAINT TRIGGER refuse_at_commit AFTER INSERT ON CLIENTSERVERINTERACTION "
+      "DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION refuse_at_commit()");
+
+  const std::string outbox = "<jobsheets>" + JobSheetItem("1_0", "RDP") +
+                             JobSheetItem("2_0", "RDP") + JobSheetItem("2_0", "RDP") +
+                             "</jobsheets><SERVICEINSPECTIONS>" + Inspection("SI1", "R1") +
+                             "</SERVICEINSPECTIONS>";
+  const std::string feedback = Upload(outbox);
+  const std::string failed = "errortype=\"normal\" errordesc=\"";
+  for (const std::string& item : std::vector<std::string>{
+           "<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
+           "errortype=\"conflict\" errordesc=\"\"/>",
+           "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"2\" " + failed,
+           "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"1\" "
+           "headerid=\"SI1\" " +
+               failed}) {
+    EXPECT_NE(feedback.find(item), std::string::npos) << item << "\nin " << feedback;
+  }
+  EXPECT_EQ(feedback.find("errortype=\"\""), std::string::npos) << feedback;
+  // Both copies of 2_0 and the inspection name the commit's error; neither copy is a conflict.
+  int commit_errors = 0;
+  for (auto at = feedback.find("the outbox is refused at its commit"); at != std::string::npos;
+       at = feedback.find("the outbox is refused at its commit", at + 1)) {
+    ++commit_errors;
+  }
+  EXPECT_EQ(commit_errors, 3) << feedback;
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "1");
+
+  // Sent again once the database takes it: stored now, under the same numbers.
+  Connect()->Execute("DROP TRIGGER refuse_at_commit ON CLIENTSERVERINTERACTION");
+  const std::string again = Upload(outbox);
+  EXPECT_NE(again.find("interactionid=\"2\" headerid=\"2\" errortype=\"\""), std::string::npos)
+      << again;
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "3");
+}
+
 TEST_P(OutboxStoreTest, TextParametersWithNulOrBytesThatAreNoUtf8AreRefused) {
   const std::string outbox =
       "<businessdocuments><generalhours><hour interactionon='A' "

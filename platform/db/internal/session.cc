@@ -1,8 +1,17 @@
 #include "platform/db/internal/session.h"
 
+#include <string>
+
 #include "platform/db/internal/errors.h"
 
 namespace tqs::db::internal {
+namespace {
+
+// Savepoints are named by their depth: names of ended ones are used again, so the statements
+// stay few and cached.
+std::string SavepointName(int depth) { return "tqs_savepoint_" + std::to_string(depth); }
+
+}  // namespace
 
 Session::Session(std::unique_ptr<Driver> driver, std::string provider)
     : provider_(std::move(provider)),
@@ -74,6 +83,7 @@ void Session::CommitTrans() {
   // A commit that fails leaves the transaction open, to be rolled back by the caller.
   Execute(driver_->CommitSql());
   in_transaction_ = false;
+  savepoints_ = 0;
   driver_->AfterTransaction();
 }
 
@@ -84,6 +94,7 @@ void Session::RollbackTrans() {
                           " connection");
   }
   in_transaction_ = false;
+  savepoints_ = 0;
   try {
     Execute(driver_->RollbackSql());
   } catch (...) {
@@ -105,10 +116,45 @@ void Session::LockName(std::string_view name) {
   Execute(sql, std::span<const SqlValue>(&parameter, 1));
 }
 
+int Session::BeginSavepoint() {
+  CheckOpen();
+  if (!in_transaction_) {
+    // Outside a transaction the engine would start one of its own that nobody commits.
+    throw NotAllowedError("Savepoint: no transaction is open on this " + provider_ + " connection");
+  }
+  Execute("SAVEPOINT " + SavepointName(savepoints_ + 1));
+  return ++savepoints_;
+}
+
+void Session::ReleaseSavepoint(int depth) {
+  CheckOpen();
+  if (!in_transaction_ || depth != savepoints_) {
+    throw NotAllowedError("ReleaseSavepoint: savepoint " + std::to_string(depth) +
+                          " is not the innermost open one on this " + provider_ + " connection");
+  }
+  --savepoints_;  // also when the release fails: the engine's state is unknown then
+  Execute("RELEASE SAVEPOINT " + SavepointName(depth));
+}
+
+void Session::RollbackToSavepoint(int depth) {
+  CheckOpen();
+  if (!in_transaction_ || depth != savepoints_) {
+    throw NotAllowedError("RollbackToSavepoint: savepoint " + std::to_string(depth) +
+                          " is not the innermost open one on this " + provider_ + " connection");
+  }
+  // The savepoint ends here whatever happens: when the rollback fails the engine no longer
+  // holds it, and the transaction can only be rolled back as a whole.
+  --savepoints_;
+  const std::string name = SavepointName(depth);
+  Execute("ROLLBACK TO SAVEPOINT " + name);
+  Execute("RELEASE SAVEPOINT " + name);
+}
+
 void Session::Close() {
   if (!open_) return;
   open_ = false;
   in_transaction_ = false;
+  savepoints_ = 0;
   // Dropping the cache finalizes its statements; leases still out see it gone and finalize
   // theirs when they end instead of handing them back.
   cache_.reset();

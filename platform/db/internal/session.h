@@ -47,6 +47,14 @@ class Session {
   // ends (see Transaction::LockName). Raises when no transaction is open.
   void LockName(std::string_view name);
 
+  // Savepoints of the open transaction (see Savepoint). BeginSavepoint marks one and returns its
+  // depth (1 for the outermost); ReleaseSavepoint and RollbackToSavepoint end the innermost one,
+  // whose depth they are given, and raise otherwise. RollbackToSavepoint undoes the work since
+  // the mark and raises when the engine no longer holds it (the transaction itself was lost).
+  int BeginSavepoint();
+  void ReleaseSavepoint(int depth);
+  void RollbackToSavepoint(int depth);
+
   // Drops the cached statements and closes the engine session (rolling back an open
   // transaction). Safe to call twice.
   void Close();
@@ -62,6 +70,7 @@ class Session {
   std::shared_ptr<StatementCache> cache_;
   bool open_ = true;
   bool in_transaction_ = false;
+  int savepoints_ = 0;  // open savepoints of the transaction
 };
 
 }  // namespace tqs::db::internal

@@ -104,6 +104,64 @@ TEST_P(ConnectionTest, TransactionsCommitOrRollBackAndDoNotNest) {
   EXPECT_THAT(Column("SELECT X FROM A"), ElementsAre("2"));
 }
 
+TEST_P(ConnectionTest, SavepointsUndoOnlyTheWorkAfterThemAndTheTransactionGoesOn) {
+  connection_->Execute("CREATE TABLE A (X INTEGER PRIMARY KEY)");
+  {
+    Transaction transaction(*connection_);
+    connection_->Execute("INSERT INTO A VALUES (1)");
+    {
+      Savepoint kept(transaction);
+      connection_->Execute("INSERT INTO A VALUES (2)");
+      kept.Release();
+    }
+    {
+      // A statement the engine refuses (on PostgreSQL it leaves the whole transaction unusable
+      // until the rollback to the savepoint) and the work before it in the savepoint.
+      Savepoint undone(transaction);
+      connection_->Execute("INSERT INTO A VALUES (3)");
+      EXPECT_NE(ErrorNumberOf([&] { connection_->Execute("INSERT INTO A VALUES (1)"); }),
+                std::nullopt);
+      undone.Rollback();
+    }
+    {
+      Savepoint outer(transaction);
+      connection_->Execute("INSERT INTO A VALUES (4)");
+      {
+        Savepoint inner(transaction);
+        connection_->Execute("INSERT INTO A VALUES (5)");
+        // Only the innermost savepoint may end.
+        EXPECT_EQ(ErrorNumberOf([&] { outer.Release(); }), error_number::kOperationNotAllowed);
+      }  // left without Release: rolled back
+    }    // the outer one too, since its Release was refused
+    {
+      Savepoint again(transaction);  // the names of ended savepoints are used again
+      connection_->Execute("INSERT INTO A VALUES (6)");
+      again.Release();
+    }
+    transaction.Commit();
+    // After the transaction, savepoints are refused.
+    EXPECT_EQ(ErrorNumberOf([&] { Savepoint late(transaction); }),
+              error_number::kOperationNotAllowed);
+  }
+  EXPECT_THAT(Column("SELECT X FROM A ORDER BY X"), ElementsAre("1", "2", "6"));
+
+  // The engine ended the transaction under the savepoint (as SQLite does after a full disk):
+  // rolling back to the savepoint raises instead of going on outside any transaction.
+  {
+    Transaction transaction(*connection_);
+    Savepoint savepoint(transaction);
+    connection_->Execute("INSERT INTO A VALUES (7)");
+    connection_->Execute("ROLLBACK");
+    EXPECT_NE(ErrorNumberOf([&] { savepoint.Rollback(); }), std::nullopt);
+  }
+  EXPECT_THAT(Column("SELECT X FROM A ORDER BY X"), ElementsAre("1", "2", "6"));
+  // The connection takes the next transaction.
+  Transaction transaction(*connection_);
+  connection_->Execute("INSERT INTO A VALUES (8)");
+  transaction.Commit();
+  EXPECT_THAT(Column("SELECT X FROM A ORDER BY X"), ElementsAre("1", "2", "6", "8"));
+}
+
 TEST_P(ConnectionTest, AWriterDoesNotBlockAReaderOfTheSameDatabase) {
   connection_->Execute("CREATE TABLE A (X INTEGER)");
   auto writer = Connection::Open(ServerString());
