@@ -17,6 +17,7 @@
 #include "common/error.h"
 #include "platform/automation/object.h"
 #include "platform/automation/variant.h"
+#include "server/error_trap.h"
 
 namespace tqs::server::download::internal {
 
@@ -92,16 +93,10 @@ inline void AppendAnswer(std::string& out, const ObjectPtr& object, std::string_
 template <typename Write>
 bool RunWriter(std::string& output, Write&& write) {
   output.clear();
-  try {
-    std::forward<Write>(write)(output);
-  } catch (const Error& error) {
-    output = error.description();
-    return false;
-  } catch (const std::exception& error) {
-    output = error.what();
-    return false;
-  }
-  return true;
+  std::string error_text;
+  if (Trapped(error_text, [&] { std::forward<Write>(write)(output); })) return true;
+  output = std::move(error_text);
+  return false;
 }
 
 }  // namespace tqs::server::download::internal

@@ -10,6 +10,7 @@
 #include "common/error.h"
 #include "platform/xml/xml.h"
 #include "server/download/erp_values_internal.h"
+#include "server/error_trap.h"
 
 namespace tqs::server::download {
 
@@ -110,7 +111,7 @@ ObjectPtr BuildServiceOrder(const automation::ComponentRegistry& components,
 
 bool BuildJobSheetsInput(const automation::ComponentRegistry& components, std::string_view request,
                          ObjectPtr& input, std::string& error_text) {
-  try {
+  return Trapped(error_text, [&] {
     ObjectPtr job_sheets = components.Create(js::prog_id::kIJobSheets);
     pugi::xml_document document;
     if (xml::LoadXml(document, request)) {
@@ -120,13 +121,7 @@ bool BuildJobSheetsInput(const automation::ComponentRegistry& components, std::s
       }
     }
     input = std::move(job_sheets);
-    return true;
-  } catch (const Error& error) {
-    error_text = error.description();
-  } catch (const std::exception& error) {
-    error_text = error.what();
-  }
-  return false;
+  });
 }
 
 }  // namespace tqs::server::download
