@@ -68,60 +68,81 @@ void RequireElement(pugi::xml_node item, std::string_view section) {
   }
 }
 
-// The stores of one outbox in its one transaction, and the feedback elements that say "stored"
-// before the commit has made it so.
+// How the documents of an outbox reach the disk.
+enum class CommitMode {
+  // One transaction and one durable commit for the whole outbox, a savepoint per document.
+  kTogether,
+  // A transaction of its own per document: after the outbox's commit failed (a disk that has
+  // room for some of its documents but not for all), so that every document that fits is stored
+  // and only the others wait for the next upload.
+  kOneByOne,
+};
+
+// The stores of one outbox, and the feedback elements that say "stored" before the commit has
+// made it so.
 class OutboxTransaction {
  public:
-  OutboxTransaction(ThreadConnection& state, const std::vector<NumberingScope>& scopes)
-      : transaction_(state, scopes) {}
+  OutboxTransaction(ThreadConnection& state, const std::vector<NumberingScope>& scopes,
+                    CommitMode mode)
+      : state_(state) {
+    if (mode == CommitMode::kTogether) together_.emplace(state, scopes);
+  }
 
   // Stores a document that is not yet there under a new number.
   void StoreNew(const DocumentIdentity& identity, pugi::xml_node document, ItemFeedback& feedback) {
-    std::string error;
-    if (StoreNumberedInteraction(transaction_, identity, document, feedback.interaction_id,
-                                 error)) {
-      feedback.Fail(error);
-      return;
-    }
-    Stored(identity, feedback);
+    InTransaction(identity, feedback, [&](UploadTransaction& transaction) {
+      std::string error;
+      if (StoreNumberedInteraction(transaction, identity, document, feedback.interaction_id,
+                                   error)) {
+        feedback.Fail(error);
+        return;
+      }
+      Stored(identity, feedback);
+    });
   }
 
   // The duplicate test, then the store: a document with the same identity is a conflict that
   // names the number it was stored under.
   void StoreUnlessStored(const DocumentIdentity& identity, pugi::xml_node document,
                          ItemFeedback& feedback) {
-    std::string error;
-    switch (StoreInteractionUnlessStored(transaction_, identity, document, feedback.interaction_id,
-                                         error)) {
-      case StoreOutcome::kStored:
-        Stored(identity, feedback);
-        return;
-      case StoreOutcome::kAlreadyStored:
-        feedback.error_type = kConflict;
-        // Sent twice in this outbox: the first copy is stored only when the outbox is.
-        feedback.awaits_commit =
-            numbered_here_.contains(NumberOf(identity, feedback.interaction_id));
-        return;
-      case StoreOutcome::kLookUpFailed:
-      case StoreOutcome::kInsertFailed:
-        feedback.Fail(error);
-        return;
-    }
+    InTransaction(identity, feedback, [&](UploadTransaction& transaction) {
+      std::string error;
+      switch (StoreInteractionUnlessStored(transaction, identity, document,
+                                           feedback.interaction_id, error)) {
+        case StoreOutcome::kStored:
+          Stored(identity, feedback);
+          return;
+        case StoreOutcome::kAlreadyStored:
+          feedback.error_type = kConflict;
+          // Sent twice in this outbox: the first copy is stored only when the outbox is.
+          feedback.awaits_commit =
+              together_ && numbered_here_.contains(NumberOf(identity, feedback.interaction_id));
+          return;
+        case StoreOutcome::kLookUpFailed:
+        case StoreOutcome::kInsertFailed:
+          feedback.Fail(error);
+          return;
+      }
+    });
   }
 
   // The feedback element of an item whose answer holds only if the commit succeeds.
   void AwaitCommit(pugi::xml_node element) { awaiting_commit_.push_back(element); }
 
-  // Commits. When the commit fails nothing of the outbox is stored: each answer that said
-  // otherwise now names the commit's error, so the laptop keeps those documents and sends them
-  // again.
-  void Commit() {
+  // Commits the outbox. Returns false when the commit failed while more than one document
+  // awaited it: nothing of the outbox is stored, and the documents are worth storing one by one.
+  // When it failed for a single document, that document's answer names the commit's error, so
+  // the laptop keeps it and sends it again.
+  bool Commit() {
+    if (!together_) return true;
     std::string error;
-    if (transaction_.Commit(error)) return;
+    if (together_->Commit(error)) return true;
+    if (numbered_here_.size() > 1) return false;
     for (pugi::xml_node element : awaiting_commit_) {
       element.attribute("errortype").set_value(kNormal);
       element.attribute("errordesc").set_value(error.c_str());
     }
+    return true;
   }
 
  private:
@@ -130,12 +151,33 @@ class OutboxTransaction {
     return {identity.type, identity.interaction_on, interaction_id};
   }
 
-  void Stored(const DocumentIdentity& identity, ItemFeedback& feedback) {
-    feedback.awaits_commit = true;
-    numbered_here_.insert(NumberOf(identity, feedback.interaction_id));
+  // Runs `store` in the outbox's transaction, or one by one in a transaction of the document's
+  // own that is committed at once.
+  template <typename Store>
+  void InTransaction(const DocumentIdentity& identity, ItemFeedback& feedback, Store&& store) {
+    if (together_) {
+      store(*together_);
+      return;
+    }
+    const NumberingScope scope{identity.employee, identity.type, identity.interaction_on};
+    UploadTransaction own(state_, {scope});
+    store(own);
+    if (!feedback.awaits_commit) return;
+    std::string error;
+    if (own.Commit(error)) {
+      feedback.awaits_commit = false;
+    } else {
+      feedback.Fail(error);
+    }
   }
 
-  UploadTransaction transaction_;
+  void Stored(const DocumentIdentity& identity, ItemFeedback& feedback) {
+    feedback.awaits_commit = true;
+    if (together_) numbered_here_.insert(NumberOf(identity, feedback.interaction_id));
+  }
+
+  ThreadConnection& state_;
+  std::optional<UploadTransaction> together_;  // empty when documents are committed one by one
   std::set<Number> numbered_here_;  // the numbers this outbox's documents were stored under
   std::vector<pugi::xml_node> awaiting_commit_;
 };
@@ -213,12 +255,14 @@ std::vector<NumberingScope> ScopesOf(const Sections& sections, const std::string
 }
 
 // The three sections of the envelope, in this order, each answered by its feedback section.
-void StoreSections(pugi::xml_document& outbox, const std::string& i_sEmployee,
+// Returns false when the outbox's commit failed and it is worth storing the documents one by
+// one; the feedback is then incomplete and the outbox document may have been changed.
+bool StoreSections(pugi::xml_document& outbox, const std::string& i_sEmployee,
                    ThreadConnection& state, pugi::xml_document& feedback_document,
-                   pugi::xml_node root) {
+                   pugi::xml_node root, CommitMode mode) {
   state.EnsureConnection("Varnex");
   const Sections sections = FindSections(outbox);
-  OutboxTransaction transaction(state, ScopesOf(sections, i_sEmployee));
+  OutboxTransaction transaction(state, ScopesOf(sections, i_sEmployee), mode);
 
   if (pugi::xml_node section = sections.job_sheets) {
     const pugi::xml_node feedback_section =
@@ -283,7 +327,7 @@ void StoreSections(pugi::xml_document& outbox, const std::string& i_sEmployee,
                 });
   }
 
-  transaction.Commit();
+  return transaction.Commit();
 }
 
 }  // namespace
@@ -305,7 +349,16 @@ bool JobSheet::StoreOutboxContent(const std::string& i_sOutboxContent,
 
   if (parsed) {
     try {
-      StoreSections(outbox, i_sEmployee, state, *feedback_document, root);
+      if (!StoreSections(outbox, i_sEmployee, state, *feedback_document, root,
+                         CommitMode::kTogether)) {
+        // The outbox did not fit as a whole: the documents that fit on their own are stored,
+        // the others are answered with the reason. The stores took the inspections' DOCINFO out
+        // of the envelope, so it is read again as the laptop sent it.
+        pugi::xml_node(root).remove_children();
+        pugi::xml_document again;
+        xml::LoadXml(again, i_sOutboxContent);
+        StoreSections(again, i_sEmployee, state, *feedback_document, root, CommitMode::kOneByOne);
+      }
     } catch (...) {
       state.DropConnection();  // the connection never outlives the call
       throw;

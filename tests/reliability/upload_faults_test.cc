@@ -184,9 +184,10 @@ TEST_F(UploadFaultsTest, UploadWaitsForAnotherWriterToReleaseTheLock) {
 }
 
 // A real full disk: in a child process whose files may not grow beyond the size the database
-// has now, an upload whose second item is too large to fit. The outbox's commit fails, so none
-// of its items is stored or answered as stored; all of them arrive with the next upload.
-TEST_F(UploadFaultsTest, FileSizeLimitDuringUploadStoresNoneOfTheOutbox) {
+// has now, an upload whose second item is too large to fit. The outbox's commit fails, so its
+// documents are stored one by one: the two that fit are stored and answered so, the large one
+// names the failure and arrives with the next upload.
+TEST_F(UploadFaultsTest, FileSizeLimitDuringUploadStoresTheDocumentsThatFit) {
   const std::string large(512 * 1024, 'x');
   const std::string envelope =
       Envelope(JobSheetItem("4711") + JobSheetItem("4712", large) + JobSheetItem("4713"));
@@ -204,22 +205,23 @@ TEST_F(UploadFaultsTest, FileSizeLimitDuringUploadStoresNoneOfTheOutbox) {
     ::setrlimit(RLIMIT_FSIZE, &size_limit);
     const std::string feedback = Upload(envelope);
     const bool as_expected =
-        feedback.find("headerid=\"4711\" errortype=\"normal\"") != std::string::npos &&
+        feedback.find(Feedback("2", "4711", "")) != std::string::npos &&
         feedback.find("headerid=\"4712\" errortype=\"normal\"") != std::string::npos &&
-        feedback.find("headerid=\"4713\" errortype=\"normal\"") != std::string::npos;
+        feedback.find(Feedback("3", "4713", "")) != std::string::npos;
     std::cerr << feedback;
     std::exit(as_expected ? 0 : 1);
   };
   EXPECT_EXIT(upload_with_size_limit(), ::testing::ExitedWithCode(0), "");
 
-  // The database holds only the earlier upload, whole; the outbox arrives with the next upload.
+  // The database holds the earlier upload and the two documents that fit, whole; the large one
+  // arrives with the next upload, and the others are conflicts then.
   EXPECT_EQ(IntegrityCheck(), "ok");
-  EXPECT_EQ(Rows(), Row("1", "4700"));
-  EXPECT_EQ(Upload(envelope), "<uploadfeedback><jobsheets>" + Feedback("2", "4711", "") +
-                                  Feedback("3", "4712", "") + Feedback("4", "4713", "") +
+  EXPECT_EQ(Rows(), Row("1", "4700") + Row("2", "4711") + Row("3", "4713"));
+  EXPECT_EQ(Upload(envelope), "<uploadfeedback><jobsheets>" + Feedback("2", "4711", "conflict") +
+                                  Feedback("4", "4712", "") + Feedback("3", "4713", "conflict") +
                                   "</jobsheets></uploadfeedback>");
   EXPECT_EQ(Rows(),
-            Row("1", "4700") + Row("2", "4711") + Row("3", "4712", large) + Row("4", "4713"));
+            Row("1", "4700") + Row("2", "4711") + Row("3", "4713") + Row("4", "4712", large));
 }
 
 }  // namespace
