@@ -7,8 +7,10 @@
 //            reports nothing (every size 0) and whose return value is 0, so every row ends
 //            finished (status 10);
 //   raw      the pending row keys in EMPLOYEEID order, then per row: the row read by its key,
-//            the employee's business component looked up, and status, result and processing
-//            time written in a transaction of its own.
+//            the employee's business component looked up, the attempt recorded (count, start,
+//            open) and committed before the ERP would be called, as a document must never reach
+//            the ERP without a durable trace of it, then status, result, processing time and
+//            the closed attempt written in a transaction of its own.
 // Each side runs in a child process of its own, which reports its time and its peak resident
 // set size (VmHWM), so the peak of the pass is not hidden by the preparation's.
 //
@@ -217,9 +219,12 @@ void RawPass(const fs::path& file) {
   sqlite3_stmt* read = Prepare(db, "SELECT * FROM CLIENTSERVERINTERACTION WHERE rowid=?");
   sqlite3_stmt* component =
       Prepare(db, "SELECT USERDEFAULTS.BUSCOMPONENT FROM USERDEFAULTS WHERE EMNO = ?");
+  sqlite3_stmt* attempt = Prepare(
+      db, "UPDATE CLIENTSERVERINTERACTION SET ATTEMPTCOUNT=COALESCE(ATTEMPTCOUNT, 0)+1, "
+          "ATTEMPTSTARTEDON=?, ATTEMPTOPEN=1 WHERE rowid=?");
   sqlite3_stmt* update = Prepare(
       db, "UPDATE CLIENTSERVERINTERACTION SET INTERACTIONRESULT=?, INTERACTIONSTATUS=10, "
-          "PROCESSEDON=? WHERE rowid=?");
+          "PROCESSEDON=?, ATTEMPTOPEN=0 WHERE rowid=?");
   std::string contents;
   for (sqlite3_int64 key : pending) {
     sqlite3_bind_int64(read, 1, key);
@@ -238,13 +243,17 @@ void RawPass(const fs::path& file) {
     Bind(component, 1, employee);
     Check(db, sqlite3_step(component), "component");
     sqlite3_reset(component);
+    Bind(attempt, 1, "2026-12-08 14:05:08");
+    sqlite3_bind_int64(attempt, 2, key);
+    Check(db, sqlite3_step(attempt), "attempt");
+    sqlite3_reset(attempt);
     Bind(update, 1, kResult);
     Bind(update, 2, "2026-12-08 14:05:09");
     sqlite3_bind_int64(update, 3, key);
     Check(db, sqlite3_step(update), "update");
     sqlite3_reset(update);
   }
-  for (sqlite3_stmt* s : {read, component, update}) sqlite3_finalize(s);
+  for (sqlite3_stmt* s : {read, component, attempt, update}) sqlite3_finalize(s);
   sqlite3_close(db);
 }
 
@@ -311,7 +320,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("broker pass (processBusinessdocuments)\t%.0f docs/s\t%.0f docs/s\t%.3f\t%d job "
-              "sheets (avg %.1f KB) of %d employees, accept-all ERP, commit per doc; peak RSS "
+              "sheets (avg %.1f KB) of %d employees, accept-all ERP, attempt and outcome committed per doc; peak RSS "
               "%.1f MB (raw %.1f MB, %.1f MB at the start)\n",
               g_docs / product_run.seconds, g_docs / raw_run.seconds,
               raw_run.seconds / product_run.seconds, g_docs, average / 1024, g_employees,

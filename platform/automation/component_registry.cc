@@ -262,11 +262,12 @@ void ComponentRegistry::LoadFile(const std::filesystem::path& registry_file) {
 
 ObjectPtr ComponentRegistry::Create(std::string_view prog_id) const {
   const Registrations::value_type* best = impl_->Serving(prog_id);
-  const std::string quoted = "'" + std::string(prog_id) + "'";
+  // Made only for a message: the broker creates components for every line it hands over.
+  const auto quoted = [prog_id] { return "'" + std::string(prog_id) + "'"; };
   if (best == nullptr) {
     throw Error(
         error_number::kCannotCreateComponent,
-        "Cannot create component " + quoted + ": no component library is registered for it");
+        "Cannot create component " + quoted() + ": no component library is registered for it");
   }
   ObjectPtr object;
   try {
@@ -275,14 +276,14 @@ ObjectPtr ComponentRegistry::Create(std::string_view prog_id) const {
     throw;
   } catch (const std::exception& e) {
     throw Error(error_number::kCannotCreateComponent,
-                "Cannot create component " + quoted + ": " + e.what());
+                "Cannot create component " + quoted() + ": " + e.what());
   } catch (...) {
     throw Error(error_number::kGenericFailure,
-                "The component " + quoted +
+                "The component " + quoted() +
                     " raised an exception that is not an error object while being created.");
   }
   if (!object) {
-    throw Error(error_number::kCannotCreateComponent, "Cannot create component " + quoted +
+    throw Error(error_number::kCannotCreateComponent, "Cannot create component " + quoted() +
                                                           ": the library registered for prefix '" +
                                                           best->first + "' does not know it");
   }

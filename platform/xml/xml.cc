@@ -124,6 +124,18 @@ std::string Text(pugi::xml_node node) {
 }
 
 pugi::xml_node FirstChildElement(pugi::xml_node parent, std::string_view name) {
+  // The broker and the job sheet import look up every field of every line by name, so this is
+  // one of the hottest calls of a pass: pugixml's own search by a terminated name runs inside
+  // the library, where walking the children from here costs several library calls per child.
+  constexpr std::size_t kShortName = 64;
+  if (name.size() < kShortName && name.find('\0') == std::string_view::npos) {
+    char terminated[kShortName];
+    name.copy(terminated, name.size());
+    terminated[name.size()] = '\0';
+    const pugi::xml_node first = parent.child(terminated);
+    // A processing instruction carries a name too; only then is the long way needed.
+    if (!first || first.type() == pugi::node_element) return first;
+  }
   for (pugi::xml_node child : parent.children()) {
     if (child.type() == pugi::node_element && name == child.name()) return child;
   }

@@ -195,11 +195,21 @@ TEST(FirstChildElementTest, MatchesDirectChildrenByExactName) {
   pugi::xml_document document;
   ASSERT_TRUE(
       LoadXml(document, "<r><x><y n='deep'/></x><Y n='case'/><y n='first'/><y n='second'/></r>"));
-  const pugi::xml_node r = document.document_element();
+  pugi::xml_node r = document.document_element();
   EXPECT_STREQ(FirstChildElement(r, "y").attribute("n").value(), "first");
   EXPECT_STREQ(FirstChildElement(r, "Y").attribute("n").value(), "case");
   EXPECT_FALSE(FirstChildElement(r, "z"));
   EXPECT_FALSE(FirstChildElement(pugi::xml_node(), "y"));
+  // Only elements: a processing instruction of the same name before them is passed over.
+  r.prepend_child(pugi::node_pi).set_name("y");
+  EXPECT_STREQ(FirstChildElement(r, "y").attribute("n").value(), "first");
+  // Exactly the name: not a prefix of it, not one with a NUL inside, also when long.
+  EXPECT_FALSE(FirstChildElement(r, std::string_view("y\0", 2)));
+  EXPECT_FALSE(FirstChildElement(r, std::string_view("yy").substr(0, 2)));
+  const std::string long_name(100, 'l');
+  r.append_child(long_name.c_str()).append_attribute("n") = "long";
+  EXPECT_STREQ(FirstChildElement(r, long_name).attribute("n").value(), "long");
+  EXPECT_FALSE(FirstChildElement(r, long_name.substr(0, 99)));
 }
 
 TEST(SerializeTest, WritesMarkupWithoutDeclarationOrIndentation) {
