@@ -26,6 +26,7 @@
 #include "common/text.h"
 #include "server/host/access_log.h"
 #include "server/host/connection_deadlines.h"
+#include "server/host/database_keeper.h"
 #include "server/host/http_answers.h"
 #include "server/host/http_metrics.h"
 #include "server/host/method_table.h"
@@ -546,6 +547,9 @@ bool HttpServer::Serve(const std::function<void()>& on_serving) {
                   "The HTTP server could not start on " + settings.listen_host);
     }
   }
+  // Each call's own connection then never is the database's last one, so its close does not
+  // copy the write-ahead log into the database file (database_keeper.h).
+  const DatabaseKeeper keeper(settings.connection_string);
   // Serving, on the library's thread, until Stop().
   if (on_serving) on_serving();
   {

@@ -104,6 +104,33 @@ TEST_P(HttpHostTest, AnswersAsTheCommandLineHostDoes) {
             "<businessdocuments><jobsheets><jobsheet id='4711'/></jobsheets></businessdocuments>");
 }
 
+// While the host serves, the write-ahead log of an SQLite server database stays beside it: the
+// calls' own connections never are the last one, so their closes do not copy the log into the
+// database file (several syncs per call). When the host stops, the log is taken in and removed,
+// and the database holds every upload.
+TEST_P(HttpHostTest, KeepsTheWriteAheadLogWhileServingAndTakesItInWhenStopped) {
+  if (OnPostgres()) GTEST_SKIP() << "a PostgreSQL server keeps its own log";
+  const std::string source = "Data Source=";
+  const std::filesystem::path database = dsn_.substr(dsn_.find(source) + source.size());
+  const std::filesystem::path log = database.string() + "-wal";
+  for (const char* order : {"4711", "4712"}) {
+    const auto response = Post("StoreOutboxContent",
+                               {{"i_sOutboxContent", Outbox(order)}, {"i_sEmployee", "A"}},
+                               settings_.shared_secret);
+    ASSERT_TRUE(response);
+    ASSERT_EQ(response->status, 200) << response->body;
+    EXPECT_EQ(response->body.find("normal"), std::string::npos) << response->body;
+  }
+  ASSERT_TRUE(std::filesystem::exists(log));
+  EXPECT_GT(std::filesystem::file_size(log), 0u);
+
+  server_->Stop();
+  serving_.join();
+  server_.reset();
+  EXPECT_FALSE(std::filesystem::exists(log));
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "2");
+}
+
 TEST_P(HttpHostTest, RefusesWhatItMustNotServe) {
   const nlohmann::json upload = {{"i_sOutboxContent", Outbox("1")}, {"i_sEmployee", "A"}};
   EXPECT_EQ(Post("StoreOutboxContent", upload, "")->status, 401);
