@@ -4,7 +4,9 @@
 //            of 5,000, into a table with 0 rows and with --rows existing rows; the raw side runs,
 //            per outbox, BEGIN IMMEDIATE, per document SAVEPOINT / duplicate look-up / highest
 //            number / INSERT / RELEASE, then one COMMIT (the product commits once per outbox and
-//            keeps each document in a savepoint of its own) on the already serialised text.
+//            keeps each document in a savepoint of its own) on the already serialised text. The
+//            product side holds the HTTP host's idle connection to the database, as it does
+//            while it serves.
 //   results  GetProcessResult for --results interactions of one employee at --rows rows; the raw
 //            side runs the same look-up once per interaction through one prepared statement.
 // When TQS_TEST_POSTGRES_DSN names a PostgreSQL server (scripts/with-postgres.sh sets it), both
@@ -38,6 +40,7 @@
 #include "platform/automation/component_registry.h"
 #include "platform/automation/variant.h"
 #include "platform/db/connection_string.h"
+#include "server/host/database_keeper.h"
 #include "server/jobsheet.h"
 
 namespace {
@@ -264,6 +267,8 @@ void UploadPath(const std::string& product_dsn, RawStore raw_store, const std::s
   tqs::automation::ComponentRegistry components;
   tqs::server::JobSheet job_sheet(components);
   const auto product_start = Clock::now();
+  // As the HTTP host serves: its idle connection to an SQLite database is held meanwhile.
+  const tqs::server::host::DatabaseKeeper keeper(product_dsn);
   for (const Outbox& outbox : outboxes) {
     tqs::automation::Variant result;
     job_sheet.StoreOutboxContent(outbox.xml, outbox.employee, product_dsn, result);
