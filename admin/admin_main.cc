@@ -25,11 +25,12 @@
 #include <filesystem>
 #include <iostream>
 
-#include "admin/document_decisions.h"
+#include "admin/operator_identity.h"
 #include "admin/erp_check/erp_check_command.h"
 #include "admin/installation.h"
 #include "admin/maintenance_commands.h"
-#include "admin/pending_documents.h"
+#include "server/document_decisions.h"
+#include "server/pending_documents.h"
 #include "admin/users.h"
 #include "admin/users_command.h"
 #include "common/error.h"
@@ -91,17 +92,17 @@ CLI::App* AddDecisionCommand(CLI::App& app, const char* name, const char* help,
   return command;
 }
 
-int RunDecision(tqs::admin::Decision decision, const DecisionOptions& options) {
-  tqs::admin::DecisionRequest request{.decision = decision,
+int RunDecision(tqs::server::Decision decision, const DecisionOptions& options) {
+  tqs::server::DecisionRequest request{.decision = decision,
                                       .keys = options.keys,
                                       .operator_name = tqs::admin::OperatingSystemUser(),
                                       .note = options.note};
   if (options.keys.empty()) request.selection = options.selection;
-  const tqs::admin::DecisionTotals totals = tqs::admin::ApplyDecision(
-      options.dsn, request, tqs::Clock::System(), [](const tqs::admin::DecisionLine& line) {
+  const tqs::server::DecisionTotals totals = tqs::server::ApplyDecision(
+      options.dsn, request, tqs::Clock::System(), [](const tqs::server::DecisionLine& line) {
         std::cout << line.key << ": " << (line.changed ? "" : "skipped: ") << line.text << "\n";
       });
-  std::cout << tqs::admin::FormatDecisionTotals(decision, totals) << "\n";
+  std::cout << tqs::server::FormatDecisionTotals(decision, totals) << "\n";
   return 0;
 }
 
@@ -231,28 +232,28 @@ int main(int argc, char** argv) {
     } else if (documents->parsed()) {
       auto connection = tqs::db::Connection::Open(dsn);
       if (show_key) {
-        const auto document = tqs::admin::ReadDocument(*connection, *show_key);
+        const auto document = tqs::server::ReadDocument(*connection, *show_key);
         if (!document) {
           throw tqs::Error(tqs::error_number::kNoCurrentRecord,
                            "No document has INTERACTIONKEY " + std::to_string(*show_key));
         }
-        std::cout << (as_json ? Dump(tqs::admin::ToJson(*document)) + "\n"
-                              : tqs::admin::FormatDocumentDetail(*document));
+        std::cout << (as_json ? Dump(tqs::server::ToJson(*document)) + "\n"
+                              : tqs::server::FormatDocumentDetail(*document));
       } else {
         const auto rows =
-            tqs::admin::ListPendingDocuments(*connection, document_selection, document_limit);
+            tqs::server::ListPendingDocuments(*connection, document_selection, document_limit);
         if (as_json) {
           nlohmann::json list = nlohmann::json::array();
-          for (const auto& row : rows) list.push_back(tqs::admin::ToJson(row));
+          for (const auto& row : rows) list.push_back(tqs::server::ToJson(row));
           std::cout << Dump(list) << "\n";
         } else {
-          std::cout << tqs::admin::FormatDocumentList(rows);
+          std::cout << tqs::server::FormatDocumentList(rows);
         }
       }
     } else if (requeue->parsed()) {
-      return RunDecision(tqs::admin::Decision::kRequeue, requeue_options);
+      return RunDecision(tqs::server::Decision::kRequeue, requeue_options);
     } else if (resolve->parsed()) {
-      return RunDecision(tqs::admin::Decision::kResolveDone, resolve_options);
+      return RunDecision(tqs::server::Decision::kResolveDone, resolve_options);
     } else if (reference_erp.Chosen()) {
       reference_erp.Run(std::cout);
     } else if (add_user->parsed()) {
