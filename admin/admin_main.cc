@@ -2,6 +2,7 @@
 //   TQSRemoteAdmin init-db --dsn DSN
 //   TQSRemoteAdmin install DIR [--dsn DSN] [--overwrite] [--demo]
 //   TQSRemoteAdmin upgrade DIR
+//   TQSRemoteAdmin console-secret DIR [--off]        (the secret: first line of standard input)
 //   TQSRemoteAdmin add-user --dsn DSN --login L --employee E --bus-component B
 //   TQSRemoteAdmin users list|disable|enable|remove ... (admin/users_command.h)
 //   TQSRemoteAdmin status --dsn DSN [--json]
@@ -19,6 +20,7 @@
 // PostgreSQL database: 3, no backup made, the pg_dump command to run printed instead; erp
 // check: 1 when a scenario failed, 2 for wrong arguments or a components file that cannot be
 // loaded.
+#include <termios.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -106,6 +108,35 @@ int RunDecision(tqs::server::Decision decision, const DecisionOptions& options) 
   return 0;
 }
 
+// The operator secret from standard input: its first line, without the line end. On a terminal
+// it is asked for twice without being shown.
+std::string ReadSecret() {
+  const bool terminal = ::isatty(STDIN_FILENO) == 1;
+  termios saved{};
+  if (terminal) {
+    ::tcgetattr(STDIN_FILENO, &saved);
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  const auto read_line = [&](const char* prompt) {
+    if (terminal) std::cerr << prompt << std::flush;
+    std::string line;
+    std::getline(std::cin, line);
+    if (terminal) std::cerr << "\n";
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+  };
+  std::string secret = read_line("Operator secret: ");
+  const bool same = !terminal || read_line("Again: ") == secret;
+  if (terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  if (!same) {
+    throw tqs::Error(tqs::error_number::kInvalidProcedureCall,
+                     "The two entries differ; nothing was changed.");
+  }
+  return secret;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -156,6 +187,15 @@ int main(int argc, char** argv) {
                                     "employees with the most pending documents");
   status->add_option("--dsn", dsn, "Connection string")->required();
   status->add_flag("--json", as_json, "Print JSON instead of a table");
+
+  std::filesystem::path console_directory;
+  bool console_off = false;
+  auto* console_secret = app.add_subcommand(
+      "console-secret",
+      "Set the operator console's secret of an installation, read from standard input (the "
+      "first line); --off switches the console off");
+  console_secret->add_option("directory", console_directory, "Installation folder")->required();
+  console_secret->add_flag("--off", console_off, "Remove the secret: the console answers 404");
 
   const tqs::admin::UsersCommand users(app);
 
@@ -222,6 +262,10 @@ int main(int argc, char** argv) {
                           [](std::string_view line) { std::cout << line << "\n"; });
       std::cout << "Installation up to date in "
                 << std::filesystem::absolute(upgrade_directory).string() << "\n";
+    } else if (console_secret->parsed()) {
+      std::optional<std::string> secret;
+      if (!console_off) secret = ReadSecret();
+      std::cout << tqs::admin::SetConsoleSecret(console_directory, secret) << "\n";
     } else if (users.parsed()) {
       users.Run();
     } else if (status->parsed()) {
