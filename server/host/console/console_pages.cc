@@ -64,11 +64,18 @@ std::string Attempts(const std::optional<std::int32_t>& attempts) {
   return attempts ? std::to_string(*attempts) : "-";
 }
 
+// A pending row that counts as repeatedly failing (server/pending_selection.h).
+bool Failing(const DocumentSummary& summary) {
+  return !summary.in_doubt && summary.attempts.value_or(0) >= kFailingAttempts &&
+         summary.last_error && !summary.last_error->empty();
+}
+
 std::string StatusText(const DocumentDetail& document) {
   if (!document.status) return "null (a return value the broker did not recognise)";
   switch (*document.status) {
     case 5:
-      return document.summary.in_doubt ? "pending, in doubt" : "pending";
+      if (document.summary.in_doubt) return "pending, in doubt";
+      return Failing(document.summary) ? "pending, failing repeatedly" : "pending";
     case 10:
       return "processed";
     case 15:
@@ -225,10 +232,7 @@ std::string DocumentPage(const DocumentDetail& document, const PageFrame& frame)
   content += "</dl>\n";
 
   const bool pending = document.status && *document.status == 5;
-  const bool waits = pending && (summary.in_doubt || (summary.attempts.value_or(0) >=
-                                                          kFailingAttempts &&
-                                                      summary.last_error &&
-                                                      !summary.last_error->empty()));
+  const bool waits = pending && (summary.in_doubt || Failing(summary));
   if (pending) {
     content += "<h2>Decide</h2>\n<div class=\"actions\">\n";
     if (waits) {

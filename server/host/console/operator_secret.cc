@@ -93,6 +93,10 @@ StoredSecret Parse(std::string_view stored) {
 }  // namespace
 
 std::string HashOperatorSecret(std::string_view secret, int iterations) {
+  if (secret.find('\0') != std::string_view::npos) {
+    throw Error(error_number::kInvalidProcedureCall,
+                "The operator secret must not hold a NUL character");
+  }
   unsigned char salt[kSaltBytes];
   if (RAND_bytes(salt, sizeof salt) != 1) {
     throw Error(error_number::kGenericFailure, "The system's random generator failed");
@@ -105,6 +109,8 @@ std::string HashOperatorSecret(std::string_view secret, int iterations) {
 
 bool VerifyOperatorSecret(std::string_view secret, std::string_view stored) {
   const StoredSecret parsed = Parse(stored);
+  // HMAC pads a short key with zero bytes: "s" and "s\0" would give the same hash.
+  if (secret.find('\0') != std::string_view::npos) return false;
   const std::vector<unsigned char> hash =
       Derive(secret, parsed.salt, parsed.iterations, parsed.hash.size());
   return CRYPTO_memcmp(hash.data(), parsed.hash.data(), hash.size()) == 0;
