@@ -5,10 +5,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 
 #include "common/error.h"
 #include "common/text.h"
+#include "server/host/access_log.h"
 
 namespace tqs::server::host::console {
 namespace {
@@ -32,12 +32,7 @@ int OpenForAppending(const std::filesystem::path& file) {
 }  // namespace
 
 std::string AuditLine(const AuditEntry& entry) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(entry.at);
-  std::tm utc{};
-  ::gmtime_r(&seconds, &utc);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return OneLine(std::string(stamp) + " " + (entry.client.empty() ? "-" : entry.client) +
+  return OneLine(UtcStamp(entry.at) + " " + (entry.client.empty() ? "-" : entry.client) +
                  " session=" + (entry.session_label.empty() ? "-" : entry.session_label) + " " +
                  entry.action + " key=" + (entry.key ? std::to_string(*entry.key) : "-") + " " +
                  Excerpt(entry.outcome, 1000));
