@@ -27,18 +27,18 @@
 #include <filesystem>
 #include <iostream>
 
-#include "admin/operator_identity.h"
 #include "admin/erp_check/erp_check_command.h"
 #include "admin/installation.h"
 #include "admin/maintenance_commands.h"
-#include "server/document_decisions.h"
-#include "server/pending_documents.h"
+#include "admin/operator_identity.h"
 #include "admin/users.h"
 #include "admin/users_command.h"
 #include "common/error.h"
 #include "common/version.h"
 #include "erp/admin_commands.h"
 #include "platform/db/connection.h"
+#include "server/document_decisions.h"
+#include "server/pending_documents.h"
 #include "server/queue_health.h"
 
 namespace {
@@ -96,9 +96,9 @@ CLI::App* AddDecisionCommand(CLI::App& app, const char* name, const char* help,
 
 int RunDecision(tqs::server::Decision decision, const DecisionOptions& options) {
   tqs::server::DecisionRequest request{.decision = decision,
-                                      .keys = options.keys,
-                                      .operator_name = tqs::admin::OperatingSystemUser(),
-                                      .note = options.note};
+                                       .keys = options.keys,
+                                       .operator_name = tqs::admin::OperatingSystemUser(),
+                                       .note = options.note};
   if (options.keys.empty()) request.selection = options.selection;
   const tqs::server::DecisionTotals totals = tqs::server::ApplyDecision(
       options.dsn, request, tqs::Clock::System(), [](const tqs::server::DecisionLine& line) {

@@ -438,11 +438,12 @@ std::string SetConsoleSecret(const fs::path& directory, const std::optional<std:
   product.Set(section, key, server::host::console::HashOperatorSecret(*secret));
   product.Save(Readers::kOwnerOnly);
   MakePrivateFolder(dir / "data");
-  return fmt::format("The operator secret is set in {}; restart the host (systemctl restart "
-                     "tqsremote-host), then log in at /console/ of its address. Actions are "
-                     "recorded in {}.",
-                     files.product_configuration.string(),
-                     (dir / "data" / server::host::kConsoleAuditLogName).string());
+  return fmt::format(
+      "The operator secret is set in {}; restart the host (systemctl restart "
+      "tqsremote-host), then log in at /console/ of its address. Actions are "
+      "recorded in {}.",
+      files.product_configuration.string(),
+      (dir / "data" / server::host::kConsoleAuditLogName).string());
 }
 
 }  // namespace tqs::admin

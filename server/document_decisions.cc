@@ -38,8 +38,7 @@ std::optional<RowBefore> ReadRowBefore(db::Connection& connection, std::int64_t 
 std::string StillMatching(const DecisionRequest& request) {
   if (request.keys.empty()) return SelectionCondition(*request.selection);
   // Named rows: any pending row may be resolved; a requeue needs one in doubt or failing.
-  return request.decision == Decision::kRequeue ? SelectionCondition({})
-                                                : "INTERACTIONSTATUS = 5";
+  return request.decision == Decision::kRequeue ? SelectionCondition({}) : "INTERACTIONSTATUS = 5";
 }
 
 std::string ChangeSql(Decision decision, const Clock& clock) {

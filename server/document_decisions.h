@@ -23,8 +23,8 @@
 #include <string_view>
 #include <vector>
 
-#include "server/pending_documents.h"
 #include "common/date_time.h"
+#include "server/pending_documents.h"
 
 namespace tqs::server {
 

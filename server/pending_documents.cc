@@ -123,8 +123,8 @@ std::string FormatDocumentList(const std::vector<DocumentSummary>& documents) {
                         DocumentTypeName(document.type), document.document_id,
                         document.attempts ? std::to_string(*document.attempts) : "-",
                         TimeOrDash(document.attempt_started_on, LocalTimeText),
-                        TimeOrDash(document.received_on, IsoUtc),
-                        document.in_doubt ? "yes" : "no", OneLine(document.last_error, 60));
+                        TimeOrDash(document.received_on, IsoUtc), document.in_doubt ? "yes" : "no",
+                        OneLine(document.last_error, 60));
   }
   return text;
 }

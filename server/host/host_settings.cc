@@ -79,7 +79,8 @@ HostSettings ReadHostSettings(const std::filesystem::path& program_folder) {
     }
     settings.console.secret_hash = console_secret;
   }
-  const std::string secure = AsciiLowerCase(Optional(configuration, "ConsoleSecureCookie", "false"));
+  const std::string secure =
+      AsciiLowerCase(Optional(configuration, "ConsoleSecureCookie", "false"));
   if (secure != "true" && secure != "false") {
     throw Error(error_number::kInvalidProcedureCall,
                 std::string(kHostSection) + "/ConsoleSecureCookie must be true or false, not '" +

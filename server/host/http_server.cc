@@ -15,9 +15,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <map>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -320,8 +320,9 @@ struct HttpServer::Impl {
     if (size > 0) {
       // /health and /metrics take no body, nor do the console's GETs: one sent to them is read
       // and dropped, so that a caller without the secret cannot make the host hold bodies.
-      const bool takes_body = request->route == Route::kCall ||
-                              (request->route == Route::kConsole && request->record.method == "POST");
+      const bool takes_body =
+          request->route == Route::kCall ||
+          (request->route == Route::kConsole && request->record.method == "POST");
       if (!takes_body) return MHD_YES;
       const std::size_t limit = request->route == Route::kConsole ? console::kMaxConsoleBodyBytes
                                                                   : settings.max_request_bytes;
@@ -411,7 +412,8 @@ struct HttpServer::Impl {
   }
 
   static HttpAnswer TooLarge(std::size_t limit) {
-    return Refusal(413, "The request body exceeds the limit of " + std::to_string(limit) + " bytes");
+    return Refusal(413,
+                   "The request body exceeds the limit of " + std::to_string(limit) + " bytes");
   }
 
   // A body that passes the limit while it arrives (chunked): see "Refusing a body while it

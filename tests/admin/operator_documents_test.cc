@@ -7,14 +7,14 @@
 #include <optional>
 #include <tuple>
 
-#include "server/document_decisions.h"
-#include "server/pending_documents.h"
 #include "common/pass_lock.h"
 #include "common/text.h"
 #include "platform/automation/component_registry.h"
 #include "platform/db/recordset.h"
 #include "platform/xml/xml.h"
+#include "server/document_decisions.h"
 #include "server/jobsheet.h"
+#include "server/pending_documents.h"
 #include "server/queue_health.h"
 #include "tests/server/server_database_fixture.h"
 #include "tests/support/error_testing.h"

@@ -66,8 +66,8 @@ class ConsoleHttpTest : public testing::ServerDatabaseTest {
 
   // Logs in; the session cookie ("tqs_console=...") or empty when refused.
   std::string LogIn(const std::string& secret) {
-    auto response = Client().Post("/console/login", "secret=" + secret,
-                                  "application/x-www-form-urlencoded");
+    auto response =
+        Client().Post("/console/login", "secret=" + secret, "application/x-www-form-urlencoded");
     if (!response || response->status != 303) return "";
     const std::string cookie = response->get_header_value("Set-Cookie");
     return cookie.substr(0, cookie.find(';'));
@@ -113,13 +113,15 @@ TQS_INSTANTIATE_FOR_BACKENDS(ConsoleHttpTest);
 
 TEST_P(ConsoleHttpTest, IsOffWithoutAnOperatorSecret) {
   Start(false);
-  for (const char* path : {"/console", "/console/", "/console/login", "/console/assets/console.js"}) {
+  for (const char* path :
+       {"/console", "/console/", "/console/login", "/console/assets/console.js"}) {
     auto response = Client().Get(path);
     ASSERT_TRUE(response);
     EXPECT_EQ(response->status, 404) << path;
   }
-  EXPECT_EQ(Client().Post("/console/login", "secret=x", "application/x-www-form-urlencoded")->status,
-            404);
+  EXPECT_EQ(
+      Client().Post("/console/login", "secret=x", "application/x-www-form-urlencoded")->status,
+      404);
   // Nothing else of the host changed.
   EXPECT_EQ(Client().Get("/health")->status, 200);
   EXPECT_EQ(Client().Get("/consoles")->status, 404);
@@ -141,13 +143,13 @@ TEST_P(ConsoleHttpTest, OnlyALoggedInSessionSeesThePages) {
   EXPECT_EQ(LogIn(settings_.shared_secret), "");
   EXPECT_EQ(Client().Put("/console/", "", "text/plain")->status, 405);
 
-  auto refused = Client().Post("/console/login", "secret=wrong", "application/x-www-form-urlencoded");
+  auto refused =
+      Client().Post("/console/login", "secret=wrong", "application/x-www-form-urlencoded");
   EXPECT_EQ(refused->status, 401);
   EXPECT_THAT(refused->body, HasSubstr("The operator secret is not right."));
   EXPECT_FALSE(refused->has_header("Set-Cookie"));
 
-  auto accepted = Client().Post("/console/login",
-                                "secret=the+console%27s+operator+secret",
+  auto accepted = Client().Post("/console/login", "secret=the+console%27s+operator+secret",
                                 "application/x-www-form-urlencoded");
   ASSERT_EQ(accepted->status, 303);
   EXPECT_EQ(accepted->get_header_value("Location"), "/console/");
@@ -176,8 +178,9 @@ TEST_P(ConsoleHttpTest, OnlyALoggedInSessionSeesThePages) {
 
   // Logout ends the session.
   const std::string token = Token(cookie);
-  EXPECT_EQ(Client().Post("/console/logout", {{"Cookie", cookie}}, "csrf=" + token,
-                          "application/x-www-form-urlencoded")
+  EXPECT_EQ(Client()
+                .Post("/console/logout", {{"Cookie", cookie}}, "csrf=" + token,
+                      "application/x-www-form-urlencoded")
                 ->status,
             303);
   EXPECT_EQ(Client().Get("/console/api/overview", {{"Cookie", cookie}})->status, 401);
@@ -197,7 +200,8 @@ TEST_P(ConsoleHttpTest, ActionsNeedTheSessionsTokenAndAreAudited) {
   auto page = Client().Get(("/console/documents/" + key).c_str(), {{"Cookie", cookie}});
   EXPECT_EQ(page->status, 200);
   EXPECT_THAT(page->body, HasSubstr("killed &lt;b&gt;mid-call&lt;/b&gt;"));
-  auto list = Client().Get("/console/documents?kind=in-doubt&employee=E1&type=10", {{"Cookie", cookie}});
+  auto list =
+      Client().Get("/console/documents?kind=in-doubt&employee=E1&type=10", {{"Cookie", cookie}});
   EXPECT_THAT(list->body, HasSubstr("href=\"/console/documents/" + key + "\""));
   auto other = Client().Get("/console/documents?kind=in-doubt&employee=E2", {{"Cookie", cookie}});
   EXPECT_THAT(other->body, HasSubstr("No pending document matches."));
@@ -236,13 +240,14 @@ TEST_P(ConsoleHttpTest, ActionsNeedTheSessionsTokenAndAreAudited) {
   EXPECT_EQ(post({{"Cookie", cookie}}, "csrf=" + token), 303);
   EXPECT_THAT(AuditText(), HasSubstr("requeue key=" + key + " skipped: neither in doubt"));
   // Resolve as done.
-  EXPECT_EQ(Client().Post(("/console/documents/" + key + "/resolve").c_str(), {{"Cookie", cookie}},
-                          "csrf=" + token, "application/x-www-form-urlencoded")
+  EXPECT_EQ(Client()
+                .Post(("/console/documents/" + key + "/resolve").c_str(), {{"Cookie", cookie}},
+                      "csrf=" + token, "application/x-www-form-urlencoded")
                 ->status,
             303);
-  EXPECT_EQ(Scalar("SELECT INTERACTIONSTATUS FROM CLIENTSERVERINTERACTION WHERE INTERACTIONKEY = " +
-                   key),
-            "10");
+  EXPECT_EQ(
+      Scalar("SELECT INTERACTIONSTATUS FROM CLIENTSERVERINTERACTION WHERE INTERACTIONKEY = " + key),
+      "10");
   EXPECT_THAT(AuditText(), HasSubstr("resolve-done key=" + key + " changed: resolved"));
 }
 
@@ -252,9 +257,9 @@ TEST_P(ConsoleHttpTest, ActionsAreRefusedWhenTheAuditLogCannotBeWritten) {
   const std::string key = DocumentInDoubt();
   const std::string cookie = LogIn(kSecret);
   ASSERT_FALSE(cookie.empty());  // a login is not refused for the log
-  auto done = Client().Post(("/console/documents/" + key + "/requeue").c_str(),
-                            {{"Cookie", cookie}}, "csrf=" + Token(cookie),
-                            "application/x-www-form-urlencoded");
+  auto done =
+      Client().Post(("/console/documents/" + key + "/requeue").c_str(), {{"Cookie", cookie}},
+                    "csrf=" + Token(cookie), "application/x-www-form-urlencoded");
   EXPECT_EQ(done->status, 303);
   EXPECT_EQ(Scalar("SELECT ATTEMPTOPEN FROM CLIENTSERVERINTERACTION WHERE INTERACTIONKEY = " + key),
             "1");
@@ -269,11 +274,11 @@ TEST_P(ConsoleHttpTest, GuessingIsSlowedDownAndBodiesAreBounded) {
                                  "application/x-www-form-urlencoded");
   EXPECT_EQ(throttled->status, 429);
   EXPECT_FALSE(throttled->get_header_value("Retry-After").empty());
-  EXPECT_EQ(Client()
-                .Post("/console/login", std::string(70 * 1024, 'a'),
-                      "application/x-www-form-urlencoded")
-                ->status,
-            413);
+  EXPECT_EQ(
+      Client()
+          .Post("/console/login", std::string(70 * 1024, 'a'), "application/x-www-form-urlencoded")
+          ->status,
+      413);
 }
 
 }  // namespace

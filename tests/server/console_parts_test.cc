@@ -15,10 +15,10 @@
 namespace tqs::server::host::console {
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::Not;
 using std::chrono::minutes;
 using std::chrono::seconds;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 // A clock the test moves.
 struct ManualClock {
@@ -30,7 +30,8 @@ struct ManualClock {
 
 TEST(OperatorSecretTest, VerifiesOnlyTheSecretItWasMadeFrom) {
   const std::string stored = HashOperatorSecret("the operator secret", 1000);
-  EXPECT_THAT(stored, ::testing::MatchesRegex("pbkdf2-sha256\\$1000\\$[0-9a-f]{32}\\$[0-9a-f]{64}"));
+  EXPECT_THAT(stored,
+              ::testing::MatchesRegex("pbkdf2-sha256\\$1000\\$[0-9a-f]{32}\\$[0-9a-f]{64}"));
   EXPECT_TRUE(VerifyOperatorSecret("the operator secret", stored));
   EXPECT_FALSE(VerifyOperatorSecret("the operator secreT", stored));
   EXPECT_FALSE(VerifyOperatorSecret("", stored));
@@ -40,11 +41,12 @@ TEST(OperatorSecretTest, VerifiesOnlyTheSecretItWasMadeFrom) {
   EXPECT_THAT(HashOperatorSecret("x"), HasSubstr("$" + std::to_string(kSecretIterations) + "$"));
 
   for (const char* damaged :
-       {"", "the operator secret", "pbkdf2-sha256$1000$00ff", "sha1$1000$00ff$00112233445566778899aabbccddeeff",
+       {"", "the operator secret", "pbkdf2-sha256$1000$00ff",
+        "sha1$1000$00ff$00112233445566778899aabbccddeeff",
         "pbkdf2-sha256$10$00ff$00112233445566778899aabbccddeeff",
         "pbkdf2-sha256$1000x$00ff$00112233445566778899aabbccddeeff",
-        "pbkdf2-sha256$1000$0g$00112233445566778899aabbccddeeff",
-        "pbkdf2-sha256$1000$00ff$0011", "pbkdf2-sha256$1000$00ff$00112233445566778899aabbccddeeff$"}) {
+        "pbkdf2-sha256$1000$0g$00112233445566778899aabbccddeeff", "pbkdf2-sha256$1000$00ff$0011",
+        "pbkdf2-sha256$1000$00ff$00112233445566778899aabbccddeeff$"}) {
     EXPECT_THROW(CheckStoredSecret(damaged), Error) << damaged;
     EXPECT_THROW(VerifyOperatorSecret("x", damaged), Error) << damaged;
   }
@@ -192,7 +194,7 @@ TEST(ConsolePagesTest, DatabaseTextsAreEscapedEverywhere) {
   EXPECT_THAT(page, HasSubstr("<dd id=\"field-last-error\">" + escaped + "</dd>"));
   EXPECT_THAT(page, HasSubstr("&lt;hour&gt;\n  &lt;remark&gt;\n    &lt;script&gt;window.x = 1"));
   EXPECT_THAT(page, HasSubstr("&lt;result&gt;not &lt;closed"));  // as stored: not well-formed
-  EXPECT_THAT(page, HasSubstr("id=\"requeue\""));  // failing: both actions offered
+  EXPECT_THAT(page, HasSubstr("id=\"requeue\""));                // failing: both actions offered
   EXPECT_THAT(page, HasSubstr("id=\"resolve\""));
   EXPECT_THAT(page, HasSubstr("pending, failing repeatedly"));
   // The only scripts are the console's own file.

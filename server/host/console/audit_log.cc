@@ -51,8 +51,8 @@ void AuditLog::Write(const AuditEntry& entry) const {
   ::close(descriptor);
   if (written != static_cast<ssize_t>(line.size()) || !synced) {
     throw Error(error_number::kGenericFailure,
-                "The console's audit log '" + file_.string() + "' could not take the entry: " +
-                    std::strerror(written < 0 ? reason : ENOSPC));
+                "The console's audit log '" + file_.string() +
+                    "' could not take the entry: " + std::strerror(written < 0 ? reason : ENOSPC));
   }
 }
 

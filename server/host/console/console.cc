@@ -161,8 +161,8 @@ std::variant<ListFilter, std::string> ReadFilter(const ConsoleRequest& request) 
 }  // namespace
 
 bool IsConsolePath(std::string_view path) {
-  return path == kPrefix || (path.size() > kPrefix.size() && path.starts_with(kPrefix) &&
-                             path[kPrefix.size()] == '/');
+  return path == kPrefix ||
+         (path.size() > kPrefix.size() && path.starts_with(kPrefix) && path[kPrefix.size()] == '/');
 }
 
 Console::Console(ConsoleSettings settings, std::string connection_string)
@@ -176,9 +176,8 @@ HttpAnswer Console::Answer(const ConsoleRequest& request) {
   return answer;
 }
 
-void Console::Audit(const ConsoleRequest& request, std::string_view label,
-                    std::string_view action, std::optional<std::int64_t> key,
-                    std::string_view outcome) const {
+void Console::Audit(const ConsoleRequest& request, std::string_view label, std::string_view action,
+                    std::optional<std::int64_t> key, std::string_view outcome) const {
   const AuditEntry entry{.at = std::chrono::system_clock::now(),
                          .client = request.client,
                          .session_label = std::string(label),
@@ -197,7 +196,8 @@ HttpAnswer Console::Route(const ConsoleRequest& request) {
   const bool get = request.method == "GET" || request.method == "HEAD";
   const bool post = request.method == "POST";
   if (!get && !post) {
-    HttpAnswer answer = Page(405, "<!DOCTYPE html><title>Not allowed</title><p>Use GET or POST.</p>");
+    HttpAnswer answer =
+        Page(405, "<!DOCTYPE html><title>Not allowed</title><p>Use GET or POST.</p>");
     answer.headers.emplace_back("Allow", "GET, HEAD, POST");
     return answer;
   }
@@ -247,9 +247,9 @@ HttpAnswer Console::Route(const ConsoleRequest& request) {
         auto connection = db::Connection::Open(connection_string_);
         const std::optional<DocumentDetail> document = ReadDocument(*connection, *key);
         if (!document) {
-          return Page(404, MessagePage("No such document",
-                                       fmt::format("There is no document with the key {}.", *key),
-                                       frame));
+          return Page(
+              404, MessagePage("No such document",
+                               fmt::format("There is no document with the key {}.", *key), frame));
         }
         return Page(200, DocumentPage(*document, frame));
       }
@@ -294,7 +294,8 @@ HttpAnswer Console::Login(const ConsoleRequest& request) {
   }
   if (const std::chrono::seconds wait = throttle_.WaitFor(request.client); wait.count() > 0) {
     HttpAnswer answer = Page(
-        429, LoginPage(fmt::format("Too many failed logins; try again in {} seconds.", wait.count())));
+        429,
+        LoginPage(fmt::format("Too many failed logins; try again in {} seconds.", wait.count())));
     answer.headers.emplace_back("Retry-After", std::to_string(wait.count()));
     return answer;
   }

@@ -40,8 +40,8 @@ namespace tqs::server::host::console {
 
 // What the console needs of an HTTP request.
 struct ConsoleRequest {
-  std::string method;  // "GET", "HEAD", "POST"
-  std::string path;    // decoded, starting with /console
+  std::string method;                                     // "GET", "HEAD", "POST"
+  std::string path;                                       // decoded, starting with /console
   std::map<std::string, std::string, std::less<>> query;  // decoded arguments
   std::string body;                                       // a POST's form body
   std::string session_cookie;                             // the cookie's value, if any
@@ -75,8 +75,8 @@ class Console {
  private:
   HttpAnswer Route(const ConsoleRequest& request);
   HttpAnswer Login(const ConsoleRequest& request);
-  HttpAnswer Decide(const ConsoleRequest& request, const ConsoleSession& session,
-                    std::int64_t key, std::string_view action);
+  HttpAnswer Decide(const ConsoleRequest& request, const ConsoleSession& session, std::int64_t key,
+                    std::string_view action);
   HttpAnswer Logout(const ConsoleRequest& request, const ConsoleSession& session);
   void Audit(const ConsoleRequest& request, std::string_view label, std::string_view action,
              std::optional<std::int64_t> key, std::string_view outcome) const;

@@ -95,7 +95,8 @@ std::string ActionForm(std::int64_t key, std::string_view action, std::string_vi
       "id=\"{1}-form\">\n"
       "<input type=\"hidden\" name=\"csrf\" value=\"{5}\">\n"
       "<p>{3}</p>\n"
-      "<label>Note for the audit log <input type=\"text\" name=\"note\" maxlength=\"500\"></label>\n"
+      "<label>Note for the audit log <input type=\"text\" name=\"note\" "
+      "maxlength=\"500\"></label>\n"
       "<button type=\"submit\" id=\"{1}\">{2}</button>\n</form>\n",
       key, action, Html(button), Html(explanation), Html(question), Html(frame.csrf_token));
 }
@@ -105,8 +106,8 @@ std::string ActionForm(std::int64_t key, std::string_view action, std::string_vi
 std::string IndentedXml(std::string_view text) {
   pugi::xml_document document;
   const pugi::xml_parse_result parsed =
-      document.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_declaration |
-                                                         pugi::parse_comments);
+      document.load_buffer(text.data(), text.size(),
+                           pugi::parse_default | pugi::parse_declaration | pugi::parse_comments);
   if (!parsed || text.empty()) return std::string(text);
   std::ostringstream out;
   document.save(out, "  ", pugi::format_indent | pugi::format_no_declaration);
@@ -132,22 +133,25 @@ std::string OverviewPage(const QueueHealth& queue, const PageFrame& frame) {
       "<a class=\"card{}\" href=\"/console/documents?kind=failing\"><div class=\"figure\" "
       "id=\"failing-count\">{}</div>failing repeatedly</a>\n"
       "</div>\n",
-      queue.in_doubt > 0 ? " alert" : "", queue.in_doubt, queue.repeatedly_failing > 0 ? " alert" : "",
-      queue.repeatedly_failing);
+      queue.in_doubt > 0 ? " alert" : "", queue.in_doubt,
+      queue.repeatedly_failing > 0 ? " alert" : "", queue.repeatedly_failing);
   content +=
       "<h2>Queue by document type</h2>\n<div class=\"table-wrap\"><table id=\"queue\">\n"
       "<thead><tr><th>Document type</th><th class=\"number\">Pending</th>"
       "<th class=\"number\">Processed</th><th class=\"number\">Failed</th>"
-      "<th class=\"number\">Unrecognised</th><th class=\"number\">Oldest pending</th></tr></thead>\n"
+      "<th class=\"number\">Unrecognised</th><th class=\"number\">Oldest "
+      "pending</th></tr></thead>\n"
       "<tbody id=\"queue-rows\">\n";
   for (const auto& type : queue.types) {
     std::string oldest = "-";
     if (type.oldest_pending) {
-      oldest = type.oldest_pending->age_seconds ? FormatAge(*type.oldest_pending->age_seconds) : "unknown";
+      oldest = type.oldest_pending->age_seconds ? FormatAge(*type.oldest_pending->age_seconds)
+                                                : "unknown";
     }
     content += fmt::format(
         "<tr><td>{}</td><td class=\"number\">{}</td><td class=\"number\">{}</td>"
-        "<td class=\"number\">{}</td><td class=\"number\">{}</td><td class=\"number\">{}</td></tr>\n",
+        "<td class=\"number\">{}</td><td class=\"number\">{}</td><td "
+        "class=\"number\">{}</td></tr>\n",
         Html(type.name), type.pending, type.processed, type.failed, type.unrecognised, oldest);
   }
   content += "</tbody></table></div>\n";
@@ -182,7 +186,8 @@ std::string DocumentListPage(const std::vector<DocumentSummary>& documents,
       "<button type=\"submit\" class=\"secondary\">Filter</button>\n</form>\n",
       Selected(filter.kind == "all"), Selected(filter.kind == "in-doubt"),
       Selected(filter.kind == "failing"), Html(filter.selection.employee.value_or("")),
-      Selected(type.empty()), Selected(type == "5"), Selected(type == "10"), Selected(type == "15"));
+      Selected(type.empty()), Selected(type == "5"), Selected(type == "10"),
+      Selected(type == "15"));
   if (documents.empty()) {
     content += "<p class=\"muted\" id=\"no-documents\">No pending document matches.</p>\n";
     return Layout("Documents waiting for an operator", frame, content);
@@ -204,7 +209,8 @@ std::string DocumentListPage(const std::vector<DocumentSummary>& documents,
   content += "</tbody></table></div>\n";
   if (documents.size() >= limit) {
     content += fmt::format(
-        "<p class=\"muted\">The first {} documents are shown; narrow the filters to see others.</p>\n",
+        "<p class=\"muted\">The first {} documents are shown; narrow the filters to see "
+        "others.</p>\n",
         limit);
   }
   return Layout("Documents waiting for an operator", frame, content);
@@ -227,8 +233,7 @@ std::string DocumentPage(const DocumentDetail& document, const PageFrame& frame)
         "field-last-attempt");
   field("Last error", Optional(summary.last_error), "field-last-error");
   field("Received (UTC)", Time(summary.received_on, IsoUtc), "field-received");
-  field("Processed (broker's time)", Time(document.processed_on, LocalTimeText),
-        "field-processed");
+  field("Processed (broker's time)", Time(document.processed_on, LocalTimeText), "field-processed");
   content += "</dl>\n";
 
   const bool pending = document.status && *document.status == 5;
@@ -255,8 +260,8 @@ std::string DocumentPage(const DocumentDetail& document, const PageFrame& frame)
              Html(IndentedXml(document.contents)) + "</pre>\n";
   content += "<h2>Result</h2>\n";
   if (document.result && !document.result->empty()) {
-    content += "<pre class=\"xml\" id=\"result\">" + Html(IndentedXml(*document.result)) +
-               "</pre>\n";
+    content +=
+        "<pre class=\"xml\" id=\"result\">" + Html(IndentedXml(*document.result)) + "</pre>\n";
   } else {
     content += "<p class=\"muted\" id=\"result\">No result stored.</p>\n";
   }

@@ -21,7 +21,7 @@ namespace tqs::server::host::console {
 // What every page of a session shows besides its content.
 struct PageFrame {
   std::string csrf_token;
-  std::string notice;          // the outcome of the last action; empty for none
+  std::string notice;           // the outcome of the last action; empty for none
   bool notice_refused = false;  // shown as a refusal
 };
 

@@ -42,7 +42,8 @@ void LoginThrottle::RecordFailure(std::string_view client) {
   std::lock_guard lock(mutex_);
   Forget(now);
   auto found = failures_.find(client);
-  if (found == failures_.end()) found = failures_.emplace(std::string(client), std::deque<Clock::time_point>{}).first;
+  if (found == failures_.end())
+    found = failures_.emplace(std::string(client), std::deque<Clock::time_point>{}).first;
   found->second.push_back(now);
   all_failures_.push_back(now);
 }
