@@ -57,6 +57,7 @@ TEST(OperatorSecretTest, TokensAreRandomHexAndComparedWhole) {
   for (int i = 0; i < 100; ++i) tokens.insert(RandomHex(32));
   EXPECT_EQ(tokens.size(), 100u);
   EXPECT_THAT(*tokens.begin(), ::testing::MatchesRegex("[0-9a-f]{64}"));
+  EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   EXPECT_TRUE(SameToken("abc", "abc"));
   EXPECT_FALSE(SameToken("abd", "abc"));
   EXPECT_FALSE(SameToken("ab", "abc"));

@@ -27,14 +27,14 @@ ConsoleSession ConsoleSessions::Create(std::string_view client) {
         [](const auto& a, const auto& b) { return a.second.created < b.second.created; });
     sessions_.erase(oldest);
   }
-  sessions_.emplace(session.id, Entry{session, now, now});
+  sessions_.emplace(Sha256Hex(session.id), Entry{session, now, now});
   return session;
 }
 
 std::optional<ConsoleSession> ConsoleSessions::Find(std::string_view id) {
   const Clock::time_point now = now_();
   std::lock_guard lock(mutex_);
-  const auto found = sessions_.find(id);
+  const auto found = sessions_.find(Sha256Hex(id));
   if (found == sessions_.end()) return std::nullopt;
   if (Expired(found->second, now)) {
     sessions_.erase(found);
@@ -46,20 +46,20 @@ std::optional<ConsoleSession> ConsoleSessions::Find(std::string_view id) {
 
 void ConsoleSessions::SetNotice(std::string_view id, std::string notice) {
   std::lock_guard lock(mutex_);
-  if (const auto found = sessions_.find(id); found != sessions_.end()) {
+  if (const auto found = sessions_.find(Sha256Hex(id)); found != sessions_.end()) {
     found->second.session.notice = std::move(notice);
   }
 }
 
 std::string ConsoleSessions::TakeNotice(std::string_view id) {
   std::lock_guard lock(mutex_);
-  const auto found = sessions_.find(id);
+  const auto found = sessions_.find(Sha256Hex(id));
   return found == sessions_.end() ? std::string() : std::exchange(found->second.session.notice, {});
 }
 
 void ConsoleSessions::End(std::string_view id) {
   std::lock_guard lock(mutex_);
-  if (const auto found = sessions_.find(id); found != sessions_.end()) sessions_.erase(found);
+  if (const auto found = sessions_.find(Sha256Hex(id)); found != sessions_.end()) sessions_.erase(found);
 }
 
 }  // namespace tqs::server::host::console

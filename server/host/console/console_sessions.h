@@ -61,7 +61,8 @@ class ConsoleSessions {
 
   const std::function<Clock::time_point()> now_;
   std::mutex mutex_;
-  std::map<std::string, Entry, std::less<>> sessions_;  // guarded by mutex_
+  // By the SHA-256 of the session id (operator_secret.h: Sha256Hex); guarded by mutex_.
+  std::map<std::string, Entry, std::less<>> sessions_;
 };
 
 }  // namespace tqs::server::host::console

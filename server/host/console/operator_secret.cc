@@ -126,6 +126,15 @@ std::string RandomHex(std::size_t bytes) {
   return Hex(data.data(), data.size());
 }
 
+std::string Sha256Hex(std::string_view text) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  if (EVP_Digest(text.data(), text.size(), digest, &size, EVP_sha256(), nullptr) != 1) {
+    throw Error(error_number::kGenericFailure, "The session key could not be computed");
+  }
+  return Hex(digest, size);
+}
+
 bool SameToken(std::string_view given, std::string_view expected) {
   if (given.size() != expected.size()) return false;
   return CRYPTO_memcmp(given.data(), expected.data(), given.size()) == 0;

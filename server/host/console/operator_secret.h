@@ -36,6 +36,10 @@ void CheckStoredSecret(std::string_view stored);
 // `bytes` bytes from the system's cryptographic random generator, as lower-case hex.
 std::string RandomHex(std::size_t bytes);
 
+// The SHA-256 digest of `text` as lower-case hex: the key under which a session is kept, so
+// that looking an id up takes no time that depends on how much of a guessed id matches.
+std::string Sha256Hex(std::string_view text);
+
 // Whether two tokens are equal, compared without an early exit.
 bool SameToken(std::string_view given, std::string_view expected);
 
