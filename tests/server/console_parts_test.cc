@@ -81,10 +81,12 @@ TEST(ConsoleSessionsTest, SessionsLiveUntilLogoutIdlenessOrTheirLifeEnds) {
   EXPECT_FALSE(sessions.Find(first.id.substr(0, 63)));
 
   // A notice is shown once.
-  sessions.SetNotice(first.id, "Document 7: requeued");
-  EXPECT_EQ(sessions.TakeNotice(first.id), "Document 7: requeued");
-  EXPECT_EQ(sessions.TakeNotice(first.id), "");
-  EXPECT_EQ(sessions.TakeNotice(second.id), "");
+  sessions.SetNotice(first.id, {.text = "Document 7: requeued"});
+  const Notice notice = sessions.TakeNotice(first.id);
+  EXPECT_EQ(notice.text, "Document 7: requeued");
+  EXPECT_FALSE(notice.refused);
+  EXPECT_EQ(sessions.TakeNotice(first.id).text, "");
+  EXPECT_EQ(sessions.TakeNotice(second.id).text, "");
 
   // Idle: each request restarts the idle time; a session left alone expires.
   clock.now += ConsoleSessions::kIdleLimit - minutes(1);
@@ -186,7 +188,7 @@ TEST(ConsolePagesTest, DatabaseTextsAreEscapedEverywhere) {
   document.status = 5;
   document.contents = "<hour><remark><script>window.x = 1</script></remark></hour>";
   document.result = "<result>not <closed";
-  const PageFrame frame{.csrf_token = "\"><script>", .notice = hostile};
+  const PageFrame frame{.csrf_token = "\"><script>", .notice = {.text = hostile, .refused = true}};
   const std::string page = DocumentPage(document, frame);
   EXPECT_THAT(page, Not(HasSubstr("<script>alert")));
   EXPECT_THAT(page, Not(HasSubstr("<script>window")));
@@ -198,6 +200,8 @@ TEST(ConsolePagesTest, DatabaseTextsAreEscapedEverywhere) {
   EXPECT_THAT(page, HasSubstr("id=\"requeue\""));                // failing: both actions offered
   EXPECT_THAT(page, HasSubstr("id=\"resolve\""));
   EXPECT_THAT(page, HasSubstr("pending, failing repeatedly"));
+  EXPECT_THAT(page, HasSubstr("<p class=\"notice refused\" role=\"status\" id=\"notice\">" +
+                              escaped + "</p>"));
   // The only scripts are the console's own file.
   EXPECT_EQ(page.find("<script"), page.find("<script src=\"/console/assets/console.js\""));
 

@@ -233,7 +233,6 @@ HttpAnswer Console::Route(const ConsoleRequest& request) {
   PageFrame frame{.csrf_token = session->csrf_token};
   if (get) {
     frame.notice = sessions_.TakeNotice(session->id);
-    frame.notice_refused = frame.notice.starts_with("Refused");
   }
   try {
     if (path == "/console/logout" && post) return Logout(request, *session);
@@ -342,7 +341,9 @@ HttpAnswer Console::Decide(const ConsoleRequest& request, const ConsoleSession& 
     // No action without its record: a log that cannot be written refuses it.
     audit_log_.CheckWritable();
   } catch (const Error& error) {
-    sessions_.SetNotice(session.id, "Refused: " + error.description() + " Nothing was changed.");
+    sessions_.SetNotice(
+        session.id,
+        {.text = "Refused: " + error.description() + " Nothing was changed.", .refused = true});
     return Redirect(back);
   }
   DecisionRequest decided{
@@ -374,7 +375,7 @@ HttpAnswer Console::Decide(const ConsoleRequest& request, const ConsoleSession& 
               "; the entry is in the host's log and the action in OPERATORACTIONS)";
   }
   if (!changed) notice = "Refused: " + notice;
-  sessions_.SetNotice(session.id, notice);
+  sessions_.SetNotice(session.id, {.text = notice, .refused = !changed});
   return Redirect(back);
 }
 

@@ -42,9 +42,9 @@ std::string Fill(std::string_view page,
 
 std::string Layout(std::string_view title, const PageFrame& frame, std::string_view content) {
   std::string notice;
-  if (!frame.notice.empty()) {
+  if (!frame.notice.text.empty()) {
     notice = fmt::format("<p class=\"notice{}\" role=\"status\" id=\"notice\">{}</p>",
-                         frame.notice_refused ? " refused" : "", Html(frame.notice));
+                         frame.notice.refused ? " refused" : "", Html(frame.notice.text));
   }
   return Fill(assets::kLayoutHtml, {{"title", Html(title)},
                                     {"csrf", Html(frame.csrf_token)},

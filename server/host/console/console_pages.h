@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "server/host/console/console_sessions.h"
 #include "server/pending_documents.h"
 #include "server/pending_selection.h"
 #include "server/queue_health.h"
@@ -21,8 +22,7 @@ namespace tqs::server::host::console {
 // What every page of a session shows besides its content.
 struct PageFrame {
   std::string csrf_token;
-  std::string notice;           // the outcome of the last action; empty for none
-  bool notice_refused = false;  // shown as a refusal
+  Notice notice;  // the outcome of the last action
 };
 
 // The filters of the document list, as the page's form sends them.

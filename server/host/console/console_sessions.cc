@@ -44,17 +44,17 @@ std::optional<ConsoleSession> ConsoleSessions::Find(std::string_view id) {
   return found->second.session;
 }
 
-void ConsoleSessions::SetNotice(std::string_view id, std::string notice) {
+void ConsoleSessions::SetNotice(std::string_view id, Notice notice) {
   std::lock_guard lock(mutex_);
   if (const auto found = sessions_.find(Sha256Hex(id)); found != sessions_.end()) {
     found->second.session.notice = std::move(notice);
   }
 }
 
-std::string ConsoleSessions::TakeNotice(std::string_view id) {
+Notice ConsoleSessions::TakeNotice(std::string_view id) {
   std::lock_guard lock(mutex_);
   const auto found = sessions_.find(Sha256Hex(id));
-  return found == sessions_.end() ? std::string() : std::exchange(found->second.session.notice, {});
+  return found == sessions_.end() ? Notice{} : std::exchange(found->second.session.notice, {});
 }
 
 void ConsoleSessions::End(std::string_view id) {

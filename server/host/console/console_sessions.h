@@ -19,13 +19,18 @@
 
 namespace tqs::server::host::console {
 
+// The outcome of an action, shown once on the session's next page.
+struct Notice {
+  std::string text;  // empty: nothing to show
+  bool refused = false;
+};
+
 struct ConsoleSession {
   std::string id;          // the cookie's value: secret, never logged
   std::string csrf_token;  // in every form of the session's pages
   std::string label;       // a short public name for the logs ("session 1a2b3c4d")
   std::string client;      // the address that logged in
-  // A message for the next page the session shows (the outcome of an action).
-  std::string notice;
+  Notice notice;           // for the next page the session shows
 };
 
 class ConsoleSessions {
@@ -45,8 +50,8 @@ class ConsoleSessions {
   std::optional<ConsoleSession> Find(std::string_view id);
 
   // Sets the notice the session's next page shows; takes it (once) with TakeNotice.
-  void SetNotice(std::string_view id, std::string notice);
-  std::string TakeNotice(std::string_view id);
+  void SetNotice(std::string_view id, Notice notice);
+  Notice TakeNotice(std::string_view id);
 
   // Ends the session; an unknown id does nothing.
   void End(std::string_view id);
