@@ -232,7 +232,8 @@ TEST_P(ConsoleHttpTest, ActionsNeedTheSessionsTokenAndAreAudited) {
               HasSubstr("note: ERP checked: not booked"));
   EXPECT_THAT(AuditText(), ::testing::ContainsRegex(" session=[0-9a-f]{8} requeue key=" + key +
                                                     " changed: requeued \\(was in doubt"));
-  // The outcome is on the next page, once.
+  // The outcome is on the next page, once; the overview's refresh does not take it.
+  EXPECT_EQ(Client().Get("/console/api/overview", {{"Cookie", cookie}})->status, 200);
   EXPECT_THAT(Client().Get(done->get_header_value("Location").c_str(), {{"Cookie", cookie}})->body,
               HasSubstr("requeued (was in doubt, 1 attempts)"));
 

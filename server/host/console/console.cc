@@ -231,9 +231,9 @@ HttpAnswer Console::Route(const ConsoleRequest& request) {
     }
   }
   PageFrame frame{.csrf_token = session->csrf_token};
-  if (get) {
-    frame.notice = sessions_.TakeNotice(session->id);
-  }
+  // The outcome of an action is for the next page; the overview's refresh (in another tab,
+  // perhaps) must not take it.
+  if (get && !path.starts_with("/console/api/")) frame.notice = sessions_.TakeNotice(session->id);
   try {
     if (path == "/console/logout" && post) return Logout(request, *session);
     if (path.starts_with(kDocumentsPrefix)) {
