@@ -59,7 +59,8 @@ Notice ConsoleSessions::TakeNotice(std::string_view id) {
 
 void ConsoleSessions::End(std::string_view id) {
   std::lock_guard lock(mutex_);
-  if (const auto found = sessions_.find(Sha256Hex(id)); found != sessions_.end()) sessions_.erase(found);
+  if (const auto found = sessions_.find(Sha256Hex(id)); found != sessions_.end())
+    sessions_.erase(found);
 }
 
 }  // namespace tqs::server::host::console
