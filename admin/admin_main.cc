@@ -2,6 +2,7 @@
 //   TQSRemoteAdmin init-db --dsn DSN
 //   TQSRemoteAdmin install DIR [--dsn DSN] [--overwrite] [--demo]
 //   TQSRemoteAdmin upgrade DIR
+//   TQSRemoteAdmin console-secret DIR [--off]        (the secret: first line of standard input)
 //   TQSRemoteAdmin add-user --dsn DSN --login L --employee E --bus-component B
 //   TQSRemoteAdmin users list|disable|enable|remove ... (admin/users_command.h)
 //   TQSRemoteAdmin status --dsn DSN [--json]
@@ -19,23 +20,25 @@
 // PostgreSQL database: 3, no backup made, the pg_dump command to run printed instead; erp
 // check: 1 when a scenario failed, 2 for wrong arguments or a components file that cannot be
 // loaded.
+#include <termios.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
 
-#include "admin/document_decisions.h"
 #include "admin/erp_check/erp_check_command.h"
 #include "admin/installation.h"
 #include "admin/maintenance_commands.h"
-#include "admin/pending_documents.h"
+#include "admin/operator_identity.h"
 #include "admin/users.h"
 #include "admin/users_command.h"
 #include "common/error.h"
 #include "common/version.h"
 #include "erp/admin_commands.h"
 #include "platform/db/connection.h"
+#include "server/document_decisions.h"
+#include "server/pending_documents.h"
 #include "server/queue_health.h"
 
 namespace {
@@ -91,18 +94,47 @@ CLI::App* AddDecisionCommand(CLI::App& app, const char* name, const char* help,
   return command;
 }
 
-int RunDecision(tqs::admin::Decision decision, const DecisionOptions& options) {
-  tqs::admin::DecisionRequest request{.decision = decision,
-                                      .keys = options.keys,
-                                      .operator_name = tqs::admin::OperatingSystemUser(),
-                                      .note = options.note};
+int RunDecision(tqs::server::Decision decision, const DecisionOptions& options) {
+  tqs::server::DecisionRequest request{.decision = decision,
+                                       .keys = options.keys,
+                                       .operator_name = tqs::admin::OperatingSystemUser(),
+                                       .note = options.note};
   if (options.keys.empty()) request.selection = options.selection;
-  const tqs::admin::DecisionTotals totals = tqs::admin::ApplyDecision(
-      options.dsn, request, tqs::Clock::System(), [](const tqs::admin::DecisionLine& line) {
+  const tqs::server::DecisionTotals totals = tqs::server::ApplyDecision(
+      options.dsn, request, tqs::Clock::System(), [](const tqs::server::DecisionLine& line) {
         std::cout << line.key << ": " << (line.changed ? "" : "skipped: ") << line.text << "\n";
       });
-  std::cout << tqs::admin::FormatDecisionTotals(decision, totals) << "\n";
+  std::cout << tqs::server::FormatDecisionTotals(decision, totals) << "\n";
   return 0;
+}
+
+// The operator secret from standard input: its first line, without the line end. On a terminal
+// it is asked for twice without being shown.
+std::string ReadSecret() {
+  const bool terminal = ::isatty(STDIN_FILENO) == 1;
+  termios saved{};
+  if (terminal) {
+    ::tcgetattr(STDIN_FILENO, &saved);
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  const auto read_line = [&](const char* prompt) {
+    if (terminal) std::cerr << prompt << std::flush;
+    std::string line;
+    std::getline(std::cin, line);
+    if (terminal) std::cerr << "\n";
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+  };
+  std::string secret = read_line("Operator secret: ");
+  const bool same = !terminal || read_line("Again: ") == secret;
+  if (terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  if (!same) {
+    throw tqs::Error(tqs::error_number::kInvalidProcedureCall,
+                     "The two entries differ; nothing was changed.");
+  }
+  return secret;
 }
 
 }  // namespace
@@ -155,6 +187,15 @@ int main(int argc, char** argv) {
                                     "employees with the most pending documents");
   status->add_option("--dsn", dsn, "Connection string")->required();
   status->add_flag("--json", as_json, "Print JSON instead of a table");
+
+  std::filesystem::path console_directory;
+  bool console_off = false;
+  auto* console_secret = app.add_subcommand(
+      "console-secret",
+      "Set the operator console's secret of an installation, read from standard input (the "
+      "first line); --off switches the console off");
+  console_secret->add_option("directory", console_directory, "Installation folder")->required();
+  console_secret->add_flag("--off", console_off, "Remove the secret: the console answers 404");
 
   const tqs::admin::UsersCommand users(app);
 
@@ -221,6 +262,10 @@ int main(int argc, char** argv) {
                           [](std::string_view line) { std::cout << line << "\n"; });
       std::cout << "Installation up to date in "
                 << std::filesystem::absolute(upgrade_directory).string() << "\n";
+    } else if (console_secret->parsed()) {
+      std::optional<std::string> secret;
+      if (!console_off) secret = ReadSecret();
+      std::cout << tqs::admin::SetConsoleSecret(console_directory, secret) << "\n";
     } else if (users.parsed()) {
       users.Run();
     } else if (status->parsed()) {
@@ -231,28 +276,28 @@ int main(int argc, char** argv) {
     } else if (documents->parsed()) {
       auto connection = tqs::db::Connection::Open(dsn);
       if (show_key) {
-        const auto document = tqs::admin::ReadDocument(*connection, *show_key);
+        const auto document = tqs::server::ReadDocument(*connection, *show_key);
         if (!document) {
           throw tqs::Error(tqs::error_number::kNoCurrentRecord,
                            "No document has INTERACTIONKEY " + std::to_string(*show_key));
         }
-        std::cout << (as_json ? Dump(tqs::admin::ToJson(*document)) + "\n"
-                              : tqs::admin::FormatDocumentDetail(*document));
+        std::cout << (as_json ? Dump(tqs::server::ToJson(*document)) + "\n"
+                              : tqs::server::FormatDocumentDetail(*document));
       } else {
         const auto rows =
-            tqs::admin::ListPendingDocuments(*connection, document_selection, document_limit);
+            tqs::server::ListPendingDocuments(*connection, document_selection, document_limit);
         if (as_json) {
           nlohmann::json list = nlohmann::json::array();
-          for (const auto& row : rows) list.push_back(tqs::admin::ToJson(row));
+          for (const auto& row : rows) list.push_back(tqs::server::ToJson(row));
           std::cout << Dump(list) << "\n";
         } else {
-          std::cout << tqs::admin::FormatDocumentList(rows);
+          std::cout << tqs::server::FormatDocumentList(rows);
         }
       }
     } else if (requeue->parsed()) {
-      return RunDecision(tqs::admin::Decision::kRequeue, requeue_options);
+      return RunDecision(tqs::server::Decision::kRequeue, requeue_options);
     } else if (resolve->parsed()) {
-      return RunDecision(tqs::admin::Decision::kResolveDone, resolve_options);
+      return RunDecision(tqs::server::Decision::kResolveDone, resolve_options);
     } else if (reference_erp.Chosen()) {
       reference_erp.Run(std::cout);
     } else if (add_user->parsed()) {

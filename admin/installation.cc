@@ -11,11 +11,14 @@
 #include "common/configuration_chain.h"
 #include "common/error.h"
 #include "common/text.h"
+#include "common/utf8.h"
 #include "common/windows_path.h"
 #include "erp/seed.h"
 #include "masterdata/sample_data.h"
 #include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
+#include "server/host/console/operator_secret.h"
+#include "server/host/host_settings.h"
 #include "server/schema/schema_version.h"
 
 namespace tqs::admin {
@@ -80,6 +83,15 @@ class ConfigurationFile {
     pugi::xml_attribute attribute = entry.attribute("value");
     if (!attribute) attribute = entry.append_attribute("value");
     attribute = std::string(value).c_str();
+    changed_ = true;
+    return true;
+  }
+
+  // Removes the entry; returns whether it was there.
+  bool Remove(std::string_view section, std::string_view key) {
+    pugi::xml_node entry = Entry(section, key);
+    if (!entry) return false;
+    entry.parent().remove_child(entry);
     changed_ = true;
     return true;
   }
@@ -391,6 +403,47 @@ void Upgrade(const fs::path& directory, const fs::path& programs_folder,
   // adds), while new programs would not work on an old one.
   BringDatabaseUpToDate(*dsn, IsOwnDatabase(dir, *dsn), progress);
   LayOut(files, *dsn, false, programs_folder, false, progress);
+}
+
+std::string SetConsoleSecret(const fs::path& directory, const std::optional<std::string>& secret) {
+  const fs::path dir = fs::absolute(directory).lexically_normal();
+  const InstallationFiles files = FilesOf(dir);
+  if (!fs::exists(files.configuration) || !fs::exists(files.product_configuration)) {
+    throw Error(error_number::kPathNotFound,
+                fmt::format("{} is not a TQSRemote installation: it needs {} and {}. Nothing was "
+                            "changed.",
+                            dir.string(), files.configuration.string(),
+                            files.product_configuration.string()));
+  }
+  ConfigurationFile product(files.product_configuration);
+  const char* section = server::host::kHostSection;
+  const char* key = server::host::kConsoleSecretKey;
+  if (!secret) {
+    const bool removed = product.Remove(section, key);
+    product.Save(Readers::kOwnerOnly);
+    return removed ? "The operator console is off; restart the host for it to take effect."
+                   : "The operator console was already off.";
+  }
+  if (CharacterCount(*secret) < server::host::console::kMinimumSecretLength) {
+    throw Error(error_number::kInvalidProcedureCall,
+                fmt::format("The operator secret must have at least {} characters; nothing was "
+                            "changed.",
+                            server::host::console::kMinimumSecretLength));
+  }
+  if (product.Find(section, server::host::kSharedSecretKey) == *secret) {
+    throw Error(error_number::kInvalidProcedureCall,
+                "The operator secret must not be the web tier's shared secret; choose another. "
+                "Nothing was changed.");
+  }
+  product.Set(section, key, server::host::console::HashOperatorSecret(*secret));
+  product.Save(Readers::kOwnerOnly);
+  MakePrivateFolder(dir / "data");
+  return fmt::format(
+      "The operator secret is set in {}; restart the host (systemctl restart "
+      "tqsremote-host), then log in at /console/ of its address. Actions are "
+      "recorded in {}.",
+      files.product_configuration.string(),
+      (dir / "data" / server::host::kConsoleAuditLogName).string());
 }
 
 }  // namespace tqs::admin

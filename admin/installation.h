@@ -58,6 +58,15 @@ void Upgrade(const std::filesystem::path& directory, const std::filesystem::path
 // done. Raises tqs::Error, changing nothing, for a database of a newer schema version.
 std::string InitializeDatabase(std::string_view dsn);
 
+// Sets the operator console's secret of the installation in `directory` (SERVERHOST/
+// ConsoleSecretHash of VarnexConfiguration.xml, as a salted hash; the file stays the owner's
+// alone), or with none removes it, which switches the console off. Makes DIR/data for the
+// console's audit log. Returns a line for the operator. Raises tqs::Error, changing nothing, for
+// a folder that is not an installation, a secret shorter than 12 characters or one that is the
+// web tier's shared secret. The host reads it when it starts.
+std::string SetConsoleSecret(const std::filesystem::path& directory,
+                             const std::optional<std::string>& secret);
+
 // The names of the files of the product that `install` copies into DIR/bin when present.
 const std::vector<std::string>& ProgramFiles();
 

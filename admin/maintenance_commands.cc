@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "admin/backup.h"
-#include "admin/document_decisions.h"
+#include "admin/operator_identity.h"
 #include "admin/purge.h"
 #include "common/date_time.h"
 #include "common/error.h"

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "admin/document_decisions.h"
+#include "admin/operator_identity.h"
 #include "admin/users.h"
 #include "platform/db/connection.h"
 

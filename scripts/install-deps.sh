@@ -9,6 +9,7 @@ packages=(
   libpq-dev postgresql
   libpugixml-dev libxml2-dev libfmt-dev nlohmann-json3-dev libcli11-dev
   libarchive-dev libmicrohttpd-dev libsystemd-dev libcpp-httplib-dev libcurl4-openssl-dev python3
+  libssl-dev chromium
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev
   "$@"

@@ -4,7 +4,8 @@
 # starts for the run and removes afterwards. Then, unless turned off, it builds the whole tree
 # again with AddressSanitizer and UndefinedBehaviorSanitizer (in its own folder) and runs the same
 # suite there (any sanitizer report, leaks included, fails the run), and runs each fuzz target
-# for a few seconds from its seeds (scripts/fuzz.sh).
+# for a few seconds from its seeds (scripts/fuzz.sh). The operator console's browser test
+# (headless Chromium) runs in the first suite only.
 #   scripts/test.sh                              all three passes
 #   TQS_SANITIZERS=0 scripts/test.sh             without the sanitizer suite
 #   TQS_FUZZ=0 scripts/test.sh                   without the fuzz runs
@@ -18,6 +19,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+# The browser test's driver (playwright-core, pinned in tests/console/package-lock.json) with the
+# machine's Node.js; Debian's nodejs and npm only where there is no npm. No browser is
+# downloaded: the test runs the system's Chromium (scripts/install-deps.sh installs it).
+if ! command -v npm >/dev/null; then bash scripts/install-deps.sh nodejs npm; fi
+PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --prefix tests/console --ignore-scripts --no-audit \
+  --no-fund
+# In this run a missing browser or driver fails the browser test instead of skipping it.
+export TQS_REQUIRE_BROWSER_TESTS=1
 build_dir="${BUILD_DIR:-build}"
 asan_build_dir="${ASAN_BUILD_DIR:-build-asan}"
 sanitizers="${TQS_SANITIZERS:-1}"

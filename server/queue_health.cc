@@ -60,15 +60,6 @@ std::optional<QueueHealth::OldestPending> ReadOldestPending(db::Connection& conn
   return oldest;
 }
 
-// "3d 04:05:06", "04:05:06"
-std::string FormatAge(std::int64_t seconds) {
-  const std::int64_t days = seconds / 86400;
-  seconds %= 86400;
-  const std::string clock =
-      fmt::format("{:02}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
-  return days > 0 ? fmt::format("{}d {}", days, clock) : clock;
-}
-
 std::string DescribeOldest(const QueueHealth::OldestPending& oldest) {
   if (!oldest.received_on) return "age unknown (received before received-at times were kept)";
   return fmt::format("waiting {} (received {})", FormatAge(*oldest.age_seconds),

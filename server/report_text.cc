@@ -33,4 +33,12 @@ std::string IsoUtc(DateTime value) { return Format(value, "T", "Z"); }
 
 std::string LocalTimeText(DateTime value) { return Format(value, " ", ""); }
 
+std::string FormatAge(std::int64_t seconds) {
+  const std::int64_t days = seconds / 86400;
+  seconds %= 86400;
+  const std::string clock =
+      fmt::format("{:02}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
+  return days > 0 ? fmt::format("{}d {}", days, clock) : clock;
+}
+
 }  // namespace tqs::server

@@ -23,6 +23,9 @@ std::string IsoUtc(DateTime value);
 // "2026-12-08 18:03:29"
 std::string LocalTimeText(DateTime value);
 
+// An age in seconds: "3d 04:05:06", "04:05:06".
+std::string FormatAge(std::int64_t seconds);
+
 }  // namespace tqs::server
 
 #endif  // TQS_SERVER_REPORT_TEXT_H_

@@ -19,13 +19,17 @@ std::string Printable(std::string text) {
 
 }  // namespace
 
-std::string AccessLine(const AccessRecord& record) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(record.began);
+std::string UtcStamp(std::chrono::system_clock::time_point at) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
   std::tm utc{};
   ::gmtime_r(&seconds, &utc);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return std::string(stamp) + " " + Printable(record.client) + " " +
+  return stamp;
+}
+
+std::string AccessLine(const AccessRecord& record) {
+  return UtcStamp(record.began) + " " + Printable(record.client) + " " +
          Printable(Excerpt(record.method, 16)) + " " + Printable(Excerpt(record.path)) + " " +
          (record.status == 0 ? std::string("-") : std::to_string(record.status)) + " " +
          std::to_string(record.body_bytes) + " " + std::to_string(record.took.count()) + "ms";

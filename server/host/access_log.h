@@ -27,6 +27,9 @@ struct AccessRecord {
 // The line for `record`, without the line end.
 std::string AccessLine(const AccessRecord& record);
 
+// "2026-12-09T21:30:00Z": the stamp that begins the host's log lines.
+std::string UtcStamp(std::chrono::system_clock::time_point at);
+
 // Writes AccessLine(record) and a line end to standard error in one write.
 void LogAccess(const AccessRecord& record);
 

@@ -4,6 +4,8 @@
 
 #include "common/configuration_chain.h"
 #include "common/error.h"
+#include "common/text.h"
+#include "server/host/console/operator_secret.h"
 
 namespace tqs::server::host {
 namespace {
@@ -67,6 +69,25 @@ HostSettings ReadHostSettings(const std::filesystem::path& program_folder) {
                               "MaxConnectionsPerClient", 1, 100000));
   settings.shutdown_grace = std::chrono::seconds(Number(
       Optional(configuration, "ShutdownGraceSeconds", "10"), "ShutdownGraceSeconds", 0, 3600));
+  const std::string console_secret = Optional(configuration, kConsoleSecretKey, "");
+  if (!console_secret.empty()) {
+    try {
+      console::CheckStoredSecret(console_secret);
+    } catch (const Error& error) {
+      throw Error(error_number::kInvalidProcedureCall,
+                  std::string(kHostSection) + "/" + kConsoleSecretKey + ": " + error.description());
+    }
+    settings.console.secret_hash = console_secret;
+  }
+  const std::string secure =
+      AsciiLowerCase(Optional(configuration, "ConsoleSecureCookie", "false"));
+  if (secure != "true" && secure != "false") {
+    throw Error(error_number::kInvalidProcedureCall,
+                std::string(kHostSection) + "/ConsoleSecureCookie must be true or false, not '" +
+                    secure + "'");
+  }
+  settings.console.secure_cookie = secure == "true";
+  settings.console.audit_log = program_folder.parent_path() / "data" / kConsoleAuditLogName;
   return settings;
 }
 

@@ -11,16 +11,29 @@
 //   MaxConnections         open connections at once, default 512
 //   MaxConnectionsPerClient  open connections from one client address, default 64
 //   ShutdownGraceSeconds   how long a stop waits for the requests in progress, default 10
-// The database is the installation's: callers cannot choose it.
+//   ConsoleSecretHash      the operator console's secret as a salted hash (TQSRemoteAdmin
+//                          console-secret writes it); without it the console is off
+//   ConsoleSecureCookie    true when operators reach the host over TLS (a proxy in front): the
+//                          console's cookie is then sent over TLS only; default false
+// The database is the installation's: callers cannot choose it. The console's audit log is
+// data/console-audit.log of the installation.
 #ifndef TQS_SERVER_HOST_HOST_SETTINGS_H_
 #define TQS_SERVER_HOST_HOST_SETTINGS_H_
 
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace tqs::server::host {
+
+// What the operator console (server/host/console/console.h) is served with.
+struct ConsoleSettings {
+  std::optional<std::string> secret_hash;  // the stored operator secret; none: console off
+  bool secure_cookie = false;              // the host is reached over TLS (a proxy in front)
+  std::filesystem::path audit_log;         // data/console-audit.log of the installation
+};
 
 struct HostSettings {
   std::string connection_string;
@@ -33,15 +46,18 @@ struct HostSettings {
   int max_connections = 512;
   int max_connections_per_client = 64;
   std::chrono::seconds shutdown_grace{10};
+  ConsoleSettings console;
 };
 
 // The section and keys of the host's own settings.
 inline constexpr const char* kHostSection = "SERVERHOST";
 inline constexpr const char* kSharedSecretKey = "SharedSecret";
+inline constexpr const char* kConsoleSecretKey = "ConsoleSecretHash";
+inline constexpr const char* kConsoleAuditLogName = "console-audit.log";
 
 // Reads the settings of the installation whose bin folder is `program_folder`. Raises
-// tqs::Error naming a missing file or key, a secret shorter than 16 characters, or a value that
-// is not valid.
+// tqs::Error naming a missing file or key, a secret shorter than 16 characters, a console secret
+// that is not a stored hash, or a value that is not valid.
 HostSettings ReadHostSettings(const std::filesystem::path& program_folder);
 
 }  // namespace tqs::server::host

@@ -14,7 +14,9 @@ namespace {
 
 constexpr std::string_view kUploadMethod = "StoreOutboxContent";
 
-HttpAnswer Json(int status, const nlohmann::json& body) { return {status, JsonText(body)}; }
+HttpAnswer Json(int status, const nlohmann::json& body) {
+  return {.status = status, .body = JsonText(body)};
+}
 
 // Counts the items of an upload's feedback document (o_vResult) by their errortype: empty for
 // a document stored now, "conflict" for one stored before, anything else for one not stored.
@@ -61,6 +63,22 @@ void WriteQueue(const QueueHealth& queue, PrometheusText& text) {
 }
 
 }  // namespace
+
+const char* ContentTypeText(ContentType type) {
+  switch (type) {
+    case ContentType::kPrometheusText:
+      return kPrometheusTextContentType;
+    case ContentType::kHtml:
+      return "text/html; charset=utf-8";
+    case ContentType::kCss:
+      return "text/css; charset=utf-8";
+    case ContentType::kJavaScript:
+      return "text/javascript; charset=utf-8";
+    case ContentType::kJson:
+      break;
+  }
+  return "application/json";
+}
 
 HttpAnswer Refusal(int status, std::string_view description) {
   return Json(status, {{"error", {{"description", description}}}});
@@ -123,7 +141,7 @@ HttpAnswer AnswerMetrics(const HttpMetrics& metrics, const std::string& connecti
               "1 when the server database could be opened and its queue read, else 0.");
   text.Sample("tqsremote_database_up", {}, queue ? 1 : 0);
   if (queue) WriteQueue(*queue, text);
-  return {200, text.text(), ContentType::kPrometheusText};
+  return {.status = 200, .body = text.text(), .type = ContentType::kPrometheusText};
 }
 
 bool SameSecret(std::string_view given, std::string_view expected) {

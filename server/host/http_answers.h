@@ -8,6 +8,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/automation/component_registry.h"
 #include "server/host/http_metrics.h"
@@ -15,12 +17,17 @@
 
 namespace tqs::server::host {
 
-enum class ContentType { kJson, kPrometheusText };
+enum class ContentType { kJson, kPrometheusText, kHtml, kCss, kJavaScript };
+
+// The Content-Type header's value of `type`.
+const char* ContentTypeText(ContentType type);
 
 struct HttpAnswer {
   int status = 200;
   std::string body;
   ContentType type = ContentType::kJson;
+  // Further headers of the answer (the console's security headers, cookies, redirects).
+  std::vector<std::pair<std::string, std::string>> headers;
 };
 
 // {"error": {"description": description}} with `status`.

@@ -15,6 +15,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -26,6 +27,7 @@
 #include "common/text.h"
 #include "server/host/access_log.h"
 #include "server/host/connection_deadlines.h"
+#include "server/host/console/console.h"
 #include "server/host/database_keeper.h"
 #include "server/host/http_answers.h"
 #include "server/host/http_metrics.h"
@@ -45,7 +47,7 @@ constexpr std::size_t kConnectionMemoryBytes = 64 * 1024;
 constexpr auto kStopAnswerTime = std::chrono::seconds(1);
 constexpr std::string_view kCallPrefix = "/JobSheet/";
 
-enum class Route { kCall, kHealth, kMetrics };
+enum class Route { kCall, kHealth, kMetrics, kConsole };
 
 // A request handed to the worker pool; shared by the connection's request and the worker.
 struct Job {
@@ -54,6 +56,7 @@ struct Job {
   const Method* method = nullptr;
   bool authorized = false;
   std::string body;
+  console::ConsoleRequest console_request;  // for Route::kConsole; its body is `body`
   // Set by the worker (or by a stop that gives up on the job) before the connection resumes.
   std::optional<HttpAnswer> answer;
 };
@@ -70,6 +73,7 @@ struct Request {
   std::optional<Clock::time_point> refused_at;
   std::size_t drained = 0;
   std::string body;
+  console::ConsoleRequest console_request;  // for Route::kConsole
   std::shared_ptr<Job> job;  // set while and after a worker has it
 };
 
@@ -88,9 +92,34 @@ std::string ClientAddress(MHD_Connection* connection) {
   return text;
 }
 
-std::string_view Header(MHD_Connection* connection, const char* name) {
-  const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+std::string_view Header(MHD_Connection* connection, const char* name,
+                        MHD_ValueKind kind = MHD_HEADER_KIND) {
+  const char* value = MHD_lookup_connection_value(connection, kind, name);
   return value == nullptr ? std::string_view() : std::string_view(value);
+}
+
+MHD_Result CollectArgument(void* arguments, MHD_ValueKind, const char* key, const char* value) {
+  if (key != nullptr) {
+    static_cast<std::map<std::string, std::string, std::less<>>*>(arguments)->emplace(
+        key, value == nullptr ? "" : value);
+  }
+  return MHD_YES;
+}
+
+// What the console needs of the request's headers and query.
+console::ConsoleRequest ReadConsoleRequest(MHD_Connection* connection, const AccessRecord& record) {
+  console::ConsoleRequest request;
+  request.method = record.method;
+  request.path = record.path;
+  request.client = record.client;
+  MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &CollectArgument, &request.query);
+  const std::string cookie(console::kSessionCookie);
+  request.session_cookie = Header(connection, cookie.c_str(), MHD_COOKIE_KIND);
+  request.csrf_header = Header(connection, "X-CSRF-Token");
+  request.origin = Header(connection, "Origin");
+  request.host = Header(connection, MHD_HTTP_HEADER_HOST);
+  request.forwarded_https = AsciiLowerCase(Header(connection, "X-Forwarded-Proto")) == "https";
+  return request;
 }
 
 // Refusing a body while it arrives.
@@ -207,6 +236,7 @@ struct HttpServer::Impl {
   Impl(HostSettings settings_in, const automation::ComponentRegistry& components_in)
       : settings(std::move(settings_in)),
         components(components_in),
+        console(settings.console, settings.connection_string),
         deadlines(settings.request_timeout),
         workers(settings.worker_threads) {}
 
@@ -289,11 +319,16 @@ struct HttpServer::Impl {
     *upload_data_size = 0;
     if (request->refused_at) return Drain(*request, size);
     if (size > 0) {
-      // /health and /metrics take no body: one sent to them is read and dropped, so that a
-      // caller without the secret cannot make the host hold bodies.
-      if (request->route != Route::kCall) return MHD_YES;
-      if (request->body.size() + size > settings.max_request_bytes) {
-        RefuseWhileReceiving(connection, *request, TooLarge());
+      // /health and /metrics take no body, nor do the console's GETs: one sent to them is read
+      // and dropped, so that a caller without the secret cannot make the host hold bodies.
+      const bool takes_body =
+          request->route == Route::kCall ||
+          (request->route == Route::kConsole && request->record.method == "POST");
+      if (!takes_body) return MHD_YES;
+      const std::size_t limit = request->route == Route::kConsole ? console::kMaxConsoleBodyBytes
+                                                                  : settings.max_request_bytes;
+      if (request->body.size() + size > limit) {
+        RefuseWhileReceiving(connection, *request, TooLarge(limit));
         return Drain(*request, size);
       }
       request->body.append(upload_data, size);
@@ -304,10 +339,19 @@ struct HttpServer::Impl {
   }
 
   // The refusal of a request that its headers already rule out; nothing when it may proceed.
-  std::optional<HttpAnswer> Admit(MHD_Connection* connection, Request& request) const {
+  std::optional<HttpAnswer> Admit(MHD_Connection* connection, Request& request) {
     const std::string_view method = request.record.method;
     const std::string_view path = request.record.path;
     request.authorized = Authorized(connection);
+    if (console::IsConsolePath(path)) {
+      request.route = Route::kConsole;
+      request.console_request = ReadConsoleRequest(connection, request.record);
+      // Refusals that need no database: the console switched off, a wrong method.
+      if (!console.enabled() || (method != "GET" && method != "HEAD" && method != "POST")) {
+        return console.Answer(request.console_request);
+      }
+      return RefuseBody(connection, console::kMaxConsoleBodyBytes);
+    }
     if (path == "/health") {
       request.route = Route::kHealth;
       if (method != "GET" && method != "HEAD") {
@@ -337,6 +381,12 @@ struct HttpServer::Impl {
     if (request.method == nullptr) {
       return Refusal(404, "JobSheet has no method '" + Excerpt(name) + "'");
     }
+    return RefuseBody(connection, settings.max_request_bytes);
+  }
+
+  // The refusal of a body that its headers rule out: one with a content encoding, or one
+  // declared longer than `limit`; nothing when it may come.
+  static std::optional<HttpAnswer> RefuseBody(MHD_Connection* connection, std::size_t limit) {
     const std::string_view encoding = Header(connection, MHD_HTTP_HEADER_CONTENT_ENCODING);
     if (!encoding.empty() && encoding != "identity") {
       return Refusal(415, "Request bodies are taken without a content encoding, not '" +
@@ -348,9 +398,9 @@ struct HttpServer::Impl {
     std::uint64_t declared = 0;
     const auto [end, error] =
         std::from_chars(length.data(), length.data() + length.size(), declared);
-    if (!length.empty() && (error == std::errc::result_out_of_range ||
-                            (error == std::errc() && declared > settings.max_request_bytes))) {
-      return TooLarge();
+    if (!length.empty() &&
+        (error == std::errc::result_out_of_range || (error == std::errc() && declared > limit))) {
+      return TooLarge(limit);
     }
     return std::nullopt;
   }
@@ -362,9 +412,9 @@ struct HttpServer::Impl {
     return SameSecret(header.substr(kBearer.size()), settings.shared_secret);
   }
 
-  HttpAnswer TooLarge() const {
-    return Refusal(413, "The request body exceeds the limit of " +
-                            std::to_string(settings.max_request_bytes) + " bytes");
+  static HttpAnswer TooLarge(std::size_t limit) {
+    return Refusal(413,
+                   "The request body exceeds the limit of " + std::to_string(limit) + " bytes");
   }
 
   // A body that passes the limit while it arrives (chunked): see "Refusing a body while it
@@ -403,6 +453,10 @@ struct HttpServer::Impl {
     job->method = request.method;
     job->authorized = request.authorized;
     job->body = std::move(request.body);
+    if (request.route == Route::kConsole) {
+      job->console_request = std::move(request.console_request);
+      job->console_request.body = std::move(job->body);
+    }
     request.job = job;
     deadlines.Pause(connection);
     MHD_suspend_connection(connection);
@@ -430,6 +484,9 @@ struct HttpServer::Impl {
         break;
       case Route::kMetrics:
         answer = AnswerMetrics(metrics, settings.connection_string);
+        break;
+      case Route::kConsole:
+        answer = console.Answer(job->console_request);
         break;
     }
     std::lock_guard lock(state_mutex);
@@ -464,9 +521,10 @@ struct HttpServer::Impl {
     MHD_Response* response = MHD_create_response_from_buffer(
         answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
     if (response == nullptr) return MHD_NO;
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
-                            answer.type == ContentType::kPrometheusText ? kPrometheusTextContentType
-                                                                        : "application/json");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, ContentTypeText(answer.type));
+    for (const auto& [name, value] : answer.headers) {
+      MHD_add_response_header(response, name.c_str(), value.c_str());
+    }
     if (answer.status == 401) {
       MHD_add_response_header(response, MHD_HTTP_HEADER_WWW_AUTHENTICATE, "Bearer");
     }
@@ -486,6 +544,7 @@ struct HttpServer::Impl {
   const HostSettings settings;
   const automation::ComponentRegistry& components;
   HttpMetrics metrics;
+  console::Console console;  // its sessions live as long as the server
 
   // Serving. The deadlines outlive the daemon (its last callbacks remove connections), and the
   // workers are joined before anything they use goes.

@@ -10,9 +10,11 @@
 //   GET /metrics              with the secret (401 without): request counts by method and
 //                             status, a latency histogram and the upload queue in the Prometheus
 //                             text format (server/host/http_answers.h, http_metrics.h)
-// Every error answer is a JSON object with "error". Callers authenticate with
-// "Authorization: Bearer <shared secret>", which is checked from the headers before any byte of
-// the body is read. Connections are served by one event-driven thread, so slow, idle or
+//   /console/...              the operator console's pages (server/host/console/console.h),
+//                             with its own login; 404 while no operator secret is set
+// Every error answer of the JobSheet routes is a JSON object with "error". Callers authenticate
+// with "Authorization: Bearer <shared secret>", which is checked from the headers before any byte
+// of the body is read. Connections are served by one event-driven thread, so slow, idle or
 // kept-alive connections hold no worker; a complete request is handed to a pool of
 // WorkerThreads threads, each calling JobSheet with its own database connection, as the
 // component's threading model requires. One access-log line per request goes to standard error.

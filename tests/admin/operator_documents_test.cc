@@ -7,20 +7,20 @@
 #include <optional>
 #include <tuple>
 
-#include "admin/document_decisions.h"
-#include "admin/pending_documents.h"
 #include "common/pass_lock.h"
 #include "common/text.h"
 #include "platform/automation/component_registry.h"
 #include "platform/db/recordset.h"
 #include "platform/xml/xml.h"
+#include "server/document_decisions.h"
 #include "server/jobsheet.h"
+#include "server/pending_documents.h"
 #include "server/queue_health.h"
 #include "tests/server/server_database_fixture.h"
 #include "tests/support/error_testing.h"
 #include "tests/support/fixed_clock.h"
 
-namespace tqs::admin {
+namespace tqs::server {
 namespace {
 
 using ::testing::ElementsAre;
@@ -325,4 +325,4 @@ TEST_P(OperatorDocumentsTest, RefusesWhileAPassRunsAndWhenNoDocumentIsNamed) {
 }
 
 }  // namespace
-}  // namespace tqs::admin
+}  // namespace tqs::server

@@ -1,10 +1,6 @@
-#include "admin/document_decisions.h"
+#include "server/document_decisions.h"
 
 #include <fmt/format.h>
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 
 #include "common/error.h"
 #include "common/pass_lock.h"
@@ -12,7 +8,7 @@
 #include "platform/db/recordset.h"
 #include "server/report_text.h"
 
-namespace tqs::admin {
+namespace tqs::server {
 namespace {
 
 // The row as it was before the decision, for the skip reason and the audit entry.
@@ -40,10 +36,9 @@ std::optional<RowBefore> ReadRowBefore(db::Connection& connection, std::int64_t 
 
 // The condition a row must still meet when it is changed.
 std::string StillMatching(const DecisionRequest& request) {
-  if (request.keys.empty()) return server::SelectionCondition(*request.selection);
+  if (request.keys.empty()) return SelectionCondition(*request.selection);
   // Named rows: any pending row may be resolved; a requeue needs one in doubt or failing.
-  return request.decision == Decision::kRequeue ? server::SelectionCondition({})
-                                                : "INTERACTIONSTATUS = 5";
+  return request.decision == Decision::kRequeue ? SelectionCondition({}) : "INTERACTIONSTATUS = 5";
 }
 
 std::string ChangeSql(Decision decision, const Clock& clock) {
@@ -51,7 +46,7 @@ std::string ChangeSql(Decision decision, const Clock& clock) {
     return "UPDATE CLIENTSERVERINTERACTION SET ATTEMPTOPEN = 0";
   }
   return "UPDATE CLIENTSERVERINTERACTION SET INTERACTIONSTATUS = 10, PROCESSEDON = '" +
-         server::LocalTimeText(clock.Now()) + "', ATTEMPTOPEN = 0";
+         LocalTimeText(clock.Now()) + "', ATTEMPTOPEN = 0";
 }
 
 std::string AuditDetails(const RowBefore& row, const std::optional<std::string>& note) {
@@ -155,14 +150,4 @@ std::string FormatDecisionTotals(Decision decision, const DecisionTotals& totals
                      totals.skipped);
 }
 
-std::string OperatingSystemUser() {
-  if (const char* sudo_user = std::getenv("SUDO_USER"); sudo_user != nullptr && *sudo_user) {
-    return sudo_user;
-  }
-  if (const passwd* entry = ::getpwuid(::geteuid()); entry != nullptr && entry->pw_name) {
-    return entry->pw_name;
-  }
-  return "uid " + std::to_string(::geteuid());
-}
-
-}  // namespace tqs::admin
+}  // namespace tqs::server

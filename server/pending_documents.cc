@@ -1,4 +1,4 @@
-#include "admin/pending_documents.h"
+#include "server/pending_documents.h"
 
 #include <fmt/format.h>
 
@@ -7,7 +7,7 @@
 #include "platform/db/recordset.h"
 #include "server/report_text.h"
 
-namespace tqs::admin {
+namespace tqs::server {
 namespace {
 
 constexpr char kSummaryColumns[] =
@@ -63,10 +63,10 @@ constexpr std::string_view kDocumentRow =
 }  // namespace
 
 std::vector<DocumentSummary> ListPendingDocuments(db::Connection& connection,
-                                                  const server::DocumentSelection& selection,
+                                                  const DocumentSelection& selection,
                                                   std::optional<std::int64_t> limit) {
   std::string sql = std::string(kSummaryColumns) + " FROM CLIENTSERVERINTERACTION WHERE " +
-                    server::SelectionCondition(selection) + " ORDER BY INTERACTIONKEY";
+                    SelectionCondition(selection) + " ORDER BY INTERACTIONKEY";
   if (limit) sql += fmt::format(" LIMIT {}", *limit);
   std::vector<DocumentSummary> documents;
   auto rs =
@@ -95,19 +95,19 @@ nlohmann::json ToJson(const DocumentSummary& document) {
   return {{"key", document.key},
           {"employee", document.employee},
           {"type", document.type},
-          {"type_name", server::DocumentTypeName(document.type)},
+          {"type_name", DocumentTypeName(document.type)},
           {"document_id", document.document_id},
           {"attempts", Optional(document.attempts)},
-          {"attempt_started_on", OptionalTime(document.attempt_started_on, server::LocalTimeText)},
+          {"attempt_started_on", OptionalTime(document.attempt_started_on, LocalTimeText)},
           {"last_error", Optional(document.last_error)},
-          {"received_on", OptionalTime(document.received_on, server::IsoUtc)},
+          {"received_on", OptionalTime(document.received_on, IsoUtc)},
           {"in_doubt", document.in_doubt}};
 }
 
 nlohmann::json ToJson(const DocumentDetail& document) {
   nlohmann::json json = ToJson(document.summary);
   json["status"] = Optional(document.status);
-  json["processed_on"] = OptionalTime(document.processed_on, server::LocalTimeText);
+  json["processed_on"] = OptionalTime(document.processed_on, LocalTimeText);
   json["contents"] = document.contents;
   json["result"] = Optional(document.result);
   return json;
@@ -120,11 +120,11 @@ std::string FormatDocumentList(const std::vector<DocumentSummary>& documents) {
                   "last attempt", "received (UTC)", "in doubt", "last error");
   for (const DocumentSummary& document : documents) {
     text += fmt::format(fmt::runtime(kDocumentRow), document.key, document.employee,
-                        server::DocumentTypeName(document.type), document.document_id,
+                        DocumentTypeName(document.type), document.document_id,
                         document.attempts ? std::to_string(*document.attempts) : "-",
-                        TimeOrDash(document.attempt_started_on, server::LocalTimeText),
-                        TimeOrDash(document.received_on, server::IsoUtc),
-                        document.in_doubt ? "yes" : "no", OneLine(document.last_error, 60));
+                        TimeOrDash(document.attempt_started_on, LocalTimeText),
+                        TimeOrDash(document.received_on, IsoUtc), document.in_doubt ? "yes" : "no",
+                        OneLine(document.last_error, 60));
   }
   return text;
 }
@@ -153,18 +153,18 @@ std::string FormatDocumentDetail(const DocumentDetail& document) {
   };
   line("key", std::to_string(summary.key));
   line("employee", summary.employee);
-  line("type", fmt::format("{} ({})", summary.type, server::DocumentTypeName(summary.type)));
+  line("type", fmt::format("{} ({})", summary.type, DocumentTypeName(summary.type)));
   line("document", summary.document_id);
   line("status", status);
   line("in doubt", summary.in_doubt ? "yes" : "no");
   line("attempts", summary.attempts ? std::to_string(*summary.attempts) : "none");
-  line("last attempt", TimeOrDash(summary.attempt_started_on, server::LocalTimeText));
-  line("received (UTC)", TimeOrDash(summary.received_on, server::IsoUtc));
-  line("processed", TimeOrDash(document.processed_on, server::LocalTimeText));
+  line("last attempt", TimeOrDash(summary.attempt_started_on, LocalTimeText));
+  line("received (UTC)", TimeOrDash(summary.received_on, IsoUtc));
+  line("processed", TimeOrDash(document.processed_on, LocalTimeText));
   line("last error", summary.last_error.value_or("-"));
   text += "\nstored document:\n" + document.contents + "\n";
   text += "\nstored result:\n" + document.result.value_or("(none)") + "\n";
   return text;
 }
 
-}  // namespace tqs::admin
+}  // namespace tqs::server

@@ -1,5 +1,5 @@
 // The operator's decisions on pending documents that the broker leaves alone or keeps failing
-// (admin/pending_documents.h):
+// (server/pending_documents.h):
 //   requeue        the ERP did not book the document: ATTEMPTOPEN becomes 0, so the next broker
 //                  pass sends it again; only for rows in doubt or repeatedly failing;
 //   resolve-done   the ERP booked it: INTERACTIONSTATUS 10, PROCESSEDON now, ATTEMPTOPEN 0; a
@@ -13,8 +13,8 @@
 // for a requeue still in doubt or failing); a row that no longer matches is skipped.
 //
 // Not thread-safe: one decision opens and uses its own connection.
-#ifndef TQS_ADMIN_DOCUMENT_DECISIONS_H_
-#define TQS_ADMIN_DOCUMENT_DECISIONS_H_
+#ifndef TQS_SERVER_DOCUMENT_DECISIONS_H_
+#define TQS_SERVER_DOCUMENT_DECISIONS_H_
 
 #include <cstdint>
 #include <functional>
@@ -23,10 +23,10 @@
 #include <string_view>
 #include <vector>
 
-#include "admin/pending_documents.h"
 #include "common/date_time.h"
+#include "server/pending_documents.h"
 
-namespace tqs::admin {
+namespace tqs::server {
 
 enum class Decision { kRequeue, kResolveDone };
 
@@ -38,7 +38,7 @@ struct DecisionRequest {
   // The rows: these keys, or else the rows of `selection`, which must then name a kind
   // (in doubt or failing); a request naming neither is refused as acting on nothing named.
   std::vector<std::int64_t> keys;
-  std::optional<server::DocumentSelection> selection;
+  std::optional<DocumentSelection> selection;
   std::string operator_name;  // OPERATORACTIONS.OPERATOR
   std::optional<std::string> note;
 };
@@ -65,9 +65,6 @@ DecisionTotals ApplyDecision(std::string_view dsn, const DecisionRequest& reques
 // "requeue: 3 changed, 1 skipped"
 std::string FormatDecisionTotals(Decision decision, const DecisionTotals& totals);
 
-// The operating-system user acting: $SUDO_USER when set, else the effective user's name.
-std::string OperatingSystemUser();
+}  // namespace tqs::server
 
-}  // namespace tqs::admin
-
-#endif  // TQS_ADMIN_DOCUMENT_DECISIONS_H_
+#endif  // TQS_SERVER_DOCUMENT_DECISIONS_H_

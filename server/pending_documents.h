@@ -4,8 +4,8 @@
 // table texts. The operator's decisions (document_decisions.h) act on the same selection.
 //
 // Functions on a caller's connection; not thread-safe (one connection, one thread).
-#ifndef TQS_ADMIN_PENDING_DOCUMENTS_H_
-#define TQS_ADMIN_PENDING_DOCUMENTS_H_
+#ifndef TQS_SERVER_PENDING_DOCUMENTS_H_
+#define TQS_SERVER_PENDING_DOCUMENTS_H_
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
@@ -17,7 +17,7 @@
 #include "platform/db/connection.h"
 #include "server/pending_selection.h"
 
-namespace tqs::admin {
+namespace tqs::server {
 
 // One row as the operator sees it.
 struct DocumentSummary {
@@ -43,7 +43,7 @@ struct DocumentDetail {
 
 // The selected pending rows in upload order (row key), at most `limit` when given.
 std::vector<DocumentSummary> ListPendingDocuments(db::Connection& connection,
-                                                  const server::DocumentSelection& selection,
+                                                  const DocumentSelection& selection,
                                                   std::optional<std::int64_t> limit = {});
 
 // The row with the key, in any status; none when there is no such row.
@@ -58,6 +58,6 @@ std::string FormatDocumentList(const std::vector<DocumentSummary>& documents);
 // All fields, then the stored document and the stored result.
 std::string FormatDocumentDetail(const DocumentDetail& document);
 
-}  // namespace tqs::admin
+}  // namespace tqs::server
 
-#endif  // TQS_ADMIN_PENDING_DOCUMENTS_H_
+#endif  // TQS_SERVER_PENDING_DOCUMENTS_H_
