@@ -104,6 +104,7 @@ struct frmTQSRemoteBroker {
   std::string m_sBusComponent;                              // business component of the current row
   std::string m_sEmployeeId;                                // EMPLOYEEID of the current row
   std::string m_sInstallationId;  // PARAMETERS InstallationId, read by each pass
+  int m_iWorkers = 1;             // BROKER/Workers: documents handed to the ERP at once
   // The last pass ended early or left a document it handed to the ERP unfinished (in doubt), so
   // the run ends with a failure status.
   bool m_bPassIncomplete = false;
