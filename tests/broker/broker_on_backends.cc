@@ -1,5 +1,6 @@
 #include "tests/broker/broker_on_backends.h"
 
+#include <pugixml.hpp>
 #include <regex>
 
 #include "admin/installation.h"
@@ -46,6 +47,21 @@ std::string BrokerOnBackendsTest::RunBroker(
   Broker broker(BrokerEnvironment{bin(), clock, RegionalSettings::EnglishUS(), components, editor});
   broker.Form_Load();
   return broker.window().txtProcessStatus.text();
+}
+
+void BrokerOnBackendsTest::SetWorkers(const std::string& value) const {
+  const std::filesystem::path file = folder_ / "install" / "web" / "config" /
+                                     "VarnexConfiguration.xml";
+  pugi::xml_document document;
+  ASSERT_TRUE(document.load_file(file.c_str())) << file;
+  pugi::xml_node root = document.document_element();
+  pugi::xml_node section = root.child("BROKER");
+  if (!section) section = root.append_child("BROKER");
+  section.remove_children();
+  pugi::xml_node entry = section.append_child("add");
+  entry.append_attribute("key") = "Workers";
+  entry.append_attribute("value") = value.c_str();
+  ASSERT_TRUE(document.save_file(file.c_str())) << file;
 }
 
 std::string HourLine(const std::string& task) {

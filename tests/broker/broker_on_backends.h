@@ -37,6 +37,9 @@ class BrokerOnBackendsTest : public tqs::testing::ServerDatabaseTest {
   // come from `components`. Returns the status box.
   std::string RunBroker(const automation::ComponentRegistry& components) const;
 
+  // Sets BROKER/Workers in the installation's product configuration to `value`.
+  void SetWorkers(const std::string& value) const;
+
   // Pending hour lines of kHoursEmployee, one per task, added in one transaction; the document
   // id of each is its task.
   void AddPendingHours(const std::vector<std::string>& tasks) const;
