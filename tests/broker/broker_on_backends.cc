@@ -1,5 +1,8 @@
 #include "tests/broker/broker_on_backends.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <pugixml.hpp>
 #include <regex>
 
@@ -47,6 +50,26 @@ std::string BrokerOnBackendsTest::RunBroker(
   Broker broker(BrokerEnvironment{bin(), clock, RegionalSettings::EnglishUS(), components, editor});
   broker.Form_Load();
   return broker.window().txtProcessStatus.text();
+}
+
+pid_t BrokerOnBackendsTest::StartBrokerProgram(const std::filesystem::path& output,
+                                               const std::vector<std::string>& arguments) const {
+  const std::string program = (bin() / "TQSRemoteBroker").string();
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    const int in = ::open("/dev/null", O_RDONLY);
+    if (out < 0 || in < 0 || ::chdir(bin().c_str()) != 0) ::_exit(126);
+    ::dup2(in, STDIN_FILENO);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(out, STDERR_FILENO);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  return pid;
 }
 
 void BrokerOnBackendsTest::SetWorkers(const std::string& value) const {

@@ -5,7 +5,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <pugixml.hpp>
+#include <sstream>
 #include <map>
 #include <memory>
 #include <regex>
@@ -14,7 +21,9 @@
 #include <thread>
 #include <vector>
 
+#include "admin/document_decisions.h"
 #include "admin/users.h"
+#include "common/pass_lock.h"
 #include "common/erp/hours_accounting.h"
 #include "tests/broker/broker_on_backends.h"
 #include "tests/broker/broker_test_installation.h"
@@ -181,6 +190,150 @@ TEST_P(WorkersTest, AWorkersValueOutsideOneToSixtyFourEndsTheRunWithAClearError)
   SetWorkers(" 64 ");
   EXPECT_THAT(RunBroker(*Serving(erp)), Not(HasSubstr("Workers")));
   EXPECT_EQ(erp->Bookings().size(), 1u);
+}
+
+// The installed broker program with four workers on PostgreSQL, where several brokers may run
+// at once: the hours components are served by DelayedHoursErp from its library, which notes
+// every booking in a journal file shared by the processes.
+class WorkerProgramsTest : public WorkersTest {
+ protected:
+  WorkerProgramsTest() { programs_folder_ = std::filesystem::path(TQS_BROKER_PROGRAM).parent_path(); }
+
+  void SetUp() override {
+    WorkersTest::SetUp();
+    if (IsSkipped()) return;
+    if (!OnPostgres()) GTEST_SKIP() << "several brokers at once need PostgreSQL";
+    SetWorkers("4");
+  }
+
+  // Serves the hours components from the DelayedHoursErp library with these settings.
+  void ServeHoursFromDelayedErp(const std::map<std::string, std::string>& settings) const {
+    const std::filesystem::path file = bin() / "TQSRemoteComponents.xml";
+    pugi::xml_document document;
+    ASSERT_TRUE(document.load_file(file.c_str()));
+    pugi::xml_node root = document.document_element();
+    pugi::xml_node entry =
+        root.find_child_by_attribute("component", "prefix", erp::hours_accounting::kPrefix.data());
+    if (!entry) {
+      entry = root.append_child("component");
+      entry.append_attribute("prefix") = erp::hours_accounting::kPrefix.data();
+    }
+    entry.remove_attribute("idempotencyKeys");  // the stand-in books a replay again
+    entry.remove_attribute("library");
+    entry.append_attribute("library") = TQS_DELAYED_HOURS_ERP;
+    entry.remove_children();
+    for (const auto& [key, value] : settings) {
+      pugi::xml_node setting = entry.append_child("setting");
+      setting.append_attribute("key") = key.c_str();
+      setting.append_attribute("value") = value.c_str();
+    }
+    ASSERT_TRUE(document.save_file(file.c_str()));
+  }
+
+  std::filesystem::path journal() const { return folder_ / "erp-journal.txt"; }
+
+  // The journal's lines that start with `word` ("booked", "start"): task -> process ids.
+  std::map<std::string, std::vector<std::string>> Journal(const std::string& word) const {
+    std::map<std::string, std::vector<std::string>> lines;
+    std::istringstream text(testing::ReadFile(journal()));
+    for (std::string line; std::getline(text, line);) {
+      std::istringstream fields(line);
+      std::string first, task, employee, process;
+      fields >> first >> task >> employee >> process;
+      if (first == word) lines[task].push_back(process);
+    }
+    return lines;
+  }
+
+  // Waits for `pid` to end; its exit status, or -1 when it did not end normally.
+  static int ExitStatus(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  }
+};
+TQS_INSTANTIATE_FOR_BACKENDS(WorkerProgramsTest);
+
+TEST_P(WorkerProgramsTest, TwoBrokersRunTheirPassesAtOnceAndBookEachDocumentOnce) {
+  constexpr int kEmployees = 40;
+  constexpr int kDocuments = 5;
+  AddEmployeesWithLines(kEmployees, kDocuments);
+  ServeHoursFromDelayedErp({{"DelayMilliseconds", "20"}, {"Journal", journal().string()}});
+
+  const pid_t first = StartBrokerProgram(folder_ / "first.out", {"--once"});
+  const pid_t second = StartBrokerProgram(folder_ / "second.out", {"--once"});
+  ASSERT_GT(first, 0);
+  ASSERT_GT(second, 0);
+  EXPECT_EQ(ExitStatus(first), 0) << testing::ReadFile(folder_ / "first.out");
+  EXPECT_EQ(ExitStatus(second), 0) << testing::ReadFile(folder_ / "second.out");
+
+  const auto booked = Journal("booked");
+  EXPECT_EQ(booked.size(), static_cast<std::size_t>(kEmployees * kDocuments));
+  std::set<std::string> processes;
+  for (const auto& [task, by] : booked) {
+    EXPECT_EQ(by.size(), 1u) << task << " booked more than once";
+    processes.insert(by.begin(), by.end());
+  }
+  EXPECT_EQ(processes, (std::set<std::string>{std::to_string(first), std::to_string(second)}))
+      << "both brokers should have worked at once";
+  for (const auto& [document, row] : StoredRows()) EXPECT_EQ(row.status, "10") << document;
+}
+
+TEST_P(WorkerProgramsTest, ABrokerKilledInsideAnErpCallGivesItsEmployeeUpAndItsDocumentIsInDoubt) {
+  AddEmployeesWithLines(4, 3);
+  const std::filesystem::path hold = folder_ / "hold";
+  std::ofstream(hold).put('x');
+  ServeHoursFromDelayedErp({{"Journal", journal().string()},
+                            {"HoldFile", hold.string()},
+                            {"HoldTask", "W2-2"}});
+
+  const pid_t killed = StartBrokerProgram(folder_ / "killed.out", {"--once"});
+  ASSERT_GT(killed, 0);
+  for (const auto until = std::chrono::steady_clock::now() + 60s; Journal("start").empty();
+       std::this_thread::sleep_for(10ms)) {
+    ASSERT_LT(std::chrono::steady_clock::now(), until) << testing::ReadFile(folder_ / "killed.out");
+  }
+
+  // While its worker pass runs, the operator's tools and single-worker passes are refused.
+  EXPECT_EQ(PassLock::TryAcquire(dsn_, *Connect()), nullptr);
+  const std::string key =
+      Scalar("SELECT INTERACTIONKEY FROM CLIENTSERVERINTERACTION WHERE BUSINESSDOCUMENTID = 'W2-2'");
+  admin::DecisionRequest requeue;
+  requeue.keys = {std::stoll(key)};
+  requeue.operator_name = "test";
+  testing::FixedClock clock;
+  EXPECT_THROW(admin::ApplyDecision(dsn_, requeue, clock, [](const admin::DecisionLine&) {}),
+               Error);
+
+  ASSERT_EQ(::kill(killed, SIGKILL), 0);
+  EXPECT_EQ(ExitStatus(killed), -1);
+  std::filesystem::remove(hold);
+  // The killed broker's session ends on the server: its pass lock and claims go with it.
+  const auto connection = Connect();
+  std::unique_ptr<PassLock> lock;
+  for (auto until = std::chrono::steady_clock::now() + 10s;
+       !lock && std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(20ms)) {
+    lock = PassLock::TryAcquire(dsn_, *connection);
+  }
+  ASSERT_NE(lock, nullptr) << "the killed broker's pass lock was not given up";
+  lock.reset();
+
+  const pid_t next = StartBrokerProgram(folder_ / "next.out", {"--once"});
+  ExitStatus(next);
+  const std::string output = testing::ReadFile(folder_ / "next.out");
+  EXPECT_THAT(output, HasSubstr("1 pending document(s) are in doubt")) << output;
+
+  const auto booked = Journal("booked");
+  EXPECT_EQ(booked.count("W2-2"), 0u) << "the document in doubt was sent again";
+  EXPECT_EQ(booked.size(), 11u) << output;
+  for (const auto& [task, by] : booked) EXPECT_EQ(by.size(), 1u) << task;
+  const auto rows = StoredRows();
+  for (const auto& [document, row] : rows) {
+    EXPECT_EQ(row.status, document == "W2-2" ? "5" : "10") << document;
+  }
+  EXPECT_EQ(Scalar("SELECT ATTEMPTOPEN FROM CLIENTSERVERINTERACTION WHERE BUSINESSDOCUMENTID = "
+                   "'W2-2'"),
+            "1");
 }
 
 }  // namespace

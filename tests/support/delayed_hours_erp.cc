@@ -138,7 +138,7 @@ ObjectPtr DelayedHoursErp::Create(std::string_view prog_id) {
 
 int DelayedHoursErp::Book(const std::string& task, const std::string& employee) {
   std::ostringstream thread;
-  thread << std::this_thread::get_id();
+  thread << ::getpid() << " " << std::this_thread::get_id();
   Booking booking{task, employee, std::this_thread::get_id(), std::chrono::steady_clock::now(), {}};
   const bool held = !options_.hold_file.empty() && task == options_.hold_task;
   if (held) AppendToJournal("start " + task + " " + employee + " " + thread.str());

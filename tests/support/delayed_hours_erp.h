@@ -3,11 +3,12 @@
 // line, but its booking call (the manager's Create) returns only after a set delay, as a real
 // ERP's does after tens to hundreds of milliseconds. It notes each booking (task, employee,
 // thread, start and end) so that tests can check the order and overlap of the calls, in memory
-// and, when a journal file is set, as one line per booking appended to that file, so that tests
-// of broker processes can read them too.
+// and, when a journal file is set, as one line per booking appended to that file
+// ("booked <task> <employee> <process id> <thread>"), so that tests of broker processes can read
+// them too.
 //
-// A booking of the hold task waits, after noting its start in the journal, for as long as the
-// hold file exists: a test can keep a broker inside an ERP call and kill it there.
+// A booking of the hold task waits, after noting its start in the journal ("start <task> ..."),
+// for as long as the hold file exists: a test can keep a broker inside an ERP call and kill it there.
 //
 // It is registered in code (Register) or loaded by the component registry from the shared
 // library tqs_delayed_hours_erp with the settings DelayMilliseconds, Journal, HoldFile and
