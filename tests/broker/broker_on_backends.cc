@@ -5,10 +5,12 @@
 
 #include <pugixml.hpp>
 #include <regex>
+#include <thread>
 
 #include "admin/installation.h"
 #include "admin/users.h"
 #include "broker/broker.h"
+#include "common/pass_lock.h"
 #include "common/text.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
@@ -70,6 +72,15 @@ pid_t BrokerOnBackendsTest::StartBrokerProgram(const std::filesystem::path& outp
     ::_exit(127);
   }
   return pid;
+}
+
+bool BrokerOnBackendsTest::PassLockFreeWithin(std::chrono::seconds time) const {
+  const auto connection = Connect();
+  for (const auto until = std::chrono::steady_clock::now() + time;;) {
+    if (PassLock::TryAcquire(dsn_, *connection) != nullptr) return true;
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 void BrokerOnBackendsTest::SetWorkers(const std::string& value) const {

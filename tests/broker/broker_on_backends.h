@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -44,6 +45,11 @@ class BrokerOnBackendsTest : public tqs::testing::ServerDatabaseTest {
   // appended to `output`. Returns the process id.
   pid_t StartBrokerProgram(const std::filesystem::path& output,
                            const std::vector<std::string>& arguments = {}) const;
+
+  // Whether the pass lock can be taken (exclusively) within `time`: a killed broker's lock goes
+  // with its process, on PostgreSQL once the server has noticed that its session ended. The
+  // lock is given back at once.
+  bool PassLockFreeWithin(std::chrono::seconds time) const;
 
   // Sets BROKER/Workers in the installation's product configuration to `value`.
   void SetWorkers(const std::string& value) const;

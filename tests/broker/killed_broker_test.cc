@@ -94,14 +94,8 @@ void KilledBrokerTest::KillMidPassThenFinish(int workers) {
   EXPECT_GE(finished, 25);
   EXPECT_LT(finished, kLines) << "the pass was not interrupted";
   // The killed broker's lock went with its process (and, on PostgreSQL, its session).
-  const auto connection = Connect();
-  std::unique_ptr<PassLock> lock;
-  for (auto until = std::chrono::steady_clock::now() + 10s;
-       !lock && std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(20ms)) {
-    lock = PassLock::TryAcquire(dsn_, *connection);
-  }
-  ASSERT_NE(lock, nullptr) << "the killed broker's pass lock was not given up";
-  lock.reset();
+  ASSERT_TRUE(PassLockFreeWithin(std::chrono::seconds(10)))
+      << "the killed broker's pass lock was not given up";
 
   const pid_t next = StartBroker();
   ASSERT_EQ(::waitpid(next, &status, 0), next);

@@ -98,7 +98,9 @@ TEST_P(WorkersTest, EachEmployeesDocumentsReachTheErpInUploadOrderOneAtATimeAndE
     for (std::size_t i = 0; i < calls.size(); ++i) {
       EXPECT_EQ(calls[i].task.substr(calls[i].task.find('-') + 1), std::to_string(i + 1))
           << employee << " out of upload order";
-      if (i > 0) EXPECT_GE(calls[i].start, calls[i - 1].end) << employee << " two at once";
+      if (i > 0) {
+        EXPECT_GE(calls[i].start, calls[i - 1].end) << employee << " two at once";
+      }
     }
   }
   for (const auto& [document, row] : StoredRows()) {
@@ -309,14 +311,8 @@ TEST_P(WorkerProgramsTest, ABrokerKilledInsideAnErpCallGivesItsEmployeeUpAndItsD
   EXPECT_EQ(ExitStatus(killed), -1);
   std::filesystem::remove(hold);
   // The killed broker's session ends on the server: its pass lock and claims go with it.
-  const auto connection = Connect();
-  std::unique_ptr<PassLock> lock;
-  for (auto until = std::chrono::steady_clock::now() + 10s;
-       !lock && std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(20ms)) {
-    lock = PassLock::TryAcquire(dsn_, *connection);
-  }
-  ASSERT_NE(lock, nullptr) << "the killed broker's pass lock was not given up";
-  lock.reset();
+  ASSERT_TRUE(PassLockFreeWithin(std::chrono::seconds(10)))
+      << "the killed broker's pass lock was not given up";
 
   const pid_t next = StartBrokerProgram(folder_ / "next.out", {"--once"});
   ExitStatus(next);
