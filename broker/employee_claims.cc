@@ -46,8 +46,8 @@ class AdvisoryClaims final : public EmployeeClaims {
 
   std::unique_ptr<EmployeeClaim> TryClaim(std::string_view employee) override {
     std::string key = AdvisoryKey(employee);
-    auto rs = db::Recordset::Open("SELECT pg_try_advisory_lock(" + key + ") AS ACQUIRED",
-                                  connection_);
+    auto rs =
+        db::Recordset::Open("SELECT pg_try_advisory_lock(" + key + ") AS ACQUIRED", connection_);
     const bool acquired = rs->Field("ACQUIRED").AsBoolean();
     rs->Close();
     if (!acquired) return nullptr;

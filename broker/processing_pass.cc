@@ -82,10 +82,9 @@ void ProcessingPass::RunPass() {
   }
   // With several workers, the pass itself only reports the rows that name no employee; the
   // workers take the others employee by employee.
-  window_.m_oInteractions =
-      db::Recordset::Open(workers > 1 ? kRowsWithoutEmployeeQuery : kPendingRowsQuery,
-                          ServerConnection(window_), db::CursorType::kKeyset,
-                          db::LockType::kOptimistic);
+  window_.m_oInteractions = db::Recordset::Open(
+      workers > 1 ? kRowsWithoutEmployeeQuery : kPendingRowsQuery, ServerConnection(window_),
+      db::CursorType::kKeyset, db::LockType::kOptimistic);
 
   const StatusTexts& texts = window_.m_asStatusText;
   std::string banner(kBannerStart);

@@ -23,8 +23,8 @@ int ReadWorkers(const config::Configuration& configuration) {
       workers < kMinWorkers || workers > kMaxWorkers) {
     throw Error(error_number::kInvalidProcedureCall,
                 std::string(kBrokerSection) + "/" + kWorkersKey + " must be a whole number from " +
-                    std::to_string(kMinWorkers) + " to " + std::to_string(kMaxWorkers) +
-                    ", not '" + text + "'");
+                    std::to_string(kMinWorkers) + " to " + std::to_string(kMaxWorkers) + ", not '" +
+                    text + "'");
   }
   return workers;
 }

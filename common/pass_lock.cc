@@ -27,9 +27,8 @@ class AdvisoryPassLock final : public PassLock {
 
   ~AdvisoryPassLock() override {
     try {
-      auto rs = db::Recordset::Open("SELECT " + Function("pg_advisory_unlock", mode_) +
-                                        " AS RELEASED",
-                                    connection_);
+      auto rs = db::Recordset::Open(
+          "SELECT " + Function("pg_advisory_unlock", mode_) + " AS RELEASED", connection_);
       rs->Close();
     } catch (const std::exception&) {
       // A connection that is gone took the lock with it.

@@ -28,10 +28,10 @@
 #include "common/date_time.h"
 #include "common/erp/hours_accounting.h"
 #include "common/text.h"
+#include "platform/automation/component_registry.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "platform/db/transaction.h"
-#include "platform/automation/component_registry.h"
 #include "tests/support/delayed_hours_erp.h"
 
 namespace {
@@ -94,10 +94,10 @@ double PassRate(const std::string& dsn, const fs::path& folder, int workers) {
   window.m_iWorkers = workers;
   const tqs::broker::ErrorLog log{clock, settings};
   tqs::automation::ComponentRegistry registry;
-  registry.Register(std::string(tqs::erp::hours_accounting::kPrefix),
-                    std::make_shared<tqs::test_support::DelayedHoursErp>(
-                        tqs::test_support::DelayedHoursErpOptions{
-                            std::chrono::milliseconds(g_delay_ms)}));
+  registry.Register(
+      std::string(tqs::erp::hours_accounting::kPrefix),
+      std::make_shared<tqs::test_support::DelayedHoursErp>(
+          tqs::test_support::DelayedHoursErpOptions{std::chrono::milliseconds(g_delay_ms)}));
   tqs::broker::JobSheetProcessor job_sheets(window, log, registry, clock, settings);
   tqs::broker::GeneralHoursProcessor general_hours(window, log, registry, clock, settings);
   tqs::broker::ServiceInspectionProcessor inspections(window, log, registry, clock, settings);
@@ -122,10 +122,14 @@ double PassRate(const std::string& dsn, const fs::path& folder, int workers) {
 int main(int argc, char** argv) {
   std::string dsn;
   for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--docs=", 7) == 0) g_docs = std::atoi(argv[i] + 7);
-    else if (std::strncmp(argv[i], "--employees=", 12) == 0) g_employees = std::atoi(argv[i] + 12);
-    else if (std::strncmp(argv[i], "--delay-ms=", 11) == 0) g_delay_ms = std::atoi(argv[i] + 11);
-    else if (std::strncmp(argv[i], "--dsn=", 6) == 0) dsn = argv[i] + 6;
+    if (std::strncmp(argv[i], "--docs=", 7) == 0)
+      g_docs = std::atoi(argv[i] + 7);
+    else if (std::strncmp(argv[i], "--employees=", 12) == 0)
+      g_employees = std::atoi(argv[i] + 12);
+    else if (std::strncmp(argv[i], "--delay-ms=", 11) == 0)
+      g_delay_ms = std::atoi(argv[i] + 11);
+    else if (std::strncmp(argv[i], "--dsn=", 6) == 0)
+      dsn = argv[i] + 6;
   }
   const fs::path folder =
       fs::temp_directory_path() / ("tqs-broker-workers-bench-" + std::to_string(::getpid()));
@@ -140,10 +144,11 @@ int main(int argc, char** argv) {
   const double one = rate(1);
   for (const int workers : {4, 8}) {
     const double many = rate(workers);
-    std::printf("broker pass, %d workers vs 1 (slow ERP)\t%.0f docs/s\t%.0f docs/s\t%.2f\t%d "
-                "hours lines of %d employees, ERP answering after %d ms, %s\n",
-                workers, many, one, many / one, g_docs, g_employees, g_delay_ms,
-                on_sqlite ? "SQLite" : "PostgreSQL");
+    std::printf(
+        "broker pass, %d workers vs 1 (slow ERP)\t%.0f docs/s\t%.0f docs/s\t%.2f\t%d "
+        "hours lines of %d employees, ERP answering after %d ms, %s\n",
+        workers, many, one, many / one, g_docs, g_employees, g_delay_ms,
+        on_sqlite ? "SQLite" : "PostgreSQL");
   }
   std::error_code ignored;
   fs::remove_all(folder, ignored);

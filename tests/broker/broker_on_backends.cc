@@ -84,8 +84,8 @@ bool BrokerOnBackendsTest::PassLockFreeWithin(std::chrono::seconds time) const {
 }
 
 void BrokerOnBackendsTest::SetWorkers(const std::string& value) const {
-  const std::filesystem::path file = folder_ / "install" / "web" / "config" /
-                                     "VarnexConfiguration.xml";
+  const std::filesystem::path file =
+      folder_ / "install" / "web" / "config" / "VarnexConfiguration.xml";
   pugi::xml_document document;
   ASSERT_TRUE(document.load_file(file.c_str())) << file;
   pugi::xml_node root = document.document_element();

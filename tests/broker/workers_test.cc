@@ -4,27 +4,26 @@
 // the broker on one worker; a bad Workers value ends the run with a clear error.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <pugixml.hpp>
-#include <sstream>
 #include <map>
 #include <memory>
+#include <pugixml.hpp>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "admin/document_decisions.h"
 #include "admin/users.h"
-#include "common/pass_lock.h"
 #include "common/erp/hours_accounting.h"
+#include "common/pass_lock.h"
 #include "tests/broker/broker_on_backends.h"
 #include "tests/broker/broker_test_installation.h"
 #include "tests/support/delayed_hours_erp.h"
@@ -33,10 +32,10 @@ namespace tqs::broker {
 namespace {
 
 using namespace std::chrono_literals;
+using test_support::DelayedHoursErp;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
-using test_support::DelayedHoursErp;
 
 class WorkersTest : public testing::BrokerOnBackendsTest {
  protected:
@@ -174,8 +173,8 @@ TEST_P(WorkersTest, ASingleThreadedComponentKeepsTheBrokerOnOneWorkerAndSaysSoOn
   }
   EXPECT_EQ(threads, std::set<std::thread::id>{std::this_thread::get_id()});
   // The single-worker pass: by employee, then in upload order.
-  EXPECT_EQ(order, (std::vector<std::string>{"W1-1", "W1-2", "W1-3", "W2-1", "W2-2", "W2-3",
-                                             "W3-1", "W3-2", "W3-3", "W4-1", "W4-2", "W4-3"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"W1-1", "W1-2", "W1-3", "W2-1", "W2-2", "W2-3", "W3-1",
+                                             "W3-2", "W3-3", "W4-1", "W4-2", "W4-3"}));
 }
 
 TEST_P(WorkersTest, AWorkersValueOutsideOneToSixtyFourEndsTheRunWithAClearError) {
@@ -199,7 +198,9 @@ TEST_P(WorkersTest, AWorkersValueOutsideOneToSixtyFourEndsTheRunWithAClearError)
 // every booking in a journal file shared by the processes.
 class WorkerProgramsTest : public WorkersTest {
  protected:
-  WorkerProgramsTest() { programs_folder_ = std::filesystem::path(TQS_BROKER_PROGRAM).parent_path(); }
+  WorkerProgramsTest() {
+    programs_folder_ = std::filesystem::path(TQS_BROKER_PROGRAM).parent_path();
+  }
 
   void SetUp() override {
     WorkersTest::SetUp();
@@ -285,9 +286,8 @@ TEST_P(WorkerProgramsTest, ABrokerKilledInsideAnErpCallGivesItsEmployeeUpAndItsD
   AddEmployeesWithLines(4, 3);
   const std::filesystem::path hold = folder_ / "hold";
   std::ofstream(hold).put('x');
-  ServeHoursFromDelayedErp({{"Journal", journal().string()},
-                            {"HoldFile", hold.string()},
-                            {"HoldTask", "W2-2"}});
+  ServeHoursFromDelayedErp(
+      {{"Journal", journal().string()}, {"HoldFile", hold.string()}, {"HoldTask", "W2-2"}});
 
   const pid_t killed = StartBrokerProgram(folder_ / "killed.out", {"--once"});
   ASSERT_GT(killed, 0);
@@ -298,8 +298,8 @@ TEST_P(WorkerProgramsTest, ABrokerKilledInsideAnErpCallGivesItsEmployeeUpAndItsD
 
   // While its worker pass runs, the operator's tools and single-worker passes are refused.
   EXPECT_EQ(PassLock::TryAcquire(dsn_, *Connect()), nullptr);
-  const std::string key =
-      Scalar("SELECT INTERACTIONKEY FROM CLIENTSERVERINTERACTION WHERE BUSINESSDOCUMENTID = 'W2-2'");
+  const std::string key = Scalar(
+      "SELECT INTERACTIONKEY FROM CLIENTSERVERINTERACTION WHERE BUSINESSDOCUMENTID = 'W2-2'");
   admin::DecisionRequest requeue;
   requeue.keys = {std::stoll(key)};
   requeue.operator_name = "test";

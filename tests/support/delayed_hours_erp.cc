@@ -28,7 +28,9 @@ class TableObject final : public automation::Object {
 
   explicit TableObject(std::string prog_id) : prog_id_(std::move(prog_id)) {}
 
-  void On(std::string method, Handler handler) { handlers_[std::move(method)] = std::move(handler); }
+  void On(std::string method, Handler handler) {
+    handlers_[std::move(method)] = std::move(handler);
+  }
   std::string Property(const std::string& name) const {
     const auto found = properties_.find(name);
     return found == properties_.end() ? "" : found->second;
@@ -42,7 +44,8 @@ class TableObject final : public automation::Object {
       properties_[std::string(method.substr(3))] = args[0].IsObject() ? "" : args[0].AsText();
       return Variant();
     }
-    if (method.starts_with("get") && args.empty()) return Variant(Property(std::string(method.substr(3))));
+    if (method.starts_with("get") && args.empty())
+      return Variant(Property(std::string(method.substr(3))));
     throw automation::MethodNotSupportedError(prog_id_, method);
   }
 
@@ -59,7 +62,9 @@ const Variant& First(std::span<Variant> args) {
   return args[0];
 }
 
-std::string Id(std::string_view last_part) { return std::string(ha::kPrefix) + std::string(last_part); }
+std::string Id(std::string_view last_part) {
+  return std::string(ha::kPrefix) + std::string(last_part);
+}
 
 }  // namespace
 
@@ -119,14 +124,15 @@ ObjectPtr DelayedHoursErp::Create(std::string_view prog_id) {
                                          {Variant(static_cast<std::int32_t>(0))})
                                   .AsObject();
       auto& line = static_cast<TableObject&>(*first);
-      line.SetProperty("LineNumber", std::to_string(Book(line.Property("Task"),
-                                                         line.Property("Employee"))));
+      line.SetProperty("LineNumber",
+                       std::to_string(Book(line.Property("Task"), line.Property("Employee"))));
       auto error_document = std::make_shared<TableObject>(Id("ErrorDoc"));
       error_document->On(std::string(ha::method::kSizeKorvoErrorStructure),
                          [](std::span<Variant>) { return Variant(static_cast<std::int32_t>(0)); });
       auto outcome = std::make_shared<TableObject>(Id("Accounting"));
-      outcome->On(std::string(ha::method::kGetKorvoErrorDoc),
-                  [error_document](std::span<Variant>) { return Variant(ObjectPtr(error_document)); });
+      outcome->On(std::string(ha::method::kGetKorvoErrorDoc), [error_document](std::span<Variant>) {
+        return Variant(ObjectPtr(error_document));
+      });
       outcome->On(std::string(ha::method::kGetRecordSet),
                   [recordset](std::span<Variant>) { return Variant(recordset); });
       return Variant(ObjectPtr(outcome));

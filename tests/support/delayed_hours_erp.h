@@ -8,7 +8,8 @@
 // them too.
 //
 // A booking of the hold task waits, after noting its start in the journal ("start <task> ..."),
-// for as long as the hold file exists: a test can keep a broker inside an ERP call and kill it there.
+// for as long as the hold file exists: a test can keep a broker inside an ERP call and kill it
+// there.
 //
 // It is registered in code (Register) or loaded by the component registry from the shared
 // library tqs_delayed_hours_erp with the settings DelayMilliseconds, Journal, HoldFile and

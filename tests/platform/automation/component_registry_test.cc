@@ -223,8 +223,7 @@ TEST_F(ComponentRegistryFileTest, BadFilesRaiseNamingWhatWasWrongAndRegisterNoth
            "' idempotencyKeys='yes'/></components>",
        en::kGenericFailure, "idempotencyKeys=\"yes\""},
       {"unclear threads",
-       "<components><component prefix='A.' library='" + module +
-           "' threads='many'/></components>",
+       "<components><component prefix='A.' library='" + module + "' threads='many'/></components>",
        en::kGenericFailure, "threads=\"many\""},
       {"duplicate in file",
        "<components><component prefix='A.' library='" + module +
