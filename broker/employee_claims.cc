@@ -1,6 +1,7 @@
 #include "broker/employee_claims.h"
 
 #include <exception>
+#include <set>
 #include <utility>
 
 #include "common/text.h"
@@ -20,42 +21,49 @@ std::string AdvisoryKey(std::string_view employee) {
          QuoteSql(employee).substr(1) + ", 0)";
 }
 
-class AdvisoryClaim final : public EmployeeClaim {
+// Advisory locks count per session: one session could take an employee twice. The claims of a
+// worker remember what they hold, so a claim is held once as it is by the in-process claims.
+class AdvisoryClaims final : public EmployeeClaims {
  public:
-  AdvisoryClaim(db::Connection& connection, std::string key)
-      : connection_(connection), key_(std::move(key)) {}
+  explicit AdvisoryClaims(db::Connection& connection) : connection_(connection) {}
 
-  ~AdvisoryClaim() override {
+  std::unique_ptr<EmployeeClaim> TryClaim(std::string_view employee) override {
+    if (held_.contains(employee)) return nullptr;
+    const std::string key = AdvisoryKey(employee);
+    auto rs = db::Recordset::Open("SELECT pg_try_advisory_lock(" + key + ") AS ACQUIRED",
+                                  connection_);
+    const bool acquired = rs->Field("ACQUIRED").AsBoolean();
+    rs->Close();
+    if (!acquired) return nullptr;
+    held_.emplace(employee);
+    return std::make_unique<Claim>(*this, std::string(employee));
+  }
+
+ private:
+  class Claim final : public EmployeeClaim {
+   public:
+    Claim(AdvisoryClaims& claims, std::string employee)
+        : claims_(claims), employee_(std::move(employee)) {}
+    ~Claim() override { claims_.Release(employee_); }
+
+   private:
+    AdvisoryClaims& claims_;
+    const std::string employee_;
+  };
+
+  void Release(const std::string& employee) {
+    held_.erase(employee);
     try {
-      auto rs =
-          db::Recordset::Open("SELECT pg_advisory_unlock(" + key_ + ") AS RELEASED", connection_);
+      auto rs = db::Recordset::Open(
+          "SELECT pg_advisory_unlock(" + AdvisoryKey(employee) + ") AS RELEASED", connection_);
       rs->Close();
     } catch (const std::exception&) {
       // A connection that is gone took the claim with it.
     }
   }
 
- private:
   db::Connection& connection_;
-  const std::string key_;
-};
-
-class AdvisoryClaims final : public EmployeeClaims {
- public:
-  explicit AdvisoryClaims(db::Connection& connection) : connection_(connection) {}
-
-  std::unique_ptr<EmployeeClaim> TryClaim(std::string_view employee) override {
-    std::string key = AdvisoryKey(employee);
-    auto rs =
-        db::Recordset::Open("SELECT pg_try_advisory_lock(" + key + ") AS ACQUIRED", connection_);
-    const bool acquired = rs->Field("ACQUIRED").AsBoolean();
-    rs->Close();
-    if (!acquired) return nullptr;
-    return std::make_unique<AdvisoryClaim>(connection_, std::move(key));
-  }
-
- private:
-  db::Connection& connection_;
+  std::set<std::string, std::less<>> held_;
 };
 
 }  // namespace

@@ -23,7 +23,9 @@
 #include "admin/document_decisions.h"
 #include "admin/users.h"
 #include "common/erp/hours_accounting.h"
+#include "broker/employee_claims.h"
 #include "common/pass_lock.h"
+#include "platform/db/recordset.h"
 #include "tests/broker/broker_on_backends.h"
 #include "tests/broker/broker_test_installation.h"
 #include "tests/support/delayed_hours_erp.h"
@@ -191,6 +193,49 @@ TEST_P(WorkersTest, AWorkersValueOutsideOneToSixtyFourEndsTheRunWithAClearError)
   SetWorkers(" 64 ");
   EXPECT_THAT(RunBroker(*Serving(erp)), Not(HasSubstr("Workers")));
   EXPECT_EQ(erp->Bookings().size(), 1u);
+}
+
+TEST_P(WorkersTest, AnEmployeeIsHeldByOneClaimAtATimeUntilItIsGivenUpOrItsSessionEnds) {
+  InProcessClaims in_process;
+  auto first_connection = Connect();
+  const auto second_connection = Connect();
+  std::unique_ptr<EmployeeClaims> advisory_first;
+  std::unique_ptr<EmployeeClaims> advisory_second;
+  if (OnPostgres()) {
+    advisory_first = NewAdvisoryClaims(*first_connection);
+    advisory_second = NewAdvisoryClaims(*second_connection);
+  }
+  // Two workers: on PostgreSQL each with its own session, on SQLite sharing the process's set.
+  EmployeeClaims& first = OnPostgres() ? *advisory_first : in_process;
+  EmployeeClaims& second = OnPostgres() ? *advisory_second : in_process;
+
+  auto claim = first.TryClaim("O'Neil");
+  ASSERT_NE(claim, nullptr);
+  EXPECT_EQ(second.TryClaim("O'Neil"), nullptr);
+  EXPECT_EQ(first.TryClaim("O'Neil"), nullptr) << "a claim is not taken twice by one worker";
+  // Ids that differ only in trailing blanks or case are other employees.
+  EXPECT_NE(second.TryClaim("O'Neil "), nullptr);
+  EXPECT_NE(second.TryClaim("o'neil"), nullptr);
+  claim.reset();
+  claim = second.TryClaim("O'Neil");
+  EXPECT_NE(claim, nullptr) << "a claim given back is free again";
+  claim.reset();
+
+  if (OnPostgres()) {
+    // A worker whose session ends (a broker killed, a connection lost) gives its claims up.
+    const auto held = first.TryClaim("E9");
+    ASSERT_NE(held, nullptr);
+    auto backend = db::Recordset::Open("SELECT pg_backend_pid() AS PID", *first_connection);
+    const std::string pid = backend->Field("PID").AsText();
+    backend->Close();
+    second_connection->Execute("SELECT pg_terminate_backend(" + pid + ")");
+    std::unique_ptr<EmployeeClaim> taken;
+    for (auto until = std::chrono::steady_clock::now() + 10s;
+         !taken && std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(20ms)) {
+      taken = second.TryClaim("E9");
+    }
+    EXPECT_NE(taken, nullptr);
+  }
 }
 
 // The installed broker program with four workers on PostgreSQL, where several brokers may run
