@@ -30,8 +30,8 @@ class AdvisoryClaims final : public EmployeeClaims {
   std::unique_ptr<EmployeeClaim> TryClaim(std::string_view employee) override {
     if (held_.contains(employee)) return nullptr;
     const std::string key = AdvisoryKey(employee);
-    auto rs = db::Recordset::Open("SELECT pg_try_advisory_lock(" + key + ") AS ACQUIRED",
-                                  connection_);
+    auto rs =
+        db::Recordset::Open("SELECT pg_try_advisory_lock(" + key + ") AS ACQUIRED", connection_);
     const bool acquired = rs->Field("ACQUIRED").AsBoolean();
     rs->Close();
     if (!acquired) return nullptr;

@@ -22,8 +22,8 @@
 
 #include "admin/document_decisions.h"
 #include "admin/users.h"
-#include "common/erp/hours_accounting.h"
 #include "broker/employee_claims.h"
+#include "common/erp/hours_accounting.h"
 #include "common/pass_lock.h"
 #include "platform/db/recordset.h"
 #include "tests/broker/broker_on_backends.h"
