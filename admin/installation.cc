@@ -182,7 +182,10 @@ void WriteComponentRegistry(const fs::path& file) {
           "     </component>\n"
           "   A relative library path is taken relative to this file's folder. idempotencyKeys\n"
           "   (\"true\" or \"false\", default false) says whether the components book a document\n"
-          "   at most once per idempotency key; only then do the programs pass them keys. ");
+          "   at most once per idempotency key; only then do the programs pass them keys.\n"
+          "   threads=\"single\" (default \"multiple\") says that the components must not be used\n"
+          "   from several threads at once; the broker then runs one worker whatever its\n"
+          "   BROKER/Workers setting says. ");
   document.append_child("components");
   if (!document.save_file(file.c_str(), "  ")) {
     throw Error(error_number::kPathNotFound, "Cannot write " + file.string());

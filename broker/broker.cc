@@ -14,8 +14,10 @@ Broker::Broker(const BrokerEnvironment& environment)
                      environment.regional_settings),
       service_inspections_(window_, error_log_, environment.components, environment.clock,
                            environment.regional_settings),
+      worker_pass_(error_log_, environment.components, environment.clock,
+                   environment.regional_settings),
       pass_(window_, error_log_, {job_sheets_, general_hours_, service_inspections_},
-            environment.clock, environment.regional_settings),
+            environment.clock, environment.regional_settings, &worker_pass_),
       start_up_(window_, error_log_, environment.working_directory, environment.start_mode) {}
 
 void Broker::Form_Load() {

@@ -5,7 +5,8 @@
 // make exactly one pass inside Form_Load and unload the window; manual runs wait for Process and
 // Close.
 //
-// Not thread-safe: one thread runs the window and every procedure.
+// Not thread-safe: one thread runs the window and every procedure; a pass with several workers
+// (BROKER/Workers) starts and joins its worker threads itself (broker/worker_pass.h).
 #ifndef TQS_BROKER_BROKER_H_
 #define TQS_BROKER_BROKER_H_
 
@@ -19,6 +20,7 @@
 #include "broker/service_inspection_processor.h"
 #include "broker/start_up.h"
 #include "broker/text_editor.h"
+#include "broker/worker_pass.h"
 #include "common/conversions.h"
 #include "common/date_time.h"
 #include "platform/automation/component_registry.h"
@@ -74,6 +76,7 @@ class Broker {
   JobSheetProcessor job_sheets_;
   GeneralHoursProcessor general_hours_;
   ServiceInspectionProcessor service_inspections_;
+  const WorkerPass worker_pass_;
   ProcessingPass pass_;
   StartUp start_up_;
 };

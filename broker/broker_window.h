@@ -4,7 +4,10 @@
 // that state: the procedures (StartUp, ProcessingPass, the processors and Broker's button
 // handlers) change it, and a front end shows it (broker/console.h).
 //
-// Not thread-safe: the window and every procedure run on one thread, one at a time.
+// Not thread-safe: the window and every procedure run on one thread, one at a time. A pass with
+// several workers gives each worker a private window of its own; while it runs, the workers
+// append their lines to this window's status box one employee at a time under the pass's mutex,
+// so the status box's listener is then called from the workers' threads, never two at once.
 #ifndef TQS_BROKER_BROKER_WINDOW_H_
 #define TQS_BROKER_BROKER_WINDOW_H_
 
@@ -104,6 +107,7 @@ struct frmTQSRemoteBroker {
   std::string m_sBusComponent;                              // business component of the current row
   std::string m_sEmployeeId;                                // EMPLOYEEID of the current row
   std::string m_sInstallationId;  // PARAMETERS InstallationId, read by each pass
+  int m_iWorkers = 1;             // BROKER/Workers: documents handed to the ERP at once
   // The last pass ended early or left a document it handed to the ERP unfinished (in doubt), so
   // the run ends with a failure status.
   bool m_bPassIncomplete = false;

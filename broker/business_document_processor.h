@@ -4,7 +4,9 @@
 // m_sBusComponent and m_sEmployeeId. It handles its own errors (status box and error log), so
 // Process() returns normally and the pass goes on with the next row.
 //
-// Implementations run on the window's thread; not thread-safe.
+// Implementations run on the thread of the window they were made for; not thread-safe. A pass
+// with several workers gives each worker processors of its own, made for its private window
+// (broker/broker_worker.h).
 #ifndef TQS_BROKER_BUSINESS_DOCUMENT_PROCESSOR_H_
 #define TQS_BROKER_BUSINESS_DOCUMENT_PROCESSOR_H_
 

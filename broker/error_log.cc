@@ -1,8 +1,10 @@
 #include "broker/error_log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <utility>
 
@@ -62,6 +64,26 @@ std::string OnOneLine(std::string_view text) {
   return line;
 }
 
+// Appends `entry` with one write to `file` opened for appending (created when missing), so that
+// concurrent writers' entries never interleave. Returns false with errno set when the file
+// cannot be opened or the entry was not written whole.
+bool AppendWhole(const std::filesystem::path& file, const std::string& entry) {
+  const int descriptor = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (descriptor < 0) return false;
+  ssize_t written;
+  do {
+    written = ::write(descriptor, entry.data(), entry.size());
+  } while (written < 0 && errno == EINTR);
+  const int write_error = errno;
+  const bool closed = ::close(descriptor) == 0;
+  if (written != static_cast<ssize_t>(entry.size())) {
+    // A short write leaves part of the entry: the disk is full.
+    errno = written < 0 ? write_error : ENOSPC;
+    return false;
+  }
+  return closed;
+}
+
 }  // namespace
 
 std::string_view PrefixText(ErrorPrefix prefix) {
@@ -98,10 +120,8 @@ void ErrorLog::WriteErrorLogEntry(const std::filesystem::path& file, std::string
                                   ErrorPrefix prefix, std::string_view description,
                                   MessageEnd end) const {
   const std::string entry = FormatEntry(clock_.Now(), procedure, prefix, description, end);
-  std::ofstream out(file, std::ios::binary | std::ios::app);
-  if (out) out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
-  if (out) out.close();
-  if (out) {
+  const std::lock_guard lock(mutex_);
+  if (AppendWhole(file, entry)) {
     echo_ << "TQSRemoteBroker: "
           << OnOneLine(MessageText(procedure, PrefixText(prefix), description)) << "\n"
           << std::flush;

@@ -16,12 +16,15 @@
 // breaks of the description become blanks), so that a scheduler's journal (systemd's) holds it
 // too.
 //
-// Thread-compatible: const methods may be called from several threads, but entries of
-// concurrent writers to one file are not ordered.
+// Thread-safe: the workers of a pass write through one ErrorLog. Each entry is appended to the
+// file with one write of the whole entry to a file opened for appending, and entries of one
+// ErrorLog are written one at a time, so the entries of concurrent writers (threads, or
+// brokers sharing the file) never interleave; they are not ordered among themselves.
 #ifndef TQS_BROKER_ERROR_LOG_H_
 #define TQS_BROKER_ERROR_LOG_H_
 
 #include <filesystem>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -69,6 +72,8 @@ class ErrorLog {
   const Clock& clock_;
   const RegionalSettings settings_;
   std::ostream& echo_;
+  // One entry at a time, in the file and in `echo_`.
+  mutable std::mutex mutex_;
 };
 
 }  // namespace tqs::broker

@@ -38,7 +38,10 @@ The end of the input closes. With --once the program makes one pass whatever Pro
 says and reads no commands: start it so from a timer or scheduler.
 
 One pass at a time: a pass started while another broker's pass works on the same server
-database reports this and touches no row.
+database reports this and touches no row. BROKER / Workers (1 to 64, default 1) in the product
+configuration lets a pass hand that many documents of different employees to the ERP at once;
+on PostgreSQL brokers with several workers may run side by side. A component registered with
+threads="single" keeps the broker on one worker.
 
 Each document reaches the ERP at most once: its attempt is recorded before the ERP call. A
 document whose outcome could not be stored is in doubt; a component registered with

@@ -23,6 +23,9 @@ namespace {
 constexpr std::string_view kPendingRowsQuery =
     "SELECT * FROM CLIENTSERVERINTERACTION WHERE INTERACTIONSTATUS=5 ORDER BY EMPLOYEEID, "
     "INTERACTIONKEY";
+constexpr std::string_view kRowsWithoutEmployeeQuery =
+    "SELECT * FROM CLIENTSERVERINTERACTION WHERE INTERACTIONSTATUS=5 AND EMPLOYEEID IS NULL "
+    "ORDER BY INTERACTIONKEY";
 constexpr std::string_view kBannerStart = "|*****  ";
 constexpr std::string_view kBannerEnd = "  *****|";
 constexpr std::string_view kAnotherPassRunning =
@@ -33,12 +36,17 @@ constexpr std::string_view kAnotherPassRunning =
 
 ProcessingPass::ProcessingPass(frmTQSRemoteBroker& window, const ErrorLog& error_log,
                                DocumentProcessors processors, const Clock& clock,
-                               RegionalSettings settings)
+                               RegionalSettings settings, const WorkerPass* worker_pass)
     : window_(window),
       error_log_(error_log),
-      processors_(processors),
       clock_(clock),
-      settings_(std::move(settings)) {}
+      settings_(std::move(settings)),
+      worker_pass_(worker_pass),
+      rows_(window, error_log, processors) {}
+
+std::string ProcessingPass::RetrieveBusComponent(std::string_view i_sUserId) {
+  return rows_.RetrieveBusComponent(i_sUserId);
+}
 
 void ProcessingPass::processBusinessdocuments() {
   window_.m_bPassIncomplete = false;
@@ -59,19 +67,24 @@ void ProcessingPass::processBusinessdocuments() {
 
 void ProcessingPass::RunPass() {
   OpenDatabase(window_, error_log_);
+  const int workers = WorkersOfThisPass();
   // Held until the pass ends, however it ends; taken before the pending rows are read so that
-  // no two passes ever hold the same rows.
-  const std::unique_ptr<PassLock> lock = TakePassLock();
+  // no two passes ever hold the same rows. Passes with several workers share it: their workers
+  // claim each employee for themselves.
+  const std::unique_ptr<PassLock> lock =
+      TakePassLock(workers > 1 ? PassLock::Mode::kShared : PassLock::Mode::kExclusive);
   if (!lock) return;
   window_.m_sInstallationId = ReadInstallationId();
-  std::string previous_employee;
   window_.m_oBusinessDocument = std::make_unique<pugi::xml_document>();
   if (window_.m_oInteractions) {
     window_.m_oInteractions->Close();
     window_.m_oInteractions.reset();
   }
-  window_.m_oInteractions = db::Recordset::Open(kPendingRowsQuery, ServerConnection(window_),
-                                                db::CursorType::kKeyset, db::LockType::kOptimistic);
+  // With several workers, the pass itself only reports the rows that name no employee; the
+  // workers take the others employee by employee.
+  window_.m_oInteractions = db::Recordset::Open(
+      workers > 1 ? kRowsWithoutEmployeeQuery : kPendingRowsQuery, ServerConnection(window_),
+      db::CursorType::kKeyset, db::LockType::kOptimistic);
 
   const StatusTexts& texts = window_.m_asStatusText;
   std::string banner(kBannerStart);
@@ -80,19 +93,20 @@ void ProcessingPass::RunPass() {
   banner += kBannerEnd;
   banner += kCrLf;
   window_.txtProcessStatus.SetText(std::move(banner));
+  ReportOneWorkerOnly();
 
-  db::Recordset& rows = *window_.m_oInteractions;
-  in_doubt_ = 0;
-  while (!rows.IsEOF()) {
-    try {
-      VisitCurrentRow(previous_employee);
-    } catch (const Error& error) {
-      if (error.number() != error_number::kNoCurrentRecord) throw;
-      // Deleted since the set was opened: nothing is left to process.
+  rows_.ResetInDoubt();
+  rows_.VisitRows();
+  int in_doubt = rows_.in_doubt();
+  if (workers > 1) {
+    const WorkerPass::Outcome outcome = worker_pass_->Run(window_, workers);
+    in_doubt += outcome.in_doubt;
+    if (outcome.stopped_early) {
+      ReportDocumentsInDoubt(in_doubt);
+      throw Error(error_number::kGenericFailure, *outcome.stopped_early);
     }
-    rows.MoveNext();
   }
-  ReportDocumentsInDoubt();
+  ReportDocumentsInDoubt(in_doubt);
 
   std::string closing(kCrLf);
   closing += kBannerStart;
@@ -102,14 +116,37 @@ void ProcessingPass::RunPass() {
   window_.txtProcessStatus.Append(closing);
 }
 
-std::unique_ptr<PassLock> ProcessingPass::TakePassLock() {
+int ProcessingPass::WorkersOfThisPass() {
+  if (worker_pass_ == nullptr || window_.m_iWorkers <= 1) return 1;
+  if (const std::optional<std::string> component = worker_pass_->SingleThreadedComponent()) {
+    if (!one_worker_reported_) {
+      one_worker_note_ = "BROKER/Workers is " + std::to_string(window_.m_iWorkers) +
+                         ", but the ERP components " + *component +
+                         " are registered threads=\"single\" in TQSRemoteComponents.xml: the "
+                         "broker runs one worker";
+    }
+    return 1;
+  }
+  return window_.m_iWorkers;
+}
+
+void ProcessingPass::ReportOneWorkerOnly() {
+  if (one_worker_note_.empty()) return;
+  window_.txtProcessStatus.Append(one_worker_note_ + std::string(kCrLf));
+  error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "processBusinessdocuments",
+                                ErrorPrefix::kWarningColon, one_worker_note_);
+  one_worker_note_.clear();
+  one_worker_reported_ = true;
+}
+
+std::unique_ptr<PassLock> ProcessingPass::TakePassLock(PassLock::Mode mode) {
   std::string message;
   for (int attempt = 1;; ++attempt) {
     // Without a connection the pass ends silently, as at its other database calls:
     // OpenDatabase has reported why.
     db::Connection& connection = ServerConnection(window_);
     try {
-      if (auto lock = PassLock::TryAcquire(window_.m_sConnectionString, connection)) {
+      if (auto lock = PassLock::TryAcquire(window_.m_sConnectionString, connection, mode)) {
         return lock;
       }
       message = kAnotherPassRunning;
@@ -140,26 +177,6 @@ std::unique_ptr<PassLock> ProcessingPass::TakePassLock() {
   return nullptr;
 }
 
-void ProcessingPass::VisitCurrentRow(std::string& previous_employee) {
-  // A row that cannot be read is passed over with a message; it never ends or blocks the pass.
-  if (const std::optional<std::string> unreadable = UnreadableColumn()) {
-    ReportUnreadableRow(*unreadable);
-    return;
-  }
-  if (!StillPending()) return;
-  db::Recordset& rows = *window_.m_oInteractions;
-  window_.m_sEmployeeId = rows.Field("EMPLOYEEID").AsText();
-  if (Trim(window_.m_sEmployeeId) == Trim(previous_employee)) return;
-  previous_employee.clear();
-  window_.m_sBusComponent = RetrieveBusComponent(rows.Field("EMPLOYEEID").AsText());
-  if (!Trim(window_.m_sBusComponent).empty()) {
-    DispatchCurrentRow();
-  } else {
-    previous_employee = window_.m_sEmployeeId;
-    ReportInvalidBusComponent();
-  }
-}
-
 std::string ProcessingPass::ReadInstallationId() {
   auto rs = db::Recordset::Open(
       "SELECT PARAMVALUE FROM PARAMETERS WHERE PARAMNAME = " + QuoteSql(kInstallationIdParameter),
@@ -179,101 +196,16 @@ std::string ProcessingPass::ReadInstallationId() {
   return id.AsText();
 }
 
-std::optional<std::string> ProcessingPass::UnreadableColumn() const {
-  const db::Recordset& rows = *window_.m_oInteractions;
-  for (const char* column : {"EMPLOYEEID", "BUSINESSDOCUMENTTYPE", "BUSINESSDOCUMENTCONTENTS"}) {
-    if (rows.Field(column).IsNull()) return std::string(column);
-  }
-  return std::nullopt;
-}
-
-void ProcessingPass::ReportUnreadableRow(const std::string& column) {
-  const std::string message = "The pending row with INTERACTIONKEY " +
-                              window_.m_oInteractions->Field("INTERACTIONKEY").AsText() +
-                              " has no " + column + "; it is passed over";
-  window_.txtProcessStatus.Append(message + std::string(kCrLf));
-  error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "processBusinessdocuments",
-                                ErrorPrefix::kErrorColon, message);
-}
-
-bool ProcessingPass::StillPending() const {
-  // The row is read when it becomes current: one that another pass finished since the set was
-  // opened shows its new status here and is left alone.
-  const db::Variant status = window_.m_oInteractions->Field("INTERACTIONSTATUS");
-  return !status.IsNull() && status.AsInt32() == ToNumber(InteractionStatus::kPending);
-}
-
-BusinessDocumentProcessor* ProcessingPass::ProcessorOf(const std::string& type) const {
-  if (type == "5") return &processors_.job_sheets;
-  if (type == "10") return &processors_.general_hours;
-  if (type == "15") return &processors_.service_inspections;
-  return nullptr;
-}
-
-void ProcessingPass::DispatchCurrentRow() {
-  db::Recordset& rows = *window_.m_oInteractions;
-  const std::string contents = rows.Field("BUSINESSDOCUMENTCONTENTS").AsText();
-  // A document that is not well-formed is left pending without a message.
-  if (!xml::LoadXml(*window_.m_oBusinessDocument, contents)) return;
-  // Any other type is left pending without a message.
-  BusinessDocumentProcessor* processor = ProcessorOf(rows.Field("BUSINESSDOCUMENTTYPE").AsText());
-  if (processor == nullptr) return;
-  // The ERP may have booked a document whose last attempt never finished: only a component that
-  // recognises a document sent again may have it once more.
-  const db::Variant attempt_open = rows.Field("ATTEMPTOPEN");
-  if (!attempt_open.IsNull() && attempt_open.AsInt32() != 0 && !processor->ErpRecognisesReplays()) {
-    ++in_doubt_;
-    return;
-  }
-  processor->Process();
-}
-
-void ProcessingPass::ReportDocumentsInDoubt() {
-  if (in_doubt_ == 0) return;
+void ProcessingPass::ReportDocumentsInDoubt(int in_doubt) {
+  if (in_doubt == 0) return;
   const std::string message =
-      std::to_string(in_doubt_) +
+      std::to_string(in_doubt) +
       " pending document(s) are in doubt: the ERP may have booked them before an earlier pass "
       "could store the outcome. They are not sent again until an operator decides "
       "(TQSRemoteAdmin documents --in-doubt; requeue or resolve --done)";
   window_.txtProcessStatus.Append(message + std::string(kCrLf));
   error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "processBusinessdocuments",
                                 ErrorPrefix::kErrorColon, message);
-}
-
-void ProcessingPass::ReportInvalidBusComponent() {
-  // The entry names ProcessJobSheets whatever the document type: operators search for it so.
-  error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "ProcessJobSheets",
-                                ErrorPrefix::kErrorColon, "Invalid Bus Component");
-  const StatusTexts& texts = window_.m_asStatusText;
-  std::string line = texts[StatusSlot::kInvalidBusComponent];
-  line += ' ';
-  line += texts[StatusSlot::kNoBusComponent];
-  line += ' ';
-  line += texts[StatusSlot::kForEmployee];
-  line += ' ';
-  line += window_.m_sEmployeeId;
-  line += kCrLf;
-  window_.txtProcessStatus.Append(line);
-}
-
-std::string ProcessingPass::RetrieveBusComponent(std::string_view i_sUserId) {
-  std::unique_ptr<db::Recordset> rs;
-  try {
-    // The id goes in as an SQL literal, so an apostrophe in it is looked up, not a syntax error.
-    rs = db::Recordset::Open(
-        "SELECT USERDEFAULTS.BUSCOMPONENT FROM USERDEFAULTS WHERE EMNO = " + QuoteSql(i_sUserId),
-        ServerConnection(window_));
-    std::string bus_component;
-    if (!rs->IsEOF()) bus_component = rs->Field("BUSCOMPONENT").AsText();
-    rs->Close();
-    return bus_component;
-  } catch (const std::exception& error) {
-    window_.txtProcessStatus.Append(std::string(error.what()) + std::string(kCrLf));
-    error_log_.WriteErrorLogEntry(window_.m_sErrorLogFile, "RetrieveBusComponent",
-                                  ErrorPrefix::kErrorColon, error.what());
-    if (rs && rs->IsOpen()) rs->Close();
-    return "";
-  }
 }
 
 }  // namespace tqs::broker

@@ -16,6 +16,12 @@
 // an earlier pass that fails while the lock is tried is replaced by a new one once, so a manual
 // session outlives a lost connection.
 //
+// With several workers (BROKER/Workers, broker/worker_pass.h) the pass keeps its banners, the
+// refusal handling and the report of the documents in doubt, takes the pass lock shared with
+// other such passes, and hands the rows that name an employee to the workers; it reports the
+// rows without employee itself. When an ERP component the processors use is registered
+// single-threaded, it runs one worker and says so once per run (status box and log).
+//
 // Grouping: after an employee without business component, the further rows of that employee
 // are skipped without a message; for an employee with one, the business component is looked
 // up again for every row.
@@ -44,6 +50,8 @@
 #include "broker/broker_window.h"
 #include "broker/business_document_processor.h"
 #include "broker/error_log.h"
+#include "broker/pending_row_handler.h"
+#include "broker/worker_pass.h"
 #include "common/conversions.h"
 #include "common/date_time.h"
 #include "common/pass_lock.h"
@@ -53,9 +61,11 @@ namespace tqs::broker {
 class ProcessingPass {
  public:
   // Everything but the settings is borrowed and must outlive the pass.
+  // Without `worker_pass` every pass runs one worker whatever m_iWorkers says.
   ProcessingPass(frmTQSRemoteBroker& window, const ErrorLog& error_log,
                  DocumentProcessors processors, const Clock& clock,
-                 RegionalSettings settings = RegionalSettings::Current());
+                 RegionalSettings settings = RegionalSettings::Current(),
+                 const WorkerPass* worker_pass = nullptr);
 
   // One pass over the rows pending now. Opens the database when the window holds no
   // connection; the connection and the pending set stay open after the pass (a set left by an
@@ -72,34 +82,27 @@ class ProcessingPass {
   // The work of one pass; errors escape to processBusinessdocuments.
   void RunPass();
   // The pass lock, or nullptr after reporting why the pass cannot have it.
-  std::unique_ptr<PassLock> TakePassLock();
-  // The current row: passed over, reported, or handed to its processor. `previous_employee` is
-  // the employee whose further rows are skipped (no business component), or "".
-  void VisitCurrentRow(std::string& previous_employee);
+  std::unique_ptr<PassLock> TakePassLock(PassLock::Mode mode);
+  // How many workers this pass runs: m_iWorkers, or 1 without a worker pass or when an ERP
+  // component is single-threaded (noted for ReportOneWorkerOnly).
+  int WorkersOfThisPass();
+  // The note that the pass runs one worker although more were set, once per run.
+  void ReportOneWorkerOnly();
   // PARAMETERS InstallationId; raises when the database has none.
   std::string ReadInstallationId();
-  // The first of the columns the pass needs that the current row holds as NULL, if any.
-  std::optional<std::string> UnreadableColumn() const;
-  void ReportUnreadableRow(const std::string& column);
-  // Whether the current row, as read now, still waits for processing.
-  bool StillPending() const;
-  // The processor of a document type, or nullptr for a type the pass leaves alone.
-  BusinessDocumentProcessor* ProcessorOf(const std::string& type) const;
-  // Loads the current row's document and hands it to its processor.
-  void DispatchCurrentRow();
-  // The message about the documents in doubt that this pass left alone.
-  void ReportDocumentsInDoubt();
-  // The status line and log entry of an employee without business component.
-  void ReportInvalidBusComponent();
+  // The message about the `in_doubt` documents that this pass left alone.
+  void ReportDocumentsInDoubt(int in_doubt);
 
   frmTQSRemoteBroker& window_;
   const ErrorLog& error_log_;
-  const DocumentProcessors processors_;
   const Clock& clock_;
   const RegionalSettings settings_;
+  const WorkerPass* const worker_pass_;
+  PendingRowHandler rows_;
 
-  // The documents in doubt this pass left alone.
-  int in_doubt_ = 0;
+  // The note of WorkersOfThisPass not shown yet, and whether it was shown in this run.
+  std::string one_worker_note_;
+  bool one_worker_reported_ = false;
 };
 
 }  // namespace tqs::broker

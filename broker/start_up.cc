@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "broker/server_database.h"
+#include "broker/workers_setting.h"
 #include "common/configuration_chain.h"
 #include "common/text.h"
 #include "platform/config/configuration.h"
@@ -60,6 +61,7 @@ void StartUp::Initialize() {
     const ChainedSettings settings = ReadConfigurationChain(
         *configuration, working_directory_.string(), configuration_chain::kBrokerConfigFolder);
     window_.m_sConnectionString = settings.connection_string;
+    window_.m_iWorkers = ReadWorkers(*configuration);
     configuration.reset();
   } catch (const std::exception& error) {
     if (!Trim(window_.m_sErrorLogFile).empty()) {

@@ -42,7 +42,8 @@ class StartUp {
   // released and the window stays loaded with m_bManualProcessing unchanged.
   void Form_Load(const std::function<void()>& cmdProcess_Click);
 
-  // The configuration chain: sets m_sErrorLogFile and m_sConnectionString. On an error: an
+  // The configuration chain: sets m_sErrorLogFile, m_sConnectionString and m_iWorkers
+  // (broker/workers_setting.h). On an error (a Workers value out of range included): an
   // entry "Error : <description> in Initialize" when the log file is known, then the program
   // ends (window lifecycle kEnded) without a status text.
   void Initialize();

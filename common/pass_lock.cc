@@ -19,32 +19,40 @@ constexpr std::string_view kAdvisoryKey =
     "hashtextextended('TQSRemoteBroker processing pass in ' || current_schema(), 0)";
 constexpr std::string_view kLockFileSuffix = "-broker.lock";
 
-// A session-level advisory lock, held by the broker's connection.
+// A session-level advisory lock, held by the broker's connection. Shared and exclusive holders
+// of the one key exclude each other as a reader-writer lock does.
 class AdvisoryPassLock final : public PassLock {
  public:
-  explicit AdvisoryPassLock(db::Connection& connection) : connection_(connection) {}
+  AdvisoryPassLock(db::Connection& connection, Mode mode) : connection_(connection), mode_(mode) {}
 
   ~AdvisoryPassLock() override {
     try {
       auto rs = db::Recordset::Open(
-          "SELECT pg_advisory_unlock(" + std::string(kAdvisoryKey) + ") AS RELEASED", connection_);
+          "SELECT " + Function("pg_advisory_unlock", mode_) + " AS RELEASED", connection_);
       rs->Close();
     } catch (const std::exception&) {
       // A connection that is gone took the lock with it.
     }
   }
 
-  static std::unique_ptr<PassLock> TryAcquire(db::Connection& connection) {
+  static std::unique_ptr<PassLock> TryAcquire(db::Connection& connection, Mode mode) {
     auto rs = db::Recordset::Open(
-        "SELECT pg_try_advisory_lock(" + std::string(kAdvisoryKey) + ") AS ACQUIRED", connection);
+        "SELECT " + Function("pg_try_advisory_lock", mode) + " AS ACQUIRED", connection);
     const bool acquired = rs->Field("ACQUIRED").AsBoolean();
     rs->Close();
     if (!acquired) return nullptr;
-    return std::make_unique<AdvisoryPassLock>(connection);
+    return std::make_unique<AdvisoryPassLock>(connection, mode);
   }
 
  private:
+  // "<name>(key)" or "<name>_shared(key)".
+  static std::string Function(std::string_view name, Mode mode) {
+    return std::string(name) + (mode == Mode::kShared ? "_shared(" : "(") +
+           std::string(kAdvisoryKey) + ")";
+  }
+
   db::Connection& connection_;
+  const Mode mode_;
 };
 
 // The database file's path with every symbolic link, "." and ".." resolved, so that every way of
@@ -76,11 +84,12 @@ class FilePassLock final : public PassLock {
 }  // namespace
 
 std::unique_ptr<PassLock> PassLock::TryAcquire(std::string_view connection_string,
-                                               db::Connection& connection) {
+                                               db::Connection& connection, Mode mode) {
   const db::ConnectionString parsed = db::ConnectionString::Parse(connection_string);
   if (parsed.provider() == db::ProviderKind::kPostgreSql) {
-    return AdvisoryPassLock::TryAcquire(connection);
+    return AdvisoryPassLock::TryAcquire(connection, mode);
   }
+  // One process per database file: the workers of a pass share its one lock.
   return FilePassLock::TryAcquire(parsed.Require("Data Source"));
 }
 

@@ -11,6 +11,12 @@
 //               holds the process id of the last holder).
 // Operator tools that change pending rows (requeue, resolve) take the same lock, so they never
 // act on a row that a pass is handing to the ERP at that moment.
+//
+// The lock is exclusive, or shared among the passes of brokers that run several workers: their
+// workers claim each employee for themselves (broker/employee_claims.h), so such passes may run
+// at once on PostgreSQL, while a single-worker pass and the operator tools, which rely on being
+// alone, still take it exclusively and so never run beside any of them. On SQLite a shared lock
+// is exclusive all the same: one broker process works on a database file at a time.
 // Both are released by the system when the broker's process ends or its connection is lost, so
 // a broker that was killed never blocks the next one.
 //
@@ -27,6 +33,11 @@ namespace tqs {
 
 class PassLock {
  public:
+  enum class Mode {
+    kExclusive,  // no other pass and no operator tool at the same time
+    kShared,     // beside other shared holders only (PostgreSQL; exclusive on SQLite)
+  };
+
   virtual ~PassLock() = default;  // releases the lock; never raises
   PassLock(const PassLock&) = delete;
   PassLock& operator=(const PassLock&) = delete;
@@ -35,7 +46,8 @@ class PassLock {
   // open on, without waiting. Returns nullptr when another pass holds it. Raises tqs::Error with
   // the provider's or the system's message when the lock cannot be tried at all.
   static std::unique_ptr<PassLock> TryAcquire(std::string_view connection_string,
-                                              db::Connection& connection);
+                                              db::Connection& connection,
+                                              Mode mode = Mode::kExclusive);
 
  protected:
   PassLock() = default;

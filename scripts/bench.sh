@@ -24,7 +24,7 @@ scaled() { awk -v n="$1" -v f="$scale" 'BEGIN { v = int(n * f); print (v < 1 ? 1
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTQS_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j2 --target server_paths_bench masterdata_append_bench masterdata_compaction_bench \
-  broker_pass_bench job_sheet_writer_bench >/dev/null
+  broker_pass_bench broker_workers_bench job_sheet_writer_bench >/dev/null
 
 bin="$build/bin"
 [ -x "$bin/server_paths_bench" ] || bin="$build/bench/server"
@@ -48,6 +48,12 @@ compaction_bin="$build/bin/masterdata_compaction_bench"
   >>"$out"
 # The broker pass prints its peak RSS (measured in a child process per side) in its conditions.
 "$bin/broker_pass_bench" --docs="$(scaled 10000)" --employees="$(scaled 5000)" 2>/dev/null >>"$out"
+# The broker pass with 4 and 8 workers against 1, the ERP answering after 20 ms.
+"$bin/broker_workers_bench" --docs="$(scaled 400)" --employees="$(scaled 100)" 2>/dev/null >>"$out"
+if [ -n "${TQS_TEST_POSTGRES_DSN:-}" ]; then
+  "$bin/broker_workers_bench" --docs="$(scaled 400)" --employees="$(scaled 100)" \
+    --dsn="$TQS_TEST_POSTGRES_DSN" 2>/dev/null >>"$out"
+fi
 "$bin/job_sheet_writer_bench" --docs="$(scaled 10000)" >>"$out"
 rss_docs=$(scaled 10000)
 "$bin/server_paths_bench" --rss-upload="$rss_docs" >"$out.rss"

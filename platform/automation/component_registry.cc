@@ -106,6 +106,20 @@ bool BooleanAttribute(const std::filesystem::path& file, const pugi::xml_node co
                                      "\" (expected \"true\" or \"false\")");
 }
 
+// The optional threads attribute of a <component> element: "single" is true, "multiple" or
+// absent false.
+bool SingleThreaded(const std::filesystem::path& file, const pugi::xml_node component,
+                    std::string_view prefix) {
+  const pugi::xml_attribute attribute = component.attribute("threads");
+  if (!attribute) return false;
+  const std::string_view value = attribute.value();
+  if (value == "single") return true;
+  if (value == "multiple") return false;
+  throw MalformedFileError(file, "the component with prefix '" + std::string(prefix) +
+                                     "' has threads=\"" + std::string(value) +
+                                     "\" (expected \"single\" or \"multiple\")");
+}
+
 std::vector<FileEntry> ReadRegistryFile(const std::filesystem::path& file) {
   pugi::xml_document document;
   const pugi::xml_parse_result parsed = document.load_file(file.c_str());
@@ -146,6 +160,7 @@ std::vector<FileEntry> ReadRegistryFile(const std::filesystem::path& file) {
     entry.library = canonical.empty() ? library_path.lexically_normal() : canonical;
     entry.options.accepts_idempotency_keys =
         BooleanAttribute(file, component, "idempotencyKeys", entry.prefix);
+    entry.options.single_threaded = SingleThreaded(file, component, entry.prefix);
     for (const pugi::xml_node setting : component.children()) {
       if (setting.type() != pugi::node_element) continue;
       const std::string key = setting.attribute("key").value();
@@ -293,6 +308,11 @@ ObjectPtr ComponentRegistry::Create(std::string_view prog_id) const {
 bool ComponentRegistry::AcceptsIdempotencyKeys(std::string_view prog_id) const {
   const Registrations::value_type* serving = impl_->Serving(prog_id);
   return serving != nullptr && serving->second.options.accepts_idempotency_keys;
+}
+
+bool ComponentRegistry::RunsOnOneThread(std::string_view prog_id) const {
+  const Registrations::value_type* serving = impl_->Serving(prog_id);
+  return serving != nullptr && serving->second.options.single_threaded;
 }
 
 std::vector<std::string> ComponentRegistry::Prefixes() const {

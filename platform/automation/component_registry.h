@@ -66,6 +66,8 @@ inline constexpr const char* kFactorySymbol = "TQSCreateComponentFactory";
 struct ComponentOptions {
   // The components take an idempotency key per document (setIdempotencyKey).
   bool accepts_idempotency_keys = false;
+  // The components must not be used from several threads at once.
+  bool single_threaded = false;
 };
 
 class ComponentRegistry {
@@ -90,12 +92,14 @@ class ComponentRegistry {
   // of it is registered. Format:
   //   <components>
   //     <component prefix="Q72dVXRsvordJobSheets." library="lib/libtqs_erp.so"
-  //                idempotencyKeys="true">
+  //                idempotencyKeys="true" threads="single">
   //       <setting key="Store" value="../data/erp.db"/>
   //     </component>
   //   </components>
   // idempotencyKeys is optional: "true" registers the entry as accepting idempotency keys,
-  // "false" or no attribute as not; any other value makes the file malformed.
+  // "false" or no attribute as not; any other value makes the file malformed. threads is
+  // optional too: "single" registers the entry as single-threaded, "multiple" or no attribute
+  // as usable from several threads at once; any other value makes the file malformed.
   void LoadFile(const std::filesystem::path& registry_file);
 
   ObjectPtr Create(std::string_view prog_id) const;
@@ -104,6 +108,10 @@ class ComponentRegistry {
   // registered as accepting idempotency keys; false when no prefix serves it. Creates nothing
   // and never raises.
   bool AcceptsIdempotencyKeys(std::string_view prog_id) const;
+
+  // Whether the factory that serves `prog_id` was registered as single-threaded; false when no
+  // prefix serves it. Creates nothing and never raises.
+  bool RunsOnOneThread(std::string_view prog_id) const;
 
   // The registered prefixes, for diagnostics.
   std::vector<std::string> Prefixes() const;

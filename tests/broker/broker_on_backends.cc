@@ -1,10 +1,16 @@
 #include "tests/broker/broker_on_backends.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <pugixml.hpp>
 #include <regex>
+#include <thread>
 
 #include "admin/installation.h"
 #include "admin/users.h"
 #include "broker/broker.h"
+#include "common/pass_lock.h"
 #include "common/text.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
@@ -46,6 +52,50 @@ std::string BrokerOnBackendsTest::RunBroker(
   Broker broker(BrokerEnvironment{bin(), clock, RegionalSettings::EnglishUS(), components, editor});
   broker.Form_Load();
   return broker.window().txtProcessStatus.text();
+}
+
+pid_t BrokerOnBackendsTest::StartBrokerProgram(const std::filesystem::path& output,
+                                               const std::vector<std::string>& arguments) const {
+  const std::string program = (bin() / "TQSRemoteBroker").string();
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    const int in = ::open("/dev/null", O_RDONLY);
+    if (out < 0 || in < 0 || ::chdir(bin().c_str()) != 0) ::_exit(126);
+    ::dup2(in, STDIN_FILENO);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(out, STDERR_FILENO);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+bool BrokerOnBackendsTest::PassLockFreeWithin(std::chrono::seconds time) const {
+  const auto connection = Connect();
+  for (const auto until = std::chrono::steady_clock::now() + time;;) {
+    if (PassLock::TryAcquire(dsn_, *connection) != nullptr) return true;
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+void BrokerOnBackendsTest::SetWorkers(const std::string& value) const {
+  const std::filesystem::path file =
+      folder_ / "install" / "web" / "config" / "VarnexConfiguration.xml";
+  pugi::xml_document document;
+  ASSERT_TRUE(document.load_file(file.c_str())) << file;
+  pugi::xml_node root = document.document_element();
+  pugi::xml_node section = root.child("BROKER");
+  if (!section) section = root.append_child("BROKER");
+  section.remove_children();
+  pugi::xml_node entry = section.append_child("add");
+  entry.append_attribute("key") = "Workers";
+  entry.append_attribute("value") = value.c_str();
+  ASSERT_TRUE(document.save_file(file.c_str())) << file;
 }
 
 std::string HourLine(const std::string& task) {

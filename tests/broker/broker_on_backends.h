@@ -7,6 +7,9 @@
 #ifndef TQS_TESTS_BROKER_BROKER_ON_BACKENDS_H_
 #define TQS_TESTS_BROKER_BROKER_ON_BACKENDS_H_
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -36,6 +39,20 @@ class BrokerOnBackendsTest : public tqs::testing::ServerDatabaseTest {
   // One unattended broker run (the program started once): a new broker whose ERP components
   // come from `components`. Returns the status box.
   std::string RunBroker(const automation::ComponentRegistry& components) const;
+
+  // Starts the installed broker program (programs_folder_ must be set) in the installation's
+  // bin folder, as a scheduler does, with `arguments`; its standard output and error are
+  // appended to `output`. Returns the process id.
+  pid_t StartBrokerProgram(const std::filesystem::path& output,
+                           const std::vector<std::string>& arguments = {}) const;
+
+  // Whether the pass lock can be taken (exclusively) within `time`: a killed broker's lock goes
+  // with its process, on PostgreSQL once the server has noticed that its session ended. The
+  // lock is given back at once.
+  bool PassLockFreeWithin(std::chrono::seconds time) const;
+
+  // Sets BROKER/Workers in the installation's product configuration to `value`.
+  void SetWorkers(const std::string& value) const;
 
   // Pending hour lines of kHoursEmployee, one per task, added in one transaction; the document
   // id of each is its task.

@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "tests/broker/broker_test_installation.h"
 #include "tests/support/error_testing.h"
@@ -104,6 +107,43 @@ TEST(ErrorLogTest, EntriesAreAppendedToTheFileAndShownOnStandardError) {
   EXPECT_THAT(shown, HasSubstr(missing.string()));
   EXPECT_THAT(shown, HasSubstr("Error : x in Initialize"));
   EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
+}
+
+TEST(ErrorLogTest, EntriesOfConcurrentWritersStayWhole) {
+  test_support::ScopedTempDir folder;
+  const FixedClock clock;
+  std::ostringstream echo;
+  const ErrorLog log(clock, RegionalSettings::EnglishUS(), echo);
+  const auto file = folder.path() / "CriticalErrorlog.txt";
+  constexpr int kThreads = 8;
+  constexpr int kEntries = 200;
+  // Long descriptions, so that an entry written in pieces would show.
+  const std::string filler(3000, 'x');
+  {
+    std::vector<std::jthread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+      writers.emplace_back([&, t] {
+        for (int e = 0; e < kEntries; ++e) {
+          log.WriteErrorLogEntry(file, "Worker" + std::to_string(t), ErrorPrefix::kErrorColon,
+                                 filler + std::to_string(e));
+        }
+      });
+    }
+  }
+  const std::string text = ReadFile(file);
+  const std::string stamp = "Monday, December 07, 2026 at 12:49 PM     Error : " + filler;
+  std::size_t entries = 0;
+  for (std::size_t at = 0; at < text.size(); ++entries) {
+    ASSERT_EQ(text.compare(at, stamp.size(), stamp), 0) << "entry " << entries << " broken";
+    const std::size_t end = text.find("\r\n\r\n", at);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_THAT(text.substr(at + stamp.size(), end - at - stamp.size()),
+                ::testing::MatchesRegex("[0-9]+ in Worker[0-9]"));
+    at = end + 4;
+  }
+  EXPECT_EQ(entries, static_cast<std::size_t>(kThreads * kEntries));
+  const std::string shown = echo.str();
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), kThreads * kEntries);
 }
 
 }  // namespace

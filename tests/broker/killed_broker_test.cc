@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <iterator>
+#include <map>
 #include <thread>
 
 #include "common/pass_lock.h"
@@ -22,30 +24,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A demo user of the installation, known to the reference ERP.
-constexpr const char* kErpEmployee = "E001";
+// Demo users of the installation, known to the reference ERP.
+constexpr const char* kErpEmployees[] = {"E001", "E002", "E003"};
 
 class KilledBrokerTest : public testing::BrokerOnBackendsTest {
  protected:
   KilledBrokerTest() { programs_folder_ = std::filesystem::path(TQS_BROKER_PROGRAM).parent_path(); }
 
-  // Starts the installed broker in the installation's bin folder, as a scheduler does.
-  pid_t StartBroker() const {
-    const std::string program = (bin() / "TQSRemoteBroker").string();
-    const std::string output = (folder_ / "broker.out").string();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-      const int in = ::open("/dev/null", O_RDONLY);
-      if (out < 0 || in < 0 || ::chdir(bin().c_str()) != 0) ::_exit(126);
-      ::dup2(in, STDIN_FILENO);
-      ::dup2(out, STDOUT_FILENO);
-      ::dup2(out, STDERR_FILENO);
-      ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    return pid;
-  }
+  pid_t StartBroker() const { return StartBrokerProgram(folder_ / "broker.out"); }
+
+  // Kills the installed broker, running `workers` workers, in the middle of its pass and checks
+  // what it left; then lets the next run finish the rest.
+  void KillMidPassThenFinish(int workers);
 
   int Finished() const {
     return std::stoi(
@@ -55,15 +45,25 @@ class KilledBrokerTest : public testing::BrokerOnBackendsTest {
 TQS_INSTANTIATE_FOR_BACKENDS(KilledBrokerTest);
 
 TEST_P(KilledBrokerTest, EveryRowIsFinishedOrPendingAndTheNextRunFinishesThem) {
+  KillMidPassThenFinish(1);
+}
+
+TEST_P(KilledBrokerTest, WithFourWorkersEveryRowIsFinishedOrPendingAndTheNextRunFinishesThem) {
+  KillMidPassThenFinish(4);
+}
+
+void KilledBrokerTest::KillMidPassThenFinish(int workers) {
   constexpr int kLines = 1000;
-  std::vector<std::pair<std::string, std::string>> documents;
+  std::map<std::string, std::vector<std::pair<std::string, std::string>>> documents;
   for (int i = 1; i <= kLines; ++i) {
     const std::string id = "K" + std::to_string(i);
-    documents.emplace_back(id, "<hour interactionon='ON-1' lineid='" + id +
-                                   "'><ctsk>TRAV</ctsk><chlt>NORMAL</chlt><rgdt>20260310</rgdt>"
-                                   "<sptm>0.5</sptm></hour>");
+    documents[kErpEmployees[i % std::size(kErpEmployees)]].emplace_back(
+        id, "<hour interactionon='ON-1' lineid='" + id +
+                "'><ctsk>TRAV</ctsk><chlt>NORMAL</chlt><rgdt>20260310</rgdt>"
+                "<sptm>0.5</sptm></hour>");
   }
-  AddPendingRows(kErpEmployee, documents);
+  for (const auto& [employee, lines] : documents) AddPendingRows(employee, lines);
+  SetWorkers(std::to_string(workers));
 
   const pid_t broker = StartBroker();
   ASSERT_GT(broker, 0);
@@ -94,14 +94,8 @@ TEST_P(KilledBrokerTest, EveryRowIsFinishedOrPendingAndTheNextRunFinishesThem) {
   EXPECT_GE(finished, 25);
   EXPECT_LT(finished, kLines) << "the pass was not interrupted";
   // The killed broker's lock went with its process (and, on PostgreSQL, its session).
-  const auto connection = Connect();
-  std::unique_ptr<PassLock> lock;
-  for (auto until = std::chrono::steady_clock::now() + 10s;
-       !lock && std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(20ms)) {
-    lock = PassLock::TryAcquire(dsn_, *connection);
-  }
-  ASSERT_NE(lock, nullptr) << "the killed broker's pass lock was not given up";
-  lock.reset();
+  ASSERT_TRUE(PassLockFreeWithin(std::chrono::seconds(10)))
+      << "the killed broker's pass lock was not given up";
 
   const pid_t next = StartBroker();
   ASSERT_EQ(::waitpid(next, &status, 0), next);

@@ -41,7 +41,11 @@ std::vector<std::string> Tasks(const std::string& prefix, int count) {
   return tasks;
 }
 
-class PassLockTest : public BrokerOnBackendsTest {};
+class PassLockTest : public BrokerOnBackendsTest {
+ protected:
+  // Laptops upload while two brokers, each running `workers` workers, make pass after pass.
+  void UploadDuringPassesOfTwoBrokers(int workers);
+};
 TQS_INSTANTIATE_FOR_BACKENDS(PassLockTest);
 
 TEST_P(PassLockTest, SecondPassWhileOneRunsTouchesNoRowAndSaysWhy) {
@@ -87,6 +91,17 @@ TEST_P(PassLockTest, SecondPassWhileOneRunsTouchesNoRowAndSaysWhy) {
 }
 
 TEST_P(PassLockTest, UploadsDuringThePassesOfTwoBrokersAreEachBookedExactlyOnce) {
+  UploadDuringPassesOfTwoBrokers(1);
+}
+
+// With several workers the two brokers run their passes at once on PostgreSQL, their workers
+// claiming the employee in turn.
+TEST_P(PassLockTest, UploadsDuringThePassesOfTwoBrokersWithFourWorkersAreEachBookedExactlyOnce) {
+  UploadDuringPassesOfTwoBrokers(4);
+}
+
+void PassLockTest::UploadDuringPassesOfTwoBrokers(int workers) {
+  SetWorkers(std::to_string(workers));
   constexpr int kUploaders = 4;
   constexpr int kOutboxesEach = 8;
   constexpr int kLinesPerOutbox = 3;

@@ -168,18 +168,22 @@ TEST_F(ComponentRegistryFileTest, WhateverALibraryThrowsComesBackAsAnError) {
               HasSubstr("'Fixture.Unmakeable' raised an exception that is not an error object"));
 }
 
-TEST_F(ComponentRegistryFileTest, EntriesSayWhetherTheirComponentsAcceptIdempotencyKeys) {
+TEST_F(ComponentRegistryFileTest, EntriesSayWhetherTheirComponentsAcceptKeysAndThreads) {
   const std::string module = TQS_TEST_MODULE;
   registry_.LoadFile(WriteRegistry("<component prefix='Keys.' library='" + module +
-                                   "' idempotencyKeys='true'/>"
+                                   "' idempotencyKeys='true' threads='single'/>"
                                    "<component prefix='Keys.Old.' library='" +
                                    module +
-                                   "' idempotencyKeys='false'/>"
+                                   "' idempotencyKeys='false' threads='multiple'/>"
                                    "<component prefix='Plain.' library='" +
                                    module + "'/>"));
   EXPECT_TRUE(registry_.AcceptsIdempotencyKeys("Keys.Echo"));
   EXPECT_FALSE(registry_.AcceptsIdempotencyKeys("Keys.Old.Echo"));
   EXPECT_FALSE(registry_.AcceptsIdempotencyKeys("Plain.Echo"));
+  EXPECT_TRUE(registry_.RunsOnOneThread("Keys.Echo"));
+  EXPECT_FALSE(registry_.RunsOnOneThread("Keys.Old.Echo"));
+  EXPECT_FALSE(registry_.RunsOnOneThread("Plain.Echo"));
+  EXPECT_FALSE(registry_.RunsOnOneThread("Unserved.Echo"));
   EXPECT_EQ(registry_.Create("Keys.Echo")->ProgId(), "Keys.Echo");
 }
 
@@ -218,6 +222,9 @@ TEST_F(ComponentRegistryFileTest, BadFilesRaiseNamingWhatWasWrongAndRegisterNoth
        "<components><component prefix='A.' library='" + module +
            "' idempotencyKeys='yes'/></components>",
        en::kGenericFailure, "idempotencyKeys=\"yes\""},
+      {"unclear threads",
+       "<components><component prefix='A.' library='" + module + "' threads='many'/></components>",
+       en::kGenericFailure, "threads=\"many\""},
       {"duplicate in file",
        "<components><component prefix='A.' library='" + module +
            "'/><component prefix='A.' library='" + module + "'/></components>",
