@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "admin/document_decisions.h"
+#include "server/document_decisions.h"
 #include "admin/users.h"
 #include "broker/employee_claims.h"
 #include "common/erp/hours_accounting.h"
@@ -345,11 +345,11 @@ TEST_P(WorkerProgramsTest, ABrokerKilledInsideAnErpCallGivesItsEmployeeUpAndItsD
   EXPECT_EQ(PassLock::TryAcquire(dsn_, *Connect()), nullptr);
   const std::string key = Scalar(
       "SELECT INTERACTIONKEY FROM CLIENTSERVERINTERACTION WHERE BUSINESSDOCUMENTID = 'W2-2'");
-  admin::DecisionRequest requeue;
+  server::DecisionRequest requeue;
   requeue.keys = {std::stoll(key)};
   requeue.operator_name = "test";
   testing::FixedClock clock;
-  EXPECT_THROW(admin::ApplyDecision(dsn_, requeue, clock, [](const admin::DecisionLine&) {}),
+  EXPECT_THROW(server::ApplyDecision(dsn_, requeue, clock, [](const server::DecisionLine&) {}),
                Error);
 
   ASSERT_EQ(::kill(killed, SIGKILL), 0);
