@@ -107,8 +107,8 @@ class OutboxTransaction {
                          ItemFeedback& feedback) {
     InTransaction(identity, feedback, [&](UploadTransaction& transaction) {
       std::string error;
-      switch (StoreInteractionUnlessStored(transaction, identity, document,
-                                           feedback.interaction_id, error)) {
+      switch (StoreInteractionUnlessStored(transaction, identity, document, feedback.interaction_id,
+                                           error)) {
         case StoreOutcome::kStored:
           Stored(identity, feedback);
           return;

@@ -219,12 +219,14 @@ void RawPass(const fs::path& file) {
   sqlite3_stmt* read = Prepare(db, "SELECT * FROM CLIENTSERVERINTERACTION WHERE rowid=?");
   sqlite3_stmt* component =
       Prepare(db, "SELECT USERDEFAULTS.BUSCOMPONENT FROM USERDEFAULTS WHERE EMNO = ?");
-  sqlite3_stmt* attempt = Prepare(
-      db, "UPDATE CLIENTSERVERINTERACTION SET ATTEMPTCOUNT=COALESCE(ATTEMPTCOUNT, 0)+1, "
-          "ATTEMPTSTARTEDON=?, ATTEMPTOPEN=1 WHERE rowid=?");
-  sqlite3_stmt* update = Prepare(
-      db, "UPDATE CLIENTSERVERINTERACTION SET INTERACTIONRESULT=?, INTERACTIONSTATUS=10, "
-          "PROCESSEDON=?, ATTEMPTOPEN=0 WHERE rowid=?");
+  sqlite3_stmt* attempt =
+      Prepare(db,
+              "UPDATE CLIENTSERVERINTERACTION SET ATTEMPTCOUNT=COALESCE(ATTEMPTCOUNT, 0)+1, "
+              "ATTEMPTSTARTEDON=?, ATTEMPTOPEN=1 WHERE rowid=?");
+  sqlite3_stmt* update =
+      Prepare(db,
+              "UPDATE CLIENTSERVERINTERACTION SET INTERACTIONRESULT=?, INTERACTIONSTATUS=10, "
+              "PROCESSEDON=?, ATTEMPTOPEN=0 WHERE rowid=?");
   std::string contents;
   for (sqlite3_int64 key : pending) {
     sqlite3_bind_int64(read, 1, key);
@@ -319,13 +321,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "broker pass: %ld of %d rows finished\n", finished, g_docs);
     return 1;
   }
-  std::printf("broker pass (processBusinessdocuments)\t%.0f docs/s\t%.0f docs/s\t%.3f\t%d job "
-              "sheets (avg %.1f KB) of %d employees, accept-all ERP, attempt and outcome committed per doc; peak RSS "
-              "%.1f MB (raw %.1f MB, %.1f MB at the start)\n",
-              g_docs / product_run.seconds, g_docs / raw_run.seconds,
-              raw_run.seconds / product_run.seconds, g_docs, average / 1024, g_employees,
-              product_run.peak_rss_kb / 1024.0, raw_run.peak_rss_kb / 1024.0,
-              product_run.rss_before_kb / 1024.0);
+  std::printf(
+      "broker pass (processBusinessdocuments)\t%.0f docs/s\t%.0f docs/s\t%.3f\t%d job "
+      "sheets (avg %.1f KB) of %d employees, accept-all ERP, attempt and outcome committed per "
+      "doc; peak RSS "
+      "%.1f MB (raw %.1f MB, %.1f MB at the start)\n",
+      g_docs / product_run.seconds, g_docs / raw_run.seconds, raw_run.seconds / product_run.seconds,
+      g_docs, average / 1024, g_employees, product_run.peak_rss_kb / 1024.0,
+      raw_run.peak_rss_kb / 1024.0, product_run.rss_before_kb / 1024.0);
   std::error_code ignored;
   fs::remove_all(folder, ignored);
   return 0;

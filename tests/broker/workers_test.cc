@@ -20,12 +20,12 @@
 #include <thread>
 #include <vector>
 
-#include "server/document_decisions.h"
 #include "admin/users.h"
 #include "broker/employee_claims.h"
 #include "common/erp/hours_accounting.h"
 #include "common/pass_lock.h"
 #include "platform/db/recordset.h"
+#include "server/document_decisions.h"
 #include "tests/broker/broker_on_backends.h"
 #include "tests/broker/broker_test_installation.h"
 #include "tests/support/delayed_hours_erp.h"

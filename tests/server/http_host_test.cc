@@ -114,9 +114,9 @@ TEST_P(HttpHostTest, KeepsTheWriteAheadLogWhileServingAndTakesItInWhenStopped) {
   const std::filesystem::path database = dsn_.substr(dsn_.find(source) + source.size());
   const std::filesystem::path log = database.string() + "-wal";
   for (const char* order : {"4711", "4712"}) {
-    const auto response = Post("StoreOutboxContent",
-                               {{"i_sOutboxContent", Outbox(order)}, {"i_sEmployee", "A"}},
-                               settings_.shared_secret);
+    const auto response =
+        Post("StoreOutboxContent", {{"i_sOutboxContent", Outbox(order)}, {"i_sEmployee", "A"}},
+             settings_.shared_secret);
     ASSERT_TRUE(response);
     ASSERT_EQ(response->status, 200) << response->body;
     EXPECT_EQ(response->body.find("normal"), std::string::npos) << response->body;
