@@ -13,7 +13,7 @@ bool ThreadConnection::OpenConnection(std::string& error_details) {
   error_details.clear();
   if (state_ == State::kOpen) return true;
   try {
-    connection_ = db::Connection::Open(connection_string_, "", "");
+    connection_ = Connect();
     state_ = State::kOpen;
     return true;
   } catch (const Error& error) {
@@ -29,7 +29,7 @@ void ThreadConnection::EnsureConnection(std::string_view connection_name) {
   if (state_ == State::kNone) state_ = State::kCreated;
   if (connection_name != "Varnex" || state_ == State::kOpen) return;
   try {
-    connection_ = db::Connection::Open(connection_string_, "", "");
+    connection_ = Connect();
     state_ = State::kOpen;
   } catch (const std::exception&) {
     DropConnection();
@@ -47,9 +47,20 @@ void ThreadConnection::CloseConnection() {
       throw Error(error_number::kObjectClosed,
                   "Operation is not allowed when the object is closed.");
     case State::kOpen:
+      if (keep_sqlite_ && connection->Provider() == "SQLite" && !connection->InTransaction()) {
+        kept_ = std::move(connection);
+        kept_for_ = connection_string_;
+        return;
+      }
       connection->Close();
       return;
   }
+}
+
+std::unique_ptr<db::Connection> ThreadConnection::Connect() {
+  if (kept_ && kept_for_ == connection_string_ && kept_->IsOpen()) return std::move(kept_);
+  kept_.reset();
+  return db::Connection::Open(connection_string_, "", "");
 }
 
 void ThreadConnection::DropConnection() {

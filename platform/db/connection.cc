@@ -78,6 +78,8 @@ void ConnectionImpl::ExecuteBatch(std::string_view script) { session_->ExecuteBa
 
 void ConnectionImpl::BeginTrans() { session_->BeginTrans(); }
 
+bool ConnectionImpl::InTransaction() const { return session_->InTransaction(); }
+
 void ConnectionImpl::CommitTrans() { session_->CommitTrans(); }
 
 void ConnectionImpl::RollbackTrans() { session_->RollbackTrans(); }

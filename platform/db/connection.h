@@ -52,6 +52,9 @@ class Connection {
   virtual void CommitTrans() = 0;
   virtual void RollbackTrans() = 0;
 
+  // Whether a transaction begun with BeginTrans (or a Transaction) is open now.
+  virtual bool InTransaction() const = 0;
+
   // Closes the session; any later use raises tqs::Error 3704.
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;

@@ -1,12 +1,13 @@
-// A DatabaseKeeper holds one idle connection to the host's server database for as long as the
-// host serves, when that database is an SQLite file. Every JobSheet call opens and closes a
-// connection of its own; when that connection is the last one open, SQLite copies its
-// write-ahead log into the database file and deletes the log at the close, which costs more
-// syncs of the disk than the call's own commit. With the keeper open, the log is copied into
-// the database as it fills (SQLite's automatic checkpoint) and once more when the host stops.
-// While the host serves, "server.db-wal" and "server.db-shm" lie beside the database and hold
-// committed documents: a copy of the database is made with "TQSRemoteAdmin backup", never by
-// copying the file alone.
+// A DatabaseKeeper holds one idle connection to the host's server database from the start of
+// serving until the host's workers have ended, when that database is an SQLite file. Each
+// worker keeps its own connection from one call to the next (thread_connection.h), but a
+// worker's connection is closed when its thread ends and is opened anew after another database
+// was named; when the closing connection is the last one open, SQLite copies its write-ahead log
+// into the database file and deletes the log, which costs more syncs of the disk than a call's
+// own commit. With the keeper open, the log is copied into the database as it fills (SQLite's
+// automatic checkpoint) and once more when the keeper closes last. While the host serves,
+// "server.db-wal" and "server.db-shm" lie beside the database and hold committed documents: a
+// copy of the database is made with "TQSRemoteAdmin backup", never by copying the file alone.
 //
 // A database that cannot be opened now is not kept (the calls report why they cannot reach it);
 // a PostgreSQL server database needs no keeper. Not thread-safe; lives on the serving thread.

@@ -33,6 +33,7 @@
 #include "server/host/http_metrics.h"
 #include "server/host/method_table.h"
 #include "server/host/worker_pool.h"
+#include "server/thread_connection.h"
 
 namespace tqs::server::host {
 namespace {
@@ -473,6 +474,8 @@ struct HttpServer::Impl {
       std::lock_guard lock(state_mutex);
       if (!waiting_jobs.contains(job)) return;  // given up by a stop before it began
     }
+    // The worker keeps its SQLite connection from one call to the next (thread_connection.h).
+    ThreadConnection::ForCurrentThread().set_keep_sqlite_connection(true);
     HttpAnswer answer;
     switch (job->route) {
       case Route::kCall:
@@ -558,7 +561,10 @@ struct HttpServer::Impl {
   bool stop_requested = false;                  // guarded by state_mutex
   int requests_in_progress = 0;                 // guarded by state_mutex
   std::set<std::shared_ptr<Job>> waiting_jobs;  // guarded by state_mutex: suspended ones
-  WorkerPool workers;                           // last: its threads end before the members above go
+  // From the start of serving; it goes after the workers, whose threads close the connections
+  // they kept, so that its close is the database's last and takes the log in.
+  std::optional<DatabaseKeeper> keeper;
+  WorkerPool workers;  // last: its threads end before the members above go
 };
 
 HttpServer::HttpServer(HostSettings settings, const automation::ComponentRegistry& components)
@@ -608,7 +614,7 @@ bool HttpServer::Serve(const std::function<void()>& on_serving) {
   }
   // Each call's own connection then never is the database's last one, so its close does not
   // copy the write-ahead log into the database file (database_keeper.h).
-  const DatabaseKeeper keeper(settings.connection_string);
+  if (!impl.keeper) impl.keeper.emplace(settings.connection_string);
   // Serving, on the library's thread, until Stop().
   if (on_serving) on_serving();
   {

@@ -20,6 +20,7 @@ class ConnectionImpl final : public Connection {
   void BeginTrans() override;
   void CommitTrans() override;
   void RollbackTrans() override;
+  bool InTransaction() const override;
   void Close() override;
   bool IsOpen() const override;
   std::string Provider() const override;

@@ -43,6 +43,7 @@ class Session {
   void BeginTrans();
   void CommitTrans();
   void RollbackTrans();
+  bool InTransaction() const { return open_ && in_transaction_; }
   // Within the open transaction, waits for and then holds the named lock until the transaction
   // ends (see Transaction::LockName). Raises when no transaction is open.
   void LockName(std::string_view name);
