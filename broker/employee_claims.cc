@@ -1,6 +1,7 @@
 #include "broker/employee_claims.h"
 
 #include <exception>
+#include <functional>
 #include <set>
 #include <utility>
 
@@ -10,6 +11,16 @@
 namespace tqs::broker {
 
 namespace {
+
+// A claim that gives its employee back through its claims object's release when destroyed.
+class ReleasingClaim final : public EmployeeClaim {
+ public:
+  explicit ReleasingClaim(std::function<void()> release) : release_(std::move(release)) {}
+  ~ReleasingClaim() override { release_(); }
+
+ private:
+  const std::function<void()> release_;
+};
 
 // The advisory lock key of an employee. Advisory locks belong to the whole PostgreSQL database,
 // which may hold several server databases in schemas of their own, so the key names the schema
@@ -36,21 +47,11 @@ class AdvisoryClaims final : public EmployeeClaims {
     rs->Close();
     if (!acquired) return nullptr;
     held_.emplace(employee);
-    return std::make_unique<Claim>(*this, std::string(employee));
+    return std::make_unique<ReleasingClaim>(
+        [this, held = std::string(employee)] { Release(held); });
   }
 
  private:
-  class Claim final : public EmployeeClaim {
-   public:
-    Claim(AdvisoryClaims& claims, std::string employee)
-        : claims_(claims), employee_(std::move(employee)) {}
-    ~Claim() override { claims_.Release(employee_); }
-
-   private:
-    AdvisoryClaims& claims_;
-    const std::string employee_;
-  };
-
   void Release(const std::string& employee) {
     held_.erase(employee);
     try {
@@ -68,21 +69,11 @@ class AdvisoryClaims final : public EmployeeClaims {
 
 }  // namespace
 
-class InProcessClaims::Claim final : public EmployeeClaim {
- public:
-  Claim(InProcessClaims& claims, std::string employee)
-      : claims_(claims), employee_(std::move(employee)) {}
-  ~Claim() override { claims_.Release(employee_); }
-
- private:
-  InProcessClaims& claims_;
-  const std::string employee_;
-};
-
 std::unique_ptr<EmployeeClaim> InProcessClaims::TryClaim(std::string_view employee) {
   const std::lock_guard lock(mutex_);
   if (!claimed_.emplace(employee).second) return nullptr;
-  return std::make_unique<Claim>(*this, std::string(employee));
+  return std::make_unique<ReleasingClaim>(
+      [this, claimed = std::string(employee)] { Release(claimed); });
 }
 
 void InProcessClaims::Release(const std::string& employee) {

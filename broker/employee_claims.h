@@ -57,7 +57,6 @@ class InProcessClaims final : public EmployeeClaims {
   std::unique_ptr<EmployeeClaim> TryClaim(std::string_view employee) override;
 
  private:
-  class Claim;
   // Gives `employee` up.
   void Release(const std::string& employee);
 
