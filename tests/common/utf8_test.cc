@@ -34,6 +34,13 @@ TEST(Utf8Test, TellsWellFormedTextFromBytesThatAreNone) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.text));
     EXPECT_EQ(IsValidUtf8(c.text), c.valid);
+    // The same inside ASCII text, at every place of an eight-byte block and across two.
+    for (std::size_t before = 0; before <= 17; ++before) {
+      for (std::size_t after : {0, 3, 9}) {
+        const std::string padded = std::string(before, 'x') + c.text + std::string(after, 'y');
+        EXPECT_EQ(IsValidUtf8(padded), c.valid) << before << " before, " << after << " after";
+      }
+    }
   }
 }
 
