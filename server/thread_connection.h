@@ -50,9 +50,12 @@ class ThreadConnection {
   // string (the HTTP host's workers): opening one reads the database's schema and compiles
   // every statement anew, which costs more than a small call's own work. For the calls nothing
   // changes: CloseConnection still leaves the thread without a connection. A connection with an
-  // open transaction is closed, never kept; the kept one is closed when the thread ends or a
-  // call names another database.
-  void set_keep_sqlite_connection(bool keep) { keep_sqlite_ = keep; }
+  // open transaction is closed, never kept; the kept one is closed when the thread ends, a call
+  // names another database, or keeping is turned off.
+  void set_keep_sqlite_connection(bool keep) {
+    keep_sqlite_ = keep;
+    if (!keep) kept_.reset();
+  }
 
   bool HoldsConnection() const { return state_ != State::kNone; }
 

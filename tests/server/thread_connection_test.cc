@@ -66,6 +66,14 @@ TEST_P(ThreadConnectionTest, KeepsOnlyACleanSqliteConnectionForTheSameDatabase) 
   state.CloseConnection();
   state.set_connection_string(dsn_ + ";");
   EXPECT_FALSE(NextCallHasTheMark(state));
+
+  // Keeping turned off closes the connection kept until then.
+  state.set_connection_string(dsn_);
+  OpenAndMark(state);
+  state.CloseConnection();
+  state.set_keep_sqlite_connection(false);
+  state.set_keep_sqlite_connection(true);
+  EXPECT_FALSE(NextCallHasTheMark(state));
 }
 
 }  // namespace
