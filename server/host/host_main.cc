@@ -23,6 +23,7 @@
 #include "common/version.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_server.h"
+#include "server/host/memory_reuse.h"
 #include "server/host/method_table.h"
 #include "server/host/service_notification.h"
 #include "server/jobsheet.h"
@@ -56,6 +57,7 @@ int Serve(const fs::path& program_folder, const fs::path& components_file) {
   sigaddset(&signals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+  tqs::server::host::KeepFreedMemoryForReuse();
   const tqs::server::host::HostSettings settings =
       tqs::server::host::ReadHostSettings(program_folder);
   tqs::automation::ComponentRegistry components;
