@@ -32,7 +32,7 @@ rows=$(scaled 1000000)
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
 
-"$bin/server_paths_bench" --rows="$rows" --outboxes="$(scaled 10)" --results="$(scaled 1000)" \
+"$bin/server_paths_bench" --rows="$rows" --outboxes="$(scaled 30)" --results="$(scaled 1000)" \
   >>"$out"
 append_bin="$build/bin/masterdata_append_bench"
 [ -x "$append_bin" ] || append_bin="$build/bench/masterdata/masterdata_append_bench"

@@ -36,6 +36,7 @@
 #include "platform/db/recordset.h"
 #include "server/host/host_settings.h"
 #include "server/host/http_server.h"
+#include "server/host/memory_reuse.h"
 
 namespace {
 
@@ -250,6 +251,7 @@ int Run(const Options& options) {
   const bool postgres = settings.connection_string.find("Provider=PostgreSQL") != std::string::npos;
 
   tqs::automation::ComponentRegistry components;
+  tqs::server::host::KeepFreedMemoryForReuse();  // as TQSRemoteServerHost serve does
   tqs::server::host::HttpServer server(settings, components);
   const int port = server.Bind();
   std::thread serving([&server] { server.Serve(); });

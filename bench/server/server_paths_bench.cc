@@ -5,8 +5,14 @@
 //            per outbox, BEGIN IMMEDIATE, per document SAVEPOINT / duplicate look-up / highest
 //            number / INSERT / RELEASE, then one COMMIT (the product commits once per outbox and
 //            keeps each document in a savepoint of its own) on the already serialised text. The
-//            product side holds the HTTP host's idle connection to the database, as it does
-//            while it serves.
+//            product side calls as the HTTP host's workers do: the host's idle connection to the
+//            database is held and the calling thread keeps its SQLite connection, with its
+//            compiled statements, from one call to the next, as the raw side keeps its one
+//            connection. One more row on an empty table opens a connection per call, as JobSheet
+//            does inside another web tier. Before the first row, as many outboxes as a row
+//            stores go through the product into a scratch database, so that no row pays for the
+//            process's first calls (loading, growing the heap), which a serving host paid long
+//            ago.
 //   results  GetProcessResult for --results interactions of one employee at --rows rows; the raw
 //            side runs the same look-up once per interaction through one prepared statement.
 // When TQS_TEST_POSTGRES_DSN names a PostgreSQL server (scripts/with-postgres.sh sets it), both
@@ -31,6 +37,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -41,7 +48,9 @@
 #include "platform/automation/variant.h"
 #include "platform/db/connection_string.h"
 #include "server/host/database_keeper.h"
+#include "server/host/memory_reuse.h"
 #include "server/jobsheet.h"
+#include "server/thread_connection.h"
 
 namespace {
 
@@ -256,19 +265,17 @@ struct Row {
 };
 std::vector<Row> g_table;
 
-// Stores the outboxes through the product (into `product_dsn`) and through `raw_store`, which
-// stores the same documents on its own; adds the row.
-template <typename RawStore>
-void UploadPath(const std::string& product_dsn, RawStore raw_store, const std::string& label,
-                const std::string& on, const std::string& conditions_suffix) {
-  const std::vector<Outbox> outboxes = MakeOutboxes(g_outboxes, kSheetsPerOutbox, on, 7);
-  double bytes = 0;
-  for (const Outbox& o : outboxes) bytes += static_cast<double>(o.xml.size());
+// How the product's calls reach an SQLite database: as the HTTP host's workers call (the
+// thread's connection kept between calls) or with a connection opened and closed per call.
+enum class Calls { kAsTheHost, kConnectionPerCall };
+
+// Stores `outboxes` through JobSheet into `product_dsn`; exits on a refused document.
+void StoreThroughProduct(const std::string& product_dsn, const std::vector<Outbox>& outboxes,
+                         Calls calls) {
   tqs::automation::ComponentRegistry components;
   tqs::server::JobSheet job_sheet(components);
-  const auto product_start = Clock::now();
-  // As the HTTP host serves: its idle connection to an SQLite database is held meanwhile.
-  const tqs::server::host::DatabaseKeeper keeper(product_dsn);
+  tqs::server::ThreadConnection::ForCurrentThread().set_keep_sqlite_connection(calls ==
+                                                                               Calls::kAsTheHost);
   for (const Outbox& outbox : outboxes) {
     tqs::automation::Variant result;
     job_sheet.StoreOutboxContent(outbox.xml, outbox.employee, product_dsn, result);
@@ -278,24 +285,43 @@ void UploadPath(const std::string& product_dsn, RawStore raw_store, const std::s
       std::exit(1);
     }
   }
+  tqs::server::ThreadConnection::ForCurrentThread().set_keep_sqlite_connection(false);
+}
+
+// Stores the outboxes through the product (into `product_dsn`) and through `raw_store`, which
+// stores the same documents on its own; adds the row.
+template <typename RawStore>
+void UploadPath(const std::string& product_dsn, RawStore raw_store, const std::string& label,
+                const std::string& on, const std::string& conditions_suffix,
+                Calls calls = Calls::kAsTheHost) {
+  const std::vector<Outbox> outboxes = MakeOutboxes(g_outboxes, kSheetsPerOutbox, on, 7);
+  double bytes = 0;
+  for (const Outbox& o : outboxes) bytes += static_cast<double>(o.xml.size());
+  // The HTTP host holds an idle connection to an SQLite database from its start.
+  std::optional<tqs::server::host::DatabaseKeeper> keeper;
+  if (calls == Calls::kAsTheHost) keeper.emplace(product_dsn);
+  const auto product_start = Clock::now();
+  StoreThroughProduct(product_dsn, outboxes, calls);
   const double product_s = Seconds(product_start);
   const double raw_s = raw_store(outboxes);
   const double docs = static_cast<double>(g_outboxes) * kSheetsPerOutbox;
   char conditions[240];
-  std::snprintf(conditions, sizeof conditions,
-                "%d outboxes x %d job sheets, avg %.1f KB/doc, %s", g_outboxes,
-                kSheetsPerOutbox, bytes / docs / 1024, conditions_suffix.c_str());
+  std::snprintf(conditions, sizeof conditions, "%d outboxes x %d job sheets, avg %.1f KB/doc, %s%s",
+                g_outboxes, kSheetsPerOutbox, bytes / docs / 1024, conditions_suffix.c_str(),
+                calls == Calls::kAsTheHost ? "" : ", a connection per call");
   g_table.push_back({label, docs / product_s, docs / raw_s, "docs/s", conditions});
 }
 
 // The raw SQLite upload into `raw_db` on day `raw_on`; returns its seconds.
 auto SqliteRawUpload(const fs::path& raw_db, const std::string& raw_on) {
   return [raw_db, raw_on](const std::vector<Outbox>& outboxes) {
+    // The connection is opened and the statements compiled within the time, as the product
+    // opens its connection and compiles its statements on its first call.
+    const auto raw_start = Clock::now();
     sqlite3* db = OpenRaw(raw_db);
     double raw_s = 0;
     {
       RawUpload raw(db);
-      const auto raw_start = Clock::now();
       for (const Outbox& outbox : outboxes) raw.Store(outbox, raw_on);
       raw_s = Seconds(raw_start);
     }
@@ -590,6 +616,8 @@ int main(int argc, char** argv) {
     else if (std::strncmp(argv[i], "--rss-upload=", 13) == 0)
       g_rss_upload = std::atoi(argv[i] + 13);
   }
+  // The product's calls run as in the HTTP host's process.
+  tqs::server::host::KeepFreedMemoryForReuse();
   g_folder = fs::temp_directory_path() / ("tqs-server-bench-" + std::to_string(::getpid()));
   fs::create_directories(g_folder);
 
@@ -611,9 +639,15 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  StoreThroughProduct(Dsn(NewDatabase("warm-up.db")),
+                      MakeOutboxes(g_outboxes, kSheetsPerOutbox, "20261201", 1), Calls::kAsTheHost);
   UploadPath(Dsn(NewDatabase("empty-product.db")),
              SqliteRawUpload(NewDatabase("empty-raw.db"), "20261208"),
              "upload (StoreOutboxContent), 0 rows", "20261208", kSqliteConditions);
+  UploadPath(Dsn(NewDatabase("empty-per-call-product.db")),
+             SqliteRawUpload(NewDatabase("empty-per-call-raw.db"), "20261208"),
+             "upload (StoreOutboxContent), 0 rows, embedded", "20261208", kSqliteConditions,
+             Calls::kConnectionPerCall);
   const fs::path big = NewDatabase("big.db");
   std::fprintf(stderr, "Prefilling %lld interaction rows ...\n", g_rows);
   Prefill(big, g_rows);
