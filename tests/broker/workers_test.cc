@@ -336,7 +336,15 @@ TEST_P(WorkerProgramsTest, ABrokerKilledInsideAnErpCallGivesItsEmployeeUpAndItsD
 
   const pid_t killed = StartBrokerProgram(folder_ / "killed.out", {"--once"});
   ASSERT_GT(killed, 0);
-  for (const auto until = std::chrono::steady_clock::now() + 60s; Journal("start").empty();
+  // The broker is killed once W2-2 is at the ERP and every other employee's rows are finished,
+  // so that W2-2 is the only document in flight: a worker killed between its attempt and its
+  // outcome would leave a document of its own in doubt.
+  const auto only_w2_2_in_flight = [&] {
+    return Journal("start").contains("W2-2") &&
+           Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE INTERACTIONSTATUS = 10") ==
+               "10";
+  };
+  for (const auto until = std::chrono::steady_clock::now() + 60s; !only_w2_2_in_flight();
        std::this_thread::sleep_for(10ms)) {
     ASSERT_LT(std::chrono::steady_clock::now(), until) << testing::ReadFile(folder_ / "killed.out");
   }
