@@ -29,8 +29,13 @@ struct Counter {
   const char* column;
   pugi::xml_node node;
   std::int16_t sent = 0;    // the document's number
+  double sent_text = 0;     // the value of the element's text, before it was rounded to `sent`
   std::int16_t number = 0;  // the larger of the document's and the row's, written to the row
   bool raised = false;      // the row's value was larger: the element's text becomes it
+
+  // Whether the element's text says another number than the row now holds: the row's value
+  // was larger, or the text had a fraction that the conversion rounded ("7.6" is stored as 8).
+  bool TextDiffersFromRow() const { return raised || sent_text != number; }
 };
 
 pugi::xml_node RequiredElement(pugi::xml_node parent, const char* name) {
@@ -82,7 +87,9 @@ Variant JobSheet::UpdateLastUsedNumbersInServer(const std::string& i_sLogin,
   Counter quotation{"quotation", "LASTQUOTEID"};
   for (Counter* counter : {&order, &invoice, &quotation}) {
     counter->node = RequiredElement(record_ids, counter->element);
-    counter->sent = Variant(xml::Text(counter->node)).AsInt16();
+    const Variant text(xml::Text(counter->node));
+    counter->sent = text.AsInt16();
+    counter->sent_text = text.AsDouble();
   }
 
   ThreadConnection& state = ThreadConnection::ForCurrentThread();
@@ -108,9 +115,12 @@ Variant JobSheet::UpdateLastUsedNumbersInServer(const std::string& i_sLogin,
     throw;
   }
   state.DropConnection();
-  // The document shows what the row now holds: the numbers of the try that was written.
+  // The document shows what the row now holds: the numbers of the try that was written. A text
+  // that already says that number ("007") is left as it was sent.
   for (const Counter* counter : {&order, &quotation, &invoice}) {
-    if (counter->raised) counter->node.text().set(std::to_string(counter->number).c_str());
+    if (counter->TextDiffersFromRow()) {
+      counter->node.text().set(std::to_string(counter->number).c_str());
+    }
   }
   io_sXML = xml::Serialize(record_ids);
   return {};

@@ -51,6 +51,20 @@ TEST_P(LastUsedNumbersTest, BothSidesEndWithTheLargerOfEachPair) {
   EXPECT_EQ(Row(), "12/5/7");
 }
 
+// A number with a fraction is rounded as it is stored, and the answer says the number stored,
+// so the laptop does not keep a counter the server never had.
+TEST_P(LastUsedNumbersTest, ANumberWithAFractionIsAnsweredAsItWasStored) {
+  Store("5, 1, 7");
+  Variant xml =
+      "<recordids><order>7.6</order><invoice>2.5</invoice><quotation>007</quotation>"
+      "</recordids>";
+  job_sheet_.UpdateLastUsedNumbersInServer("jdoe", dsn_, xml);
+  EXPECT_EQ(Row(), "8/2/7");
+  EXPECT_EQ(
+      xml.AsText(),
+      "<recordids><order>8</order><invoice>2</invoice><quotation>007</quotation></recordids>");
+}
+
 TEST_P(LastUsedNumbersTest, NullColumnsAreReplaced) {
   Store("NULL, NULL, 9");
   Variant xml = "<recordids><order>4</order><invoice>6</invoice><quotation>8</quotation>"
