@@ -108,6 +108,8 @@ HttpAnswer AnswerCall(const Method& method, std::string_view body,
     if (method.name == kUploadMethod) CountUploadedDocuments(answer, metrics);
     return Json(200, answer);
   } catch (const Error& error) {
+    // A document parameter that is not XML is the request's fault.
+    if (arguments->refused_a_parameter()) return Refusal(400, error.description());
     return Json(500, ErrorResponse(error.number(), error.description()));
   } catch (const std::exception& error) {
     return Json(500, ErrorResponse(error_number::kGenericFailure, error.what()));

@@ -25,6 +25,7 @@ Variant& Arguments::Ref(std::string_view name) { return values_.find(name)->seco
 const pugi::xml_document& Arguments::Document(std::string_view name) {
   // The method receives the parsed document, not the text, so the text is checked here.
   const std::string text = Text(name);
+  refused_a_parameter_ = true;  // until the text is a document
   CheckTextParameters({{name, text}});
   auto document = std::make_unique<pugi::xml_document>();
   std::string error;
@@ -32,6 +33,7 @@ const pugi::xml_document& Arguments::Document(std::string_view name) {
     throw Error(error_number::kTypeMismatch,
                 "The parameter '" + std::string(name) + "' is not an XML document: " + error);
   }
+  refused_a_parameter_ = false;
   documents_.push_back(std::move(document));
   return *documents_.back();
 }

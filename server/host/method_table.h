@@ -40,10 +40,14 @@ class Arguments {
   automation::Variant& Ref(std::string_view name);
   // The parameter's text parsed as an XML document; text that is not well-formed is refused.
   const pugi::xml_document& Document(std::string_view name);
+  // Whether Document refused a parameter: the error the call then raises is the request's
+  // fault, not the method's.
+  bool refused_a_parameter() const { return refused_a_parameter_; }
 
  private:
   std::map<std::string, automation::Variant, std::less<>> values_;
   std::vector<std::unique_ptr<pugi::xml_document>> documents_;
+  bool refused_a_parameter_ = false;
 };
 
 struct Method {

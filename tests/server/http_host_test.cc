@@ -250,11 +250,16 @@ TEST_P(HttpHostTest, AnswersDeepDocumentsAsMalformedAndServesOn) {
   EXPECT_EQ(response->status, 500);
   EXPECT_TRUE(nlohmann::json::parse(response->body).contains("error")) << response->body;
 
-  response = Post("updateAssignments", {{"i_sLogin", "ada"}, {"i_oAssignments", Deep("<a/>")}},
-                  settings_.shared_secret);
-  ASSERT_TRUE(response);
-  EXPECT_EQ(response->status, 500);
-  EXPECT_NE(response->body.find("not an XML document"), std::string::npos) << response->body;
+  // An assignments text the host cannot make a document of is the request's fault: 400, as a
+  // parameter of the wrong kind, with what is wrong with it.
+  for (const std::string& assignments : {Deep("<a/>"), std::string("not XML")}) {
+    response = Post("updateAssignments", {{"i_sLogin", "ada"}, {"i_oAssignments", assignments}},
+                    settings_.shared_secret);
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->status, 400);
+    EXPECT_NE(response->body.find("'i_oAssignments' is not an XML document"), std::string::npos)
+        << response->body;
+  }
 
   EXPECT_EQ(Post("StoreOutboxContent", {{"i_sOutboxContent", Outbox("1")}, {"i_sEmployee", "A"}},
                  settings_.shared_secret)
