@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "common/error.h"
 #include "platform/xml/xml.h"
 #include "server/job_sheet_interaction.h"
@@ -41,6 +45,36 @@ class OutboxStoreTest : public testing::ServerDatabaseTest {
                                                   "</businessdocuments>",
                                               employee, dsn_, result));
     return result.AsText();
+  }
+
+  // Expects every one of `items` (the start of an answered item) in `feedback`.
+  static void ExpectItems(const std::string& feedback, const std::vector<std::string>& items) {
+    for (const std::string& item : items) {
+      EXPECT_NE(feedback.find(item), std::string::npos) << item << "\nin " << feedback;
+    }
+  }
+  // Job sheets 1_0, 2_0, 3_0 and `repeated` once more, then inspection SI1.
+  static std::string ThreeJobSheetsAndAnInspection(const std::string& repeated) {
+    return "<jobsheets>" + JobSheetItem("1_0", "RDP") + JobSheetItem("2_0", "RDP") +
+           JobSheetItem("3_0", "RDP") + JobSheetItem(repeated, "RDP") + "</jobsheets>" +
+           "<SERVICEINSPECTIONS>" + Inspection("SI1", "R1") + "</SERVICEINSPECTIONS>";
+  }
+  // Expects, of ThreeJobSheetsAndAnInspection: 2_0 answered as
+  // not stored, with `reason` in its description, and the others stored under numbers without
+  // a gap.
+  static void ExpectOnlyTheSecondJobSheetRefused(const std::string& feedback,
+                                                 std::string_view reason) {
+    const std::string::size_type refused = feedback.find(
+        "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"2\" "
+        "errortype=\"normal\" errordesc=\"");
+    ASSERT_NE(refused, std::string::npos) << feedback;
+    EXPECT_NE(feedback.find(reason, refused), std::string::npos) << feedback;
+    ExpectItems(feedback, {"<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
+                           "errortype=\"\" errordesc=\"\"/>",
+                           "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"3\" "
+                           "errortype=\"\" errordesc=\"\"/>",
+                           "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"1\" "
+                           "headerid=\"SI1\" errortype=\"\" errordesc=\"\"/>"});
   }
 
   automation::ComponentRegistry components_;
@@ -238,15 +272,14 @@ TEST_P(OutboxStoreTest, NumbersNeverWrapPastTheLargestAndOtherScopesGoOn) {
   const std::string overflow =
       "errortype=\"normal\" errordesc=\"Overflow: no interaction number is left after "
       "2147483647 for employee";
-  for (const std::string& item : std::vector<std::string>{
-           "<jobsheet interactionon=\"ON1\" interactionid=\"1\" headerid=\"1\" errortype=\"\"",
-           "<hour interactionon=\"ON1\" interactionid=\"0\" headerid=\"L2\" " + overflow,
-           "<hour interactionon=\"ON2\" interactionid=\"1\" headerid=\"L3\" errortype=\"\"",
-           "<hour interactionon=\"ON1\" interactionid=\"0\" headerid=\"L4\" " + overflow,
-           "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"0\" headerid=\"SI2\" " +
-               overflow}) {
-    EXPECT_NE(feedback.find(item), std::string::npos) << item << "\nin " << feedback;
-  }
+  ExpectItems(
+      feedback,
+      {"<jobsheet interactionon=\"ON1\" interactionid=\"1\" headerid=\"1\" errortype=\"\"",
+       "<hour interactionon=\"ON1\" interactionid=\"0\" headerid=\"L2\" " + overflow,
+       "<hour interactionon=\"ON2\" interactionid=\"1\" headerid=\"L3\" errortype=\"\"",
+       "<hour interactionon=\"ON1\" interactionid=\"0\" headerid=\"L4\" " + overflow,
+       "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"0\" headerid=\"SI2\" " +
+           overflow});
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "4");
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE INTERACTIONID < 1"), "0");
 }
@@ -266,27 +299,11 @@ TEST_P(OutboxStoreTest, ADocumentTheDatabaseRefusesIsUndoneAloneAndTheOthersAreS
             "RETURN NEW; END $$ LANGUAGE plpgsql; "
             "CREATE TRIGGER refuse_2 BEFORE INSERT ON CLIENTSERVERINTERACTION "
             "FOR EACH ROW EXECUTE FUNCTION refuse_2()");
-  const std::string feedback =
-      Upload("<jobsheets>" + JobSheetItem("1_0", "RDP") + JobSheetItem("2_0", "RDP") +
-             JobSheetItem("3_0", "RDP") + JobSheetItem("1_0", "RDP") + "</jobsheets>" +
-             "<SERVICEINSPECTIONS>" + Inspection("SI1", "R1") + "</SERVICEINSPECTIONS>");
-  const std::string::size_type refused = feedback.find(
-      "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"2\" "
-      "errortype=\"normal\" errordesc=\"");
-  ASSERT_NE(refused, std::string::npos) << feedback;
-  EXPECT_NE(feedback.find("document 2 refused", refused), std::string::npos) << feedback;
-  for (const char* item :
-       {"<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
-        "errortype=\"\" errordesc=\"\"/>",
-        "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"3\" "
-        "errortype=\"\" errordesc=\"\"/>",
-        // Sent twice in the same outbox: the second copy names the first one's number.
-        "<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
-        "errortype=\"conflict\" errordesc=\"\"/>",
-        "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"1\" "
-        "headerid=\"SI1\" errortype=\"\" errordesc=\"\"/>"}) {
-    EXPECT_NE(feedback.find(item), std::string::npos) << item << "\nin " << feedback;
-  }
+  const std::string feedback = Upload(ThreeJobSheetsAndAnInspection("1_0"));
+  ExpectOnlyTheSecondJobSheetRefused(feedback, "document 2 refused");
+  // Sent twice in the same outbox: the second copy names the first one's number.
+  ExpectItems(feedback, {"<jobsheet interactionon=\"20261208\" interactionid=\"1\" "
+                         "headerid=\"1\" errortype=\"conflict\" errordesc=\"\"/>"});
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "3");
   EXPECT_EQ(Scalar("SELECT INTERACTIONID FROM CLIENTSERVERINTERACTION WHERE "
                    "BUSINESSDOCUMENTID='3_0'"),
@@ -312,15 +329,13 @@ TEST_P(OutboxStoreTest, AFailedCommitAnswersNoDocumentAsStoredAndStoresNone) {
                              "</SERVICEINSPECTIONS>";
   const std::string feedback = Upload(outbox);
   const std::string failed = "errortype=\"normal\" errordesc=\"";
-  for (const std::string& item : std::vector<std::string>{
-           "<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
-           "errortype=\"conflict\" errordesc=\"\"/>",
-           "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"2\" " + failed,
-           "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"1\" "
-           "headerid=\"SI1\" " +
-               failed}) {
-    EXPECT_NE(feedback.find(item), std::string::npos) << item << "\nin " << feedback;
-  }
+  ExpectItems(feedback,
+              {"<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
+               "errortype=\"conflict\" errordesc=\"\"/>",
+               "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"2\" " + failed,
+               "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"1\" "
+               "headerid=\"SI1\" " +
+                   failed});
   EXPECT_EQ(feedback.find("errortype=\"\""), std::string::npos) << feedback;
   // Both copies of 2_0 and the inspection name the commit's error; neither copy is a conflict.
   int commit_errors = 0;
@@ -351,27 +366,10 @@ TEST_P(OutboxStoreTest, WhenTheOutboxDoesNotCommitItsDocumentsAreStoredOneByOne)
       "END IF; RETURN NULL; END $$ LANGUAGE plpgsql; "
       "CREATE CONSTRAINT TRIGGER refuse_2_at_commit AFTER INSERT ON CLIENTSERVERINTERACTION "
       "DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION refuse_2_at_commit()");
-  const std::string feedback =
-      Upload("<jobsheets>" + JobSheetItem("1_0", "RDP") + JobSheetItem("2_0", "RDP") +
-             JobSheetItem("3_0", "RDP") + JobSheetItem("3_0", "RDP") + "</jobsheets>" +
-             "<SERVICEINSPECTIONS>" + Inspection("SI1", "R1") + "</SERVICEINSPECTIONS>");
-  const std::string::size_type refused = feedback.find(
-      "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"2\" "
-      "errortype=\"normal\" errordesc=\"");
-  ASSERT_NE(refused, std::string::npos) << feedback;
-  EXPECT_NE(feedback.find("document 2 refused at its commit", refused), std::string::npos)
-      << feedback;
-  for (const char* item :
-       {"<jobsheet interactionon=\"20261208\" interactionid=\"1\" headerid=\"1\" "
-        "errortype=\"\" errordesc=\"\"/>",
-        "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"3\" "
-        "errortype=\"\" errordesc=\"\"/>",
-        "<jobsheet interactionon=\"20261208\" interactionid=\"2\" headerid=\"3\" "
-        "errortype=\"conflict\" errordesc=\"\"/>",
-        "<SERVICEINSPECTION interactionon=\"20261208\" interactionid=\"1\" "
-        "headerid=\"SI1\" errortype=\"\" errordesc=\"\"/>"}) {
-    EXPECT_NE(feedback.find(item), std::string::npos) << item << "\nin " << feedback;
-  }
+  const std::string feedback = Upload(ThreeJobSheetsAndAnInspection("3_0"));
+  ExpectOnlyTheSecondJobSheetRefused(feedback, "document 2 refused at its commit");
+  ExpectItems(feedback, {"<jobsheet interactionon=\"20261208\" interactionid=\"2\" "
+                         "headerid=\"3\" errortype=\"conflict\" errordesc=\"\"/>"});
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION"), "3");
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM CLIENTSERVERINTERACTION WHERE "
                    "BUSINESSDOCUMENTID='2_0'"),
