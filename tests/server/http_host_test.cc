@@ -260,6 +260,13 @@ TEST_P(HttpHostTest, AnswersDeepDocumentsAsMalformedAndServesOn) {
     EXPECT_NE(response->body.find("'i_oAssignments' is not an XML document"), std::string::npos)
         << response->body;
   }
+  response = Post("updateAssignments",
+                  {{"i_sLogin", "ada"}, {"i_oAssignments", std::string("<a>\0</a>", 8)}},
+                  settings_.shared_secret);
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->status, 400);
+  EXPECT_NE(response->body.find("i_oAssignments holds a NUL character"), std::string::npos)
+      << response->body;
 
   EXPECT_EQ(Post("StoreOutboxContent", {{"i_sOutboxContent", Outbox("1")}, {"i_sEmployee", "A"}},
                  settings_.shared_secret)
